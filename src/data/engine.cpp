@@ -1,0 +1,82 @@
+#include "data/engine.h"
+
+#include "data/errors.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace data {
+
+namespace {
+
+FieldKind kindOfDeclaredType(const QString& declared) {
+    const QString upper = declared.toUpper();
+    if (upper.contains(QLatin1String("BOOL")))
+        return FieldKind::Boolean;
+    if (upper.contains(QLatin1String("INT")))
+        return FieldKind::Integer;
+    return FieldKind::Text;
+}
+
+// The name of the one table a table file holds.
+QString tableInFile(Connection& conn) {
+    Statement& st = conn.prepare(QStringLiteral(
+        "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%' ORDER BY rowid"));
+    if (!st.step())
+        throw EngineError(QStringLiteral("Table \"%1\" holds no table.").arg(conn.path()));
+    const QString name = st.column(0).toString();
+    st.reset();
+    return name;
+}
+
+std::vector<FieldInfo> fieldsOf(Connection& conn, const QString& sqlName) {
+    std::vector<FieldInfo> fields;
+    Statement& st = conn.prepare(QStringLiteral("SELECT name, type FROM pragma_table_info(?) ORDER BY cid"));
+    st.bind(1, sqlName);
+    while (st.step())
+        fields.push_back({st.column(0).toString(), kindOfDeclaredType(st.column(1).toString())});
+    return fields;
+}
+
+}  // namespace
+
+int OpenTable::fieldIndex(const QString& name) const {
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
+
+Engine::Engine(QString directory)
+    : directory_(directory.isEmpty() ? QDir::currentPath() : std::move(directory)) {}
+
+QString Engine::resolve(const QString& name) const {
+    const QDir dir(directory_);
+    if (QFileInfo::exists(dir.filePath(name)))
+        return dir.filePath(name);
+    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& entry : entries)
+        if (entry.compare(name, Qt::CaseInsensitive) == 0)
+            return dir.filePath(entry);
+    return {};
+}
+
+std::shared_ptr<OpenTable> Engine::table(const QString& name) {
+    const QString key = name.toLower();
+    if (auto it = open_.find(key); it != open_.end())
+        return it->second;
+
+    const QString path = resolve(name);
+    if (path.isEmpty())
+        throw EngineError(QStringLiteral("Table \"%1\" does not exist in the folder \"%2\".")
+                              .arg(name, QDir::toNativeSeparators(directory_)));
+    auto table = std::make_shared<OpenTable>();
+    table->connection = Connection::open(path);
+    table->fileName = QFileInfo(path).fileName();
+    table->sqlName = tableInFile(*table->connection);
+    table->fields = fieldsOf(*table->connection, table->sqlName);
+    open_[key] = table;
+    return table;
+}
+
+}  // namespace data

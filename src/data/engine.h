@@ -1,0 +1,49 @@
+#pragma once
+
+#include "data/schema.h"
+#include "data/sqlite_connection.h"
+
+#include <QString>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace data {
+
+struct FieldInfo {
+    QString name;
+    FieldKind kind;
+};
+
+// An open table: its file, the SQLite table inside it and its fields.
+struct OpenTable {
+    std::shared_ptr<Connection> connection;
+    QString fileName;  // as found on disk
+    QString sqlName;
+    std::vector<FieldInfo> fields;
+
+    int fieldIndex(const QString& name) const;  // -1 when unknown
+};
+
+// The table engine: finds tables by bare file name in one directory (the
+// working directory of the process unless told otherwise), case-insensitively,
+// and keeps each table file open once for all queries on it.
+class Engine {
+public:
+    explicit Engine(QString directory = QString());
+
+    const QString& directory() const { return directory_; }
+
+    // The open table a statement names ("dd.db", "XdTJ.db"); opens it on
+    // first use. Throws EngineError when it is missing or unusable.
+    std::shared_ptr<OpenTable> table(const QString& name);
+
+    // The path of the file a table name resolves to, or empty when none.
+    QString resolve(const QString& name) const;
+
+private:
+    QString directory_;
+    std::map<QString, std::shared_ptr<OpenTable>> open_;  // by lower-case file name
+};
+
+}  // namespace data

@@ -1,0 +1,574 @@
+#include "data/query.h"
+
+#include "data/statement.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace data {
+
+namespace {
+
+constexpr int RowsPerRead = 64;
+constexpr std::size_t MaxCachedRows = 8192;
+
+[[noreturn]] void notEditing() { throw EngineError(QStringLiteral("Dataset not in edit or insert mode.")); }
+
+QString invalidInteger(const QString& text) { return QStringLiteral("'%1' is not a valid integer value").arg(text); }
+
+bool parseInteger(const QString& text, qint64& out) {
+    bool ok = false;
+    out = text.trimmed().toLongLong(&ok);
+    return ok;
+}
+
+}  // namespace
+
+// ---- Field ----------------------------------------------------------------
+
+QString Field::name() const { return query_->fieldName(index_); }
+FieldKind Field::kind() const { return query_->fieldKind(index_); }
+QVariant Field::value() const { return query_->value(index_); }
+bool Field::isNull() const { return !value().isValid(); }
+
+QString Field::asText() const {
+    const QVariant v = value();
+    if (!v.isValid())
+        return {};
+    if (kind() == FieldKind::Boolean)
+        return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    if (v.typeId() == QMetaType::Double)
+        return QString::number(v.toDouble(), 'g', 15);
+    return v.toString();
+}
+
+qint64 Field::asInteger() const {
+    const QVariant v = value();
+    if (!v.isValid())
+        return 0;
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+        return v.toLongLong();
+    case QMetaType::Double:
+        return qint64(std::nearbyint(v.toDouble()));
+    default: {
+        qint64 n = 0;
+        if (!parseInteger(v.toString(), n))
+            throw EngineError(invalidInteger(v.toString()));
+        return n;
+    }
+    }
+}
+
+bool Field::asBoolean() const {
+    const QVariant v = value();
+    if (!v.isValid())
+        return false;
+    if (v.typeId() == QMetaType::QString)
+        return v.toString().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || v.toString() == QLatin1String("1");
+    return v.toLongLong() != 0;
+}
+
+void Field::setValue(const QVariant& value) { query_->setValue(index_, value); }
+void Field::setText(const QString& text) { query_->setValue(index_, QVariant(text)); }
+
+// ---- Query ----------------------------------------------------------------
+
+Query::Query(Engine& engine, QObject* parent) : QObject(parent), engine_(engine) {}
+
+Query::~Query() = default;
+
+void Query::clearSql() {
+    close();
+    sqlLines_.clear();
+}
+
+void Query::addSql(const QString& line) {
+    close();
+    sqlLines_ << line;
+}
+
+void Query::setSql(const QString& text) {
+    close();
+    sqlLines_ = QStringList{text};
+}
+
+QString Query::tableName() const { return table_ ? table_->fileName : QString(); }
+
+void Query::open() {
+    close();
+    SelectStatement statement = parseSelect(sql());
+    std::shared_ptr<OpenTable> table = engine_.table(statement.table);
+    TranslatedCondition where = translateCondition(statement.condition.get(), *table);
+
+    // Without ORDER BY, SQLite may scan a small covering index instead of the
+    // whole table; the ids are put into table order here.
+    Statement& st = table->connection->prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2")
+                                                   .arg(quotedIdentifier(table->sqlName), where.sql));
+    for (std::size_t i = 0; i < where.parameters.size(); ++i)
+        st.bind(int(i) + 1, where.parameters[i]);
+    std::vector<qint64> ids;
+    while (st.step())
+        ids.push_back(st.columnInt(0));
+    st.reset();
+    std::sort(ids.begin(), ids.end());
+
+    table_ = std::move(table);
+    ids_ = std::move(ids);
+    clearCache();
+    QStringList columns;
+    for (const FieldInfo& f : table_->fields)
+        columns << quotedIdentifier(f.name);
+    QStringList marks;
+    for (int i = 0; i < RowsPerRead; ++i)
+        marks << QStringLiteral("?");
+    readRowsSql_ = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid IN (%3)")
+                       .arg(columns.join(QLatin1Char(',')), quotedIdentifier(table_->sqlName), marks.join(QLatin1Char(',')));
+    cacheGeneration_ = table_->connection->generation();
+    current_ = ids_.empty() ? -1 : 0;
+    bof_ = true;
+    eof_ = ids_.empty();
+    modified_ = false;
+    state_ = State::Browse;
+    emit resultReset();
+    emit activeChanged(true);
+    emit stateChanged(state_);
+    emit currentChanged(recNo());
+}
+
+void Query::close() {
+    if (state_ == State::Inactive)
+        return;
+    ids_.clear();
+    clearCache();
+    pending_.clear();
+    current_ = -1;
+    bof_ = eof_ = true;
+    modified_ = false;
+    state_ = State::Inactive;
+    emit resultReset();
+    emit activeChanged(false);
+    emit stateChanged(state_);
+}
+
+void Query::checkOpen() const {
+    if (state_ == State::Inactive)
+        throw EngineError(QStringLiteral("Cannot perform this operation on a closed dataset."));
+}
+
+void Query::checkField(int index) const {
+    checkOpen();
+    if (index < 0 || index >= fieldCount())
+        throw EngineError(QStringLiteral("Field index %1 out of range.").arg(index));
+}
+
+void Query::setState(State state) {
+    if (state_ == state)
+        return;
+    state_ = state;
+    emit stateChanged(state_);
+}
+
+int Query::recordCount() const { return int(ids_.size()) - (state_ == State::Insert ? 1 : 0); }
+
+// ---- cursor ---------------------------------------------------------------
+
+void Query::moveCursor(int row, bool atBof, bool atEof) {
+    bof_ = atBof;
+    eof_ = atEof;
+    if (row != current_) {
+        current_ = row;
+        emit currentChanged(recNo());
+    }
+}
+
+void Query::first() {
+    checkOpen();
+    checkBrowseMode();
+    moveCursor(ids_.empty() ? -1 : 0, true, ids_.empty());
+}
+
+void Query::last() {
+    checkOpen();
+    checkBrowseMode();
+    moveCursor(int(ids_.size()) - 1, ids_.empty(), true);
+}
+
+void Query::next() {
+    checkOpen();
+    checkBrowseMode();
+    if (current_ + 1 < int(ids_.size()))
+        moveCursor(current_ + 1, false, false);
+    else
+        eof_ = true;
+}
+
+void Query::prior() {
+    checkOpen();
+    checkBrowseMode();
+    if (current_ > 0)
+        moveCursor(current_ - 1, false, false);
+    else
+        bof_ = true;
+}
+
+void Query::moveTo(int recNo) {
+    checkOpen();
+    if (recNo == this->recNo() && !ids_.empty())
+        return;
+    checkBrowseMode();
+    if (ids_.empty())
+        return;
+    const int row = std::clamp(recNo - 1, 0, int(ids_.size()) - 1);
+    moveCursor(row, false, false);
+}
+
+// ---- fields ---------------------------------------------------------------
+
+int Query::fieldCount() const { return table_ && isOpen() ? int(table_->fields.size()) : 0; }
+
+QString Query::fieldName(int index) const {
+    checkField(index);
+    return table_->fields[index].name;
+}
+
+FieldKind Query::fieldKind(int index) const {
+    checkField(index);
+    return table_->fields[index].kind;
+}
+
+int Query::fieldIndex(const QString& name) const { return table_ && isOpen() ? table_->fieldIndex(name) : -1; }
+
+Field Query::field(const QString& name) {
+    checkOpen();
+    const int index = fieldIndex(name);
+    if (index < 0)
+        throw EngineError(QStringLiteral("Field '%1' not found.").arg(name));
+    return Field(*this, index);
+}
+
+Field Query::field(int index) {
+    checkField(index);
+    return Field(*this, index);
+}
+
+QVariant Query::value(int index) const {
+    checkField(index);
+    if (current_ < 0)
+        return {};
+    return valueAt(current_, index);
+}
+
+QVariant Query::valueAt(int row, int index) const {
+    if (row < 0 || row >= int(ids_.size()) || index < 0 || index >= fieldCount())
+        return {};
+    if (isPendingRow(row))
+        return pending_[index];
+    return storedRow(row)[index];
+}
+
+void Query::setValue(int index, const QVariant& value) {
+    checkField(index);
+    if (!isEditing())
+        notEditing();
+    pending_[index] = convertForField(index, value);
+    modified_ = true;
+    emit fieldChanged(index);
+}
+
+QVariant Query::convertForField(int index, const QVariant& value) const {
+    if (!value.isValid() || value.isNull())
+        return {};
+    const bool isText = value.typeId() == QMetaType::QString || value.typeId() == QMetaType::QByteArray;
+    switch (table_->fields[index].kind) {
+    case FieldKind::Text: {
+        QString text;
+        if (value.typeId() == QMetaType::Double)
+            text = QString::number(value.toDouble(), 'g', 15);
+        else if (value.typeId() == QMetaType::Bool)
+            text = value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+        else
+            text = value.toString();
+        return text.isEmpty() ? QVariant() : QVariant(text);
+    }
+    case FieldKind::Integer:
+        if (isText) {
+            const QString text = value.toString();
+            if (text.trimmed().isEmpty())
+                return {};
+            qint64 n = 0;
+            if (!parseInteger(text, n))
+                throw EngineError(invalidInteger(text));
+            return QVariant(n);
+        }
+        if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float) {
+            // Halves go to the even neighbour (the default rounding mode).
+            return QVariant(qint64(std::nearbyint(value.toDouble())));
+        }
+        return QVariant(value.toLongLong());
+    case FieldKind::Boolean:
+        if (isText) {
+            const QString text = value.toString().trimmed();
+            if (text.isEmpty())
+                return QVariant(false);
+            if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || text == QLatin1String("1"))
+                return QVariant(true);
+            if (text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 || text == QLatin1String("0"))
+                return QVariant(false);
+            throw EngineError(QStringLiteral("'%1' is not a valid boolean value").arg(text));
+        }
+        return QVariant(value.toLongLong() != 0);
+    }
+    return {};
+}
+
+// ---- reading rows ---------------------------------------------------------
+
+void Query::clearCache() const {
+    cache_.clear();
+    lastRead_ = nullptr;
+    lastReadId_ = 0;
+}
+
+void Query::cacheRow(qint64 id, Row row) const {
+    cache_[id] = std::move(row);
+}
+
+void Query::dropStaleRows() const {
+    const quint64 generation = table_->connection->generation();
+    if (generation != cacheGeneration_) {
+        clearCache();
+        cacheGeneration_ = generation;
+    }
+}
+
+const Query::Row& Query::storedRow(int row) const {
+    dropStaleRows();
+    const qint64 id = ids_[row];
+    if (lastRead_ && lastReadId_ == id)
+        return *lastRead_;
+    auto it = cache_.find(id);
+    if (it == cache_.end()) {
+        loadRows(row);
+        it = cache_.find(id);
+        if (it == cache_.end())  // removed from the table meanwhile
+            it = cache_.emplace(id, Row(table_->fields.size())).first;
+    }
+    lastReadId_ = id;
+    lastRead_ = &it->second;
+    return it->second;
+}
+
+void Query::loadRows(int row) const {
+    if (cache_.size() >= MaxCachedRows)
+        clearCache();
+    Statement& st = table_->connection->prepare(readRowsSql_);
+    // Read the requested row and those after it (or before it near the end).
+    int start = row;
+    if (start + RowsPerRead > int(ids_.size()))
+        start = std::max(0, int(ids_.size()) - RowsPerRead);
+    int bound = 0;
+    for (int r = start; r < int(ids_.size()) && bound < RowsPerRead; ++r)
+        if (ids_[r] != 0 && !cache_.count(ids_[r]))
+            st.bindInt(++bound, ids_[r]);
+    while (bound < RowsPerRead)
+        st.bindInt(++bound, -1);
+    const int fieldCount = int(table_->fields.size());
+    while (st.step()) {
+        Row values(fieldCount);
+        for (int i = 0; i < fieldCount; ++i) {
+            QVariant v = st.column(i + 1);
+            if (table_->fields[i].kind == FieldKind::Boolean)
+                v = QVariant(v.isValid() && v.toLongLong() != 0);
+            else if (table_->fields[i].kind == FieldKind::Text && v.isValid() && v.typeId() != QMetaType::QString)
+                v = QVariant(v.toString());
+            values[i] = std::move(v);
+        }
+        cacheRow(st.columnInt(0), std::move(values));
+    }
+    st.reset();
+}
+
+// ---- editing --------------------------------------------------------------
+
+void Query::edit() {
+    checkOpen();
+    if (isEditing())
+        return;
+    if (ids_.empty()) {
+        append();
+        return;
+    }
+    pending_ = storedRow(current_);
+    modified_ = false;
+    setState(State::Edit);
+}
+
+void Query::insert() {
+    checkOpen();
+    checkBrowseMode();
+    const int row = std::max(current_, 0);
+    ids_.insert(ids_.begin() + row, 0);
+    pending_.assign(table_->fields.size(), QVariant());
+    modified_ = false;
+    current_ = row;
+    bof_ = eof_ = false;
+    emit rowInserted(row);
+    setState(State::Insert);
+    emit currentChanged(recNo());
+}
+
+void Query::append() {
+    checkOpen();
+    checkBrowseMode();
+    ids_.push_back(0);
+    pending_.assign(table_->fields.size(), QVariant());
+    modified_ = false;
+    current_ = int(ids_.size()) - 1;
+    bof_ = eof_ = false;
+    emit rowInserted(current_);
+    setState(State::Insert);
+    emit currentChanged(recNo());
+}
+
+void Query::cancel() {
+    if (state_ == State::Insert) {
+        const int row = current_;
+        ids_.erase(ids_.begin() + row);
+        pending_.clear();
+        modified_ = false;
+        current_ = std::min(row, int(ids_.size()) - 1);
+        emit rowRemoved(row);
+        setState(State::Browse);
+        emit currentChanged(recNo());
+    } else if (state_ == State::Edit) {
+        pending_.clear();
+        modified_ = false;
+        setState(State::Browse);
+        emit rowChanged(current_);
+    }
+}
+
+void Query::checkBrowseMode() {
+    if (!isEditing())
+        return;
+    if (modified_)
+        post();
+    else
+        cancel();
+}
+
+void Query::post() {
+    checkOpen();
+    if (!isEditing())
+        notEditing();
+    if (beforePost_)
+        beforePost_(*this);
+    try {
+        storePending();
+    } catch (const EngineError& error) {
+        if (postError_ && postError_(*this, error) == PostErrorAction::Abort) {
+            cancel();
+            throw SilentAbort();
+        }
+        throw;
+    }
+    pending_.clear();
+    modified_ = false;
+    bof_ = eof_ = false;
+    setState(State::Browse);
+    emit rowChanged(current_);
+}
+
+void Query::storePending() {
+    dropStaleRows();
+    if (state_ == State::Insert) {
+        const qint64 id = insertPending();
+        ids_[current_] = id;
+        Row stored = pending_;
+        for (std::size_t i = 0; i < stored.size(); ++i)
+            if (table_->fields[i].kind == FieldKind::Boolean && !stored[i].isValid())
+                stored[i] = QVariant(false);
+        cacheRow(id, std::move(stored));
+    } else {
+        updatePending();
+        cacheRow(ids_[current_], pending_);
+    }
+    table_->connection->bumpGeneration();
+    cacheGeneration_ = table_->connection->generation();
+}
+
+qint64 Query::insertPending() {
+    QStringList columns, marks;
+    std::vector<int> bound;
+    for (std::size_t i = 0; i < pending_.size(); ++i) {
+        if (!pending_[i].isValid())
+            continue;
+        columns << quotedIdentifier(table_->fields[i].name);
+        marks << QStringLiteral("?");
+        bound.push_back(int(i));
+    }
+    QString sql = columns.isEmpty()
+                      ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quotedIdentifier(table_->sqlName))
+                      : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                            .arg(quotedIdentifier(table_->sqlName), columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+    Statement& st = table_->connection->prepare(sql);
+    for (std::size_t i = 0; i < bound.size(); ++i)
+        st.bind(int(i) + 1, pending_[bound[i]]);
+    st.step();
+    st.reset();
+    return table_->connection->lastInsertRowId();
+}
+
+void Query::updatePending() {
+    const Row& stored = storedRow(current_);
+    QStringList assignments;
+    std::vector<int> changed;
+    for (std::size_t i = 0; i < pending_.size(); ++i) {
+        if (pending_[i] == stored[i] && pending_[i].isValid() == stored[i].isValid())
+            continue;
+        assignments << quotedIdentifier(table_->fields[i].name) + QStringLiteral("=?");
+        changed.push_back(int(i));
+    }
+    if (changed.empty())
+        return;
+    Statement& st = table_->connection->prepare(QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?")
+                                                    .arg(quotedIdentifier(table_->sqlName), assignments.join(QLatin1Char(','))));
+    int n = 0;
+    for (int i : changed)
+        st.bind(++n, pending_[i]);
+    st.bindInt(++n, ids_[current_]);
+    st.step();
+    st.reset();
+}
+
+void Query::remove() {
+    checkOpen();
+    if (state_ == State::Insert) {
+        cancel();
+        return;
+    }
+    cancel();
+    if (ids_.empty())
+        throw EngineError(QStringLiteral("Cannot perform this operation on an empty dataset."));
+    const int row = current_;
+    dropStaleRows();
+    Statement& st = table_->connection->prepare(
+        QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(quotedIdentifier(table_->sqlName)));
+    st.bindInt(1, ids_[row]);
+    st.step();
+    st.reset();
+    table_->connection->bumpGeneration();
+    cacheGeneration_ = table_->connection->generation();
+    cache_.erase(ids_[row]);
+    lastRead_ = nullptr;
+    ids_.erase(ids_.begin() + row);
+    current_ = std::min(row, int(ids_.size()) - 1);
+    bof_ = eof_ = ids_.empty();
+    emit rowRemoved(row);
+    emit currentChanged(recNo());
+}
+
+}  // namespace data

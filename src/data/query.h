@@ -1,0 +1,161 @@
+#pragma once
+
+#include "data/engine.h"
+#include "data/errors.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QVariant>
+#include <functional>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+namespace data {
+
+class Query;
+
+// One field of the query's current record (the pending values while the
+// record is being edited or inserted).
+class Field {
+public:
+    Field(Query& query, int index) : query_(&query), index_(index) {}
+
+    int index() const { return index_; }
+    QString name() const;
+    FieldKind kind() const;
+
+    QVariant value() const;  // invalid when the field holds no value
+    bool isNull() const;
+    QString asText() const;  // "" for no value
+    qint64 asInteger() const;  // 0 for no value; throws for text that is no whole number
+    bool asBoolean() const;
+
+    // Writes need the record in edit or insert state.
+    void setValue(const QVariant& value);
+    void setText(const QString& text);  // empty text: no value
+    void setInteger(qint64 value) { setValue(QVariant(value)); }
+    void setBoolean(bool value) { setValue(QVariant(value)); }
+    void clear() { setValue(QVariant()); }
+
+private:
+    Query* query_;
+    int index_;
+};
+
+// A live query: one statement of the statement language over one table and
+// its open result. Opening takes the row ids of the matching records in
+// table order; records are read lazily. Every post and delete writes through
+// to the table at once; the result keeps the records it had (a changed record
+// stays until the next open, an inserted one stays where it was inserted).
+class Query : public QObject {
+    Q_OBJECT
+
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+    enum class PostErrorAction { Fail, Abort };
+    using BeforePostHook = std::function<void(Query&)>;
+    using PostErrorHook = std::function<PostErrorAction(Query&, const EngineError&)>;
+
+    explicit Query(Engine& engine, QObject* parent = nullptr);
+    ~Query() override;
+
+    // Statement text. Changing it closes an open result.
+    void clearSql();
+    void addSql(const QString& line);
+    void setSql(const QString& text);
+    QString sql() const { return sqlLines_.join(QLatin1Char('\n')); }
+
+    void open();  // reopens when already open
+    void close();
+    bool isOpen() const { return state_ != State::Inactive; }
+    State state() const { return state_; }
+    bool isEditing() const { return state_ == State::Edit || state_ == State::Insert; }
+    QString tableName() const;
+
+    // Cursor. Moving first posts a pending record, or drops it when nothing
+    // in it was changed.
+    void first();
+    void next();
+    void prior();
+    void last();
+    void moveTo(int recNo);  // 1-based
+    bool eof() const { return eof_; }
+    bool bof() const { return bof_; }
+    int recNo() const { return current_ + 1; }  // 0 when there is no record
+    int recordCount() const;                   // stored records in the result
+    int rowCount() const { return int(ids_.size()); }  // rows to show, a pending insert included
+    bool isEmpty() const { return ids_.empty(); }
+
+    // Fields
+    int fieldCount() const;
+    QString fieldName(int index) const;
+    FieldKind fieldKind(int index) const;
+    int fieldIndex(const QString& name) const;  // -1 when unknown
+    Field field(const QString& name);           // throws for an unknown name
+    Field field(int index);
+    QVariant value(int index) const;            // of the current record
+    void setValue(int index, const QVariant& value);
+    QVariant valueAt(int row, int index) const;  // row from 0; the pending values on the current row
+    bool isPendingRow(int row) const { return isEditing() && row == current_; }
+
+    // Editing
+    void edit();
+    void insert();  // a new record before the current one
+    void append();  // a new record at the end
+    void post();
+    void cancel();
+    void remove();  // deletes the current record
+    void checkBrowseMode();
+    bool isModified() const { return modified_; }
+
+    void setBeforePost(BeforePostHook hook) { beforePost_ = std::move(hook); }
+    void setPostErrorHook(PostErrorHook hook) { postError_ = std::move(hook); }
+
+signals:
+    void activeChanged(bool open);
+    void stateChanged(data::Query::State state);
+    void currentChanged(int recNo);
+    void fieldChanged(int fieldIndex);
+    void rowInserted(int row);
+    void rowRemoved(int row);
+    void rowChanged(int row);
+    void resultReset();
+
+private:
+    using Row = std::vector<QVariant>;
+
+    const Row& storedRow(int row) const;
+    void loadRows(int row) const;
+    void checkOpen() const;
+    void checkField(int index) const;
+    void setState(State state);
+    void moveCursor(int row, bool atBof, bool atEof);
+    void dropStaleRows() const;
+    void clearCache() const;
+    void cacheRow(qint64 id, Row row) const;
+    void storePending();
+    qint64 insertPending();
+    void updatePending();
+    QVariant convertForField(int index, const QVariant& value) const;
+
+    Engine& engine_;
+    QStringList sqlLines_;
+    std::shared_ptr<OpenTable> table_;
+    State state_ = State::Inactive;
+    std::vector<qint64> ids_;  // row ids in result order; 0 for a pending insert
+    int current_ = -1;
+    bool eof_ = true;
+    bool bof_ = true;
+    Row pending_;
+    bool modified_ = false;
+    QString readRowsSql_;  // reads a block of rows by id
+    mutable std::unordered_map<qint64, Row> cache_;
+    mutable quint64 cacheGeneration_ = 0;
+    mutable qint64 lastReadId_ = 0;  // the last row looked up, valid until the cache changes
+    mutable const Row* lastRead_ = nullptr;
+    BeforePostHook beforePost_;
+    PostErrorHook postError_;
+};
+
+}  // namespace data

@@ -1,0 +1,166 @@
+#include "data/sqlite_connection.h"
+
+#include "data/errors.h"
+
+#include <QFileInfo>
+#include <sqlite3.h>
+
+namespace data {
+
+namespace {
+
+constexpr std::size_t MaxCachedStatements = 128;
+
+QString sqliteMessage(sqlite3* db, int rc) {
+    const char* msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    return QString::fromUtf8(msg ? msg : sqlite3_errstr(rc));
+}
+
+}  // namespace
+
+[[noreturn]] void throwSqliteError(sqlite3* db, int rc, const QString& context) {
+    const int extended = db ? sqlite3_extended_errcode(db) : rc;
+    QString message = sqliteMessage(db, rc);
+    if (!context.isEmpty())
+        message = context + QStringLiteral(": ") + message;
+    if (extended == SQLITE_CONSTRAINT_UNIQUE || extended == SQLITE_CONSTRAINT_PRIMARYKEY)
+        throw EngineError({EngineError::Entry{KeyViolationCode, QStringLiteral("Key violation.")},
+                           EngineError::Entry{extended, message}});
+    throw EngineError(message, extended);
+}
+
+Statement::~Statement() { sqlite3_finalize(stmt_); }
+
+void Statement::reset() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+}
+
+void Statement::bind(int index, const QVariant& value) {
+    int rc = SQLITE_OK;
+    if (!value.isValid() || value.isNull()) {
+        rc = sqlite3_bind_null(stmt_, index);
+    } else {
+        switch (value.typeId()) {
+        case QMetaType::Bool:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::Long:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+            rc = sqlite3_bind_int64(stmt_, index, value.toLongLong());
+            break;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            rc = sqlite3_bind_double(stmt_, index, value.toDouble());
+            break;
+        default: {
+            const QByteArray utf8 = value.toString().toUtf8();
+            rc = sqlite3_bind_text(stmt_, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        }
+        }
+    }
+    if (rc != SQLITE_OK)
+        throwSqliteError(db_, rc);
+}
+
+void Statement::bindInt(int index, qint64 value) {
+    const int rc = sqlite3_bind_int64(stmt_, index, value);
+    if (rc != SQLITE_OK)
+        throwSqliteError(db_, rc);
+}
+
+bool Statement::step() {
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    sqlite3_reset(stmt_);
+    throwSqliteError(db_, rc);
+}
+
+int Statement::columnCount() const { return sqlite3_column_count(stmt_); }
+
+QVariant Statement::column(int index) const {
+    switch (sqlite3_column_type(stmt_, index)) {
+    case SQLITE_INTEGER:
+        return QVariant(qint64(sqlite3_column_int64(stmt_, index)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(stmt_, index));
+    case SQLITE_NULL:
+        return QVariant();
+    default: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, index));
+        return QVariant(QString::fromUtf8(text, sqlite3_column_bytes(stmt_, index)));
+    }
+    }
+}
+
+qint64 Statement::columnInt(int index) const { return sqlite3_column_int64(stmt_, index); }
+
+std::shared_ptr<Connection> Connection::open(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw EngineError(QStringLiteral("Table \"%1\" does not exist.").arg(path));
+    if (!info.isFile() || !info.isReadable())
+        throw EngineError(QStringLiteral("Table \"%1\" cannot be read.").arg(path));
+
+    sqlite3* db = nullptr;
+    const QByteArray nativePath = path.toUtf8();
+    int rc = sqlite3_open_v2(nativePath.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString message = sqliteMessage(db, rc);
+        sqlite3_close(db);
+        throw EngineError(QStringLiteral("Table \"%1\" cannot be opened: %2").arg(path, message), rc);
+    }
+    std::shared_ptr<Connection> conn(new Connection(db, path));
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, 2000);
+    try {
+        conn->exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        conn->exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    } catch (const EngineError& e) {
+        if ((e.code() & 0xff) == SQLITE_NOTADB)
+            throw EngineError(QStringLiteral("Table \"%1\" is not a Tavrel table: the file is not an SQLite "
+                                             "database (it may be a table of another program or format).")
+                                  .arg(path),
+                              e.code());
+        throw EngineError(QStringLiteral("Table \"%1\" cannot be opened: %2").arg(path, e.message()), e.code());
+    }
+    return conn;
+}
+
+Connection::~Connection() {
+    cache_.clear();
+    sqlite3_close(db_);
+}
+
+Statement& Connection::prepare(const QString& sql) {
+    auto it = cache_.find(sql);
+    if (it != cache_.end()) {
+        it->second->reset();
+        return *it->second;
+    }
+    if (cache_.size() >= MaxCachedStatements)
+        cache_.clear();
+    sqlite3_stmt* stmt = nullptr;
+    const QByteArray utf8 = sql.toUtf8();
+    const int rc = sqlite3_prepare_v3(db_, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+    if (rc != SQLITE_OK)
+        throwSqliteError(db_, rc);
+    auto inserted = cache_.emplace(sql, std::make_unique<Statement>(db_, stmt));
+    return *inserted.first->second;
+}
+
+void Connection::exec(const QString& sql) {
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &error);
+    sqlite3_free(error);
+    if (rc != SQLITE_OK)
+        throwSqliteError(db_, rc);
+}
+
+qint64 Connection::lastInsertRowId() const { return sqlite3_last_insert_rowid(db_); }
+
+}  // namespace data

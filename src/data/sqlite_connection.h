@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <map>
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace data {
+
+// A prepared SQLite statement owned by its connection's cache. Use it through
+// StatementRun, which binds, steps and resets it.
+class Statement {
+public:
+    Statement(sqlite3* db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    void reset();
+    void bind(int index, const QVariant& value);  // index from 1
+    void bindInt(int index, qint64 value);
+    bool step();  // true while a row is available; throws on failure
+    int columnCount() const;
+    QVariant column(int index) const;  // index from 0; NULL gives an invalid QVariant
+    qint64 columnInt(int index) const;
+
+private:
+    sqlite3* db_;
+    sqlite3_stmt* stmt_;
+};
+
+// One open SQLite database file holding one table of the system.
+class Connection {
+public:
+    // Opens an existing file read-write in WAL mode. A missing, unreadable or
+    // foreign file is an EngineError naming the file.
+    static std::shared_ptr<Connection> open(const QString& path);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    const QString& path() const { return path_; }
+    sqlite3* handle() const { return db_; }
+
+    // A statement from the connection's cache, reset and ready to bind.
+    Statement& prepare(const QString& sql);
+    void exec(const QString& sql);
+    qint64 lastInsertRowId() const;
+
+    // Counts the writes made through this connection, so that readers can
+    // tell when rows they hold may be stale.
+    quint64 generation() const { return generation_; }
+    void bumpGeneration() { ++generation_; }
+
+private:
+    Connection(sqlite3* db, QString path) : db_(db), path_(std::move(path)) {}
+
+    sqlite3* db_;
+    QString path_;
+    std::map<QString, std::unique_ptr<Statement>> cache_;
+    quint64 generation_ = 0;
+};
+
+// Throws the EngineError describing the last failure on db; a uniqueness
+// failure becomes a key violation.
+[[noreturn]] void throwSqliteError(sqlite3* db, int rc, const QString& context = QString());
+
+}  // namespace data

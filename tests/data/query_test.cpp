@@ -1,0 +1,364 @@
+#include "table_fixture.h"
+
+#include <QFile>
+#include <QSignalSpy>
+
+namespace {
+
+using data::Query;
+
+class LiveQuery : public TableFixture {
+protected:
+    void addOrders(Query& q, int n, int from = 1) {
+        for (int i = from; i < from + n; ++i)
+            addOrder(q, QStringLiteral("P%1").arg(i, 4, 10, QLatin1Char('0')), {{QStringLiteral("件数"), i}});
+    }
+};
+
+TEST_F(LiveQuery, DuplicateKeysAreRefusedWithTheKeyViolationCode) {
+    struct Case {
+        const char* sql;
+        QList<QPair<QString, QVariant>> first, second;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"select * from dd.db", {{"批号", "A1"}}, {{"批号", "A1"}}, true},
+        {"select * from dd.db", {{"批号", "A1"}}, {{"批号", "a1"}}, false},
+        {"select * from shoes.db", {{"鞋的型号", "M1"}, {"颜色", "黑"}}, {{"鞋的型号", "M1"}, {"颜色", "黑"}}, true},
+        {"select * from shoes.db", {{"鞋的型号", "M1"}, {"颜色", "黑"}}, {{"鞋的型号", "M1"}, {"颜色", "棕"}}, false},
+        // the key is the pair, not the joined sequence
+        {"select * from shoes.db", {{"鞋的型号", "AB"}, {"颜色", "C"}, {"顺序", "ABC"}},
+         {{"鞋的型号", "A"}, {"颜色", "BC"}, {"顺序", "ABC"}}, false},
+        {"select * from xdtj.db", {{"鞋底型号", "X"}, {"供应商", "S"}}, {{"鞋底型号", "X"}, {"供应商", "S"}}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql);
+        QTemporaryDir caseDir;
+        data::createTableFiles(caseDir.path());
+        data::Engine caseEngine(caseDir.path());
+        auto q = std::make_unique<Query>(caseEngine);
+        q->setSql(QString::fromUtf8(c.sql));
+        q->open();
+        auto put = [&](const QList<QPair<QString, QVariant>>& fields) {
+            q->append();
+            for (const auto& [name, value] : fields)
+                q->field(name).setValue(value);
+            q->post();
+        };
+        put(c.first);
+        if (c.refused) {
+            try {
+                put(c.second);
+                ADD_FAILURE() << "second record stored";
+            } catch (const data::EngineError& e) {
+                EXPECT_EQ(e.code(), 9729);
+                EXPECT_TRUE(e.isKeyViolation());
+                EXPECT_EQ(q->state(), Query::State::Insert);  // the record stays pending
+            }
+        } else {
+            EXPECT_NO_THROW(put(c.second));
+        }
+    }
+}
+
+TEST_F(LiveQuery, OtherFailuresAreNotKeyViolations) {
+    data::EngineError e(QStringLiteral("disk I/O error"), 10);
+    EXPECT_FALSE(e.isKeyViolation());
+    EXPECT_STREQ(e.what(), "disk I/O error");
+}
+
+TEST_F(LiveQuery, TableNamesAreMatchedWithoutRegardToCase) {
+    auto lower = openQuery(QStringLiteral("select * from xdtj.db"));
+    lower->append();
+    lower->field(QStringLiteral("供应商")).setText(QStringLiteral("S"));
+    lower->post();
+    auto mixed = openQuery(QStringLiteral("select * from XdTJ.db"));
+    EXPECT_EQ(mixed->recordCount(), 1);
+    EXPECT_EQ(mixed->field(QStringLiteral("供应商")).asText(), QStringLiteral("S"));
+}
+
+TEST_F(LiveQuery, DeletingRecordCountTimesEmptiesTheResult) {
+    auto q = openQuery(QStringLiteral("select * from dd.db"));
+    addOrders(*q, 7);
+    q->setSql(QStringLiteral("select * from dd.db where 件数='3' or 件数='4' or 件数='6'"));
+    q->open();
+    const int n = q->recordCount();
+    ASSERT_EQ(n, 3);
+    q->first();
+    for (int i = 0; i < n; ++i) {
+        q->remove();
+        q->next();
+    }
+    EXPECT_EQ(q->recordCount(), 0);
+    EXPECT_TRUE(q->eof());
+    q->setSql(QStringLiteral("select * from dd.db"));
+    q->open();
+    EXPECT_EQ(column(*q, QStringLiteral("件数")).join(','), QStringLiteral("1,2,5,7"));
+}
+
+TEST_F(LiveQuery, DeleteMakesTheFollowingRecordCurrentOrThePreviousAtTheEnd) {
+    auto q = openQuery(QStringLiteral("select * from dd.db"));
+    addOrders(*q, 3);
+    q->moveTo(2);
+    q->remove();
+    EXPECT_EQ(q->field(QStringLiteral("批号")).asText(), QStringLiteral("P0003"));
+    q->remove();
+    EXPECT_EQ(q->field(QStringLiteral("批号")).asText(), QStringLiteral("P0001"));
+    EXPECT_EQ(q->recNo(), 1);
+}
+
+TEST_F(LiveQuery, MarkingANotCountedResultVisitsEachRecordOnce) {
+    auto q = openQuery(QStringLiteral("select * from dd.db"));
+    addOrders(*q, 150);  // more rows than one read brings in
+    q->setSql(QStringLiteral("select * from dd.db where 已统计=false"));
+    q->open();
+    ASSERT_EQ(q->recordCount(), 150);
+    int visited = 0;
+    qint64 sum = 0;
+    for (q->first(); !q->eof(); q->next()) {
+        ++visited;
+        sum += q->field(QStringLiteral("件数")).asInteger();
+        q->edit();
+        q->field(QStringLiteral("已统计")).setBoolean(true);
+        q->post();
+        EXPECT_EQ(q->recNo(), visited);  // the cursor stays on the posted record
+    }
+    EXPECT_EQ(visited, 150);
+    EXPECT_EQ(sum, 150 * 151 / 2);
+    EXPECT_EQ(q->recordCount(), 150);  // changed records stay until the next open
+    q->open();
+    EXPECT_EQ(q->recordCount(), 0);
+}
+
+TEST_F(LiveQuery, IntegerFieldsTakeOnlyWholeNumbers) {
+    auto q = openQuery(QStringLiteral("select * from dd.db"));
+    q->append();
+    struct Case {
+        QVariant written;
+        QVariant stored;  // invalid: no value
+        const char* error;
+    };
+    const Case cases[] = {
+        {QStringLiteral("25"), qint64(25), nullptr},
+        {QStringLiteral(" 7 "), qint64(7), nullptr},
+        {QStringLiteral("-3"), qint64(-3), nullptr},
+        {QStringLiteral(""), QVariant(), nullptr},
+        {QStringLiteral("2.5"), QVariant(), "'2.5' is not a valid integer value"},
+        {QStringLiteral("abc"), QVariant(), "'abc' is not a valid integer value"},
+        {12.5, qint64(12), nullptr},  // halves go to the even neighbour
+        {17.5, qint64(18), nullptr},
+        {2.4, qint64(2), nullptr},
+        {true, qint64(1), nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.written.toString().toStdString());
+        q->field(QStringLiteral("件数")).clear();
+        if (c.error) {
+            try {
+                q->field(QStringLiteral("件数")).setValue(c.written);
+                ADD_FAILURE() << "accepted";
+            } catch (const data::EngineError& e) {
+                EXPECT_EQ(e.message(), QString::fromUtf8(c.error));
+            }
+        } else {
+            q->field(QStringLiteral("件数")).setValue(c.written);
+            EXPECT_EQ(q->field(QStringLiteral("件数")).value(), c.stored);
+        }
+    }
+}
+
+TEST_F(LiveQuery, EmptyTextIsStoredAsNoValue) {
+    auto q = openQuery(QStringLiteral("select * from dd.db"));
+    addOrder(*q, QStringLiteral("A"), {{QStringLiteral("颜色"), QStringLiteral("")}, {QStringLiteral("备注"), QStringLiteral("x")}});
+    q->edit();
+    q->field(QStringLiteral("备注")).setText(QString());
+    q->post();
+    q->open();
+    EXPECT_TRUE(q->field(QStringLiteral("颜色")).isNull());
+    EXPECT_TRUE(q->field(QStringLiteral("备注")).isNull());
+    EXPECT_EQ(q->field(QStringLiteral("件数")).asInteger(), 0);
+    EXPECT_FALSE(q->field(QStringLiteral("已统计")).asBoolean());
+}
+
+TEST_F(LiveQuery, InsertGoesBeforeTheCurrentRecordAndAppendAtTheEnd) {
+    auto q = openQuery(QStringLiteral("select * from dd.db"));
+    addOrders(*q, 3);
+    q->moveTo(2);
+    addOrder(*q, QStringLiteral("X"));  // append
+    q->moveTo(2);
+    q->insert();
+    q->field(QStringLiteral("批号")).setText(QStringLiteral("I"));
+    q->post();
+    EXPECT_EQ(q->recNo(), 2);
+    EXPECT_EQ(column(*q, QStringLiteral("批号")).join(','), QStringLiteral("P0001,I,P0002,P0003,X"));
+    EXPECT_EQ(q->recordCount(), 5);
+    // On reopening, the result is in table order again.
+    q->open();
+    EXPECT_EQ(column(*q, QStringLiteral("批号")).join(','), QStringLiteral("P0001,P0002,P0003,X,I"));
+}
+
+TEST_F(LiveQuery, MovingDropsAnUntouchedNewRecordAndPostsATouchedOne) {
+    auto q = openQuery(QStringLiteral("select * from dd.db"));
+    addOrders(*q, 2);
+    q->append();
+    EXPECT_EQ(q->rowCount(), 3);
+    q->first();  // nothing typed: the new row goes away
+    EXPECT_EQ(q->rowCount(), 2);
+    EXPECT_EQ(q->state(), Query::State::Browse);
+
+    q->last();
+    q->edit();
+    q->field(QStringLiteral("备注")).setText(QStringLiteral("改"));
+    q->prior();  // typed: posted
+    q->open();
+    q->last();
+    EXPECT_EQ(q->field(QStringLiteral("备注")).asText(), QStringLiteral("改"));
+}
+
+TEST_F(LiveQuery, CancelRestoresTheStoredRecord) {
+    auto q = openQuery(QStringLiteral("select * from dd.db"));
+    addOrders(*q, 2);
+    q->first();
+    q->edit();
+    q->field(QStringLiteral("件数")).setInteger(99);
+    EXPECT_EQ(q->field(QStringLiteral("件数")).asInteger(), 99);
+    q->cancel();
+    EXPECT_EQ(q->field(QStringLiteral("件数")).asInteger(), 1);
+    q->append();
+    q->cancel();
+    EXPECT_EQ(q->rowCount(), 2);
+    EXPECT_EQ(q->recNo(), 2);
+}
+
+TEST_F(LiveQuery, BeforePostHookChangesWhatIsStored) {
+    auto q = openQuery(QStringLiteral("select * from dd.db"));
+    int calls = 0;
+    q->setBeforePost([&](Query& query) {
+        ++calls;
+        query.field(QStringLiteral("双数")).setInteger(query.field(QStringLiteral("33")).asInteger() * 2);
+    });
+    addOrder(*q, QStringLiteral("A"), {{QStringLiteral("33"), 4}, {QStringLiteral("双数"), 99}});
+    q->open();
+    EXPECT_EQ(q->field(QStringLiteral("双数")).asInteger(), 8);
+    EXPECT_EQ(calls, 1);
+}
+
+TEST_F(LiveQuery, PostErrorHookChoosesBetweenFailingAndASilentAbort) {
+    auto q = openQuery(QStringLiteral("select * from dd.db"));
+    addOrder(*q, QStringLiteral("A"));
+    int shown = 0;
+    q->setPostErrorHook([&](Query&, const data::EngineError& e) {
+        ++shown;
+        return e.isKeyViolation() ? Query::PostErrorAction::Abort : Query::PostErrorAction::Fail;
+    });
+    q->append();
+    q->field(QStringLiteral("批号")).setText(QStringLiteral("A"));
+    EXPECT_THROW(q->post(), data::SilentAbort);
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(q->state(), Query::State::Browse);
+    EXPECT_EQ(q->rowCount(), 1);  // the new row is gone, the stored one unchanged
+    EXPECT_EQ(q->field(QStringLiteral("批号")).asText(), QStringLiteral("A"));
+
+    // An edit that collides is cancelled back to its stored values.
+    addOrder(*q, QStringLiteral("B"));
+    q->edit();
+    q->field(QStringLiteral("批号")).setText(QStringLiteral("A"));
+    EXPECT_THROW(q->post(), data::SilentAbort);
+    EXPECT_EQ(q->field(QStringLiteral("批号")).asText(), QStringLiteral("B"));
+
+    // A hook that lets it fail leaves the record pending.
+    q->setPostErrorHook([](Query&, const data::EngineError&) { return Query::PostErrorAction::Fail; });
+    q->append();
+    q->field(QStringLiteral("批号")).setText(QStringLiteral("A"));
+    EXPECT_THROW(q->post(), data::EngineError);
+    EXPECT_EQ(q->state(), Query::State::Insert);
+    q->field(QStringLiteral("批号")).setText(QStringLiteral("C"));
+    EXPECT_NO_THROW(q->post());
+}
+
+TEST_F(LiveQuery, TwoQueriesOnOneTableSeeEachOthersWrites) {
+    auto a = openQuery(QStringLiteral("select * from dd.db"));
+    addOrders(*a, 2);
+    auto b = openQuery(QStringLiteral("select * from dd.db"));
+    EXPECT_EQ(b->field(QStringLiteral("件数")).asInteger(), 1);  // cached now
+    a->first();
+    a->edit();
+    a->field(QStringLiteral("件数")).setInteger(50);
+    a->post();
+    EXPECT_EQ(b->field(QStringLiteral("件数")).asInteger(), 50);
+}
+
+TEST_F(LiveQuery, ChangingTheStatementClosesTheResult) {
+    auto q = openQuery(QStringLiteral("select * from dd.db"));
+    QSignalSpy closed(q.get(), &Query::activeChanged);
+    q->clearSql();
+    EXPECT_FALSE(q->isOpen());
+    ASSERT_EQ(closed.size(), 1);
+    EXPECT_FALSE(closed.at(0).at(0).toBool());
+    q->addSql(QStringLiteral("select * from dd.db"));
+    q->addSql(QStringLiteral("where 已统计=false"));
+    q->open();
+    EXPECT_TRUE(q->isOpen());
+    EXPECT_TRUE(q->eof());  // an empty result is at its end at once
+    EXPECT_TRUE(q->bof());
+    EXPECT_EQ(q->recNo(), 0);
+}
+
+TEST_F(LiveQuery, WritingOutsideEditIsRefused) {
+    auto q = openQuery(QStringLiteral("select * from dd.db"));
+    addOrders(*q, 1);
+    EXPECT_THROW(q->field(QStringLiteral("件数")).setInteger(3), data::EngineError);
+    EXPECT_THROW(q->field(QStringLiteral("没有")), data::EngineError);
+}
+
+TEST_F(LiveQuery, FieldsOfEveryTableHaveTheirKinds) {
+    auto q = openQuery(QStringLiteral("select * from dd.db"));
+    EXPECT_EQ(q->fieldCount(), 26);
+    EXPECT_EQ(q->field(QStringLiteral("批号")).kind(), data::FieldKind::Text);
+    EXPECT_EQ(q->field(QStringLiteral("48")).kind(), data::FieldKind::Integer);
+    EXPECT_EQ(q->field(QStringLiteral("已统计")).kind(), data::FieldKind::Boolean);
+    auto shoes = openQuery(QStringLiteral("select * from shoes.db"));
+    EXPECT_EQ(shoes->fieldCount(), 6);
+    auto stats = openQuery(QStringLiteral("select * from xdtj.db"));
+    EXPECT_EQ(stats->fieldCount(), 20);
+}
+
+class TableFiles : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+};
+
+TEST_F(TableFiles, AMissingOrForeignFileIsAnEngineErrorNamingIt) {
+    data::createTableFile(dir.path(), data::shoesTable());
+    QFile foreign(dir.filePath(QStringLiteral("dd.db")));
+    ASSERT_TRUE(foreign.open(QIODevice::WriteOnly));
+    foreign.write(QByteArray(4096, '\x03'));  // an old-format table copied from elsewhere
+    foreign.close();
+    data::Engine engine(dir.path());
+    struct Case {
+        const char* table;
+        const char* fragment;
+    };
+    const Case cases[] = {
+        {"xdtj.db", "\"xdtj.db\" does not exist"},
+        {"dd.db", "is not an SQLite database"},
+    };
+    for (const Case& c : cases) {
+        try {
+            engine.table(QString::fromUtf8(c.table));
+            ADD_FAILURE() << c.table;
+        } catch (const data::EngineError& e) {
+            EXPECT_TRUE(e.message().contains(QString::fromUtf8(c.fragment))) << e.message().toStdString();
+            EXPECT_TRUE(e.message().contains(QString::fromUtf8(c.table)));
+        }
+    }
+    EXPECT_NO_THROW(engine.table(QStringLiteral("SHOES.DB")));
+}
+
+TEST_F(TableFiles, CreatingRefusesToOverwrite) {
+    data::createTableFiles(dir.path());
+    EXPECT_THROW(data::createTableFiles(dir.path()), data::EngineError);
+    EXPECT_THROW(data::createTableFile(dir.path(), data::ordersTable()), data::EngineError);
+}
+
+}  // namespace

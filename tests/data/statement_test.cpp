@@ -1,0 +1,136 @@
+#include "data/statement.h"
+#include "table_fixture.h"
+
+namespace {
+
+TEST(QuotedLiteral, DoublesQuotes) {
+    EXPECT_EQ(data::quotedLiteral(QStringLiteral("A1")), QStringLiteral("'A1'"));
+    EXPECT_EQ(data::quotedLiteral(QStringLiteral("O'Neil's")), QStringLiteral("'O''Neil''s'"));
+    EXPECT_EQ(data::quotedLiteral(QString()), QStringLiteral("''"));
+}
+
+TEST(ParseSelect, AcceptsTheStatementsTheProgramSends) {
+    const char* statements[] = {
+        "select * from dd.db",
+        "SELECT * FROM DD.DB WHERE 批号='A1' AND 已统计=TRUE",
+        "select * from XdTJ.db where 鞋底型号='X' and 供应商=''",
+        "select * from dd.db where 1=1 and (批号 LIKE '%a%' or 单号 like '%b%')",
+        "  select   *\nfrom   dd.db   where(批号='x')OR(批号='y')  ",
+        "select * from dd.db where 1=1 and 鞋的型号='A''B'",
+        "select * from dd.db where 已统计=false",
+        "select * from dd.db where 33='5'",
+    };
+    for (const char* s : statements) {
+        SCOPED_TRACE(s);
+        EXPECT_NO_THROW(data::parseSelect(QString::fromUtf8(s)));
+    }
+    const auto st = data::parseSelect(QStringLiteral("select * from dd.db where 鞋的型号='A''B'"));
+    ASSERT_TRUE(st.condition);
+    EXPECT_EQ(st.condition->b.text, QStringLiteral("A'B"));
+    EXPECT_EQ(st.table, QStringLiteral("dd.db"));
+}
+
+TEST(ParseSelect, RejectsWhatIsOutsideTheLanguageSayingWhere) {
+    struct Case {
+        const char* statement;
+        const char* fragment;
+    };
+    const Case cases[] = {
+        {"delete from dd.db", "\"select\" was expected at position 1"},
+        {"select 批号 from dd.db", "\"*\" was expected at position 8"},
+        {"select * from dd.db where", "at the end"},
+        {"select * from dd.db where 批号='A", "a text literal is not closed at position 30"},
+        {"select * from dd.db where 批号 <> 'A'", "\"=\" or LIKE was expected"},
+        {"select * from dd.db where (批号='A'", "\")\" was expected at the end"},
+        {"select * from dd.db order by 批号", "unexpected \"order\""},
+        {"select * from dd.db; drop table dd", "unexpected \";\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.statement);
+        try {
+            data::parseSelect(QString::fromUtf8(c.statement));
+            ADD_FAILURE() << "accepted";
+        } catch (const data::EngineError& e) {
+            EXPECT_TRUE(e.message().contains(QString::fromUtf8(c.fragment))) << e.message().toStdString();
+        }
+    }
+}
+
+// Matching, checked against a real table.
+class Matching : public TableFixture {
+protected:
+    void SetUp() override {
+        TableFixture::SetUp();
+        auto q = openQuery(QStringLiteral("select * from dd.db"));
+        addOrder(*q, QStringLiteral("A1"), {{QStringLiteral("鞋的型号"), QStringLiteral("ab-1")}, {QStringLiteral("已统计"), true}});
+        addOrder(*q, QStringLiteral("A2"), {{QStringLiteral("鞋的型号"), QStringLiteral("AB-2")}, {QStringLiteral("颜色"), QStringLiteral("黑")}});
+        addOrder(*q, QStringLiteral("B'3"), {{QStringLiteral("鞋的型号"), QStringLiteral("")}, {QStringLiteral("已统计"), false}});
+        addOrder(*q, QStringLiteral("a1"), {{QStringLiteral("33"), 5}});
+    }
+};
+
+TEST_F(Matching, ConditionsSelectTheExpectedBatches) {
+    struct Case {
+        const char* statement;
+        const char* batches;
+    };
+    const Case cases[] = {
+        {"select * from dd.db", "A1,A2,B'3,a1"},
+        {"select * from dd.db where 批号='A1'", "A1"},              // = is exact, case too
+        {"SELECT * FROM DD.DB WHERE 批号='A1' AND 已统计=TRUE", "A1"},
+        {"select * from dd.db where 已统计=false", "A2,B'3,a1"},   // never-set flags count as false
+        {"select * from dd.db where 已统计=true", "A1"},
+        {"select * from dd.db where 鞋的型号 like '%ab%'", "A1,A2"},  // LIKE ignores ASCII case
+        {"select * from dd.db where 鞋的型号 LIKE '%%'", "A1,A2"},    // a blank field never matches LIKE
+        {"select * from dd.db where 鞋的型号=''", "B'3,a1"},         // empty text and no value are one
+        {"select * from dd.db where 批号='B''3'", "B'3"},
+        {"select * from dd.db where 1=1 and (批号='A2' or 批号='a1')", "A2,a1"},
+        {"select * from dd.db where 1=1", "A1,A2,B'3,a1"},
+        {"select * from dd.db where 1=2", ""},
+        {"select * from dd.db where 33='5'", "a1"},
+        {"select * from dd.db where 颜色 like '%黑%' and 已统计=false", "A2"},
+        {"select * from dd.db where 批号='A1' or 批号='A2' and 已统计=true", "A1"},  // AND binds tighter
+    };
+    data::Query q(*engine);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.statement);
+        q.setSql(QString::fromUtf8(c.statement));
+        q.open();
+        EXPECT_EQ(column(q, QStringLiteral("批号")).join(QLatin1Char(',')), QString::fromUtf8(c.batches));
+        EXPECT_EQ(q.recordCount(), QString::fromUtf8(c.batches).isEmpty() ? 0 : QString::fromUtf8(c.batches).count(',') + 1);
+    }
+}
+
+TEST_F(Matching, UnknownTableOrFieldIsAnEngineErrorNamingIt) {
+    struct Case {
+        const char* statement;
+        const char* fragment;
+    };
+    const Case cases[] = {
+        {"select * from orders.db", "\"orders.db\" does not exist"},
+        {"select * from dd.db where 型号='A'", "Unknown field \"型号\" at position 27"},
+        {"select * from dd.db where 批号=true", "not a logical field"},
+        {"select * from dd.db where 'A' like 批号", "A field name was expected before LIKE"},
+    };
+    data::Query q(*engine);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.statement);
+        q.setSql(QString::fromUtf8(c.statement));
+        try {
+            q.open();
+            ADD_FAILURE() << "opened";
+        } catch (const data::EngineError& e) {
+            EXPECT_TRUE(e.message().contains(QString::fromUtf8(c.fragment))) << e.message().toStdString();
+        }
+        EXPECT_FALSE(q.isOpen());
+    }
+}
+
+TEST_F(Matching, ValueWithQuoteBuiltByTheHelperFindsItsRecord) {
+    data::Query q(*engine);
+    q.setSql(QStringLiteral("select * from dd.db where 批号=") + data::quotedLiteral(QStringLiteral("B'3")));
+    q.open();
+    EXPECT_EQ(column(q, QStringLiteral("批号")), QStringList{QStringLiteral("B'3")});
+}
+
+}  // namespace
