@@ -1,0 +1,20 @@
+#include "platform/application.h"
+
+#include "platform/error_display.h"
+
+namespace platform {
+
+Application::Application(int& argc, char** argv)
+    : QApplication(argc, argv) {}
+
+bool Application::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        showCurrentException();
+        return false;
+    }
+}
+
+}  // namespace platform
