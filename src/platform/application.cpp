@@ -12,8 +12,9 @@ bool Application::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (...) {
+        // The handler did get the event; its failure has now been reported.
         showCurrentException();
-        return false;
+        return true;
     }
 }
 
