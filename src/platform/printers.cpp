@@ -1,0 +1,12 @@
+#include "platform/printers.h"
+
+#include <QPrinterInfo>
+
+namespace platform {
+
+QStringList installedPrinters()
+{
+    return QPrinterInfo::availablePrinterNames();
+}
+
+}  // namespace platform

@@ -1,0 +1,53 @@
+#include "platform/scripted_dialogs.h"
+
+namespace platform {
+
+ScriptedDialogs::ScriptedDialogs()
+    : previous_(setDialogs(this)) {}
+
+ScriptedDialogs::~ScriptedDialogs()
+{
+    setDialogs(previous_);
+}
+
+QStringList ScriptedDialogs::messageTexts() const
+{
+    QStringList texts;
+    for (const Message& message : messages_)
+        texts << message.text;
+    return texts;
+}
+
+void ScriptedDialogs::clear()
+{
+    messages_.clear();
+    fileOpens_.clear();
+    answers_.clear();
+    files_.clear();
+}
+
+bool ScriptedDialogs::showMessage(const MessageRequest& request)
+{
+    messages_.push_back({request.kind, request.owner, request.text, request.caption, request.icon,
+                         request.buttons});
+    if (request.buttons == MessageButtons::Ok)
+        return true;
+    if (answers_.empty())
+        return defaultAnswer_;
+    const bool answer = answers_.front();
+    answers_.pop_front();
+    return answer;
+}
+
+QString ScriptedDialogs::showFileOpen(const FileOpenRequest& request)
+{
+    fileOpens_.push_back({request.owner, request.title, request.filters, request.folder,
+                          request.fileName});
+    if (files_.empty())
+        return {};
+    QString path = files_.front();
+    files_.pop_front();
+    return path;
+}
+
+}  // namespace platform

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "platform/dialogs.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <deque>
+#include <vector>
+
+namespace platform {
+
+// Dialogs for tests: nothing is shown; every request is recorded and answered
+// from queues the test fills. Constructing one installs it as the process-wide
+// dialogs, destroying it puts the previous ones back.
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Message {
+        MessageKind kind;
+        QPointer<QWidget> owner;
+        QString text;
+        QString caption;
+        MessageIcon icon;
+        MessageButtons buttons;
+    };
+    struct FileOpen {
+        QPointer<QWidget> owner;
+        QString title;
+        QStringList filters;
+        QString folder;
+        QString fileName;
+    };
+
+    ScriptedDialogs();
+    ~ScriptedDialogs() override;
+    ScriptedDialogs(const ScriptedDialogs&) = delete;
+    ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
+
+    // Answers for boxes with OK and Cancel, taken in order (true = OK). Boxes
+    // with only OK take no answer. With the queue empty the default answer is
+    // used, OK unless changed.
+    void queueAnswer(bool ok) { answers_.push_back(ok); }
+    void setDefaultAnswer(bool ok) { defaultAnswer_ = ok; }
+    // Answers for the file-open dialog, taken in order; an empty path means
+    // Cancel, which is also the answer once the queue is empty.
+    void queueFile(const QString& path) { files_.push_back(path); }
+
+    const std::vector<Message>& messages() const { return messages_; }
+    const std::vector<FileOpen>& fileOpens() const { return fileOpens_; }
+    // Texts of all boxes shown so far, in order.
+    QStringList messageTexts() const;
+    int pendingAnswers() const { return static_cast<int>(answers_.size()); }
+    void clear();
+
+protected:
+    bool showMessage(const MessageRequest& request) override;
+    QString showFileOpen(const FileOpenRequest& request) override;
+
+private:
+    Dialogs* previous_ = nullptr;
+    std::vector<Message> messages_;
+    std::vector<FileOpen> fileOpens_;
+    std::deque<bool> answers_;
+    std::deque<QString> files_;
+    bool defaultAnswer_ = true;
+};
+
+}  // namespace platform

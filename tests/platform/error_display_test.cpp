@@ -1,0 +1,157 @@
+#include "platform/error_display.h"
+
+#include "data/errors.h"
+#include "platform/files.h"
+#include "platform/scripted_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+using platform::MessageIcon;
+using platform::ScriptedDialogs;
+
+namespace {
+
+struct ErrorCase {
+    const char* name;
+    std::function<void()> fail;
+    QStringList shownTexts;  // empty: no box at all
+};
+
+void PrintTo(const ErrorCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+const ErrorCase errorCases[] = {
+    {"EngineErrorShowsTheEngineMessage",
+     [] {
+         throw data::EngineError({{0x2601, "Key violation."}, {0x2c08, "Table: dd.db"}});
+     },
+     {"Key violation."}},
+    {"StandardErrorShowsItsText", [] { throw std::runtime_error("文件不存在"); }, {"文件不存在"}},
+    {"FileErrorShowsItsText",
+     [] { throw platform::FileError("无法读取文件 CTMLIST.TXT", "CTMLIST.TXT"); },
+     {"无法读取文件 CTMLIST.TXT"}},
+    {"SilentAbortShowsNothing", [] { throw data::SilentAbort(); }, {}},
+    {"UnknownExceptionShowsTheGenericText", [] { throw 42; }, {platform::unknownErrorText()}},
+};
+
+// Throws from inside its event handler.
+class ThrowingObject : public QObject {
+public:
+    explicit ThrowingObject(std::function<void()> fail) : fail_(std::move(fail)) {}
+    int handled = 0;
+
+protected:
+    bool event(QEvent* event) override
+    {
+        if (event->type() != QEvent::User)
+            return QObject::event(event);
+        ++handled;
+        fail_();
+        return true;
+    }
+
+private:
+    std::function<void()> fail_;
+};
+
+class ErrorDisplay : public ::testing::TestWithParam<ErrorCase> {
+protected:
+    void SetUp() override
+    {
+        savedName_ = QGuiApplication::applicationDisplayName();
+        QGuiApplication::setApplicationDisplayName("鞋底统计");
+    }
+    void TearDown() override { QGuiApplication::setApplicationDisplayName(savedName_); }
+
+    void expectShown(const ScriptedDialogs& scripted)
+    {
+        const ErrorCase& c = GetParam();
+        EXPECT_EQ(scripted.messageTexts(), c.shownTexts);
+        for (const ScriptedDialogs::Message& message : scripted.messages()) {
+            EXPECT_EQ(message.kind, platform::MessageKind::Error);
+            EXPECT_EQ(message.icon, MessageIcon::Error);
+            EXPECT_EQ(message.caption, "鞋底统计");
+        }
+    }
+
+private:
+    QString savedName_;
+};
+
+TEST_P(ErrorDisplay, PostedEventHandler)
+{
+    ScriptedDialogs scripted;
+    ThrowingObject object(GetParam().fail);
+    QCoreApplication::postEvent(&object, new QEvent(QEvent::User));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(object.handled, 1);
+    expectShown(scripted);
+
+    // The application carries on delivering events afterwards.
+    scripted.clear();
+    QCoreApplication::postEvent(&object, new QEvent(QEvent::User));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(object.handled, 2);
+    EXPECT_EQ(scripted.messageTexts(), GetParam().shownTexts);
+}
+
+TEST_P(ErrorDisplay, QueuedCallAndTimer)
+{
+    ScriptedDialogs scripted;
+    QObject context;
+    QMetaObject::invokeMethod(&context, GetParam().fail, Qt::QueuedConnection);
+    QCoreApplication::processEvents();
+    expectShown(scripted);
+
+    scripted.clear();
+    bool fired = false;
+    QTimer::singleShot(1, &context, [&] {
+        fired = true;
+        GetParam().fail();
+    });
+    while (!fired)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    expectShown(scripted);
+}
+
+TEST_P(ErrorDisplay, ButtonClickedWithTheMouse)
+{
+    ScriptedDialogs scripted;
+    QPushButton button("统计");
+    QObject::connect(&button, &QPushButton::clicked, GetParam().fail);
+    button.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&button));
+    QTest::mouseClick(&button, Qt::LeftButton);
+    expectShown(scripted);
+}
+
+TEST_P(ErrorDisplay, RunGuardedOutsideEventHandlers)
+{
+    ScriptedDialogs scripted;
+    EXPECT_FALSE(platform::runGuarded(GetParam().fail));
+    expectShown(scripted);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, ErrorDisplay, ::testing::ValuesIn(errorCases),
+    [](const ::testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
+
+TEST(RunGuarded, ShowsNothingWhenTheActionSucceeds)
+{
+    ScriptedDialogs scripted;
+    bool ran = false;
+    EXPECT_TRUE(platform::runGuarded([&] { ran = true; }));
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(scripted.messages().empty());
+}
+
+}  // namespace
