@@ -1,0 +1,11 @@
+#pragma once
+
+namespace app {
+
+// Registers the compiled-in picture and icons (":/picture.jpg",
+// ":/icons/NN.png"). Safe to call any number of times; the image list and the
+// picture loader call it themselves, so only code that opens these resource
+// paths directly needs it.
+void initResources();
+
+}  // namespace app
