@@ -391,6 +391,16 @@ void Query::loadRows(int row) const {
     st.reset();
 }
 
+void Query::beginBusy() {
+    if (busy_++ == 0)
+        emit busyChanged(true);
+}
+
+void Query::endBusy() {
+    if (busy_ > 0 && --busy_ == 0)
+        emit busyChanged(false);
+}
+
 // ---- editing --------------------------------------------------------------
 
 void Query::edit() {

@@ -109,6 +109,12 @@ public:
     void checkBrowseMode();
     bool isModified() const { return modified_; }
 
+    // Set while a bulk loop walks the result; windows disable the commands
+    // that move the cursor or replace the statement meanwhile.
+    bool isBusy() const { return busy_ > 0; }
+    void beginBusy();
+    void endBusy();
+
     void setBeforePost(BeforePostHook hook) { beforePost_ = std::move(hook); }
     void setPostErrorHook(PostErrorHook hook) { postError_ = std::move(hook); }
 
@@ -121,6 +127,7 @@ signals:
     void rowRemoved(int row);
     void rowChanged(int row);
     void resultReset();
+    void busyChanged(bool busy);
 
 private:
     using Row = std::vector<QVariant>;
@@ -154,8 +161,21 @@ private:
     mutable quint64 cacheGeneration_ = 0;
     mutable qint64 lastReadId_ = 0;  // the last row looked up, valid until the cache changes
     mutable const Row* lastRead_ = nullptr;
+    int busy_ = 0;
     BeforePostHook beforePost_;
     PostErrorHook postError_;
+};
+
+// Marks a query busy for the lifetime of the scope, however the scope ends.
+class BusyScope {
+public:
+    explicit BusyScope(Query& query) : query_(query) { query_.beginBusy(); }
+    ~BusyScope() { query_.endBusy(); }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    Query& query_;
 };
 
 }  // namespace data

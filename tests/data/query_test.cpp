@@ -362,3 +362,26 @@ TEST_F(TableFiles, CreatingRefusesToOverwrite) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LiveQuery, BusyScopesNestAndEndHoweverTheyEnd) {
+    auto q = openQuery(QStringLiteral("select * from dd.db"));
+    QSignalSpy spy(q.get(), &data::Query::busyChanged);
+    try {
+        data::BusyScope outer(*q);
+        {
+            data::BusyScope inner(*q);
+            EXPECT_TRUE(q->isBusy());
+        }
+        EXPECT_TRUE(q->isBusy());
+        throw data::SilentAbort();
+    } catch (const data::SilentAbort&) {
+    }
+    EXPECT_FALSE(q->isBusy());
+    ASSERT_EQ(spy.size(), 2);
+    EXPECT_TRUE(spy.at(0).at(0).toBool());
+    EXPECT_FALSE(spy.at(1).at(0).toBool());
+}
+
+}  // namespace
