@@ -7,6 +7,7 @@
 #include <com/sun/star/frame/XController.hpp>
 #include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/sheet/XCellRangeAddressable.hpp>
 #include <com/sun/star/sheet/XSpreadsheetView.hpp>
 #include <com/sun/star/sheet/XSpreadsheets.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
@@ -41,6 +42,11 @@ QString filterName(const QString& path, FileFormat format)
         break;
     }
     return QStringLiteral("calc8");
+}
+
+int sheetPosition(const Reference<css::sheet::XSpreadsheet>& sheet)
+{
+    return Reference<css::sheet::XCellRangeAddressable>(sheet, UNO_QUERY_THROW)->getRangeAddress().Sheet;
 }
 
 css::beans::PropertyValue property(const char* name, const css::uno::Any& value)
@@ -84,8 +90,11 @@ int UnoWorkbook::sheetCount()
 
 std::shared_ptr<UnoWorksheet> UnoWorkbook::wrap(const Reference<css::sheet::XSpreadsheet>& sheet)
 {
+    // Calc hands out a new object for a sheet on every request; the sheet's
+    // position tells whether it is one we already have.
+    const int position = sheetPosition(sheet);
     for (const auto& known : sheets_) {
-        if (known->unoSheet() == sheet)
+        if (sheetPosition(known->unoSheet()) == position)
             return known;
     }
     sheets_.push_back(std::make_shared<UnoWorksheet>(state_, sheet));
