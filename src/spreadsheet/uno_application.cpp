@@ -6,7 +6,11 @@
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 
+#include "platform/process.h"
+
+#include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QThread>
 
 namespace spreadsheet {
 
@@ -20,6 +24,8 @@ std::unique_ptr<Application> createLibreOfficeApplication(const OfficeOptions& o
 namespace spreadsheet::uno {
 
 namespace {
+
+constexpr int quitWaitMs = 10000;
 
 bool samePath(const QString& a, const QString& b)
 {
@@ -194,15 +200,23 @@ void UnoApplication::quit()
         }
     }
     workbooks_.clear();
+    bool terminated = false;
     try {
         // An office this object started, now without documents, is ended.
         Reference<css::frame::XDesktop2> desk = office_.desktop();
         if (office_.startedProcessId() != 0 && !desk->getComponents()->createEnumeration()->hasMoreElements())
-            desk->terminate();
+            terminated = desk->terminate();
     } catch (const css::uno::Exception&) {
     } catch (const Error&) {
     }
     office_.disconnect();
+    if (terminated) {
+        // Wait until it is gone, so that a later connection cannot reach the
+        // office while it is shutting down.
+        QDeadlineTimer deadline(quitWaitMs);
+        while (platform::isProcessRunning(office_.startedProcessId()) && !deadline.hasExpired())
+            QThread::msleep(50);
+    }
 }
 
 } // namespace spreadsheet::uno
