@@ -30,6 +30,13 @@ bool isProcessRunning(qint64 pid)
 #endif
 }
 
+void ignoreBrokenPipes()
+{
+#ifndef Q_OS_WIN
+    ::signal(SIGPIPE, SIG_IGN);
+#endif
+}
+
 bool terminateProcess(qint64 pid, int timeoutMs)
 {
     if (!isProcessRunning(pid))

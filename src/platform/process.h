@@ -10,4 +10,8 @@ bool isProcessRunning(qint64 pid);
 // waits up to timeoutMs for it to be gone. Returns whether it is gone.
 bool terminateProcess(qint64 pid, int timeoutMs = 10000);
 
+// Keeps the process alive when it writes to a pipe or socket whose other end
+// has gone (an office that was closed): the write fails with an error instead.
+void ignoreBrokenPipes();
+
 } // namespace platform

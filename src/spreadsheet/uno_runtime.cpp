@@ -1,5 +1,7 @@
 #include "spreadsheet/uno_runtime.h"
 
+#include "platform/process.h"
+
 #include <cppuhelper/bootstrap.hxx>
 #include <rtl/bootstrap.hxx>
 
@@ -16,6 +18,9 @@ Reference<css::uno::XComponentContext> localContext()
     static Reference<css::uno::XComponentContext> context;
     static QString failure;
     std::call_once(once, [] {
+        // The office may be closed while connected; the pipe to it must then
+        // fail with an error, not end this process.
+        platform::ignoreBrokenPipes();
         try {
             const QString program = QUrl::fromLocalFile(QStringLiteral(LIBREOFFICE_PROGRAM_DIR)).toString();
             // The office's own unorc names types.rdb and services.rdb beside
@@ -55,7 +60,7 @@ namespace spreadsheet::uno {
 
 void throwConnectionLost(const QString& what)
 {
-    throw Error(QStringLiteral("%1: the connection to LibreOffice was lost").arg(what));
+    throw Error(QStringLiteral("%1: the workbook was closed or LibreOffice has gone").arg(what));
 }
 
 } // namespace spreadsheet::uno
