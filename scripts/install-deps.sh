@@ -11,19 +11,36 @@ packages=(
   fonts-wqy-microhei
 )
 
+# LibreOffice Calc (the spreadsheet the program drives) and its SDK (UNO
+# headers, cppumaker, link libraries), without the optional extras.
+office_packages=(
+  libreoffice-calc libreoffice-dev
+)
+
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then
   sudo_cmd=(sudo)
 fi
 
-missing=()
-for p in "${packages[@]}"; do
-  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-  [ "$status" = "install ok installed" ] || missing+=("$p")
-done
+missing_in() {
+  local p status
+  for p in "$@"; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    [ "$status" = "install ok installed" ] || echo "$p"
+  done
+}
 
+mapfile -t missing < <(missing_in "${packages[@]}")
+mapfile -t missing_office < <(missing_in "${office_packages[@]}")
+
+if [ "${#missing[@]}" -gt 0 ] || [ "${#missing_office[@]}" -gt 0 ]; then
+  "${sudo_cmd[@]}" apt-get update -q
+fi
 if [ "${#missing[@]}" -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  "${sudo_cmd[@]}" apt-get update -q
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}"
+fi
+if [ "${#missing_office[@]}" -gt 0 ]; then
+  echo "Installing: ${missing_office[*]}"
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing_office[@]}"
 fi

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "spreadsheet/spreadsheet.h"
+
+#include <QString>
+#include <memory>
+
+namespace spreadsheet {
+
+// How the LibreOffice Calc behind the spreadsheet layer is reached and started.
+struct OfficeOptions {
+    // Name of the pipe the office accepts connections on. The default is
+    // unique to the user, so that a later run of the program finds the office
+    // an earlier run started.
+    QString pipeName = defaultPipeName();
+    // Profile folder of an office started by the layer; empty for the user's
+    // ordinary LibreOffice profile.
+    QString profileDir;
+    // Start the office without any window at all (tests, benchmarks).
+    bool headless = false;
+    // How long to wait for a started office to answer.
+    int startTimeoutMs = 30000;
+    // The office program; empty for soffice.bin in LibreOffice's program folder.
+    QString officeProgram;
+
+    static QString defaultPipeName();
+};
+
+std::unique_ptr<Application> createLibreOfficeApplication(const OfficeOptions& options = {});
+
+} // namespace spreadsheet

@@ -1,0 +1,346 @@
+#include "spreadsheet/uno_worksheet.h"
+
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/container/XNamed.hpp>
+#include <com/sun/star/sheet/XCellRangeAddressable.hpp>
+#include <com/sun/star/sheet/XCellRangeData.hpp>
+#include <com/sun/star/sheet/XHeaderFooterContent.hpp>
+#include <com/sun/star/sheet/XSheetCellCursor.hpp>
+#include <com/sun/star/sheet/XSheetCellRanges.hpp>
+#include <com/sun/star/sheet/XUniqueCellFormatRangesSupplier.hpp>
+#include <com/sun/star/sheet/XUsedAreaCursor.hpp>
+#include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
+#include <com/sun/star/table/XColumnRowRange.hpp>
+#include <com/sun/star/table/XTableColumns.hpp>
+#include <com/sun/star/table/XTableRows.hpp>
+#include <com/sun/star/text/XText.hpp>
+
+#include <algorithm>
+
+namespace spreadsheet::uno {
+
+namespace {
+
+// Rows fetched per call when the used area is read.
+constexpr int readBlockRows = 4096;
+// Calc's sheet size.
+constexpr int maxRows = 1048576;
+constexpr int maxColumns = 16384;
+
+void checkCell(int row, int column)
+{
+    if (row < 1 || column < 1 || row > maxRows || column > maxColumns)
+        throw Error(QStringLiteral("There is no cell at row %1, column %2").arg(row).arg(column));
+}
+
+CellValue fromAny(const css::uno::Any& any)
+{
+    double number = 0;
+    if (any >>= number)
+        return CellValue::ofNumber(number);
+    OUString text;
+    if (any >>= text)
+        return CellValue::ofText(toQ(text));
+    return CellValue::empty();
+}
+
+css::uno::Any toAny(const CellValue& value)
+{
+    switch (value.kind) {
+    case CellValue::Kind::Empty:
+        return css::uno::Any(OUString());
+    case CellValue::Kind::Text:
+        return css::uno::Any(toOU(value.text));
+    case CellValue::Kind::Number:
+    case CellValue::Kind::Date:
+        return css::uno::Any(value.number);
+    }
+    return {};
+}
+
+} // namespace
+
+UnoWorksheet::UnoWorksheet(std::shared_ptr<DocumentState> state, Reference<css::sheet::XSpreadsheet> sheet)
+    : state_(std::move(state))
+    , sheet_(std::move(sheet))
+{
+}
+
+UnoWorksheet::~UnoWorksheet() = default;
+
+QString UnoWorksheet::name() const
+{
+    state_->checkOpen();
+    return guarded(QStringLiteral("Reading the sheet name failed"), [&] {
+        return toQ(Reference<css::container::XNamed>(sheet_, UNO_QUERY_THROW)->getName());
+    });
+}
+
+void UnoWorksheet::setName(const QString& name)
+{
+    state_->checkOpen();
+    guarded(QStringLiteral("Renaming the sheet to \"%1\" failed").arg(name), [&] {
+        Reference<css::container::XNamed>(sheet_, UNO_QUERY_THROW)->setName(toOU(name));
+    });
+}
+
+QString UnoWorksheet::cellText(int row, int column)
+{
+    checkCell(row, column);
+    ensureLoaded();
+    const CellValue value = cache_.value(row, column);
+    if (value.kind != CellValue::Kind::Date)
+        return cellValueText(value, {});
+    return cellValueText(value, guarded(QStringLiteral("Reading the workbook's date settings failed"),
+                                        [&] { return state_->nullDate(); }));
+}
+
+void UnoWorksheet::write(int row, int column, const CellValue& value)
+{
+    checkCell(row, column);
+    state_->checkOpen();
+    cache_.write(row, column, value);
+}
+
+void UnoWorksheet::setCellText(int row, int column, const QString& text)
+{
+    write(row, column, CellValue::ofText(text));
+}
+
+void UnoWorksheet::setCellNumber(int row, int column, double value)
+{
+    write(row, column, CellValue::ofNumber(value));
+}
+
+void UnoWorksheet::clearCell(int row, int column)
+{
+    write(row, column, CellValue::empty());
+}
+
+void UnoWorksheet::flush()
+{
+    if (!cache_.hasPending())
+        return;
+    state_->checkOpen();
+    const std::vector<CellBlock> blocks = groupIntoBlocks(cache_.takePending());
+    guarded(QStringLiteral("Writing cells failed"), [&] {
+        DocumentState::BulkEdit edit(*state_);
+        for (const CellBlock& block : blocks) {
+            css::uno::Sequence<css::uno::Sequence<css::uno::Any>> rows(block.rowCount);
+            auto* rowData = rows.getArray();
+            for (int r = 0; r < block.rowCount; ++r) {
+                css::uno::Sequence<css::uno::Any> cells(block.columnCount);
+                auto* cellData = cells.getArray();
+                for (int c = 0; c < block.columnCount; ++c)
+                    cellData[c] = toAny(block.at(r, c));
+                rowData[r] = cells;
+            }
+            Reference<css::table::XCellRange> range = sheet_->getCellRangeByPosition(
+                block.left - 1, block.top - 1, block.left + block.columnCount - 2, block.top + block.rowCount - 2);
+            Reference<css::sheet::XCellRangeData>(range, UNO_QUERY_THROW)->setDataArray(rows);
+        }
+    });
+}
+
+void UnoWorksheet::refresh()
+{
+    cache_.forget();
+}
+
+void UnoWorksheet::ensureLoaded()
+{
+    state_->checkOpen();
+    if (cache_.isLoaded())
+        return;
+    flush();
+    guarded(QStringLiteral("Reading cells failed"), [&] { load(); });
+}
+
+void UnoWorksheet::load()
+{
+    Reference<css::sheet::XSheetCellCursor> cursor = sheet_->createCursor();
+    Reference<css::sheet::XUsedAreaCursor>(cursor, UNO_QUERY_THROW)->gotoEndOfUsedArea(false);
+    const css::table::CellRangeAddress end =
+        Reference<css::sheet::XCellRangeAddressable>(cursor, UNO_QUERY_THROW)->getRangeAddress();
+    const int rows = end.EndRow + 1;
+    const int columns = end.EndColumn + 1;
+
+    std::vector<CellValue> cells(static_cast<size_t>(rows) * columns);
+    for (int top = 0; top < rows; top += readBlockRows) {
+        const int bottom = std::min(rows, top + readBlockRows) - 1;
+        Reference<css::table::XCellRange> range = sheet_->getCellRangeByPosition(0, top, columns - 1, bottom);
+        const css::uno::Sequence<css::uno::Sequence<css::uno::Any>> data =
+            Reference<css::sheet::XCellRangeData>(range, UNO_QUERY_THROW)->getDataArray();
+        for (int r = 0; r < data.getLength(); ++r) {
+            const css::uno::Sequence<css::uno::Any>& rowData = data[r];
+            CellValue* target = cells.data() + static_cast<size_t>(top + r) * columns;
+            for (int c = 0; c < rowData.getLength() && c < columns; ++c)
+                target[c] = fromAny(rowData[c]);
+        }
+    }
+    markDates(rows, columns, cells);
+    cache_.load(rows, columns, std::move(cells));
+}
+
+// Numbers in cells with a date format become dates. The used area is asked
+// for its ranges of equal formatting, so the cost follows the number of
+// different formats, not the number of cells.
+void UnoWorksheet::markDates(int rows, int columns, std::vector<CellValue>& cells)
+{
+    Reference<css::table::XCellRange> area = sheet_->getCellRangeByPosition(0, 0, columns - 1, rows - 1);
+    Reference<css::container::XIndexAccess> formatRanges =
+        Reference<css::sheet::XUniqueCellFormatRangesSupplier>(area, UNO_QUERY_THROW)->getUniqueCellFormatRanges();
+    const sal_Int32 count = formatRanges->getCount();
+    for (sal_Int32 i = 0; i < count; ++i) {
+        Reference<css::sheet::XSheetCellRanges> ranges(formatRanges->getByIndex(i), UNO_QUERY_THROW);
+        sal_Int32 key = 0;
+        Reference<css::beans::XPropertySet>(ranges, UNO_QUERY_THROW)->getPropertyValue("NumberFormat") >>= key;
+        if (!state_->isDateFormat(key))
+            continue;
+        const auto addresses = ranges->getRangeAddresses();
+        for (const css::table::CellRangeAddress& a : addresses) {
+            for (int r = a.StartRow; r <= std::min<int>(a.EndRow, rows - 1); ++r) {
+                for (int c = a.StartColumn; c <= std::min<int>(a.EndColumn, columns - 1); ++c) {
+                    CellValue& cell = cells[static_cast<size_t>(r) * columns + c];
+                    if (cell.kind == CellValue::Kind::Number)
+                        cell.kind = CellValue::Kind::Date;
+                }
+            }
+        }
+    }
+}
+
+std::pair<int, int> UnoWorksheet::usedSize()
+{
+    ensureLoaded();
+    if (cache_.writtenSinceLoad()) {
+        flush();
+        cache_.forget();
+        ensureLoaded();
+    }
+    int lastRow = 0;
+    int lastColumn = 0;
+    for (int r = 1; r <= cache_.loadedRows(); ++r) {
+        for (int c = 1; c <= cache_.loadedColumns(); ++c) {
+            if (!cache_.value(r, c).isEmpty()) {
+                lastRow = r;
+                lastColumn = std::max(lastColumn, c);
+            }
+        }
+    }
+    return {lastRow, lastColumn};
+}
+
+int UnoWorksheet::usedRowCount()
+{
+    return usedSize().first;
+}
+
+int UnoWorksheet::usedColumnCount()
+{
+    return usedSize().second;
+}
+
+Reference<css::beans::XPropertySet> UnoWorksheet::column(int column)
+{
+    checkCell(1, column);
+    Reference<css::table::XColumnRowRange> columnsAndRows(sheet_, UNO_QUERY_THROW);
+    return Reference<css::beans::XPropertySet>(columnsAndRows->getColumns()->getByIndex(column - 1), UNO_QUERY_THROW);
+}
+
+void UnoWorksheet::setColumnNumberFormat(int columnNumber, const QString& format)
+{
+    state_->checkOpen();
+    guarded(QStringLiteral("Setting the number format of column %1 failed").arg(columnNumber), [&] {
+        column(columnNumber)->setPropertyValue("NumberFormat", css::uno::Any(state_->formatKey(format)));
+    });
+    // Dates read before may not be dates any more.
+    if (!cache_.hasPending())
+        cache_.forget();
+}
+
+void UnoWorksheet::autoFitColumn(int columnNumber)
+{
+    state_->checkOpen();
+    flush();
+    guarded(QStringLiteral("Fitting the width of column %1 failed").arg(columnNumber), [&] {
+        column(columnNumber)->setPropertyValue("OptimalWidth", css::uno::Any(true));
+    });
+}
+
+void UnoWorksheet::insertRow(int row)
+{
+    checkCell(row, 1);
+    state_->checkOpen();
+    flush();
+    guarded(QStringLiteral("Inserting a row at row %1 failed").arg(row), [&] {
+        Reference<css::table::XColumnRowRange> columnsAndRows(sheet_, UNO_QUERY_THROW);
+        columnsAndRows->getRows()->insertByIndex(row - 1, 1);
+    });
+    cache_.forget();
+}
+
+Reference<css::beans::XPropertySet> UnoWorksheet::pageStyle()
+{
+    OUString styleName;
+    Reference<css::beans::XPropertySet>(sheet_, UNO_QUERY_THROW)->getPropertyValue("PageStyle") >>= styleName;
+    Reference<css::style::XStyleFamiliesSupplier> families(state_->document(), UNO_QUERY_THROW);
+    Reference<css::container::XNameAccess> pageStyles(families->getStyleFamilies()->getByName("PageStyles"),
+                                                      UNO_QUERY_THROW);
+    return Reference<css::beans::XPropertySet>(pageStyles->getByName(styleName), UNO_QUERY_THROW);
+}
+
+void UnoWorksheet::setCenterFooter(const QString& text)
+{
+    state_->checkOpen();
+    guarded(QStringLiteral("Setting the page footer failed"), [&] {
+        Reference<css::beans::XPropertySet> style = pageStyle();
+        style->setPropertyValue("FooterIsOn", css::uno::Any(true));
+        Reference<css::sheet::XHeaderFooterContent> content(style->getPropertyValue("RightPageFooterContent"),
+                                                            UNO_QUERY_THROW);
+        content->getCenterText()->setString(toOU(text));
+        style->setPropertyValue("RightPageFooterContent", css::uno::Any(content));
+    });
+}
+
+void UnoWorksheet::setCenterHorizontally(bool on)
+{
+    state_->checkOpen();
+    guarded(QStringLiteral("Setting the page centring failed"),
+            [&] { pageStyle()->setPropertyValue("CenterHorizontally", css::uno::Any(on)); });
+}
+
+void UnoWorksheet::setCenterVertically(bool on)
+{
+    state_->checkOpen();
+    guarded(QStringLiteral("Setting the page centring failed"),
+            [&] { pageStyle()->setPropertyValue("CenterVertically", css::uno::Any(on)); });
+}
+
+void UnoWorksheet::setPrintGridLines(bool on)
+{
+    state_->checkOpen();
+    guarded(QStringLiteral("Setting the printing of grid lines failed"),
+            [&] { pageStyle()->setPropertyValue("PrintGrid", css::uno::Any(on)); });
+}
+
+void UnoWorksheet::setOrientation(PageOrientation orientation)
+{
+    state_->checkOpen();
+    guarded(QStringLiteral("Setting the page orientation failed"), [&] {
+        Reference<css::beans::XPropertySet> style = pageStyle();
+        const bool landscape = orientation == PageOrientation::Landscape;
+        sal_Int32 width = 0;
+        sal_Int32 height = 0;
+        style->getPropertyValue("Width") >>= width;
+        style->getPropertyValue("Height") >>= height;
+        style->setPropertyValue("IsLandscape", css::uno::Any(landscape));
+        if ((width > height) != landscape) {
+            style->setPropertyValue("Width", css::uno::Any(height));
+            style->setPropertyValue("Height", css::uno::Any(width));
+        }
+    });
+}
+
+} // namespace spreadsheet::uno

@@ -1,0 +1,98 @@
+// Connecting, reconnecting and quitting.
+
+#include "office_environment.h"
+
+#include "platform/process.h"
+
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+using namespace spreadsheet;
+
+TEST(OfficeLifecycle, AttachesToTheRunningOfficeWithoutStartingOne)
+{
+    auto app = createLibreOfficeApplication(OfficeEnvironment::options());
+    app->connect();
+    EXPECT_TRUE(app->isConnected());
+    EXPECT_EQ(app->officeProcessId(), 0); // not started by this object
+    EXPECT_TRUE(platform::isProcessRunning(OfficeEnvironment::officeProcessId()));
+    app->quit();
+    EXPECT_FALSE(app->isConnected());
+    EXPECT_TRUE(platform::isProcessRunning(OfficeEnvironment::officeProcessId()));
+}
+
+TEST(OfficeLifecycle, QuitClosesOnlyOurOwnWorkbooks)
+{
+    auto ours = createLibreOfficeApplication(OfficeEnvironment::options());
+    auto users = createLibreOfficeApplication(OfficeEnvironment::options());
+    ours->setSheetsInNewWorkbook(1);
+    users->setSheetsInNewWorkbook(1);
+
+    // The user's workbook, open in the office before ours opens it too.
+    const QString usersPath = OfficeEnvironment::scratchPath(QStringLiteral("users.ods"));
+    auto usersBook = users->addWorkbook();
+    usersBook->sheet(1)->setCellText(1, 1, QStringLiteral("user"));
+    usersBook->saveAs(usersPath);
+    auto usersBookSeenByUs = ours->openWorkbook(usersPath);
+
+    // Our workbook: saved, then changed without saving.
+    const QString oursPath = OfficeEnvironment::scratchPath(QStringLiteral("ours.ods"));
+    auto ourBook = ours->addWorkbook();
+    ourBook->sheet(1)->setCellText(1, 1, QStringLiteral("saved"));
+    ourBook->saveAs(oursPath);
+    ourBook->sheet(1)->setCellText(1, 1, QStringLiteral("changed"));
+    ourBook->sheet(1)->flush();
+    ASSERT_EQ(ours->workbookCount(), 2);
+
+    ours->quit();
+    EXPECT_FALSE(ourBook->isOpen());
+    EXPECT_THROW(ourBook->sheet(1), Error);
+
+    // The user's workbook is still open and answers.
+    EXPECT_EQ(usersBook->sheet(1)->cellText(1, 1), "user");
+    usersBook->sheet(1)->refresh();
+    EXPECT_EQ(usersBook->sheet(1)->cellText(1, 1), "user");
+    // Ours was closed unsaved: opening its file again shows the saved state,
+    // not the still open, changed document.
+    auto reopened = users->openWorkbook(oursPath);
+    EXPECT_EQ(reopened->sheet(1)->cellText(1, 1), "saved");
+    EXPECT_TRUE(platform::isProcessRunning(OfficeEnvironment::officeProcessId()));
+    users->quit();
+}
+
+TEST(OfficeLifecycle, StoppedOfficeIsReplacedByAFreshOne)
+{
+    auto app = createLibreOfficeApplication(OfficeEnvironment::privateOptions(QStringLiteral("restart")));
+    app->setSheetsInNewWorkbook(1);
+    StartedOffice first;
+    auto book = app->addWorkbook();
+    const qint64 firstPid = app->officeProcessId();
+    first.track(firstPid);
+    ASSERT_NE(firstPid, 0);
+    book->sheet(1)->setCellText(1, 1, QStringLiteral("before"));
+    book->sheet(1)->flush();
+
+    ASSERT_TRUE(platform::terminateProcess(firstPid));
+    EXPECT_THROW(book->sheet(1)->cellText(1, 1), Error);
+
+    StartedOffice second;
+    auto fresh = app->addWorkbook();
+    const qint64 secondPid = app->officeProcessId();
+    second.track(secondPid);
+    EXPECT_NE(secondPid, firstPid);
+    EXPECT_TRUE(platform::isProcessRunning(secondPid));
+    EXPECT_FALSE(book->isOpen());
+    EXPECT_EQ(app->workbookCount(), 1);
+    fresh->sheet(1)->setCellText(1, 1, QStringLiteral("after"));
+    fresh->sheet(1)->refresh();
+    EXPECT_EQ(fresh->sheet(1)->cellText(1, 1), "after");
+
+    // Without documents left, the office this object started is ended.
+    app->quit();
+    QDeadlineTimer deadline(15000);
+    while (platform::isProcessRunning(secondPid) && !deadline.hasExpired())
+        QThread::msleep(100);
+    EXPECT_FALSE(platform::isProcessRunning(secondPid));
+}
