@@ -1,0 +1,45 @@
+#include "orders/bulk_orders.h"
+
+#include "data/query.h"
+#include "orders/order_messages.h"
+#include "orders/progress.h"
+
+namespace orders {
+
+int markCounted(data::Query& query, StatusSink& status) {
+    data::BusyScope busy(query);
+    query.first();
+    const int total = query.recordCount();
+    int done = 0;
+    qint64 pairs = 0;
+    while (!query.eof()) {
+        status.letEventsRun();
+        ++done;
+        query.edit();
+        query.field(QStringLiteral("已统计")).setBoolean(true);
+        query.post();
+        pairs += query.field(QStringLiteral("双数")).asInteger();
+        query.next();
+        status.setPanelText(ProgressPanel, progressText(thisTablePrefix(), total, done) + QStringLiteral("@已求和:") +
+                                               QString::number(pairs));
+    }
+    status.setPanelText(CountPanel, QString::number(query.recordCount()));
+    return done;
+}
+
+int deleteShownOrders(data::Query& query, StatusSink& status) {
+    data::BusyScope busy(query);
+    query.first();
+    const int total = query.recordCount();
+    int deleted = 0;
+    for (int i = 0; i < total; ++i) {
+        status.letEventsRun();
+        ++deleted;
+        query.remove();
+        status.setPanelText(ProgressPanel, progressText(thisTablePrefix(), query.recordCount(), total - deleted, deleted));
+    }
+    status.setPanelText(ProgressPanel, deletionFinishedText());
+    return deleted;
+}
+
+}  // namespace orders

@@ -1,0 +1,56 @@
+#include "orders/order_posting.h"
+
+#include "data/colour.h"
+#include "data/query.h"
+#include "data/schema.h"
+
+namespace orders {
+
+namespace {
+
+bool isWholeNumber(const QString& text) {
+    bool ok = false;
+    text.trimmed().toLongLong(&ok);
+    return ok;
+}
+
+QStringList countFieldNames() {
+    QStringList names{QStringLiteral("件数"), QStringLiteral("双数")};
+    names += data::sizeFieldNames();
+    return names;
+}
+
+}  // namespace
+
+void applyOrderPostingRule(data::Query& query) {
+    static const QStringList counts = countFieldNames();
+    for (const QString& name : counts) {
+        data::Field field = query.field(name);
+        if (!isWholeNumber(field.asText()))
+            field.setInteger(0);
+    }
+
+    data::Field colour = query.field(QStringLiteral("颜色"));
+    const QString typed = colour.asText();
+    const QString expanded = data::expandColourCode(typed);
+    if (expanded != typed)
+        colour.setText(expanded);
+
+    qint64 pairs = 0;
+    for (const QString& size : data::sizeFieldNames())
+        pairs += query.field(size).asInteger();
+    query.field(QStringLiteral("双数")).setInteger(pairs);
+}
+
+void installOrderPostingRule(data::Query& query, std::function<void()> showDuplicate) {
+    query.setBeforePost(applyOrderPostingRule);
+    query.setPostErrorHook([showDuplicate = std::move(showDuplicate)](data::Query&, const data::EngineError& error) {
+        if (!error.isKeyViolation())
+            return data::Query::PostErrorAction::Fail;
+        if (showDuplicate)
+            showDuplicate();
+        return data::Query::PostErrorAction::Abort;
+    });
+}
+
+}  // namespace orders

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "data/table_fixture.h"
+#include "orders/order_posting.h"
+#include "orders/progress.h"
+
+#include <functional>
+#include <utility>
+#include <vector>
+
+// Keeps every text written to a panel, in order, and counts the event turns.
+class RecordingSink : public orders::StatusSink {
+public:
+    void setPanelText(int panel, const QString& text) override { writes.emplace_back(panel, text); }
+    void letEventsRun() override {
+        ++eventTurns;
+        if (onEvents)
+            onEvents();
+    }
+
+    QStringList textsOf(int panel) const {
+        QStringList texts;
+        for (const auto& [p, text] : writes)
+            if (p == panel)
+                texts << text;
+        return texts;
+    }
+
+    std::vector<std::pair<int, QString>> writes;
+    int eventTurns = 0;
+    std::function<void()> onEvents;
+};
+
+// The three tables and the order query with the posting rule installed, as
+// the order window sets it up.
+class OrderTables : public TableFixture {
+protected:
+    void SetUp() override {
+        TableFixture::SetUp();
+        orders = openQuery(QStringLiteral("select * from dd.db"));
+        orders::installOrderPostingRule(*orders, [this] { ++duplicateMessages; });
+    }
+
+    // Adds an order with "件数" and the given sizes ({"36", 12}, ...).
+    void addSizedOrder(const QString& batch, int cases, const QList<QPair<QString, QVariant>>& sizes) {
+        QList<QPair<QString, QVariant>> fields{{QStringLiteral("件数"), cases}};
+        fields += sizes;
+        addOrder(*orders, batch, fields);
+    }
+
+    // The sizes "33".."48" of the current row as integers.
+    std::vector<qint64> sizesOfCurrent() {
+        std::vector<qint64> sizes;
+        for (const QString& name : data::sizeFieldNames())
+            sizes.push_back(orders->field(name).asInteger());
+        return sizes;
+    }
+
+    // Moves to the order with this batch number.
+    void goTo(const QString& batch) {
+        for (orders->first(); !orders->eof(); orders->next())
+            if (orders->field(QStringLiteral("批号")).asText() == batch)
+                return;
+        FAIL() << "no order " << batch.toStdString();
+    }
+
+    // The same order as stored, read through a fresh query.
+    QVariant stored(const QString& batch, const QString& field) {
+        auto q = openQuery(QStringLiteral("select * from dd.db where 批号='%1'").arg(batch));
+        return q->isEmpty() ? QVariant() : q->field(field).value();
+    }
+
+    int storedOrderCount() { return openQuery(QStringLiteral("select * from dd.db"))->recordCount(); }
+
+    std::unique_ptr<data::Query> orders;
+    int duplicateMessages = 0;
+};
+
+// Sizes "33".."48" with value at the given size, 0 elsewhere.
+inline std::vector<qint64> sizeRun(std::initializer_list<std::pair<int, qint64>> values) {
+    std::vector<qint64> run(16, 0);
+    for (const auto& [size, value] : values)
+        run[size - 33] = value;
+    return run;
+}
