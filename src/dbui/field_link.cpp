@@ -15,10 +15,10 @@ void FieldLink::setDataSource(DataSource* source)
         disconnect(source_, nullptr, this, nullptr);
     source_ = source;
     if (source_) {
-        connect(source_, &DataSource::resultReset, this, &FieldLink::valueChanged);
-        connect(source_, &DataSource::currentChanged, this, &FieldLink::valueChanged);
-        connect(source_, &DataSource::stateChanged, this, &FieldLink::valueChanged);
-        connect(source_, &DataSource::rowRemoved, this, &FieldLink::valueChanged);
+        connect(source_, &DataSource::resultReset, this, &FieldLink::notify);
+        connect(source_, &DataSource::currentChanged, this, &FieldLink::notify);
+        connect(source_, &DataSource::stateChanged, this, &FieldLink::notify);
+        connect(source_, &DataSource::rowRemoved, this, &FieldLink::notify);
         connect(source_, &DataSource::fieldChanged, this, &FieldLink::onFieldChanged);
         connect(source_, &DataSource::rowChanged, this, &FieldLink::onRowChanged);
         connect(source_, &QObject::destroyed, this, &FieldLink::valueChanged);
@@ -63,22 +63,29 @@ bool FieldLink::write(const QVariant& value)
         q->setValue(index, value);
     });
     writing_ = false;
-    if (!ok)
-        emit valueChanged();
+    // The widget was not told while the record went into edit; it may now
+    // show the stored value again, or nothing when the write failed.
+    emit valueChanged();
     return ok;
+}
+
+void FieldLink::notify()
+{
+    if (!writing_)
+        emit valueChanged();
 }
 
 void FieldLink::onFieldChanged(int fieldIndex)
 {
-    if (!writing_ && fieldIndex == this->fieldIndex())
-        emit valueChanged();
+    if (fieldIndex == this->fieldIndex())
+        notify();
 }
 
 void FieldLink::onRowChanged(int row)
 {
     data::Query* q = query();
     if (q && row == q->recNo() - 1)
-        emit valueChanged();
+        notify();
 }
 
 }  // namespace dbui

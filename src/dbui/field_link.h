@@ -36,6 +36,7 @@ signals:
     void valueChanged();
 
 private:
+    void notify();
     void onFieldChanged(int fieldIndex);
     void onRowChanged(int row);
 
