@@ -147,6 +147,23 @@ TEST_F(GridTest, DownOnTheLastRowAppendsAndAnUntouchedNewRowVanishes)
     EXPECT_EQ(grid->model()->rowCount(), 4);
 }
 
+TEST_F(GridTest, TypingACharacterOpensTheCellIntoEdit)
+{
+    addOrders({QStringLiteral("A1"), QStringLiteral("A2")});
+    auto grid = makeGrid({Batch, Remark});
+    grid->setCurrentIndex(grid->model()->index(1, 1));
+    EXPECT_EQ(query->recNo(), 2);
+    QTest::keyClick(grid.get(), Qt::Key_Q);
+    auto* editor = qobject_cast<QLineEdit*>(grid->cellEditor());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(query->state(), data::Query::State::Edit);
+    EXPECT_EQ(editor->text(), QStringLiteral("q"));
+    EXPECT_EQ(grid->model()->headerData(1, Qt::Vertical).toString(), QStringLiteral("I"));
+    QTest::keyClick(editor, Qt::Key_Up);
+    EXPECT_EQ(query->recNo(), 1);
+    EXPECT_EQ(stored(Remark), (QStringList{QString(), QStringLiteral("q")}));
+}
+
 TEST_F(GridTest, DownOnAnEmptyResultStartsARecord)
 {
     auto grid = makeGrid({Batch});
