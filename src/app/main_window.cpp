@@ -1,0 +1,148 @@
+#include "app/main_window.h"
+
+#include "app/picture.h"
+#include "app/status_panels.h"
+#include "app/toolbar.h"
+#include "platform/file_manager.h"
+#include "platform/files.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QPainter>
+#include <QVBoxLayout>
+
+// The windows the toolbar opens; their classes are only needed for show().
+#include "catalogue/shoes_window.h"
+#include "orders/orders_window.h"
+#include "statistics/statistics_window.h"
+
+namespace app {
+
+QPoint centredPosition(const QSize& outer, const QSize& inner) {
+    // Integer division truncates toward zero, negative spare room included.
+    return QPoint((outer.width() - inner.width()) / 2, (outer.height() - inner.height()) / 2);
+}
+
+PicturePanel::PicturePanel(QWidget* parent) : QFrame(parent) {
+    setFrameShape(QFrame::Panel);
+    setFrameShadow(QFrame::Sunken);
+    setLineWidth(2);
+}
+
+void PicturePanel::setPicture(const QImage& picture) {
+    picture_ = picture;
+    update();
+}
+
+void PicturePanel::paintEvent(QPaintEvent* event) {
+    QFrame::paintEvent(event);
+    if (picture_.isNull())
+        return;
+    QPainter painter(this);
+    const QRect inside = rect().adjusted(2, 2, -2, -2);
+    painter.setClipRect(inside);
+    painter.drawImage(inside.topLeft(), picture_);
+}
+
+}  // namespace app
+
+TaForm1::TaForm1(app::WindowRegistry& windows, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      windows_(windows) {
+    setObjectName(QStringLiteral("aForm1"));
+    setWindowTitle(QStringLiteral("Tavrel 2026.12"));
+    setFixedSize(ClientWidth, ClientHeight);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    QToolBar* bar = app::makeToolBar(this);
+    bar->setFixedHeight(51);
+    auto addButton = [&](const char* name, const QString& caption, int icon, void (TaForm1::*handler)()) {
+        QToolButton* b = app::addToolButton(bar, QString::fromLatin1(name), caption, icon, [this, handler] { (this->*handler)(); });
+        b->setFixedSize(67, 51);
+    };
+    addButton("ToolButton1", QStringLiteral("鞋底型号表"), 10, &TaForm1::ToolButton1Click);
+    app::addSeparator(bar);
+    addButton("ToolButton2", QStringLiteral("订单数量表"), 17, &TaForm1::ToolButton2Click);
+    app::addSeparator(bar);
+    addButton("ToolButton4", QStringLiteral("鞋底统计"), 3, &TaForm1::ToolButton4Click);
+    app::addSeparator(bar);
+    addButton("ToolButton10", QStringLiteral("帮助"), 14, &TaForm1::ToolButton10Click);
+    layout->addWidget(bar);
+
+    PBLACK = new QFrame(this);
+    PBLACK->setObjectName(QStringLiteral("PBLACK"));
+    PBLACK->setAccessibleName(QStringLiteral("PBLACK"));
+    PBLACK->setFrameShape(QFrame::Panel);
+    PBLACK->setFrameShadow(QFrame::Sunken);
+    PBLACK->setAutoFillBackground(true);
+    QPalette workspace = PBLACK->palette();
+    workspace.setColor(QPalette::Window, workspace.color(QPalette::Dark));
+    PBLACK->setPalette(workspace);
+    layout->addWidget(PBLACK, 1);
+
+    PLCCD = new app::PicturePanel(PBLACK);
+    PLCCD->setObjectName(QStringLiteral("PLCCD"));
+    PLCCD->setAccessibleName(QStringLiteral("PLCCD"));
+    PLCCD->setFixedSize(526, 278);
+    PLCCD->setPicture(app::mainPicture());
+
+    auto hotSpot = [&](const char* name, QRect geometry, void (TaForm1::*handler)()) {
+        auto* b = new QToolButton(PLCCD);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAccessibleName(QString::fromLatin1(name));
+        b->setAutoRaise(true);
+        b->setGeometry(geometry);
+        b->setStyleSheet(QStringLiteral("QToolButton { background: transparent; border: none; }"
+                                        "QToolButton:hover { border: 1px solid palette(dark); }"));
+        connect(b, &QToolButton::clicked, this, [this, handler] { (this->*handler)(); });
+        return b;
+    };
+    SpeedButton1 = hotSpot("SpeedButton1", QRect(80, 98, 81, 75), &TaForm1::ToolButton1Click);
+    SpeedButton2 = hotSpot("SpeedButton2", QRect(428, 97, 81, 75), &TaForm1::ToolButton2Click);
+    SpeedButton3 = hotSpot("SpeedButton3", QRect(257, 121, 73, 26), &TaForm1::ToolButton4Click);
+
+    sBar = new app::StatusPanels({50, 50}, this);
+    layout->addWidget(sBar);
+}
+
+void TaForm1::ToolButton1Click() { app::WindowRegistry::show(windows_.shoesWindow); }
+void TaForm1::ToolButton2Click() { app::WindowRegistry::showMaximized(windows_.ordersWindow); }
+void TaForm1::ToolButton4Click() { app::WindowRegistry::show(windows_.statisticsWindow); }
+
+QString TaForm1::helpFolder() { return platform::programFolder() + QStringLiteral("帮助文档"); }
+
+void TaForm1::ToolButton10Click() {
+    const QString folder = helpFolder();
+    // Nothing is reported: without the folder the click has no effect.
+    if (platform::ensureFolder(folder))
+        platform::fileManager().openFolder(folder);
+}
+
+void TaForm1::centrePicturePanel() { PLCCD->move(app::centredPosition(PBLACK->size(), PLCCD->size())); }
+
+void TaForm1::FormShow() { centrePicturePanel(); }
+void TaForm1::FormResize() { centrePicturePanel(); }
+
+void TaForm1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (auto* l = layout())
+        l->activate();
+    FormShow();
+}
+
+void TaForm1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (auto* l = layout())
+        l->activate();
+    FormResize();
+}
+
+void TaForm1::closeEvent(QCloseEvent* event) {
+    // Closing the main window ends the program.
+    event->accept();
+    QApplication::quit();
+}

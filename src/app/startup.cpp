@@ -1,0 +1,83 @@
+#include "app/startup.h"
+
+#include "app/app_resources.h"
+#include "app/main_window.h"
+#include "app/material_window.h"
+#include "app/toolbar.h"
+#include "catalogue/shoes_window.h"
+#include "data/engine.h"
+#include "data/schema.h"
+#include "orders/order_entry_window.h"
+#include "orders/orders_window.h"
+#include "orders/search_window.h"
+#include "platform/application.h"
+#include "platform/dialogs.h"
+#include "statistics/statistics_window.h"
+
+#include <QDir>
+
+namespace app {
+
+ProgramWindows::ProgramWindows(data::Engine& engine) : registry_(engine) {
+    try {
+        windows_ << (registry_.mainWindow = new TaForm1(registry_));
+        windows_ << (registry_.shoesWindow = new TAForm2shoes(registry_));
+        windows_ << (registry_.ordersWindow = new TaForm3DD(registry_));
+        windows_ << (registry_.orderEntryWindow = new TaForm4DDSR(registry_));
+        windows_ << (registry_.statisticsWindow = new TAForm6TJ(registry_));
+        windows_ << (registry_.searchWindow = new TaForm7SS(registry_));
+        windows_ << (registry_.materialWindow = new TaForm10YL());
+    } catch (...) {
+        destroy();
+        throw;
+    }
+}
+
+ProgramWindows::~ProgramWindows() { destroy(); }
+
+void ProgramWindows::destroy() {
+    while (!windows_.isEmpty())
+        delete windows_.takeLast();
+    registry_.mainWindow = nullptr;
+    registry_.shoesWindow = nullptr;
+    registry_.ordersWindow = nullptr;
+    registry_.orderEntryWindow = nullptr;
+    registry_.statisticsWindow = nullptr;
+    registry_.searchWindow = nullptr;
+    registry_.materialWindow = nullptr;
+}
+
+QString startupErrorText(const data::EngineError& error, const data::Engine& engine) {
+    QString text = error.message();
+    QStringList missing;
+    for (const data::TableDef* table : data::allTables())
+        if (engine.resolve(table->fileName).isEmpty())
+            missing << table->fileName;
+    if (!missing.isEmpty())
+        text += QStringLiteral("\n\n文件夹“%1”中缺少数据表：%2。\n可用命令“tavrel-tables create %1”建立空表。")
+                    .arg(QDir::toNativeSeparators(engine.directory()), missing.join(QStringLiteral("、")));
+    return text;
+}
+
+int runProgram(int argc, char** argv) {
+    platform::Application application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tavrel"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    initResources();
+    QApplication::setFont(windowFont());
+
+    data::Engine engine;
+    std::unique_ptr<ProgramWindows> windows;
+    try {
+        windows = std::make_unique<ProgramWindows>(engine);
+    } catch (const data::EngineError& error) {
+        platform::dialogs().error(nullptr, startupErrorText(error, engine), QStringLiteral("Tavrel"));
+        return 1;
+    }
+    TaForm1* main = windows->registry().mainWindow;
+    main->show();
+    main->repaint();
+    return QApplication::exec();
+}
+
+}  // namespace app

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "app/window_registry.h"
+
+#include <QWidget>
+
+class QLineEdit;
+class QSpinBox;
+class QToolButton;
+
+namespace app {
+class StatusPanels;
+}
+
+// "订单输入": generates runs of batch numbers under one in-factory order number.
+class TaForm4DDSR : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TaForm4DDSR(app::WindowRegistry& windows, QWidget* parent = nullptr);
+
+    QLineEdit* EditCNDH = nullptr;
+    QSpinBox* EditBegin = nullptr;
+    QSpinBox* EditCount = nullptr;
+    QToolButton* ToolButton1 = nullptr;
+    QToolButton* ToolButton2 = nullptr;
+    app::StatusPanels* sBar = nullptr;
+
+    void ToolButton1Click();
+    void ToolButton2Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    app::WindowRegistry& windows_;
+};

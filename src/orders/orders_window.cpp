@@ -1,0 +1,219 @@
+#include "orders/orders_window.h"
+
+#include "app/status_panels.h"
+#include "app/toolbar.h"
+#include "data/schema.h"
+#include "dbui/data_source.h"
+#include "dbui/db_check_box.h"
+#include "dbui/db_grid.h"
+#include "dbui/db_navigator.h"
+#include "dbui/grid_keyboard_rule.h"
+#include "orders/bulk_orders.h"
+#include "orders/order_entry_window.h"
+#include "orders/order_messages.h"
+#include "orders/order_posting.h"
+#include "orders/search_window.h"
+#include "orders/size_runs.h"
+#include "orders/window_status.h"
+#include "platform/dialogs.h"
+#include "statistics/statistics_window.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QPainter>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace {
+
+QStringList upperGridColumns() {
+    return QStringList{QStringLiteral("批号"), QStringLiteral("件数"), QStringLiteral("双数")} + data::sizeFieldNames();
+}
+
+QStringList lowerGridColumns() {
+    return QStringList{QStringLiteral("批号"), QStringLiteral("鞋的型号"), QStringLiteral("颜色"), QStringLiteral("件数"),
+                       QStringLiteral("双数")} +
+           data::sizeFieldNames() + QStringList{QStringLiteral("备注")};
+}
+
+constexpr int ModelColumn = 1;
+
+}  // namespace
+
+QString TaForm3DD::gridHint() { return QStringLiteral("表格中按空格向右列移动一行，回车下移一行"); }
+
+TaForm3DD::TaForm3DD(app::WindowRegistry& windows, QWidget* parent) : QWidget(parent, Qt::Window), windows_(windows) {
+    setObjectName(QStringLiteral("aForm3DD"));
+    setWindowTitle(QStringLiteral("订单表"));
+    resize(1000, 640);
+
+    Query1 = new data::Query(windows_.engine, this);
+    Query1->setObjectName(QStringLiteral("Query1"));
+    Query1->setBeforePost([this](data::Query& query) { Query1BeforePost(query); });
+    Query1->setPostErrorHook([this](data::Query& query, const data::EngineError& error) { return Query1PostError(query, error); });
+    DataSource1 = new dbui::DataSource(Query1, this);
+    DataSource1->setObjectName(QStringLiteral("DataSource1"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    buildToolBar(layout);
+    buildGrids(layout);
+    sBar = new app::StatusPanels({50, 50}, this);
+    sBar->setPanelText(2, gridHint());
+    layout->addWidget(sBar);
+
+    connect(Query1, &data::Query::busyChanged, this, &TaForm3DD::setBulkLoopRunning);
+
+    Query1->setSql(QStringLiteral("select * from dd.db"));
+    Query1->open();
+}
+
+void TaForm3DD::buildToolBar(QVBoxLayout* layout) {
+    QToolBar* bar = app::makeToolBar(this);
+    DBNavigator1 = new dbui::DbNavigator(bar);
+    DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
+    DBNavigator1->setDataSource(DataSource1);
+    using Button = dbui::DbNavigator::Button;
+    DBNavigator1->setVisibleButtons(
+        {Button::First, Button::Prior, Button::Next, Button::Last, Button::Delete, Button::Edit, Button::Post, Button::Cancel});
+    DBNavigator1->setConfirmDelete(true);
+    bar->addWidget(DBNavigator1);
+    app::addSeparator(bar);
+
+    auto add = [&](const char* name, const QString& caption, int icon, void (TaForm3DD::*handler)()) {
+        return app::addToolButton(bar, QString::fromLatin1(name), caption, icon, [this, handler] { (this->*handler)(); });
+    };
+    QToolButton* entry = add("ToolButton1", QStringLiteral("订单输入"), 5, &TaForm3DD::ToolButton1Click);
+    QToolButton* import = add("ToolButton12", QStringLiteral("订单导入"), 6, &TaForm3DD::ToolButton12Click);
+    app::addSeparator(bar);
+    add("ToolButton2", QStringLiteral("综合搜索"), 21, &TaForm3DD::ToolButton2Click);
+    QToolButton* multiply = add("ToolButton9", QStringLiteral("件数相乘"), 9, &TaForm3DD::ToolButton9Click);
+    PopupMenu1 = new QMenu(multiply);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    N4 = PopupMenu1->addAction(QStringLiteral("除以件数"), this, [this] { N4Click(); });
+    N4->setObjectName(QStringLiteral("N4"));
+    PopupMenu1->addSeparator();
+    N1 = PopupMenu1->addAction(QStringLiteral("配码前移一个码段"), this, [this] { N1Click(); });
+    N1->setObjectName(QStringLiteral("N1"));
+    N2 = PopupMenu1->addAction(QStringLiteral("配码后移一个码段"), this, [this] { N2Click(); });
+    N2->setObjectName(QStringLiteral("N2"));
+    multiply->setMenu(PopupMenu1);
+    multiply->setPopupMode(QToolButton::MenuButtonPopup);
+    app::addSeparator(bar);
+    add("ToolButton5", QStringLiteral("鞋底统计"), 3, &TaForm3DD::ToolButton5Click);
+    QToolButton* mark = add("ToolButton11", QStringLiteral("标为统计"), 11, &TaForm3DD::ToolButton11Click);
+    app::addSeparator(bar);
+
+    auto* checkPanel = new QFrame(bar);
+    checkPanel->setObjectName(QStringLiteral("Panel1"));
+    checkPanel->setFrameShape(QFrame::StyledPanel);
+    auto* checkLayout = new QHBoxLayout(checkPanel);
+    checkLayout->setContentsMargins(6, 2, 6, 2);
+    DBCheckBox1 = new dbui::DbCheckBox(QStringLiteral("已统计"), checkPanel);
+    DBCheckBox1->setObjectName(QStringLiteral("DBCheckBox1"));
+    DBCheckBox1->setDataSource(DataSource1);
+    DBCheckBox1->setFieldName(QStringLiteral("已统计"));
+    checkLayout->addWidget(DBCheckBox1);
+    bar->addWidget(checkPanel);
+    app::addSeparator(bar);
+    QToolButton* remove = add("ToolButton8", QStringLiteral("删除订单"), 4, &TaForm3DD::ToolButton8Click);
+    layout->addWidget(bar);
+
+    walkingCommands_ = {DBNavigator1, entry, import, multiply, mark, remove};
+}
+
+void TaForm3DD::buildGrids(QVBoxLayout* layout) {
+    DBGrid2 = new dbui::DbGrid(this);
+    DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
+    DBGrid2->setAccessibleName(QStringLiteral("DBGrid2"));
+    DBGrid2->setDataSource(DataSource1);
+    DBGrid2->setColumns(upperGridColumns());
+    DBGrid2->setFixedHeight(96);
+    layout->addWidget(DBGrid2);
+
+    DBGrid1 = new dbui::DbGrid(this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setAccessibleName(QStringLiteral("DBGrid1"));
+    DBGrid1->setDataSource(DataSource1);
+    DBGrid1->setColumns(lowerGridColumns());
+    DBGrid1->setPickList(ModelColumn, QStringList());
+    DBGrid1->setCellBackground([](int, int recNo, int) -> QColor {
+        return isStripedRecord(recNo) ? QColor(0xC0, 0xC0, 0xC0) : QColor();
+    });
+    layout->addWidget(DBGrid1, 1);
+
+    for (dbui::DbGrid* grid : {DBGrid1, DBGrid2})
+        new dbui::GridKeyboardRule(grid);
+}
+
+void TaForm3DD::setModelChoices(const QStringList& models) { DBGrid1->setPickList(ModelColumn, models); }
+
+QStringList TaForm3DD::modelChoices() const { return DBGrid1->gridDelegate()->pickList(ModelColumn); }
+
+void TaForm3DD::setBulkLoopRunning(bool running) {
+    for (QWidget* w : walkingCommands_)
+        w->setEnabled(!running);
+    DBGrid1->setEnabled(!running);
+    DBGrid2->setEnabled(!running);
+    DBCheckBox1->setEnabled(!running);
+}
+
+void TaForm3DD::Query1BeforePost(data::Query& query) { orders::applyOrderPostingRule(query); }
+
+data::Query::PostErrorAction TaForm3DD::Query1PostError(data::Query&, const data::EngineError& error) {
+    if (!error.isKeyViolation())
+        return data::Query::PostErrorAction::Fail;
+    platform::dialogs().information(this, orders::duplicateBatchMessage(), QString(), platform::MessageIcon::Information);
+    // The query drops the pending record and ends the post silently.
+    return data::Query::PostErrorAction::Abort;
+}
+
+void TaForm3DD::ToolButton1Click() { app::WindowRegistry::show(windows_.orderEntryWindow); }
+void TaForm3DD::ToolButton2Click() { app::WindowRegistry::show(windows_.searchWindow); }
+void TaForm3DD::ToolButton5Click() { app::WindowRegistry::show(windows_.statisticsWindow); }
+
+void TaForm3DD::showSkippedRows(int skipped) {
+    if (skipped > 0)
+        platform::dialogs().information(this, orders::zeroCasesMessage(skipped), orders::noticeCaption(),
+                                        platform::MessageIcon::Information);
+}
+
+void TaForm3DD::ToolButton9Click() {
+    int skipped = 0;
+    {
+        orders::WindowStatus status(*sBar);
+        skipped = orders::multiplyByCases(*Query1, status);
+    }
+    showSkippedRows(skipped);
+}
+
+void TaForm3DD::N4Click() {
+    int skipped = 0;
+    {
+        orders::WindowStatus status(*sBar);
+        skipped = orders::divideByCases(*Query1, status);
+    }
+    showSkippedRows(skipped);
+}
+
+void TaForm3DD::N1Click() { orders::shiftSizeRunUp(*Query1); }
+void TaForm3DD::N2Click() { orders::shiftSizeRunDown(*Query1); }
+
+void TaForm3DD::ToolButton11Click() {
+    orders::WindowStatus status(*sBar);
+    orders::markCounted(*Query1, status);
+}
+
+void TaForm3DD::ToolButton8Click() {
+    if (!platform::dialogs().question(this, orders::deleteQuestion(), orders::noticeCaption()))
+        return;
+    orders::WindowStatus status(*sBar);
+    orders::deleteShownOrders(*Query1, status);
+}
+
+void TaForm3DD::ToolButton12Click() {
+    platform::dialogs().information(this, QStringLiteral("订单导入需要电子表格程序，此版本尚未提供。"),
+                                    orders::noticeCaption(), platform::MessageIcon::Information);
+}

@@ -1,0 +1,32 @@
+#include "orders/window_status.h"
+
+#include "app/status_panels.h"
+
+#include <QCoreApplication>
+
+namespace orders {
+
+namespace {
+constexpr qint64 PaintIntervalMs = 50;
+}
+
+WindowStatus::WindowStatus(app::StatusPanels& panels) : panels_(panels) { sincePaint_.start(); }
+
+WindowStatus::~WindowStatus() { flush(); }
+
+void WindowStatus::setPanelText(int panel, const QString& text) {
+    pending_[panel] = text;
+    if (sincePaint_.elapsed() >= PaintIntervalMs)
+        flush();
+}
+
+void WindowStatus::letEventsRun() { QCoreApplication::processEvents(); }
+
+void WindowStatus::flush() {
+    for (auto it = pending_.cbegin(); it != pending_.cend(); ++it)
+        panels_.setPanelText(it.key(), it.value());
+    pending_.clear();
+    sincePaint_.restart();
+}
+
+}  // namespace orders

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "orders/progress.h"
+
+#include <QElapsedTimer>
+#include <QMap>
+
+namespace app {
+class StatusPanels;
+}
+
+namespace orders {
+
+// The status sink of a window: writes into its status bar. Progress texts of
+// long loops reach the screen at most every 50 ms; every row still lets
+// pending events run, and the last text always shows when the sink ends.
+class WindowStatus : public StatusSink {
+public:
+    explicit WindowStatus(app::StatusPanels& panels);
+    ~WindowStatus() override;
+
+    void setPanelText(int panel, const QString& text) override;
+    void letEventsRun() override;
+    void flush();
+
+private:
+    app::StatusPanels& panels_;
+    QMap<int, QString> pending_;
+    QElapsedTimer sincePaint_;
+};
+
+}  // namespace orders

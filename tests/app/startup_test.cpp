@@ -1,0 +1,196 @@
+#include "app/main_window.h"
+#include "app/material_window.h"
+#include "app/startup.h"
+#include "catalogue/shoes_window.h"
+#include "data/table_files.h"
+#include "orders/orders_window.h"
+#include "platform/file_manager.h"
+#include "platform/files.h"
+#include "platform/scripted_dialogs.h"
+#include "qt_printing.h"
+#include "statistics/statistics_window.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(CentredPosition, HalvesTheSpareRoomTruncatingTowardZero) {
+    struct Case {
+        QSize outer, inner;
+        QPoint expected;
+    };
+    const Case cases[] = {
+        {{787, 468}, {526, 278}, {130, 95}},  // the design size: 261 / 2 is truncated
+        {{527, 279}, {526, 278}, {0, 0}},
+        {{526, 278}, {526, 278}, {0, 0}},
+        {{525, 277}, {526, 278}, {0, 0}},      // -1 / 2 truncates to 0
+        {{520, 270}, {526, 278}, {-3, -4}},
+        {{1600, 900}, {526, 278}, {537, 311}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(app::centredPosition(c.outer, c.inner), c.expected) << c.outer.width() << "x" << c.outer.height();
+}
+
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dataDir.isValid());
+        platform::setProgramFolder(programDir.path());
+    }
+    void TearDown() override { platform::setProgramFolder(QString()); }
+
+    QTemporaryDir dataDir;
+    QTemporaryDir programDir;
+};
+
+TEST_F(Startup, CreatesTheSevenWindowsInOrderAllHidden) {
+    data::createTableFiles(dataDir.path());
+    data::Engine engine(dataDir.path());
+    app::ProgramWindows windows(engine);
+    QStringList classes, captions;
+    for (QWidget* w : windows.inCreationOrder()) {
+        classes << QString::fromLatin1(w->metaObject()->className());
+        captions << w->windowTitle();
+        EXPECT_FALSE(w->isVisible()) << w->metaObject()->className();
+    }
+    EXPECT_EQ(classes.join(','), QStringLiteral("TaForm1,TAForm2shoes,TaForm3DD,TaForm4DDSR,TAForm6TJ,TaForm7SS,TaForm10YL"));
+    EXPECT_TRUE(captions[0].startsWith(QStringLiteral("Tavrel")));
+    EXPECT_EQ(captions.mid(1).join(','), QStringLiteral("鞋底型号表,订单表,订单输入,鞋底统计,综合搜索,材料用量快速输入"));
+    // The three tables are open from start-up on.
+    EXPECT_TRUE(windows.registry().shoesWindow->Query1->isOpen());
+    EXPECT_TRUE(windows.registry().ordersWindow->Query1->isOpen());
+    EXPECT_TRUE(windows.registry().statisticsWindow->Query1->isOpen());
+}
+
+TEST_F(Startup, AMissingTableStopsStartUpNamingTheFileAndTheRemedy) {
+    data::createTableFile(dataDir.path(), data::shoesTable());
+    data::createTableFile(dataDir.path(), data::statisticsTable());
+    data::Engine engine(dataDir.path());
+    try {
+        app::ProgramWindows windows(engine);
+        ADD_FAILURE() << "started without dd.db";
+    } catch (const data::EngineError& e) {
+        const QString text = app::startupErrorText(e, engine);
+        EXPECT_TRUE(text.contains(QStringLiteral("\"dd.db\" does not exist"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("tavrel-tables create"))) << text.toStdString();
+        EXPECT_FALSE(text.contains(QStringLiteral("shoes.db")));
+    }
+}
+
+TEST_F(Startup, AForeignTableFileIsReportedWithoutTheCreateHint) {
+    data::createTableFiles(dataDir.path());
+    QFile::remove(dataDir.filePath(QStringLiteral("xdtj.db")));
+    QFile foreign(dataDir.filePath(QStringLiteral("xdtj.db")));
+    ASSERT_TRUE(foreign.open(QIODevice::WriteOnly));
+    foreign.write(QByteArray(2048, 'P'));
+    foreign.close();
+    data::Engine engine(dataDir.path());
+    try {
+        app::ProgramWindows windows(engine);
+        ADD_FAILURE() << "started with a foreign xdtj.db";
+    } catch (const data::EngineError& e) {
+        const QString text = app::startupErrorText(e, engine);
+        EXPECT_TRUE(text.contains(QStringLiteral("xdtj.db")));
+        EXPECT_TRUE(text.contains(QStringLiteral("not an SQLite database")));
+        EXPECT_FALSE(text.contains(QStringLiteral("tavrel-tables create")));
+    }
+}
+
+class MainWindow : public Startup {
+protected:
+    void SetUp() override {
+        Startup::SetUp();
+        data::createTableFiles(dataDir.path());
+        engine = std::make_unique<data::Engine>(dataDir.path());
+        windows = std::make_unique<app::ProgramWindows>(*engine);
+        main = windows->registry().mainWindow;
+        main->show();
+        QApplication::processEvents();
+    }
+    void TearDown() override {
+        windows.reset();
+        Startup::TearDown();
+    }
+
+    std::unique_ptr<data::Engine> engine;
+    std::unique_ptr<app::ProgramWindows> windows;
+    TaForm1* main = nullptr;
+};
+
+TEST_F(MainWindow, HasItsDesignGeometryWithThePictureCentred) {
+    EXPECT_EQ(main->size(), QSize(787, 544));
+    EXPECT_EQ(main->PBLACK->size(), QSize(787, 468));
+    EXPECT_EQ(main->PLCCD->size(), QSize(526, 278));
+    EXPECT_EQ(main->PLCCD->pos(), QPoint(130, 95));
+    EXPECT_EQ(main->PLCCD->picture().size(), QSize(588, 317));
+    EXPECT_EQ(main->SpeedButton1->geometry(), QRect(80, 98, 81, 75));
+    EXPECT_EQ(main->SpeedButton2->geometry(), QRect(428, 97, 81, 75));
+    EXPECT_EQ(main->SpeedButton3->geometry(), QRect(257, 121, 73, 26));
+    EXPECT_FALSE(main->windowFlags() & Qt::WindowMaximizeButtonHint);
+}
+
+TEST_F(MainWindow, ButtonsAndHotSpotsShowTheirWindowsWithoutReloading) {
+    struct Case {
+        const char* control;
+        QWidget* expected;
+    };
+    auto& r = windows->registry();
+    const Case cases[] = {
+        {"ToolButton1", r.shoesWindow}, {"ToolButton2", r.ordersWindow}, {"ToolButton4", r.statisticsWindow},
+        {"SpeedButton1", r.shoesWindow}, {"SpeedButton2", r.ordersWindow}, {"SpeedButton3", r.statisticsWindow},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.control);
+        c.expected->hide();
+        auto* button = main->findChild<QAbstractButton*>(QString::fromLatin1(c.control));
+        ASSERT_TRUE(button);
+        EXPECT_EQ(button->accessibleName().isEmpty(), false);
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_TRUE(c.expected->isVisible());
+    }
+    // Shown again, the order window keeps its statement and current record.
+    data::Query* orders = r.ordersWindow->Query1;
+    orders->setSql(QStringLiteral("select * from dd.db where 已统计=false"));
+    orders->open();
+    QTest::mouseClick(main->findChild<QAbstractButton*>(QStringLiteral("ToolButton2")), Qt::LeftButton);
+    EXPECT_EQ(orders->sql(), QStringLiteral("select * from dd.db where 已统计=false"));
+}
+
+TEST_F(MainWindow, HelpCreatesTheHelpFolderAndOpensIt) {
+    platform::RecordingFileManager files;
+    const QString folder = programDir.filePath(QStringLiteral("帮助文档"));
+    ASSERT_FALSE(QDir(folder).exists());
+    QTest::mouseClick(main->findChild<QAbstractButton*>(QStringLiteral("ToolButton10")), Qt::LeftButton);
+    EXPECT_TRUE(QDir(folder).exists());
+    ASSERT_EQ(files.openedFolders().size(), 1);
+    EXPECT_EQ(QDir::cleanPath(files.openedFolders().first()), QDir::cleanPath(folder));
+    // Clicking again opens the existing folder again.
+    QTest::mouseClick(main->findChild<QAbstractButton*>(QStringLiteral("ToolButton10")), Qt::LeftButton);
+    EXPECT_EQ(files.openedFolders().size(), 2);
+}
+
+TEST_F(MainWindow, HelpDoesNothingWhenTheFolderCannotBeMade) {
+    platform::RecordingFileManager files;
+    QFile blocker(programDir.filePath(QStringLiteral("帮助文档")));  // a file where the folder should be
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QTest::mouseClick(main->findChild<QAbstractButton*>(QStringLiteral("ToolButton10")), Qt::LeftButton);
+    EXPECT_TRUE(files.openedFolders().isEmpty());
+}
+
+TEST_F(MainWindow, ClosingAnotherWindowOnlyHidesIt) {
+    QWidget* shoes = windows->registry().shoesWindow;
+    app::WindowRegistry::show(shoes);
+    shoes->close();
+    EXPECT_FALSE(shoes->isVisible());
+    EXPECT_TRUE(main->isVisible());
+    app::WindowRegistry::show(shoes);
+    EXPECT_TRUE(shoes->isVisible());
+}
+
+}  // namespace

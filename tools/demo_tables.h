@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QString>
+
+// Creates the three tables in dir, filled with a small, believable demo set:
+// a catalogue of a few dozen shoe models and colours, and orders, some of
+// whose models are missing from the catalogue.
+void fillDemoTables(const QString& dir);

@@ -1,0 +1,76 @@
+// tavrel-shots DIR: starts the program offscreen over a demo data folder,
+// shows each window in turn and writes it as DIR/<class name>.png.
+
+#include "app/app_resources.h"
+#include "app/startup.h"
+#include "app/toolbar.h"
+#include "data/engine.h"
+#include "demo_tables.h"
+#include "platform/application.h"
+#include "platform/file_manager.h"
+#include "platform/files.h"
+
+#include <QDir>
+#include <QPixmap>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
+
+namespace {
+
+void settle() {
+    for (int i = 0; i < 5; ++i) {
+        QApplication::processEvents();
+        QThread::msleep(20);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    platform::Application application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tavrel"));
+    app::initResources();
+    QApplication::setFont(app::windowFont());
+
+    const QStringList args = QApplication::arguments();
+    if (args.size() != 2) {
+        QTextStream(stderr) << "usage: tavrel-shots DIR\n";
+        return 2;
+    }
+    const QString outDir = args[1];
+    if (!QDir().mkpath(outDir)) {
+        QTextStream(stderr) << "tavrel-shots: cannot create " << outDir << "\n";
+        return 1;
+    }
+
+    QTemporaryDir work;
+    const QString dataDir = work.filePath(QStringLiteral("data"));
+    QDir().mkpath(dataDir);
+    fillDemoTables(dataDir);
+    platform::setProgramFolder(work.filePath(QStringLiteral("program")));
+    platform::RecordingFileManager noFileManager;  // nothing opens outside
+    QDir::setCurrent(dataDir);
+
+    data::Engine engine(dataDir);
+    app::ProgramWindows windows(engine);
+    int written = 0;
+    for (QWidget* window : windows.inCreationOrder()) {
+        window->show();
+        window->raise();
+        settle();
+        const QString name = QString::fromLatin1(window->metaObject()->className());
+        const QString path = QDir(outDir).filePath(name + QStringLiteral(".png"));
+        if (!window->grab().save(path)) {
+            QTextStream(stderr) << "tavrel-shots: cannot write " << path << "\n";
+            return 1;
+        }
+        QTextStream(stdout) << path << "\n";
+        ++written;
+        if (window != windows.inCreationOrder().first())
+            window->hide();
+    }
+    return written == windows.inCreationOrder().size() ? 0 : 1;
+}
