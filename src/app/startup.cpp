@@ -12,6 +12,7 @@
 #include "orders/search_window.h"
 #include "platform/application.h"
 #include "platform/dialogs.h"
+#include "spreadsheet/libreoffice.h"
 #include "statistics/statistics_window.h"
 
 #include <QDir>
@@ -19,6 +20,9 @@
 namespace app {
 
 ProgramWindows::ProgramWindows(data::Engine& engine) : registry_(engine) {
+    registry_.makeSpreadsheet = [] {
+        return std::shared_ptr<spreadsheet::Application>(spreadsheet::createLibreOfficeApplication());
+    };
     try {
         windows_ << (registry_.mainWindow = new TaForm1(registry_));
         windows_ << (registry_.shoesWindow = new TAForm2shoes(registry_));
@@ -38,6 +42,7 @@ ProgramWindows::~ProgramWindows() { destroy(); }
 void ProgramWindows::destroy() {
     while (!windows_.isEmpty())
         delete windows_.takeLast();
+    registry_.spreadsheetApp.reset();
     registry_.mainWindow = nullptr;
     registry_.shoesWindow = nullptr;
     registry_.ordersWindow = nullptr;

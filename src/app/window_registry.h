@@ -1,9 +1,14 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
+#include <memory>
 
 namespace data {
 class Engine;
+}
+namespace spreadsheet {
+class Application;
 }
 
 class TaForm1;
@@ -29,6 +34,17 @@ struct WindowRegistry {
     TAForm6TJ* statisticsWindow = nullptr;
     TaForm7SS* searchWindow = nullptr;
     TaForm10YL* materialWindow = nullptr;
+
+    // The spreadsheet application: made on first use and kept for the rest
+    // of the run, so that later imports reuse the connection.
+    std::function<std::shared_ptr<spreadsheet::Application>()> makeSpreadsheet;
+    std::shared_ptr<spreadsheet::Application> spreadsheetApp;
+
+    spreadsheet::Application& spreadsheet() {
+        if (!spreadsheetApp)
+            spreadsheetApp = makeSpreadsheet();
+        return *spreadsheetApp;
+    }
 
     // Makes an already created window visible and brings it to the front,
     // as it was left: nothing is reloaded.

@@ -10,14 +10,20 @@
 #include "dbui/grid_keyboard_rule.h"
 #include "orders/bulk_orders.h"
 #include "orders/order_entry_window.h"
+#include "orders/order_import.h"
 #include "orders/order_messages.h"
 #include "orders/order_posting.h"
 #include "orders/search_window.h"
 #include "orders/size_runs.h"
 #include "orders/window_status.h"
+#include "dbui/query_table_model.h"
 #include "platform/dialogs.h"
+#include "platform/file_manager.h"
+#include "platform/files.h"
+#include "spreadsheet/spreadsheet.h"
 #include "statistics/statistics_window.h"
 
+#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QMenu>
@@ -213,7 +219,70 @@ void TaForm3DD::ToolButton8Click() {
     orders::deleteShownOrders(*Query1, status);
 }
 
+QStringList TaForm3DD::importFilters() {
+    return {QStringLiteral("EXCEL|*.xls"), QStringLiteral("EXCEL 2007|*.xlsx"), QStringLiteral("OpenDocument|*.ods")};
+}
+
 void TaForm3DD::ToolButton12Click() {
-    platform::dialogs().information(this, QStringLiteral("订单导入需要电子表格程序，此版本尚未提供。"),
-                                    orders::noticeCaption(), platform::MessageIcon::Information);
+    // The import folder opens on every click, whatever the user does next.
+    const QString folder = platform::programFolder() + orders::importFolderName();
+    if (platform::ensureFolder(folder))
+        platform::fileManager().openFolder(folder);
+
+    const QString file = platform::dialogs().openFile(this, QStringLiteral("订单导入"), importFilters(), QString(),
+                                                      lastImportFile_.isEmpty() ? orders::importFolderName() : lastImportFile_);
+    if (file.isEmpty())
+        return;
+    lastImportFile_ = file;
+    if (!QFileInfo(file).isFile()) {
+        platform::dialogs().error(this, orders::fileMissingMessage(file), orders::systemNoticeCaption(),
+                                  platform::MessageIcon::Error);
+        return;
+    }
+    sBar->setPanelText(orders::ProgressPanel, orders::fileFoundText(file));
+
+    auto warn = [](const QString& text) {
+        platform::dialogs().warning(nullptr, text, orders::noticeCaption(), platform::MessageIcon::Warning);
+    };
+    spreadsheet::Application* office = nullptr;
+    try {
+        office = &windows_.spreadsheet();
+        office->connect();
+    } catch (const std::exception&) {
+        warn(orders::connectFailedMessage());
+        return;
+    }
+    try {
+        office->setVisible(true);
+    } catch (const std::exception&) {
+        // Showing the office is a courtesy; the import does not depend on it.
+    }
+    std::shared_ptr<spreadsheet::Workbook> workbook;
+    try {
+        workbook = office->openWorkbook(file);
+    } catch (const std::exception&) {
+        warn(orders::workbookFailedMessage());
+        return;
+    }
+    std::shared_ptr<spreadsheet::Worksheet> sheet;
+    try {
+        sheet = workbook->activeSheet();
+    } catch (const std::exception&) {
+        warn(orders::worksheetFailedMessage());
+        return;
+    }
+    ImportWorksheet(*sheet, DBGrid1);
+}
+
+void TaForm3DD::ImportWorksheet(spreadsheet::Worksheet& sheet, dbui::DbGrid* grid) {
+    dbui::QueryTableModel* model = grid->tableModel();
+    data::Query* query = grid->dataSource()->query();
+    QStringList columns;
+    for (int column = 0; column < model->columnCount(); ++column)
+        columns << query->fieldName(model->fieldIndex(column));
+    orders::WindowStatus status(*sBar);
+    orders::importWorksheet(sheet, *query, columns, status, [] {
+        platform::dialogs().warning(nullptr, orders::importFailedMessage(), orders::noticeCaption(),
+                                    platform::MessageIcon::Warning);
+    });
 }

@@ -12,6 +12,9 @@ class QToolButton;
 namespace app {
 class StatusPanels;
 }
+namespace spreadsheet {
+class Worksheet;
+}
 namespace dbui {
 class DataSource;
 class DbGrid;
@@ -54,6 +57,10 @@ public:
     void ToolButton9Click();
     void ToolButton11Click();
     void ToolButton12Click();
+    void ImportWorksheet(spreadsheet::Worksheet& sheet, dbui::DbGrid* grid);
+
+    // The file types the import's file dialog offers, the first one chosen.
+    static QStringList importFilters();
     void N1Click();
     void N2Click();
     void N4Click();
@@ -69,5 +76,6 @@ private:
     void showSkippedRows(int skipped);
 
     app::WindowRegistry& windows_;
-    QList<QWidget*> walkingCommands_;  // disabled while a bulk loop walks the query
+    QList<QWidget*> walkingCommands_;
+    QString lastImportFile_;  // disabled while a bulk loop walks the query
 };

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "fake_worksheet.h"
+
+#include <memory>
+
+// A workbook of one fake worksheet, or one whose active sheet is no worksheet.
+class FakeWorkbook : public spreadsheet::Workbook {
+public:
+    explicit FakeWorkbook(std::shared_ptr<FakeWorksheet> sheet, QString path) : sheet_(std::move(sheet)), path_(std::move(path)) {}
+    QString filePath() const override { return path_; }
+    int sheetCount() override { return 1; }
+    std::shared_ptr<spreadsheet::Worksheet> sheet(int) override { return sheet_; }
+    std::shared_ptr<spreadsheet::Worksheet> sheet(const QString&) override { return sheet_; }
+    bool activeSheetIsWorksheet() override { return !chartActive; }
+    std::shared_ptr<spreadsheet::Worksheet> activeSheet() override {
+        if (chartActive)
+            throw spreadsheet::Error(QStringLiteral("The active sheet is not a worksheet"));
+        return sheet_;
+    }
+    void saveAs(const QString&, spreadsheet::FileFormat) override {}
+    void close() override { open_ = false; }
+    bool isOpen() const override { return open_; }
+
+    bool chartActive = false;
+
+private:
+    std::shared_ptr<FakeWorksheet> sheet_;
+    QString path_;
+    bool open_ = true;
+};
+
+// An application that opens every file as the same fake sheet, and can be
+// told to fail at any step.
+class FakeSpreadsheet : public spreadsheet::Application {
+public:
+    void connect() override {
+        ++connects;
+        if (failConnect)
+            throw spreadsheet::Error(QStringLiteral("no office"));
+        connected_ = true;
+    }
+    bool isConnected() const override { return connected_; }
+    bool isVisible() const override { return visible_; }
+    void setVisible(bool visible) override { visible_ = visible; }
+    int sheetsInNewWorkbook() const override { return 1; }
+    void setSheetsInNewWorkbook(int) override {}
+    bool displayAlerts() const override { return false; }
+    void setDisplayAlerts(bool) override {}
+    int workbookCount() override { return int(opened.size()); }
+    std::shared_ptr<spreadsheet::Workbook> workbook(int index) override { return opened.at(index - 1); }
+    std::shared_ptr<spreadsheet::Workbook> addWorkbook() override {
+        auto book = std::make_shared<FakeWorkbook>(sheet, QString());
+        opened.push_back(book);
+        return book;
+    }
+    std::shared_ptr<spreadsheet::Workbook> openWorkbook(const QString& path) override {
+        if (failOpen)
+            throw spreadsheet::Error(QStringLiteral("not a workbook"));
+        auto book = std::make_shared<FakeWorkbook>(sheet, path);
+        book->chartActive = chartActive;
+        opened.push_back(book);
+        return book;
+    }
+    void quit() override { opened.clear(); }
+    qint64 officeProcessId() const override { return 0; }
+
+    std::shared_ptr<FakeWorksheet> sheet = std::make_shared<FakeWorksheet>();
+    std::vector<std::shared_ptr<FakeWorkbook>> opened;
+    bool failConnect = false;
+    bool failOpen = false;
+    bool chartActive = false;
+    int connects = 0;
+
+private:
+    bool connected_ = false;
+    bool visible_ = false;
+};

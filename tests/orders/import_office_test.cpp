@@ -1,0 +1,104 @@
+// The order import against a real LibreOffice: workbooks made through the
+// spreadsheet layer, saved as .xls and .xlsx, read in by the order window.
+
+#include "../spreadsheet/office_environment.h"
+#include "app/status_panels.h"
+#include "app/startup.h"
+#include "data/table_files.h"
+#include "orders/orders_window.h"
+#include "platform/file_manager.h"
+#include "platform/files.h"
+#include "platform/scripted_dialogs.h"
+#include "qt_printing.h"
+#include "spreadsheet/libreoffice.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+class OfficeImport : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override {
+        platform::setProgramFolder(programDir.path());
+        data::createTableFiles(dataDir.path());
+        engine = std::make_unique<data::Engine>(dataDir.path());
+        windows = std::make_unique<app::ProgramWindows>(*engine);
+        windows->registry().makeSpreadsheet = [] {
+            return std::shared_ptr<spreadsheet::Application>(spreadsheet::createLibreOfficeApplication(OfficeEnvironment::options()));
+        };
+        orders = windows->registry().ordersWindow;
+    }
+    void TearDown() override {
+        if (windows->registry().spreadsheetApp)
+            windows->registry().spreadsheetApp->quit();
+        windows.reset();
+        platform::setProgramFolder(QString());
+    }
+
+    // A workbook of orders made through the layer and saved under name.
+    QString makeWorkbook(const QString& name, int rows) {
+        auto maker = spreadsheet::createLibreOfficeApplication(OfficeEnvironment::options());
+        auto book = maker->addWorkbook();
+        auto sheet = book->sheet(1);
+        const QStringList heading{QStringLiteral("批号"), QStringLiteral("鞋的型号"), QStringLiteral("颜色"), QStringLiteral("件数"),
+                                  QStringLiteral("双数")};
+        for (int c = 0; c < heading.size(); ++c)
+            sheet->setCellText(1, c + 1, heading[c]);
+        for (int r = 2; r < rows + 2; ++r) {
+            sheet->setCellText(r, 1, QStringLiteral("X%1").arg(r, 4, 10, QLatin1Char('0')));
+            sheet->setCellText(r, 2, QStringLiteral("0805"));  // a text that looks like a number
+            sheet->setCellText(r, 3, r % 2 ? QStringLiteral("zy") : QStringLiteral("黑"));
+            sheet->setCellNumber(r, 4, 3);
+            sheet->setCellNumber(r, 5, 999);  // replaced by the sum of the sizes
+            sheet->setCellNumber(r, 9, 12);   // size 36
+            sheet->setCellNumber(r, 10, r);   // size 37
+            sheet->setCellText(r, 22, QStringLiteral("备注%1").arg(r));
+        }
+        const QString path = dataDir.filePath(name);
+        book->saveAs(path);
+        book->close();
+        return path;
+    }
+
+    QTemporaryDir programDir, dataDir;
+    std::unique_ptr<data::Engine> engine;
+    std::unique_ptr<app::ProgramWindows> windows;
+    TaForm3DD* orders = nullptr;
+    platform::ScriptedDialogs dialogs;
+    platform::RecordingFileManager files;
+};
+
+TEST_P(OfficeImport, ReadsAWorkbookAndRefusesItTheSecondTime) {
+    const QString path = makeWorkbook(QStringLiteral("orders.") + QString::fromLatin1(GetParam()), 3);
+    dialogs.queueFile(path);
+    orders->ToolButton12Click();
+    EXPECT_TRUE(dialogs.messages().empty()) << dialogs.messageTexts().join('|').toStdString();
+    EXPECT_EQ(orders->sBar->panelText(2), QStringLiteral("在第一列第4行检测到空值，数据导入已结束！"));
+
+    data::Query q(*engine);
+    q.setSql(QStringLiteral("select * from dd.db"));
+    q.open();
+    ASSERT_EQ(q.recordCount(), 3);
+    QStringList rows;
+    for (q.first(); !q.eof(); q.next())
+        rows << QStringList{q.field(QStringLiteral("批号")).asText(), q.field(QStringLiteral("鞋的型号")).asText(),
+                            q.field(QStringLiteral("颜色")).asText(), q.field(QStringLiteral("件数")).asText(),
+                            q.field(QStringLiteral("双数")).asText(), q.field(QStringLiteral("37")).asText(),
+                            q.field(QStringLiteral("33")).asText(), q.field(QStringLiteral("备注")).asText()}
+                    .join(' ');
+    EXPECT_EQ(rows, (QStringList{QStringLiteral("X0002 0805 黑 3 14 2 0 备注2"), QStringLiteral("X0003 0805 棕油 3 15 3 0 备注3"),
+                                 QStringLiteral("X0004 0805 黑 3 16 4 0 备注4")}));
+
+    // The same file again: both messages, nothing added.
+    dialogs.queueFile(path);
+    orders->ToolButton12Click();
+    EXPECT_EQ(dialogs.messageTexts(),
+              (QStringList{QStringLiteral("批号重复!!!"), QStringLiteral("数据导入异常，请检查该行数据是否已存在！导入已强行终止。")}));
+    q.open();
+    EXPECT_EQ(q.recordCount(), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, OfficeImport, ::testing::Values("xls", "xlsx"));
+
+}  // namespace
