@@ -25,6 +25,7 @@
 
 #include <QFileInfo>
 #include <QFrame>
+#include <QHeaderView>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QPainter>
@@ -44,6 +45,19 @@ QStringList lowerGridColumns() {
 }
 
 constexpr int ModelColumn = 1;
+
+// Size columns hold a few digits; the texts get more room.
+void fitColumnWidths(dbui::DbGrid* grid) {
+    QHeaderView* header = grid->horizontalHeader();
+    const QStringList sizes = data::sizeFieldNames();
+    dbui::QueryTableModel* model = grid->tableModel();
+    for (int column = 0; column < model->columnCount(); ++column) {
+        const QString title = model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+        const bool isSize = sizes.contains(title);
+        const bool isCount = title == QStringLiteral("件数") || title == QStringLiteral("双数");
+        header->resizeSection(column, isSize ? 40 : isCount ? 56 : title == QStringLiteral("备注") ? 160 : 96);
+    }
+}
 
 }  // namespace
 
@@ -80,6 +94,7 @@ void TaForm3DD::buildToolBar(QVBoxLayout* layout) {
     QToolBar* bar = app::makeToolBar(this);
     DBNavigator1 = new dbui::DbNavigator(bar);
     DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
+    DBNavigator1->setAccessibleName(QStringLiteral("DBNavigator1"));
     DBNavigator1->setDataSource(DataSource1);
     using Button = dbui::DbNavigator::Button;
     DBNavigator1->setVisibleButtons(
@@ -150,8 +165,10 @@ void TaForm3DD::buildGrids(QVBoxLayout* layout) {
     });
     layout->addWidget(DBGrid1, 1);
 
-    for (dbui::DbGrid* grid : {DBGrid1, DBGrid2})
+    for (dbui::DbGrid* grid : {DBGrid1, DBGrid2}) {
         new dbui::GridKeyboardRule(grid);
+        fitColumnWidths(grid);
+    }
 }
 
 void TaForm3DD::setModelChoices(const QStringList& models) { DBGrid1->setPickList(ModelColumn, models); }

@@ -25,8 +25,12 @@ TAForm6TJ::TAForm6TJ(app::WindowRegistry& windows, QWidget* parent) : QWidget(pa
     DBGrid2 = new dbui::DbGrid(split);
     DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
     DBGrid2->setAccessibleName(QStringLiteral("DBGrid2"));
-    if (windows_.ordersWindow)
+    if (windows_.ordersWindow) {
         DBGrid2->setDataSource(windows_.ordersWindow->DataSource1);
+        // The orders cannot be moved through while a long loop walks them.
+        connect(windows_.ordersWindow->Query1, &data::Query::busyChanged, DBGrid2,
+                [this](bool busy) { DBGrid2->setEnabled(!busy); });
+    }
     DBGrid1 = new dbui::DbGrid(split);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setAccessibleName(QStringLiteral("DBGrid1"));
