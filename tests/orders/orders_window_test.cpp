@@ -355,10 +355,19 @@ TEST_F(OrderWindow, WalkingCommandsAreDisabledWhileABulkLoopRuns) {
     query->endBusy();
     EXPECT_EQ(enabledNames().size(), walking.size());
 
-    // The same seen from inside a real loop, while it lets events run.
-    QStringList enabledDuringLoop{QStringLiteral("not run")};
-    QTimer::singleShot(0, orders, [&] { enabledDuringLoop = enabledNames(); });
+    // The same seen from inside a real loop each time it lets events run,
+    // after the cursor has moved on as well.
+    QStringList enabledDuringLoop;
+    int looks = 0;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        ++looks;
+        enabledDuringLoop += enabledNames();
+    });
+    watch.start(0);
     click(child(orders, "ToolButton9"));
+    watch.stop();
+    EXPECT_GE(looks, 2);
     EXPECT_EQ(enabledDuringLoop, QStringList());
     EXPECT_EQ(enabledNames().size(), walking.size());
 }
