@@ -142,7 +142,9 @@ void TaForm3DD::buildToolBar(QVBoxLayout* layout) {
     QToolButton* remove = add("ToolButton8", QStringLiteral("删除订单"), 4, &TaForm3DD::ToolButton8Click);
     layout->addWidget(bar);
 
-    walkingCommands_ = {DBNavigator1, entry, import, multiply, mark, remove};
+    // The check box enables itself whenever the record changes, so the panel
+    // holding it is what a bulk loop switches off.
+    walkingCommands_ = {DBNavigator1, entry, import, multiply, mark, checkPanel, remove};
 }
 
 void TaForm3DD::buildGrids(QVBoxLayout* layout) {
@@ -180,7 +182,6 @@ void TaForm3DD::setBulkLoopRunning(bool running) {
         w->setEnabled(!running);
     DBGrid1->setEnabled(!running);
     DBGrid2->setEnabled(!running);
-    DBCheckBox1->setEnabled(!running);
 }
 
 void TaForm3DD::Query1BeforePost(data::Query& query) { orders::applyOrderPostingRule(query); }
