@@ -392,13 +392,23 @@ void Query::loadRows(int row) const {
 }
 
 void Query::beginBusy() {
-    if (busy_++ == 0)
-        emit busyChanged(true);
+    if (busy_++ > 0)
+        return;
+    if (table_) {
+        writeGroup_ = table_->connection;
+        writeGroup_->beginWriteGroup();
+    }
+    emit busyChanged(true);
 }
 
 void Query::endBusy() {
-    if (busy_ > 0 && --busy_ == 0)
-        emit busyChanged(false);
+    if (busy_ == 0 || --busy_ > 0)
+        return;
+    emit busyChanged(false);
+    if (writeGroup_) {
+        std::shared_ptr<Connection> group = std::move(writeGroup_);
+        group->endWriteGroup();  // a failed commit is reported like any engine error
+    }
 }
 
 // ---- editing --------------------------------------------------------------
@@ -508,6 +518,7 @@ void Query::storePending() {
     }
     table_->connection->bumpGeneration();
     cacheGeneration_ = table_->connection->generation();
+    table_->connection->wrote();
 }
 
 qint64 Query::insertPending() {
@@ -572,6 +583,7 @@ void Query::remove() {
     st.reset();
     table_->connection->bumpGeneration();
     cacheGeneration_ = table_->connection->generation();
+    table_->connection->wrote();
     cache_.erase(ids_[row]);
     lastRead_ = nullptr;
     ids_.erase(ids_.begin() + row);

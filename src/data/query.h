@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QStringList>
 #include <QVariant>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <unordered_map>
@@ -110,7 +111,9 @@ public:
     bool isModified() const { return modified_; }
 
     // Set while a bulk loop walks the result; windows disable the commands
-    // that move the cursor or replace the statement meanwhile.
+    // that move the cursor or replace the statement meanwhile. The loop's
+    // writes are committed in groups a few times a second, and all of them
+    // by the time the loop ends.
     bool isBusy() const { return busy_ > 0; }
     void beginBusy();
     void endBusy();
@@ -162,6 +165,7 @@ private:
     mutable qint64 lastReadId_ = 0;  // the last row looked up, valid until the cache changes
     mutable const Row* lastRead_ = nullptr;
     int busy_ = 0;
+    std::shared_ptr<Connection> writeGroup_;  // the connection whose writes are grouped while busy
     BeforePostHook beforePost_;
     PostErrorHook postError_;
 };
@@ -169,13 +173,25 @@ private:
 // Marks a query busy for the lifetime of the scope, however the scope ends.
 class BusyScope {
 public:
-    explicit BusyScope(Query& query) : query_(query) { query_.beginBusy(); }
-    ~BusyScope() { query_.endBusy(); }
+    explicit BusyScope(Query& query) : query_(query), exceptions_(std::uncaught_exceptions()) { query_.beginBusy(); }
+    // Committing the last writes may fail; that is reported unless another
+    // error is already on its way out of the scope.
+    ~BusyScope() noexcept(false) {
+        if (std::uncaught_exceptions() > exceptions_) {
+            try {
+                query_.endBusy();
+            } catch (const EngineError&) {
+            }
+        } else {
+            query_.endBusy();
+        }
+    }
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;
 
 private:
     Query& query_;
+    int exceptions_;
 };
 
 }  // namespace data

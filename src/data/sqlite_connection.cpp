@@ -2,6 +2,7 @@
 
 #include "data/errors.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <sqlite3.h>
 
@@ -132,6 +133,8 @@ std::shared_ptr<Connection> Connection::open(const QString& path) {
 }
 
 Connection::~Connection() {
+    if (!sqlite3_get_autocommit(db_))
+        sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
     cache_.clear();
     sqlite3_close(db_);
 }
@@ -159,6 +162,35 @@ void Connection::exec(const QString& sql) {
     sqlite3_free(error);
     if (rc != SQLITE_OK)
         throwSqliteError(db_, rc);
+}
+
+namespace {
+constexpr qint64 GroupCommitIntervalMs = 200;
+
+qint64 nowMs() { return QDateTime::currentMSecsSinceEpoch(); }
+}  // namespace
+
+void Connection::beginWriteGroup() {
+    if (writeGroups_++ == 0 && sqlite3_get_autocommit(db_)) {
+        exec(QStringLiteral("BEGIN"));
+        groupStartedMs_ = nowMs();
+    }
+}
+
+void Connection::endWriteGroup() {
+    if (writeGroups_ == 0 || --writeGroups_ > 0)
+        return;
+    if (!sqlite3_get_autocommit(db_))
+        exec(QStringLiteral("COMMIT"));
+}
+
+void Connection::wrote() {
+    if (writeGroups_ == 0 || nowMs() - groupStartedMs_ < GroupCommitIntervalMs)
+        return;
+    if (!sqlite3_get_autocommit(db_))
+        exec(QStringLiteral("COMMIT"));
+    exec(QStringLiteral("BEGIN"));
+    groupStartedMs_ = nowMs();
 }
 
 qint64 Connection::lastInsertRowId() const { return sqlite3_last_insert_rowid(db_); }

@@ -55,6 +55,13 @@ public:
     quint64 generation() const { return generation_; }
     void bumpGeneration() { ++generation_; }
 
+    // While a long loop writes record after record, its writes are committed
+    // together a few times a second instead of one by one; everything is
+    // committed when the last group ends, however it ends.
+    void beginWriteGroup();
+    void endWriteGroup();
+    void wrote();  // after every write: commits when the group has run long enough
+
 private:
     Connection(sqlite3* db, QString path) : db_(db), path_(std::move(path)) {}
 
@@ -62,6 +69,8 @@ private:
     QString path_;
     std::map<QString, std::unique_ptr<Statement>> cache_;
     quint64 generation_ = 0;
+    int writeGroups_ = 0;
+    qint64 groupStartedMs_ = 0;
 };
 
 // Throws the EngineError describing the last failure on db; a uniqueness

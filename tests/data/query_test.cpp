@@ -385,3 +385,50 @@ TEST_F(LiveQuery, BusyScopesNestAndEndHoweverTheyEnd) {
 }
 
 }  // namespace
+
+namespace {
+
+// What another program (another connection) finds in the order table.
+int ordersSeenFromOutside(const QString& dir, const QString& where = QStringLiteral("1=1")) {
+    data::Engine other(dir);
+    data::Query q(other);
+    q.setSql(QStringLiteral("select * from dd.db where ") + where);
+    q.open();
+    return q.recordCount();
+}
+
+TEST_F(LiveQuery, WritesOfABusyLoopAreAllStoredWhenItEndsHoweverItEnds) {
+    auto q = openQuery(QStringLiteral("select * from dd.db"));
+    addOrders(*q, 20);
+    struct Case {
+        const char* name;
+        int failAt;  // 0: the loop runs through
+    };
+    for (const Case& c : {Case{"completed", 0}, Case{"failed midway", 8}}) {
+        SCOPED_TRACE(c.name);
+        for (q->first(); !q->eof(); q->next()) {
+            q->edit();
+            q->field(QStringLiteral("已统计")).setBoolean(false);
+            q->post();
+        }
+        int marked = 0;
+        try {
+            data::BusyScope busy(*q);
+            for (q->first(); !q->eof(); q->next()) {
+                if (c.failAt && marked == c.failAt)
+                    throw data::EngineError(QStringLiteral("disk full"));
+                q->edit();
+                q->field(QStringLiteral("已统计")).setBoolean(true);
+                q->post();
+                ++marked;
+                // The loop's own engine sees every write at once.
+                auto inside = openQuery(QStringLiteral("select * from dd.db where 已统计=true"));
+                EXPECT_EQ(inside->recordCount(), marked);
+            }
+        } catch (const data::EngineError&) {
+        }
+        EXPECT_EQ(ordersSeenFromOutside(dir.path(), QStringLiteral("已统计=true")), c.failAt ? c.failAt : 20);
+    }
+}
+
+}  // namespace
