@@ -3,7 +3,7 @@
 
 #include "app/app_resources.h"
 #include "app/startup.h"
-#include "app/toolbar.h"
+#include "app/window_look.h"
 #include "data/engine.h"
 #include "demo_tables.h"
 #include "platform/application.h"

@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include "app/window_look.h"
+
 #include "app/picture.h"
 #include "app/status_panels.h"
 #include "app/toolbar.h"
@@ -9,6 +11,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QPainter>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 // The windows the toolbar opens; their classes are only needed for show().
@@ -47,8 +50,7 @@ void PicturePanel::paintEvent(QPaintEvent* event) {
 }  // namespace app
 
 TaForm1::TaForm1(app::WindowRegistry& windows, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+    : QWidget(parent, app::fixedWindowFlags()),
       windows_(windows) {
     setObjectName(QStringLiteral("aForm1"));
     setWindowTitle(QStringLiteral("Tavrel 2026.12"));
@@ -129,6 +131,8 @@ void TaForm1::FormResize() { centrePicturePanel(); }
 
 void TaForm1::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    if (!event->spontaneous())
+        app::centreOnScreen(this);
     if (auto* l = layout())
         l->activate();
     FormShow();

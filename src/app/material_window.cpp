@@ -1,12 +1,13 @@
 #include "app/material_window.h"
 
+#include "app/window_look.h"
+
 #include "app/status_panels.h"
 
 #include <QVBoxLayout>
 
 TaForm10YL::TaForm10YL(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
+    : QWidget(parent, app::fixedWindowFlags()) {
     setObjectName(QStringLiteral("aForm10YL"));
     setWindowTitle(QStringLiteral("材料用量快速输入"));
     setFixedSize(426, 566);

@@ -3,7 +3,7 @@
 #include "app/app_resources.h"
 #include "app/main_window.h"
 #include "app/material_window.h"
-#include "app/toolbar.h"
+#include "app/window_look.h"
 #include "catalogue/shoes_window.h"
 #include "data/engine.h"
 #include "data/schema.h"

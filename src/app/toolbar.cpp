@@ -2,8 +2,6 @@
 
 #include "app/image_list.h"
 
-#include <QFontDatabase>
-#include <QFontInfo>
 #include <QLayout>
 
 namespace app {
@@ -46,14 +44,6 @@ void addSeparator(QToolBar* bar, int width) {
     auto* gap = new QWidget(bar);
     gap->setFixedWidth(width);
     bar->addWidget(gap);
-}
-
-QFont windowFont() {
-    QFont font(QStringLiteral("Verdana"));
-    if (!QFontInfo(font).exactMatch())
-        font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    font.setPixelSize(12);
-    return font;
 }
 
 }  // namespace app

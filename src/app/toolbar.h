@@ -19,8 +19,4 @@ QToolButton* addToolButton(QToolBar* bar, const QString& objectName, const QStri
 // A separator of the given width between buttons.
 void addSeparator(QToolBar* bar, int width = 8);
 
-// The font of every window: Verdana at 12 pixels where present, otherwise the
-// desktop's sans font at that size.
-QFont windowFont();
-
 }  // namespace app

@@ -1,5 +1,7 @@
 #include "orders/order_entry_window.h"
 
+#include "app/window_look.h"
+
 #include "app/status_panels.h"
 #include "app/toolbar.h"
 #include "orders/order_entry.h"
@@ -13,7 +15,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QScreen>
 #include <QShowEvent>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -33,8 +34,7 @@ QSpinBox* makeSpinBox(QWidget* parent, const char* name, const QString& label, i
 }  // namespace
 
 TaForm4DDSR::TaForm4DDSR(app::WindowRegistry& windows, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+    : QWidget(parent, app::fixedWindowFlags()),
       windows_(windows) {
     setObjectName(QStringLiteral("aForm4DDSR"));
     setWindowTitle(QStringLiteral("订单输入"));
@@ -76,8 +76,7 @@ TaForm4DDSR::TaForm4DDSR(app::WindowRegistry& windows, QWidget* parent)
 
 void TaForm4DDSR::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (QScreen* s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    app::centreOnScreen(this);
 }
 
 void TaForm4DDSR::ToolButton1Click() {

@@ -1,5 +1,7 @@
 #include "orders/search_window.h"
 
+#include "app/window_look.h"
+
 #include "app/status_panels.h"
 #include "app/toolbar.h"
 #include "orders/order_messages.h"
@@ -13,7 +15,6 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QScreen>
 #include <QShowEvent>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -45,8 +46,7 @@ void setBackground(QLineEdit* edit, const QColor& colour) {
 }  // namespace
 
 TaForm7SS::TaForm7SS(app::WindowRegistry& windows, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+    : QWidget(parent, app::fixedWindowFlags()),
       windows_(windows) {
     setObjectName(QStringLiteral("aForm7SS"));
     setWindowTitle(QStringLiteral("综合搜索"));
@@ -165,8 +165,7 @@ QWidget* TaForm7SS::buildListPanel() {
 void TaForm7SS::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!event->spontaneous()) {
-        if (QScreen* s = screen())
-            move(s->availableGeometry().center() - rect().center());
+        app::centreOnScreen(this);
         FormShow();
     }
 }
