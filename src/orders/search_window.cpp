@@ -141,18 +141,18 @@ QWidget* TaForm7SS::buildListPanel() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     QToolBar* bar = app::makeToolBar(panel, QStringLiteral("ToolBar2"));
-    auto add = [&](const char* name, const QString& caption, const QString& hint, orders::ListSearchField field) {
-        QToolButton* b = app::addToolButton(bar, QString::fromLatin1(name), caption, 21, [this, field] { listSearch(field); });
+    auto add = [&](const char* name, const QString& caption, const QString& hint, void (TaForm7SS::*handler)()) {
+        QToolButton* b = app::addToolButton(bar, QString::fromLatin1(name), caption, 21, [this, handler] { (this->*handler)(); });
         b->setToolTip(hint);
         b->setMinimumSize(42, 51);
         return b;
     };
     ToolButton12 = add("ToolButton12", QStringLiteral("批号"), QStringLiteral("以最右边输入框的多行内容为批号,进行批量搜索"),
-                       orders::ListSearchField::BatchNumber);
+                       &TaForm7SS::ToolButton12Click);
     ToolButton13 = add("ToolButton13", QStringLiteral("单号"), QStringLiteral("以最右边输入框的多行内容为厂内单号,进行批量搜索"),
-                       orders::ListSearchField::OrderNumber);
+                       &TaForm7SS::ToolButton13Click);
     ToolButton14 = add("ToolButton14", QStringLiteral("型号"), QStringLiteral("以最右边输入框的多行内容为厂内型号,进行批量搜索"),
-                       orders::ListSearchField::ShoeModel);
+                       &TaForm7SS::ToolButton14Click);
     layout->addWidget(bar);
     Memo1 = new QPlainTextEdit(panel);
     Memo1->setObjectName(QStringLiteral("Memo1"));
