@@ -4,6 +4,7 @@
 #include "dbui/data_source.h"
 #include "dbui/db_grid.h"
 
+#include <QListWidget>
 #include <QVBoxLayout>
 
 TAForm2shoes::TAForm2shoes(app::WindowRegistry& windows, QWidget* parent)
@@ -25,8 +26,13 @@ TAForm2shoes::TAForm2shoes(app::WindowRegistry& windows, QWidget* parent)
     DBGrid1->setAccessibleName(QStringLiteral("DBGrid1"));
     DBGrid1->setDataSource(DataSource1);
     layout->addWidget(DBGrid1, 1);
+    LISTNO = new QListWidget(this);
+    LISTNO->setObjectName(QStringLiteral("LISTNO"));
+    layout->addWidget(LISTNO);
     sBar = new app::StatusPanels({50, 50}, this);
     layout->addWidget(sBar);
 
     Query1->open();
 }
+
+void TAForm2shoes::addUnregisteredLine(const QString& line) { LISTNO->addItem(line); }

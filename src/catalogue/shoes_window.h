@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+class QListWidget;
+
 namespace app {
 class StatusPanels;
 }
@@ -24,6 +26,11 @@ public:
     dbui::DataSource* DataSource1 = nullptr;
     dbui::DbGrid* DBGrid1 = nullptr;
     app::StatusPanels* sBar = nullptr;
+    QListWidget* LISTNO = nullptr;  // the unregistered models and colours
+
+    // Adds a line at the end of the unregistered list (the sole assignment's
+    // model:colour:pairs:batch lines).
+    void addUnregisteredLine(const QString& line);
 
 private:
     app::WindowRegistry& windows_;
