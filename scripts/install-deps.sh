@@ -9,6 +9,9 @@ packages=(
   libsqlite3-dev libjpeg-dev
   libgtest-dev googletest
   fonts-wqy-microhei
+  qt6-translations-l10n
+  pxlib-dev
+  xvfb xauth
 )
 
 # LibreOffice Calc (the spreadsheet the program drives) and its SDK (UNO

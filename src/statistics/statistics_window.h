@@ -26,6 +26,10 @@ public:
     dbui::DbGrid* DBGrid1 = nullptr;  // the statistics
     app::StatusPanels* sBar = nullptr;
 
+    // Export commands of the lower toolbar (defined in statistics_export_commands.cpp).
+    void ToolButton12Click();  // "快速导出"
+    void ToolButton6Click();   // "导出打印"
+
 private:
     app::WindowRegistry& windows_;
 };
