@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
+#include "import_workbook.h"
+
 namespace {
 
 constexpr int Rows = 10000;
@@ -28,32 +30,9 @@ public:
     QString last;
 };
 
-QStringList columns() {
-    QStringList c{QStringLiteral("批号"), QStringLiteral("鞋的型号"), QStringLiteral("颜色"), QStringLiteral("件数"),
-                  QStringLiteral("双数")};
-    for (int s = 33; s <= 48; ++s)
-        c << QString::number(s);
-    return c << QStringLiteral("备注");
-}
-
 QString makeWorkbook(const spreadsheet::OfficeOptions& options, const QString& path) {
     auto app = spreadsheet::createLibreOfficeApplication(options);
-    app->setSheetsInNewWorkbook(1);
-    auto book = app->addWorkbook();
-    auto sheet = book->sheet(1);
-    const QStringList heading = columns();
-    for (int c = 0; c < heading.size(); ++c)
-        sheet->setCellText(1, c + 1, heading[c]);
-    for (int r = 2; r <= Rows + 1; ++r) {
-        sheet->setCellText(r, 1, QStringLiteral("B%1").arg(r, 6, 10, QLatin1Char('0')));
-        sheet->setCellText(r, 2, QStringLiteral("A1001"));
-        sheet->setCellText(r, 3, r % 3 ? QStringLiteral("h") : QStringLiteral("棕"));
-        sheet->setCellNumber(r, 4, 1 + r % 9);
-        for (int c = 9; c <= 14; ++c)
-            sheet->setCellNumber(r, c, 6 + (r + c) % 7);
-        sheet->setCellText(r, 22, QStringLiteral("样品"));
-    }
-    book->saveAs(path);
+    bench::writeImportWorkbook(*app, path, Rows, QStringLiteral("B"));
     app->quit();
     return path;
 }
@@ -77,7 +56,7 @@ double importOnce(const spreadsheet::OfficeOptions& options, const QString& work
         *startedPid = app->officeProcessId();
     auto sheet = app->openWorkbook(workbook)->activeSheet();
     const double openMs = clock.nsecsElapsed() / 1e6 - connectMs;
-    const orders::ImportOutcome outcome = orders::importWorksheet(*sheet, query, columns(), status, [] {
+    const orders::ImportOutcome outcome = orders::importWorksheet(*sheet, query, bench::importColumns(), status, [] {
         std::printf("unexpected: the import failed\n");
     });
     const double ms = clock.nsecsElapsed() / 1e6;

@@ -31,6 +31,7 @@
 #include "dbui/query_table_model.h"
 #include "dbui/data_source.h"
 
+#include "import_workbook.h"
 #include "order_fixture.h"
 #include "visible_run.h"
 #include "xvfb_server.h"
@@ -41,6 +42,7 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 
 namespace {
 
@@ -78,34 +80,6 @@ struct Folders {
     }
     ~Folders() { sqlite3_close(db); }
 };
-
-QString workbookColumn(int c) {
-    QStringList names{QStringLiteral("批号"), QStringLiteral("鞋的型号"), QStringLiteral("颜色"), QStringLiteral("件数"),
-                      QStringLiteral("双数")};
-    for (int s = 33; s <= 48; ++s)
-        names << QString::number(s);
-    names << QStringLiteral("备注");
-    return names.value(c);
-}
-
-void makeImportWorkbook(spreadsheet::Application& office, const QString& path) {
-    office.setSheetsInNewWorkbook(1);
-    auto book = office.addWorkbook();
-    auto sheet = book->sheet(1);
-    for (int c = 0; c < 22; ++c)
-        sheet->setCellText(1, c + 1, workbookColumn(c));
-    for (int r = 2; r <= ImportRows + 1; ++r) {
-        sheet->setCellText(r, 1, QStringLiteral("X%1").arg(r, 6, 10, QLatin1Char('0')));
-        sheet->setCellText(r, 2, QStringLiteral("A1001"));
-        sheet->setCellText(r, 3, r % 3 ? QStringLiteral("h") : QStringLiteral("棕"));
-        sheet->setCellNumber(r, 4, 1 + r % 9);
-        for (int c = 9; c <= 14; ++c)
-            sheet->setCellNumber(r, c, 6 + (r + c) % 7);
-        sheet->setCellText(r, 22, QStringLiteral("样品"));
-    }
-    book->saveAs(path);
-    book->close();
-}
 
 // The fields of the order window's lower grid, the import's column order.
 QStringList gridFields(dbui::DbGrid* grid) {
@@ -169,31 +143,30 @@ int runPass(int argc, char** argv, bool accessibility) {
     windowless.setSql(QStringLiteral("select * from dd.db"));
     windowless.open();
 
-    // "件数相乘"
-    clock.restart();
-    ordersWindow->ToolButton9Click();
-    const double multiplyShown = msSince(clock);
-    const QString multiplyText = lastText();
-    ThrottledStatus status;
-    clock.restart();
-    orders::multiplyByCases(windowless, status);
-    status.show();
-    const double multiplyAlone = msSince(clock);
-    report.loop("件数相乘 (multiply by cases)", multiplyShown, multiplyAlone, rawMultiply(folders.db), 5000.0);
-    report.note(multiplyText);
-
-    // "标为统计"
-    clock.restart();
-    ordersWindow->ToolButton11Click();
-    const double markShown = msSince(clock);
-    const QString markText = lastText();
-    ThrottledStatus markStatus;
-    clock.restart();
-    orders::markCounted(windowless, markStatus);
-    markStatus.show();
-    const double markAlone = msSince(clock);
-    report.loop("标为统计 (mark counted)", markShown, markAlone, rawMarkCounted(folders.db), 0.0);
-    report.note(markText);
+    // A loop through its click handler, then its twin without windows, then plain SQL.
+    auto timeLoop = [&](const char* what, const std::function<void()>& click,
+                        const std::function<void(orders::StatusSink&)>& twin, const std::function<double()>& sql,
+                        double targetMs) {
+        clock.restart();
+        click();
+        const double shown = msSince(clock);
+        const QString text = lastText();
+        ThrottledStatus status;
+        clock.restart();
+        twin(status);
+        status.show();
+        const double alone = msSince(clock);
+        report.loop(what, shown, alone, sql(), targetMs);
+        report.note(text);
+    };
+    timeLoop(
+        "件数相乘 (multiply by cases)", [&] { ordersWindow->ToolButton9Click(); },
+        [&](orders::StatusSink& s) { orders::multiplyByCases(windowless, s); }, [&] { return rawMultiply(folders.db); },
+        5000.0);
+    timeLoop(
+        "标为统计 (mark counted)", [&] { ordersWindow->ToolButton11Click(); },
+        [&](orders::StatusSink& s) { orders::markCounted(windowless, s); }, [&] { return rawMarkCounted(folders.db); },
+        0.0);
 
     runExtraLoops(registry, windowlessEngine, folders.db, report);
 
@@ -213,7 +186,7 @@ int runPass(int argc, char** argv, bool accessibility) {
         office.connect();
         officePid = office.officeProcessId();
         const QString workbook = officeDir.filePath(QStringLiteral("orders.xlsx"));
-        makeImportWorkbook(office, workbook);
+        writeImportWorkbook(office, workbook, ImportRows, QStringLiteral("X"))->close();
         dialogs.queueFile(workbook);
         clock.restart();
         ordersWindow->ToolButton12Click();
