@@ -12,6 +12,7 @@
 #include "orders/search_window.h"
 #include "platform/application.h"
 #include "platform/dialogs.h"
+#include "platform/qt_texts.h"
 #include "spreadsheet/libreoffice.h"
 #include "statistics/statistics_window.h"
 
@@ -68,6 +69,9 @@ int runProgram(int argc, char** argv) {
     platform::Application application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavrel"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt's standard buttons, the file dialog and the editors speak Chinese
+    // too; without the catalogue they keep Qt's English.
+    const platform::ChineseQtTexts qtTexts;
     initResources();
     QApplication::setFont(windowFont());
 
