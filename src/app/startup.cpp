@@ -12,6 +12,8 @@
 #include "orders/search_window.h"
 #include "platform/application.h"
 #include "platform/dialogs.h"
+#include "platform/error_display.h"
+#include "platform/files.h"
 #include "platform/qt_texts.h"
 #include "spreadsheet/libreoffice.h"
 #include "statistics/statistics_window.h"
@@ -74,6 +76,11 @@ int runProgram(int argc, char** argv) {
     const platform::ChineseQtTexts qtTexts;
     initResources();
     QApplication::setFont(windowFont());
+
+    // Where the files kept beside the program live is settled now, so that
+    // an installed program has its own copy of the print template from the
+    // first start on.
+    platform::runGuarded([] { platform::programFolder(); });
 
     data::Engine engine;
     std::unique_ptr<ProgramWindows> windows;
