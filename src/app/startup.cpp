@@ -19,6 +19,7 @@
 #include "statistics/statistics_window.h"
 
 #include <QDir>
+#include <QIcon>
 
 namespace app {
 
@@ -75,6 +76,9 @@ int runProgram(int argc, char** argv) {
     // too; without the catalogue they keep Qt's English.
     const platform::ChineseQtTexts qtTexts;
     initResources();
+    // The icon of every window, and the desktop entry the windows belong to.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/tavrel.png")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tavrel"));
     QApplication::setFont(windowFont());
 
     // Where the files kept beside the program live is settled now, so that
