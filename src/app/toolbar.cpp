@@ -27,7 +27,7 @@ QToolButton* addToolButton(QToolBar* bar, const QString& objectName, const QStri
     button->setText(caption);
     // Read by assistive tools as its caption; a button without one is read
     // by its tool tip.
-    button->setAccessibleName(caption);
+    button->setAccessibleName(caption.trimmed());
     button->setAutoRaise(true);
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setIconSize(QSize(ImageList::IconSize, ImageList::IconSize));
