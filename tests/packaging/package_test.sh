@@ -4,11 +4,12 @@
 # the tables are made, the main window maps, the print template reaches the
 # user's data folder, and a second start keeps what the user has.
 #
-#   package_test.sh BUILD_DIR SOURCE_DIR
+#   package_test.sh BUILD_DIR SOURCE_DIR [CPACK]
 set -uo pipefail
 
 build=$(cd "$1" && pwd)
 source=$(cd "$2" && pwd)
+cpack=${3:-cpack}
 scratch=$(mktemp -d)
 xvfb_pid=""
 program_pid=""
@@ -29,7 +30,7 @@ check() {  # check DESCRIPTION COMMAND...
 die() { echo "FAILED: $*"; exit 1; }
 
 # --- the package -----------------------------------------------------------
-cpack --config "$build/CPackConfig.cmake" -B "$scratch/package" >"$scratch/cpack.log" 2>&1 ||
+"$cpack" --config "$build/CPackConfig.cmake" -B "$scratch/package" >"$scratch/cpack.log" 2>&1 ||
   { cat "$scratch/cpack.log"; die "cpack"; }
 deb=$(ls "$scratch"/package/*.deb 2>/dev/null | head -n 1)
 [ -n "$deb" ] || die "no .deb made"
@@ -62,18 +63,23 @@ else
 fi
 
 # --- a private X server ------------------------------------------------------
+# The first display number that is free and on which Xvfb really starts (a
+# number taken meanwhile by someone else just moves on to the next).
 display=""
 for n in $(seq 91 160); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
+  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$scratch/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 1 100); do
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    if DISPLAY=":$n" xwininfo -root >/dev/null 2>&1; then display=$n; break; fi
+    sleep 0.1
+  done
+  [ -n "$display" ] && break
+  kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null
+  xvfb_pid=""
 done
-[ -n "$display" ] || die "no free display number"
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$scratch/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do
-  DISPLAY=":$display" xwininfo -root >/dev/null 2>&1 && break
-  kill -0 "$xvfb_pid" 2>/dev/null || { cat "$scratch/xvfb.log"; die "Xvfb did not start"; }
-  sleep 0.1
-done
+[ -n "$display" ] || { cat "$scratch/xvfb.log"; die "no X server could be started"; }
 
 home="$scratch/home"
 mkdir -p "$home"
