@@ -86,11 +86,12 @@ mkdir -p "$home"
 tables="$home/Tavrel"
 userdata="$home/.local/share/Tavrel"
 
-# Starts the unpacked launcher as a user with the scratch home would.
+# Starts the unpacked launcher as a user with the scratch home would, with
+# the arguments given.
 start_program() {
   env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u QT_QPA_PLATFORM HOME="$home" DISPLAY=":$display" \
     XDG_RUNTIME_DIR="$scratch/runtime" \
-    "$root/usr/bin/tavrel-start" >>"$scratch/program.log" 2>&1 &
+    "$root/usr/bin/tavrel-start" "$@" >>"$scratch/program.log" 2>&1 &
   program_pid=$!
 }
 
@@ -146,6 +147,31 @@ after=$(cd "$tables" && cat shoes.db dd.db xdtj.db | md5sum)
 check "second start: tables kept" test "$before" = "$after"
 check "second start: own print template kept" grep -qx 'own template' "$userdata/打印/鞋底打印.xls"
 check "second start: model list kept" grep -q 'A100' "$userdata/CTMLIST.TXT"
+
+# --- a folder of the user's choice ----------------------------------------------------
+chosen="$home/工厂数据"
+start_program "$chosen"
+check "chosen folder: main window maps" wait_for_main_window
+stop_program
+for t in shoes.db dd.db xdtj.db; do
+  check "chosen folder: $t made" test -s "$chosen/$t"
+done
+
+# --- a folder missing some of its tables: nothing is made over the rest --------------
+partial="$home/缺表"
+mkdir -p "$partial"
+cp "$tables/dd.db" "$partial/dd.db"
+start_program "$partial"
+# The program reports the missing tables in a box captioned "Tavrel".
+for _ in $(seq 1 300); do
+  DISPLAY=":$display" xwininfo -root -tree 2>/dev/null | grep -q '"Tavrel"' && break
+  kill -0 "$program_pid" 2>/dev/null || break
+  sleep 0.1
+done
+check "missing tables: reported" bash -c "DISPLAY=':$display' xwininfo -root -tree | grep -q '\"Tavrel\"'"
+stop_program
+check "missing tables: none made" test ! -e "$partial/shoes.db" -a ! -e "$partial/xdtj.db"
+check "missing tables: the one there kept" cmp -s "$tables/dd.db" "$partial/dd.db"
 
 if [ "$failures" -gt 0 ]; then
   echo "--- program output"; cat "$scratch/program.log"
