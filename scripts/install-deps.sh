@@ -11,7 +11,7 @@ packages=(
   fonts-wqy-microhei
   qt6-translations-l10n
   pxlib-dev
-  xvfb xauth dbus at-spi2-core
+  xvfb xauth x11-utils dbus at-spi2-core
 )
 
 # LibreOffice Calc (the spreadsheet the program drives) and its SDK (UNO

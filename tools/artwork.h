@@ -25,6 +25,10 @@ QImage drawPicture();
 // Icon `index` (0 .. IconCount-1) of the toolbar image list.
 QImage drawIcon(int index);
 
+// The program's own icon for the desktop menu, `size` pixels square: the
+// sole of the sole-model table over the bar chart of the sole statistics.
+QImage drawProgramIcon(int size);
+
 // What icon `index` shows, in a few words.
 QString iconMeaning(int index);
 

@@ -525,6 +525,36 @@ QImage drawIcon(int index)
     return image;
 }
 
+QImage drawProgramIcon(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    // Drawn on the 30 by 30 canvas of the toolbar icons, scaled up.
+    p.scale(size / 30.0, size / 30.0);
+    QLinearGradient tile(0, 0, 0, 30);
+    tile.setColorAt(0, Paper);
+    tile.setColorAt(1, PaperShade);
+    p.setPen(pen(InkLight, 0.6));
+    p.setBrush(tile);
+    p.drawPath(roundRect(1, 1, 28, 28, 5));
+    p.save();
+    p.translate(11, 12);
+    p.scale(0.62, 0.62);
+    p.translate(-15, -15);
+    barChart(p);
+    p.restore();
+    p.save();
+    p.translate(19.5, 17.5);
+    p.scale(0.68, 0.68);
+    p.translate(-15, -15.5);
+    sole(p);
+    p.restore();
+    p.end();
+    return image;
+}
+
 QString iconMeaning(int index)
 {
     if (index < 0 || index >= IconCount)

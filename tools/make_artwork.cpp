@@ -1,5 +1,5 @@
-// Draws the main window picture and the toolbar icons and writes them into
-// the resources folder. Run by hand after changing the drawing code:
+// Draws the main window picture, the toolbar icons and the program's menu
+// icon (tavrel.png) and writes them into the resources folder. Run by hand after changing the drawing code:
 //
 //   tavrel-make-artwork [RESOURCES_DIR] [--preview DIR]
 //
@@ -131,6 +131,9 @@ int main(int argc, char** argv)
             return 1;
     }
     if (!writeIconIndex(dir.filePath(QStringLiteral("icons/INDEX.txt"))))
+        return 1;
+    // The desktop menu's icon of the installed program.
+    if (!writeImage(artwork::drawProgramIcon(256), dir.filePath(QStringLiteral("tavrel.png")), "png"))
         return 1;
 
     if (!previewDir.isEmpty()) {

@@ -77,7 +77,6 @@ TaForm1::TaForm1(app::WindowRegistry& windows, QWidget* parent)
 
     PBLACK = new QFrame(this);
     PBLACK->setObjectName(QStringLiteral("PBLACK"));
-    PBLACK->setAccessibleName(QStringLiteral("PBLACK"));
     PBLACK->setFrameShape(QFrame::Panel);
     PBLACK->setFrameShadow(QFrame::Sunken);
     PBLACK->setAutoFillBackground(true);
@@ -88,14 +87,16 @@ TaForm1::TaForm1(app::WindowRegistry& windows, QWidget* parent)
 
     PLCCD = new app::PicturePanel(PBLACK);
     PLCCD->setObjectName(QStringLiteral("PLCCD"));
-    PLCCD->setAccessibleName(QStringLiteral("PLCCD"));
+    PLCCD->setAccessibleName(QStringLiteral("数据流程图"));
     PLCCD->setFixedSize(526, 278);
     PLCCD->setPicture(app::mainPicture());
 
-    auto hotSpot = [&](const char* name, QRect geometry, void (TaForm1::*handler)()) {
+    // A hot spot is read by assistive tools as the label of the picture it
+    // lies over.
+    auto hotSpot = [&](const char* name, QRect geometry, const QString& over, void (TaForm1::*handler)()) {
         auto* b = new QToolButton(PLCCD);
         b->setObjectName(QString::fromLatin1(name));
-        b->setAccessibleName(QString::fromLatin1(name));
+        b->setAccessibleName(over);
         b->setAutoRaise(true);
         b->setGeometry(geometry);
         b->setStyleSheet(QStringLiteral("QToolButton { background: transparent; border: none; }"
@@ -103,9 +104,9 @@ TaForm1::TaForm1(app::WindowRegistry& windows, QWidget* parent)
         connect(b, &QToolButton::clicked, this, [this, handler] { (this->*handler)(); });
         return b;
     };
-    SpeedButton1 = hotSpot("SpeedButton1", QRect(80, 98, 81, 75), &TaForm1::ToolButton1Click);
-    SpeedButton2 = hotSpot("SpeedButton2", QRect(428, 97, 81, 75), &TaForm1::ToolButton2Click);
-    SpeedButton3 = hotSpot("SpeedButton3", QRect(257, 121, 73, 26), &TaForm1::ToolButton4Click);
+    SpeedButton1 = hotSpot("SpeedButton1", QRect(80, 98, 81, 75), QStringLiteral("鞋底型号表"), &TaForm1::ToolButton1Click);
+    SpeedButton2 = hotSpot("SpeedButton2", QRect(428, 97, 81, 75), QStringLiteral("订单数量表"), &TaForm1::ToolButton2Click);
+    SpeedButton3 = hotSpot("SpeedButton3", QRect(257, 121, 73, 26), QStringLiteral("鞋底统计"), &TaForm1::ToolButton4Click);
 
     sBar = new app::StatusPanels({50, 50}, this);
     layout->addWidget(sBar);

@@ -12,10 +12,14 @@
 #include "orders/search_window.h"
 #include "platform/application.h"
 #include "platform/dialogs.h"
+#include "platform/error_display.h"
+#include "platform/files.h"
+#include "platform/qt_texts.h"
 #include "spreadsheet/libreoffice.h"
 #include "statistics/statistics_window.h"
 
 #include <QDir>
+#include <QIcon>
 
 namespace app {
 
@@ -68,8 +72,19 @@ int runProgram(int argc, char** argv) {
     platform::Application application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavrel"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt's standard buttons, the file dialog and the editors speak Chinese
+    // too; without the catalogue they keep Qt's English.
+    const platform::ChineseQtTexts qtTexts;
     initResources();
+    // The icon of every window, and the desktop entry the windows belong to.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/tavrel.png")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tavrel"));
     QApplication::setFont(windowFont());
+
+    // Where the files kept beside the program live is settled now, so that
+    // an installed program has its own copy of the print template from the
+    // first start on.
+    platform::runGuarded([] { platform::programFolder(); });
 
     data::Engine engine;
     std::unique_ptr<ProgramWindows> windows;

@@ -11,7 +11,6 @@ StatusPanels::StatusPanels(const QVector<int>& fixedWidths, QWidget* parent) : Q
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
         label->setObjectName(QStringLiteral("sBarPanel%1").arg(i + 1));
-        label->setAccessibleName(label->objectName());
         if (i < fixedWidths.size()) {
             label->setFixedWidth(fixedWidths[i]);
             addWidget(label);
@@ -25,8 +24,9 @@ StatusPanels::StatusPanels(const QVector<int>& fixedWidths, QWidget* parent) : Q
 
 void StatusPanels::setPanelText(int panel, const QString& text) {
     if (QLabel* label = panels_.value(panel)) {
+        // Assistive tools read a panel as what it shows.
         label->setText(text);
-        label->setAccessibleDescription(text);
+        label->setAccessibleName(text);
     }
 }
 

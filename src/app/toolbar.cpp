@@ -25,7 +25,9 @@ QToolButton* addToolButton(QToolBar* bar, const QString& objectName, const QStri
     auto* button = new QToolButton(bar);
     button->setObjectName(objectName);
     button->setText(caption);
-    button->setAccessibleName(caption.isEmpty() ? objectName : caption);
+    // Read by assistive tools as its caption; a button without one is read
+    // by its tool tip.
+    button->setAccessibleName(caption.trimmed());
     button->setAutoRaise(true);
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setIconSize(QSize(ImageList::IconSize, ImageList::IconSize));

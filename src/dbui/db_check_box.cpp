@@ -7,7 +7,7 @@ namespace dbui {
 DbCheckBox::DbCheckBox(const QString& caption, QWidget* parent) : QCheckBox(caption, parent), link_(new FieldLink(this))
 {
     setObjectName(QStringLiteral("dbCheckBox"));
-    setAccessibleName(caption.isEmpty() ? QStringLiteral("check box") : caption);
+    setAccessibleName(caption);
     connect(link_, &FieldLink::valueChanged, this, &DbCheckBox::showValue);
     connect(this, &QCheckBox::clicked, this, &DbCheckBox::onClicked);
     showValue();

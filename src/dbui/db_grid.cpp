@@ -12,7 +12,7 @@ namespace dbui {
 DbGrid::DbGrid(QWidget* parent) : QTableView(parent)
 {
     setObjectName(QStringLiteral("dbGrid"));
-    setAccessibleName(QStringLiteral("grid"));
+    setAccessibleName(QStringLiteral("表格"));
     model_ = new QueryTableModel(this);
     setModel(model_);
     delegate_ = new GridDelegate(this);

@@ -7,7 +7,7 @@ namespace dbui {
 DbMemo::DbMemo(QWidget* parent) : QPlainTextEdit(parent), link_(new FieldLink(this))
 {
     setObjectName(QStringLiteral("dbMemo"));
-    setAccessibleName(QStringLiteral("memo"));
+    setAccessibleName(QStringLiteral("文本"));
     connect(link_, &FieldLink::valueChanged, this, &DbMemo::showValue);
     connect(this, &QPlainTextEdit::textChanged, this, &DbMemo::onTextChanged);
     showValue();

@@ -14,8 +14,7 @@ namespace {
 
 struct ButtonLook {
     const char* objectName;
-    const char* accessibleName;
-    const char* hint;
+    const char* hint;  // also what assistive tools read for the button
     QStyle::StandardPixmap icon;
     const char* text;  // when the style has no fitting icon
 };
@@ -23,21 +22,28 @@ struct ButtonLook {
 const ButtonLook& look(DbNavigator::Button which)
 {
     static const ButtonLook looks[DbNavigator::ButtonCount] = {
-        {"navFirst", "First record", "First record", QStyle::SP_MediaSkipBackward, "|<"},
-        {"navPrior", "Prior record", "Prior record", QStyle::SP_MediaSeekBackward, "<"},
-        {"navNext", "Next record", "Next record", QStyle::SP_MediaSeekForward, ">"},
-        {"navLast", "Last record", "Last record", QStyle::SP_MediaSkipForward, ">|"},
-        {"navInsert", "Insert record", "Insert record", QStyle::SP_FileDialogNewFolder, "+"},
-        {"navDelete", "Delete record", "Delete record", QStyle::SP_TrashIcon, "-"},
-        {"navEdit", "Edit record", "Edit record", QStyle::SP_FileDialogDetailedView, "^"},
-        {"navPost", "Post edit", "Post edit", QStyle::SP_DialogApplyButton, "\u2713"},
-        {"navCancel", "Cancel edit", "Cancel edit", QStyle::SP_DialogCancelButton, "x"},
-        {"navRefresh", "Refresh data", "Refresh data", QStyle::SP_BrowserReload, "\u21BB"},
+        {"navFirst", "数据移到首行", QStyle::SP_MediaSkipBackward, "|<"},
+        {"navPrior", "数据上移一行", QStyle::SP_MediaSeekBackward, "<"},
+        {"navNext", "数据下移一行", QStyle::SP_MediaSeekForward, ">"},
+        {"navLast", "数据移到尾行", QStyle::SP_MediaSkipForward, ">|"},
+        {"navInsert", "插入一行数据", QStyle::SP_FileDialogNewFolder, "+"},
+        {"navDelete", "删除一行数据", QStyle::SP_TrashIcon, "-"},
+        {"navEdit", "编辑一行数据", QStyle::SP_FileDialogDetailedView, "^"},
+        {"navPost", "保存数据编辑", QStyle::SP_DialogApplyButton, "\u2713"},
+        {"navCancel", "取消数据编辑", QStyle::SP_DialogCancelButton, "x"},
+        {"navRefresh", "刷新数据", QStyle::SP_BrowserReload, "\u21BB"},
     };
     return looks[int(which)];
 }
 
 }  // namespace
+
+// A button shows only an icon; its hint is what a person reads about it.
+void setButtonHint(QToolButton* button, const QString& hint)
+{
+    button->setToolTip(hint);
+    button->setAccessibleName(hint);
+}
 
 QList<DbNavigator::Button> DbNavigator::allButtons()
 {
@@ -50,7 +56,7 @@ QList<DbNavigator::Button> DbNavigator::allButtons()
 DbNavigator::DbNavigator(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("dbNavigator"));
-    setAccessibleName(QStringLiteral("record navigator"));
+    setAccessibleName(QStringLiteral("记录导航"));
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -58,8 +64,7 @@ DbNavigator::DbNavigator(QWidget* parent) : QWidget(parent)
         const ButtonLook& l = look(which);
         auto* b = new QToolButton(this);
         b->setObjectName(QString::fromLatin1(l.objectName));
-        b->setAccessibleName(QString::fromLatin1(l.accessibleName));
-        b->setToolTip(QString::fromLatin1(l.hint));
+        setButtonHint(b, QString::fromUtf8(l.hint));
         const QIcon icon = style()->standardIcon(l.icon, nullptr, b);
         if (icon.isNull())
             b->setText(QString::fromUtf8(l.text));
@@ -113,7 +118,7 @@ QList<DbNavigator::Button> DbNavigator::visibleButtons() const
 void DbNavigator::setHints(const QStringList& hints)
 {
     for (int i = 0; i < ButtonCount && i < hints.size(); ++i)
-        buttons_[i]->setToolTip(hints[i]);
+        setButtonHint(buttons_[i], hints[i]);
 }
 
 QStringList DbNavigator::hints() const
@@ -182,7 +187,7 @@ void DbNavigator::run(Button which)
         break;
     case Button::Delete:
         if (confirmDelete_ &&
-            !platform::dialogs().question(window(), deleteQuestion(), QStringLiteral("Confirm"),
+            !platform::dialogs().question(window(), deleteQuestion(), QStringLiteral("确认"),
                                           platform::MessageIcon::Question))
             return;
         query->remove();

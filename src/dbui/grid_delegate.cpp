@@ -47,7 +47,8 @@ QWidget* GridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&
         return QStyledItemDelegate::createEditor(parent, option, index);
     auto* combo = new QComboBox(parent);
     combo->setObjectName(QStringLiteral("pickListEditor"));
-    combo->setAccessibleName(QStringLiteral("choices"));
+    // Read by assistive tools by the caption of its column.
+    combo->setAccessibleName(index.model()->headerData(index.column(), Qt::Horizontal).toString());
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->addItems(*it);

@@ -94,7 +94,6 @@ void TaForm3DD::buildToolBar(QVBoxLayout* layout) {
     QToolBar* bar = app::makeToolBar(this);
     DBNavigator1 = new dbui::DbNavigator(bar);
     DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
-    DBNavigator1->setAccessibleName(QStringLiteral("DBNavigator1"));
     DBNavigator1->setDataSource(DataSource1);
     using Button = dbui::DbNavigator::Button;
     DBNavigator1->setVisibleButtons(
@@ -150,7 +149,7 @@ void TaForm3DD::buildToolBar(QVBoxLayout* layout) {
 void TaForm3DD::buildGrids(QVBoxLayout* layout) {
     DBGrid2 = new dbui::DbGrid(this);
     DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
-    DBGrid2->setAccessibleName(QStringLiteral("DBGrid2"));
+    DBGrid2->setAccessibleName(QStringLiteral("订单配码"));
     DBGrid2->setDataSource(DataSource1);
     DBGrid2->setColumns(upperGridColumns());
     DBGrid2->setFixedHeight(96);
@@ -158,7 +157,7 @@ void TaForm3DD::buildGrids(QVBoxLayout* layout) {
 
     DBGrid1 = new dbui::DbGrid(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1->setAccessibleName(QStringLiteral("DBGrid1"));
+    DBGrid1->setAccessibleName(QStringLiteral("订单表"));
     DBGrid1->setDataSource(DataSource1);
     DBGrid1->setColumns(lowerGridColumns());
     DBGrid1->setPickList(ModelColumn, QStringList());

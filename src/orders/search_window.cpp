@@ -156,7 +156,7 @@ QWidget* TaForm7SS::buildListPanel() {
     layout->addWidget(bar);
     Memo1 = new QPlainTextEdit(panel);
     Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setAccessibleName(QStringLiteral("Memo1"));
+    Memo1->setAccessibleName(QStringLiteral("批量搜索内容"));
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     layout->addWidget(Memo1, 1);
     return panel;

@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include "platform/program_folder.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -68,7 +70,10 @@ QString programFolder()
 {
     if (!overriddenProgramFolder.isEmpty())
         return overriddenProgramFolder;
-    return withTrailingSlash(QCoreApplication::applicationDirPath());
+    // Decided once per run: the copies of shipped files are made only then.
+    static const QString chosen =
+        settleProgramFolder(describeProgramLayout(QCoreApplication::applicationDirPath(), userDataFolder()));
+    return chosen;
 }
 
 void setProgramFolder(const QString& folder)

@@ -20,7 +20,9 @@ private:
     QString path_;
 };
 
-// The folder that holds the program file, ending in '/'.
+// The folder of the files and folders kept beside the program file, ending
+// in '/': the program's own folder when it can be written, the user's data
+// folder for an installed program (see program_folder.h).
 QString programFolder();
 // Makes programFolder() return the given folder instead (a trailing '/' is
 // added when missing); an empty path goes back to the program's own folder.

@@ -22,51 +22,63 @@ QMessageBox::Icon toQtIcon(MessageIcon icon)
 
 }  // namespace
 
-bool ModalDialogs::showMessage(const MessageRequest& request)
+std::unique_ptr<QMessageBox> ModalDialogs::makeMessageBox(const MessageRequest& request)
 {
-    QMessageBox box(request.owner);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.setWindowTitle(request.caption);
-    box.setTextFormat(Qt::PlainText);
-    box.setText(request.text);
-    box.setIcon(toQtIcon(request.icon));
+    auto box = std::make_unique<QMessageBox>(request.owner);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->setWindowTitle(request.caption);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(request.text);
+    box->setIcon(toQtIcon(request.icon));
 
-    QPushButton* ok = box.addButton(QMessageBox::Ok);
-    box.setDefaultButton(ok);
+    QPushButton* ok = box->addButton(QMessageBox::Ok);
+    box->setDefaultButton(ok);
     if (request.buttons == MessageButtons::OkCancel) {
         // With a Cancel button, Escape and closing the window both pick Cancel.
-        QPushButton* cancel = box.addButton(QMessageBox::Cancel);
-        box.setEscapeButton(cancel);
+        QPushButton* cancel = box->addButton(QMessageBox::Cancel);
+        box->setEscapeButton(cancel);
     } else {
-        box.setEscapeButton(ok);
+        box->setEscapeButton(ok);
     }
-    box.exec();
-    return box.clickedButton() == ok;
+    return box;
 }
 
-QString ModalDialogs::showFileOpen(const FileOpenRequest& request)
+bool ModalDialogs::showMessage(const MessageRequest& request)
 {
-    QFileDialog dialog(request.owner, request.title);
-    dialog.setWindowModality(Qt::ApplicationModal);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    const std::unique_ptr<QMessageBox> box = makeMessageBox(request);
+    box->exec();
+    return box->clickedButton() != nullptr && box->clickedButton() == box->button(QMessageBox::Ok);
+}
+
+std::unique_ptr<QFileDialog> ModalDialogs::makeFileDialog(const FileOpenRequest& request)
+{
+    auto dialog = std::make_unique<QFileDialog>(request.owner, request.title);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
     // The caller checks itself whether the chosen file exists.
-    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog->setFileMode(QFileDialog::AnyFile);
 
     QStringList nameFilters;
     for (const QString& filter : request.filters)
         nameFilters << toQtNameFilter(filter);
     if (!nameFilters.isEmpty()) {
-        dialog.setNameFilters(nameFilters);
-        dialog.selectNameFilter(nameFilters.front());
+        dialog->setNameFilters(nameFilters);
+        dialog->selectNameFilter(nameFilters.front());
     }
     if (!request.folder.isEmpty())
-        dialog.setDirectory(request.folder);
+        dialog->setDirectory(request.folder);
     if (!request.fileName.isEmpty())
-        dialog.selectFile(request.fileName);
+        dialog->selectFile(request.fileName);
+    return dialog;
+}
 
-    if (dialog.exec() != QDialog::Accepted)
+QString ModalDialogs::showFileOpen(const FileOpenRequest& request)
+{
+    const std::unique_ptr<QFileDialog> dialog = makeFileDialog(request);
+    if (dialog->exec() != QDialog::Accepted)
         return {};
-    const QStringList chosen = dialog.selectedFiles();
+    const QStringList chosen = dialog->selectedFiles();
     return chosen.isEmpty() ? QString() : chosen.front();
 }
 

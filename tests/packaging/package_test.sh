@@ -1,0 +1,180 @@
+#!/usr/bin/env bash
+# Builds the Debian package, unpacks it into a scratch root and starts the
+# unpacked menu launcher there with a scratch home under a private X server:
+# the tables are made, the main window maps, the print template reaches the
+# user's data folder, and a second start keeps what the user has.
+#
+#   package_test.sh BUILD_DIR SOURCE_DIR [CPACK]
+set -uo pipefail
+
+build=$(cd "$1" && pwd)
+source=$(cd "$2" && pwd)
+cpack=${3:-cpack}
+scratch=$(mktemp -d)
+xvfb_pid=""
+program_pid=""
+failures=0
+
+cleanup() {
+  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null && wait "$program_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1; shift
+  if "$@"; then echo "ok: $what"; else fail "$what"; fi
+}
+die() { echo "FAILED: $*"; exit 1; }
+
+# --- the package -----------------------------------------------------------
+"$cpack" --config "$build/CPackConfig.cmake" -B "$scratch/package" >"$scratch/cpack.log" 2>&1 ||
+  { cat "$scratch/cpack.log"; die "cpack"; }
+deb=$(ls "$scratch"/package/*.deb 2>/dev/null | head -n 1)
+[ -n "$deb" ] || die "no .deb made"
+echo "package: $(basename "$deb")"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+for needed in libqt6widgets6 libsqlite3-0 libjpeg62-turbo libreoffice-calc fonts-wqy-microhei qt6-translations-l10n; do
+  check "depends on $needed" grep -q "$needed" <<<"$depends"
+done
+
+root="$scratch/root"
+dpkg-deb -x "$deb" "$root" || die "dpkg-deb -x"
+for f in usr/bin/tavrel usr/bin/tavrel-tables usr/bin/tavrel-start; do
+  check "$f is a program" test -x "$root/$f"
+done
+entry="$root/usr/share/applications/tavrel.desktop"
+check "desktop entry named 鞋底统计" grep -qx 'Name=鞋底统计' "$entry"
+check "desktop entry has a generic name" grep -q '^GenericName=.' "$entry"
+check "desktop entry in Office" grep -q '^Categories=.*Office;' "$entry"
+check "desktop entry starts the launcher" grep -qx 'Exec=tavrel-start' "$entry"
+check "icon shipped" test -s "$root/usr/share/icons/hicolor/256x256/apps/tavrel.png"
+check "shared folder for the print template" test -d "$root/usr/share/tavrel/打印"
+template_source="$source/resources/print/鞋底打印.xls"
+shipped_template="$root/usr/share/tavrel/打印/鞋底打印.xls"
+if [ -f "$template_source" ]; then
+  check "print template shipped" cmp -s "$template_source" "$shipped_template"
+else
+  # Sources without a template yet: a stand-in shows the first-use copy.
+  printf 'shipped template\n' >"$shipped_template"
+fi
+
+# --- a private X server ------------------------------------------------------
+# The first display number that is free and on which Xvfb really starts (a
+# number taken meanwhile by someone else just moves on to the next).
+display=""
+for n in $(seq 91 160); do
+  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$scratch/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 1 100); do
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    if DISPLAY=":$n" xwininfo -root >/dev/null 2>&1; then display=$n; break; fi
+    sleep 0.1
+  done
+  [ -n "$display" ] && break
+  kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null
+  xvfb_pid=""
+done
+[ -n "$display" ] || { cat "$scratch/xvfb.log"; die "no X server could be started"; }
+
+home="$scratch/home"
+mkdir -p "$home"
+tables="$home/Tavrel"
+userdata="$home/.local/share/Tavrel"
+
+# Starts the unpacked launcher as a user with the scratch home would, with
+# the arguments given.
+start_program() {
+  env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u QT_QPA_PLATFORM HOME="$home" DISPLAY=":$display" \
+    XDG_RUNTIME_DIR="$scratch/runtime" \
+    "$root/usr/bin/tavrel-start" "$@" >>"$scratch/program.log" 2>&1 &
+  program_pid=$!
+}
+
+# True once the main window is mapped and viewable.
+main_window_viewable() {
+  local id
+  id=$(DISPLAY=":$display" xwininfo -root -tree 2>/dev/null | grep -o '^ *0x[0-9a-f]* "Tavrel [^"]*"' | head -n 1 |
+       awk '{print $1}')
+  [ -n "$id" ] && DISPLAY=":$display" xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable'
+}
+
+wait_for_main_window() {
+  for _ in $(seq 1 300); do
+    main_window_viewable && return 0
+    kill -0 "$program_pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+stop_program() {
+  kill "$program_pid" 2>/dev/null
+  wait "$program_pid" 2>/dev/null
+  program_pid=""
+}
+
+mkdir -p "$scratch/runtime" && chmod 700 "$scratch/runtime"
+
+# --- first start ---------------------------------------------------------------
+start_program
+check "first start: main window maps" wait_for_main_window
+for t in shoes.db dd.db xdtj.db; do
+  check "first start: $tables/$t made" test -s "$tables/$t"
+done
+check "first start: user data folder made" test -d "$userdata"
+check "first start: nothing kept beside the program" test ! -e "$root/usr/bin/打印"
+check "first start: print template in the user data folder" cmp -s "$shipped_template" "$userdata/打印/鞋底打印.xls"
+stop_program
+
+# --- the user's own data ----------------------------------------------------------
+rm -f "$tables"/*.db
+"$root/usr/bin/tavrel-tables" demo "$tables" >/dev/null || die "demo tables"
+before=$(cd "$tables" && cat shoes.db dd.db xdtj.db | md5sum)
+mkdir -p "$userdata/打印"
+printf 'own template\n' >"$userdata/打印/鞋底打印.xls"
+printf 'A100\r\n' >"$userdata/CTMLIST.TXT"
+
+# --- second start -----------------------------------------------------------------
+start_program
+check "second start: main window maps" wait_for_main_window
+stop_program
+after=$(cd "$tables" && cat shoes.db dd.db xdtj.db | md5sum)
+check "second start: tables kept" test "$before" = "$after"
+check "second start: own print template kept" grep -qx 'own template' "$userdata/打印/鞋底打印.xls"
+check "second start: model list kept" grep -q 'A100' "$userdata/CTMLIST.TXT"
+
+# --- a folder of the user's choice ----------------------------------------------------
+chosen="$home/工厂数据"
+start_program "$chosen"
+check "chosen folder: main window maps" wait_for_main_window
+stop_program
+for t in shoes.db dd.db xdtj.db; do
+  check "chosen folder: $t made" test -s "$chosen/$t"
+done
+
+# --- a folder missing some of its tables: nothing is made over the rest --------------
+partial="$home/缺表"
+mkdir -p "$partial"
+cp "$tables/dd.db" "$partial/dd.db"
+start_program "$partial"
+# The program reports the missing tables in a box captioned "Tavrel".
+for _ in $(seq 1 300); do
+  DISPLAY=":$display" xwininfo -root -tree 2>/dev/null | grep -q '"Tavrel"' && break
+  kill -0 "$program_pid" 2>/dev/null || break
+  sleep 0.1
+done
+check "missing tables: reported" bash -c "DISPLAY=':$display' xwininfo -root -tree | grep -q '\"Tavrel\"'"
+stop_program
+check "missing tables: none made" test ! -e "$partial/shoes.db" -a ! -e "$partial/xdtj.db"
+check "missing tables: the one there kept" cmp -s "$tables/dd.db" "$partial/dd.db"
+
+if [ "$failures" -gt 0 ]; then
+  echo "--- program output"; cat "$scratch/program.log"
+  exit 1
+fi
+echo "all checks passed"
