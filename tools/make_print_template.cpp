@@ -67,10 +67,7 @@ void drawTemplate(spreadsheet::Worksheet& sheet) {
     sheet.setBold(TotalsRow, 1, TotalsRow, columns);
     sheet.setBorders(HeadingRow, 1, TotalsRow, columns);
 
-    sheet.autoFitColumn(1);
-    sheet.autoFitColumn(2);
-    for (int c = 3; c <= columns; ++c)
-        sheet.autoFitColumn(c);
+    sheet.autoFitColumns(1, columns);
 
     sheet.setOrientation(spreadsheet::PageOrientation::Landscape);
     sheet.setCenterHorizontally(true);

@@ -273,6 +273,18 @@ void UnoWorksheet::autoFitColumn(int columnNumber)
     });
 }
 
+void UnoWorksheet::autoFitColumns(int first, int last)
+{
+    if (last < first)
+        return;
+    auto cells = range(1, first, 1, last);
+    guarded(QStringLiteral("Fitting the width of columns %1 to %2 failed").arg(first).arg(last), [&] {
+        Reference<css::table::XColumnRowRange> columnsAndRows(cells, UNO_QUERY_THROW);
+        Reference<css::beans::XPropertySet>(columnsAndRows->getColumns(), UNO_QUERY_THROW)
+            ->setPropertyValue("OptimalWidth", css::uno::Any(true));
+    });
+}
+
 void UnoWorksheet::insertRow(int row)
 {
     checkCell(row, 1);

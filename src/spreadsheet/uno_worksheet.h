@@ -33,6 +33,7 @@ public:
 
     void setColumnNumberFormat(int column, const QString& format) override;
     void autoFitColumn(int column) override;
+    void autoFitColumns(int first, int last) override;
     void insertRow(int row) override;
     void insertRows(int row, int count) override;
     void setCellFormula(int row, int column, const QString& formula) override;

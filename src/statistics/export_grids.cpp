@@ -43,23 +43,9 @@ void writeTitleRow(spreadsheet::Worksheet& sheet, const GridExport& grid) {
 }
 
 void writeRecords(spreadsheet::Worksheet& sheet, const GridExport& grid) {
-    data::Query& query = *grid.query;
-    std::vector<int> fieldIndexes;
-    std::vector<bool> textColumns;
-    for (int c = 0; c < grid.fields.size(); ++c) {
-        fieldIndexes.push_back(query.fieldIndex(grid.fields[c]));
-        textColumns.push_back(isTextColumnTitle(grid.titles.value(c)));
-    }
-    data::BusyScope busy(query);
-    query.first();
-    for (int row = 2; !query.eof(); ++row) {
-        for (int c = 0; c < int(fieldIndexes.size()); ++c)
-            writeFieldText(sheet, row, c + 1, query.field(fieldIndexes[c]).asText(), textColumns[c]);
-        query.next();
-    }
+    writeGridRecords(sheet, grid, 2, true);
     // Once more with the data in place, so that long names show whole.
-    for (int c = 1; c <= grid.titles.size(); ++c)
-        sheet.autoFitColumn(c);
+    sheet.autoFitColumns(1, int(grid.titles.size()));
 }
 
 void setUpPage(spreadsheet::Worksheet& sheet) {

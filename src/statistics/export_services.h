@@ -61,4 +61,10 @@ struct ExportServices {
 // that sums work, unless the column is a text column; anything else as text.
 void writeFieldText(spreadsheet::Worksheet& sheet, int row, int column, const QString& text, bool textColumn);
 
+// Writes the grid's records, in result order, one per row from firstRow on,
+// grid column c into sheet column c. With textTitles, the columns whose title
+// is a text column's title keep their numbers as text. The query ends past
+// its last record.
+void writeGridRecords(spreadsheet::Worksheet& sheet, const GridExport& grid, int firstRow, bool textTitles);
+
 }  // namespace statistics

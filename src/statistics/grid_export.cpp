@@ -3,6 +3,7 @@
 #include "dbui/db_grid.h"
 #include "dbui/query_table_model.h"
 #include "spreadsheet/spreadsheet.h"
+#include "statistics/export_grids.h"
 #include "statistics/export_services.h"
 
 #include <QRegularExpression>
@@ -33,6 +34,23 @@ void writeFieldText(spreadsheet::Worksheet& sheet, int row, int column, const QS
         sheet.setCellNumber(row, column, text.toDouble());
     else
         sheet.setCellText(row, column, text);
+}
+
+void writeGridRecords(spreadsheet::Worksheet& sheet, const GridExport& grid, int firstRow, bool textTitles) {
+    data::Query& query = *grid.query;
+    std::vector<int> fieldIndexes;
+    std::vector<bool> textColumns;
+    for (int c = 0; c < grid.fields.size(); ++c) {
+        fieldIndexes.push_back(query.fieldIndex(grid.fields[c]));
+        textColumns.push_back(textTitles && isTextColumnTitle(grid.titles.value(c)));
+    }
+    data::BusyScope busy(query);
+    query.first();
+    for (int row = firstRow; !query.eof(); ++row) {
+        for (int c = 0; c < int(fieldIndexes.size()); ++c)
+            writeFieldText(sheet, row, c + 1, query.field(fieldIndexes[c]).asText(), textColumns[size_t(c)]);
+        query.next();
+    }
 }
 
 }  // namespace statistics

@@ -12,24 +12,6 @@
 
 namespace statistics {
 
-namespace {
-
-void writeRecords(spreadsheet::Worksheet& sheet, const GridExport& grid, int firstRow) {
-    data::Query& query = *grid.query;
-    std::vector<int> fieldIndexes;
-    for (const QString& field : grid.fields)
-        fieldIndexes.push_back(query.fieldIndex(field));
-    data::BusyScope busy(query);
-    query.first();
-    for (int row = firstRow; !query.eof(); ++row) {
-        for (int c = 0; c < int(fieldIndexes.size()); ++c)
-            writeFieldText(sheet, row, c + 1, query.field(fieldIndexes[c]).asText(), false);
-        query.next();
-    }
-}
-
-}  // namespace
-
 void clearTemplateRows(spreadsheet::Worksheet& sheet, int columns, orders::StatusSink& status) {
     for (int row = TemplateFirstDataRow, figure = TemplateFirstDataRow - 2;; ++row, ++figure) {
         if (sheet.cellText(row, 1).isEmpty()) {
@@ -86,7 +68,7 @@ void fillPrintTemplate(const QString& path, const GridExport& grid, int start, i
     const int rows = grid.rowCount();
     if (rows > presetRows && dialogs.question(services.owner, insertRowsQuestion(presetRows), noticeCaption()))
         sheet->insertRows(TemplateInsertRow, rows - presetRows);
-    writeRecords(*sheet, grid, start + 1);
+    writeGridRecords(*sheet, grid, start + 1, false);
 
     try {
         office->setVisible(true);

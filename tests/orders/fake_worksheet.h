@@ -46,6 +46,10 @@ public:
     }
     void setColumnNumberFormat(int column, const QString& format) override { formats[column] = format; }
     void autoFitColumn(int column) override { ++fits[column]; }
+    void autoFitColumns(int first, int last) override {
+        for (int c = first; c <= last; ++c)
+            ++fits[c];
+    }
     void insertRow(int row) override { insertRows(row, 1); }
     // Rows from `row` on move down by count.
     void insertRows(int row, int count) override {

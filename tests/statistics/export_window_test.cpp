@@ -2,6 +2,7 @@
 
 #include "app/startup.h"
 #include "data/table_files.h"
+#include "dbui/db_grid.h"
 #include "orders/fake_spreadsheet.h"
 #include "platform/files.h"
 #include "platform/scripted_dialogs.h"
