@@ -56,6 +56,8 @@ struct ExportCase {
     bool exported;
 };
 
+void PrintTo(const ExportCase& c, std::ostream* os) { *os << c.name; }
+
 class ExportQuestions : public ::testing::TestWithParam<ExportCase> {};
 
 TEST_P(ExportQuestions, AskInOrderAndCancelLeavesNothing) {
@@ -147,6 +149,8 @@ struct FinishCase {
     QString footer;
 };
 
+void PrintTo(const FinishCase& c, std::ostream* os) { *os << c.name; }
+
 class ExportFinish : public ::testing::TestWithParam<FinishCase> {};
 
 TEST_P(ExportFinish, PageSetupOnlyWithAPrinterAndTheDataKept) {
@@ -209,6 +213,8 @@ struct PrintCase {
     bool filled;
     int inserted;
 };
+
+void PrintTo(const PrintCase& c, std::ostream* os) { *os << c.name; }
 
 class PrintQuestions : public ::testing::TestWithParam<PrintCase> {};
 
@@ -289,6 +295,8 @@ struct ClearCase {
     QString lastText;
     int clearedTexts;
 };
+
+void PrintTo(const ClearCase& c, std::ostream* os) { *os << c.name; }
 
 class ClearRows : public ::testing::TestWithParam<ClearCase> {};
 
