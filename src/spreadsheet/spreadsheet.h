@@ -45,8 +45,25 @@ public:
     // Number format code for a whole column, "@" for text.
     virtual void setColumnNumberFormat(int column, const QString& format) = 0;
     virtual void autoFitColumn(int column) = 0;
+    // Fits the columns first..last in one step (the same widths as fitting
+    // them one by one, faster on long sheets).
+    virtual void autoFitColumns(int first, int last) = 0;
     // Inserts an empty row above `row`; the rows from there move down by one.
     virtual void insertRow(int row) = 0;
+    // Inserts `count` empty rows above `row` in one step; the same as
+    // insertRow(row) `count` times.
+    virtual void insertRows(int row, int count) = 0;
+
+    // A formula in the cell, as typed in the office ("=SUM(C6:C17)"). Its
+    // result is what cellText() reads.
+    virtual void setCellFormula(int row, int column, const QString& formula) = 0;
+
+    // Look of a rectangle of cells, rows top..bottom and columns left..right.
+    // Thin lines around every cell of the rectangle:
+    virtual void setBorders(int top, int left, int bottom, int right) = 0;
+    virtual void setBold(int top, int left, int bottom, int right) = 0;
+    // One cell over the rectangle, its content centred.
+    virtual void mergeCells(int top, int left, int bottom, int right) = 0;
 
     // Print settings of the sheet.
     virtual void setCenterFooter(const QString& text) = 0;
@@ -54,6 +71,11 @@ public:
     virtual void setCenterVertically(bool on) = 0;
     virtual void setPrintGridLines(bool on) = 0;
     virtual void setOrientation(PageOrientation orientation) = 0;
+    // Printed this many pages wide, as many pages high as needed.
+    virtual void setFitToPagesWide(int pages) = 0;
+    // The centre text of the footer; empty when the footer is off.
+    virtual QString centerFooter() = 0;
+    virtual PageOrientation orientation() = 0;
 
     // Writes are gathered and sent in blocks; flush() sends them now. Reading,
     // saving and showing the workbook flush on their own.
@@ -116,6 +138,9 @@ public:
     virtual std::shared_ptr<Workbook> workbook(int index) = 0;
     virtual std::shared_ptr<Workbook> addWorkbook() = 0;
     virtual std::shared_ptr<Workbook> openWorkbook(const QString& path) = 0;
+    // A new, untitled workbook made from the file at path: the file is only
+    // read, and saving the workbook asks for a name of its own.
+    virtual std::shared_ptr<Workbook> openTemplate(const QString& path) = 0;
 
     // Closes, without saving, the workbooks this object made or opened, and
     // lets go of the office. Documents the user opened stay open; an office

@@ -110,13 +110,15 @@ std::shared_ptr<Workbook> UnoApplication::workbook(int index)
     return workbooks_[static_cast<size_t>(index - 1)];
 }
 
-Reference<css::sheet::XSpreadsheetDocument> UnoApplication::load(const OUString& url)
+Reference<css::sheet::XSpreadsheetDocument> UnoApplication::load(const OUString& url, bool asTemplate)
 {
-    css::beans::PropertyValue hidden;
-    hidden.Name = "Hidden";
-    hidden.Value <<= !visible_;
-    Reference<css::lang::XComponent> component =
-        desktop()->loadComponentFromURL(url, "_blank", 0, css::uno::Sequence<css::beans::PropertyValue>(&hidden, 1));
+    css::beans::PropertyValue properties[2];
+    properties[0].Name = "Hidden";
+    properties[0].Value <<= !visible_;
+    properties[1].Name = "AsTemplate";
+    properties[1].Value <<= asTemplate;
+    Reference<css::lang::XComponent> component = desktop()->loadComponentFromURL(
+        url, "_blank", 0, css::uno::Sequence<css::beans::PropertyValue>(properties, 2));
     if (!component.is())
         return nullptr;
     Reference<css::sheet::XSpreadsheetDocument> document(component, UNO_QUERY);
@@ -180,6 +182,22 @@ std::shared_ptr<Workbook> UnoApplication::openWorkbook(const QString& path)
         workbooks_.push_back(opened);
         return opened;
     });
+    return workbook;
+}
+
+std::shared_ptr<Workbook> UnoApplication::openTemplate(const QString& path)
+{
+    if (!QFileInfo(path).isFile())
+        throw Error(QStringLiteral("The file %1 does not exist").arg(path));
+    const QString what = QStringLiteral("Opening a workbook from %1 failed").arg(path);
+    auto workbook = guarded(what, [&] {
+        Reference<css::sheet::XSpreadsheetDocument> document = load(fileUrl(path), true);
+        if (!document.is())
+            throw Error(QStringLiteral("%1: not a workbook LibreOffice can read").arg(what));
+        return std::make_shared<UnoWorkbook>(document, true);
+    });
+    dropClosedWorkbooks();
+    workbooks_.push_back(workbook);
     return workbook;
 }
 

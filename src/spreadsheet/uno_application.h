@@ -26,6 +26,7 @@ public:
     std::shared_ptr<Workbook> workbook(int index) override;
     std::shared_ptr<Workbook> addWorkbook() override;
     std::shared_ptr<Workbook> openWorkbook(const QString& path) override;
+    std::shared_ptr<Workbook> openTemplate(const QString& path) override;
     void quit() override;
     qint64 officeProcessId() const override { return office_.startedProcessId(); }
 
@@ -36,7 +37,7 @@ private:
     void dropClosedWorkbooks();
     Reference<css::sheet::XSpreadsheetDocument> findOpenDocument(const Reference<css::frame::XDesktop2>& desktop,
                                                                  const QString& path);
-    Reference<css::sheet::XSpreadsheetDocument> load(const OUString& url);
+    Reference<css::sheet::XSpreadsheetDocument> load(const OUString& url, bool asTemplate = false);
 
     OfficeConnection office_;
     int generation_ = 0;

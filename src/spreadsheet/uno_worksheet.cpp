@@ -11,10 +11,14 @@
 #include <com/sun/star/sheet/XUniqueCellFormatRangesSupplier.hpp>
 #include <com/sun/star/sheet/XUsedAreaCursor.hpp>
 #include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
+#include <com/sun/star/table/CellHoriJustify.hpp>
+#include <com/sun/star/table/TableBorder2.hpp>
+#include <com/sun/star/table/XCell.hpp>
 #include <com/sun/star/table/XColumnRowRange.hpp>
 #include <com/sun/star/table/XTableColumns.hpp>
 #include <com/sun/star/table/XTableRows.hpp>
 #include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/util/XMergeable.hpp>
 
 #include <algorithm>
 
@@ -269,6 +273,18 @@ void UnoWorksheet::autoFitColumn(int columnNumber)
     });
 }
 
+void UnoWorksheet::autoFitColumns(int first, int last)
+{
+    if (last < first)
+        return;
+    auto cells = range(1, first, 1, last);
+    guarded(QStringLiteral("Fitting the width of columns %1 to %2 failed").arg(first).arg(last), [&] {
+        Reference<css::table::XColumnRowRange> columnsAndRows(cells, UNO_QUERY_THROW);
+        Reference<css::beans::XPropertySet>(columnsAndRows->getColumns(), UNO_QUERY_THROW)
+            ->setPropertyValue("OptimalWidth", css::uno::Any(true));
+    });
+}
+
 void UnoWorksheet::insertRow(int row)
 {
     checkCell(row, 1);
@@ -277,6 +293,81 @@ void UnoWorksheet::insertRow(int row)
     guarded(QStringLiteral("Inserting a row at row %1 failed").arg(row), [&] {
         Reference<css::table::XColumnRowRange> columnsAndRows(sheet_, UNO_QUERY_THROW);
         columnsAndRows->getRows()->insertByIndex(row - 1, 1);
+    });
+    cache_.forget();
+}
+
+void UnoWorksheet::insertRows(int row, int count)
+{
+    if (count <= 0)
+        return;
+    checkCell(row, 1);
+    state_->checkOpen();
+    flush();
+    guarded(QStringLiteral("Inserting %1 rows at row %2 failed").arg(count).arg(row), [&] {
+        Reference<css::table::XColumnRowRange> columnsAndRows(sheet_, UNO_QUERY_THROW);
+        columnsAndRows->getRows()->insertByIndex(row - 1, count);
+    });
+    cache_.forget();
+}
+
+void UnoWorksheet::setCellFormula(int row, int column, const QString& formula)
+{
+    checkCell(row, column);
+    state_->checkOpen();
+    flush();
+    guarded(QStringLiteral("Writing the formula %1 failed").arg(formula), [&] {
+        sheet_->getCellByPosition(column - 1, row - 1)->setFormula(toOU(formula));
+    });
+    cache_.forget();
+}
+
+Reference<css::table::XCellRange> UnoWorksheet::range(int top, int left, int bottom, int right)
+{
+    checkCell(top, left);
+    checkCell(bottom, right);
+    if (bottom < top || right < left)
+        throw Error(QStringLiteral("Rows %1 to %2, columns %3 to %4 are no range").arg(top).arg(bottom).arg(left).arg(right));
+    state_->checkOpen();
+    flush();
+    return sheet_->getCellRangeByPosition(left - 1, top - 1, right - 1, bottom - 1);
+}
+
+void UnoWorksheet::setBorders(int top, int left, int bottom, int right)
+{
+    auto cells = range(top, left, bottom, right);
+    guarded(QStringLiteral("Drawing cell borders failed"), [&] {
+        css::table::BorderLine2 line;
+        line.OuterLineWidth = 26; // a thin line, in 1/100 mm
+        line.LineWidth = 26;
+        css::table::TableBorder2 border;
+        border.TopLine = border.BottomLine = border.LeftLine = border.RightLine = line;
+        border.HorizontalLine = border.VerticalLine = line;
+        border.IsTopLineValid = border.IsBottomLineValid = border.IsLeftLineValid = border.IsRightLineValid = true;
+        border.IsHorizontalLineValid = border.IsVerticalLineValid = true;
+        Reference<css::beans::XPropertySet>(cells, UNO_QUERY_THROW)->setPropertyValue("TableBorder2", css::uno::Any(border));
+    });
+}
+
+void UnoWorksheet::setBold(int top, int left, int bottom, int right)
+{
+    auto cells = range(top, left, bottom, right);
+    guarded(QStringLiteral("Setting bold type failed"), [&] {
+        Reference<css::beans::XPropertySet> properties(cells, UNO_QUERY_THROW);
+        const float bold = 150.0f; // awt::FontWeight::BOLD
+        properties->setPropertyValue("CharWeight", css::uno::Any(bold));
+        // Chinese text is set in the Asian font.
+        properties->setPropertyValue("CharWeightAsian", css::uno::Any(bold));
+    });
+}
+
+void UnoWorksheet::mergeCells(int top, int left, int bottom, int right)
+{
+    auto cells = range(top, left, bottom, right);
+    guarded(QStringLiteral("Merging cells failed"), [&] {
+        Reference<css::util::XMergeable>(cells, UNO_QUERY_THROW)->merge(true);
+        Reference<css::beans::XPropertySet>(cells, UNO_QUERY_THROW)
+            ->setPropertyValue("HoriJustify", css::uno::Any(css::table::CellHoriJustify_CENTER));
     });
     cache_.forget();
 }
@@ -340,6 +431,45 @@ void UnoWorksheet::setOrientation(PageOrientation orientation)
             style->setPropertyValue("Width", css::uno::Any(height));
             style->setPropertyValue("Height", css::uno::Any(width));
         }
+    });
+}
+
+} // namespace spreadsheet::uno
+
+namespace spreadsheet::uno {
+
+void UnoWorksheet::setFitToPagesWide(int pages)
+{
+    state_->checkOpen();
+    guarded(QStringLiteral("Setting the page scale failed"), [&] {
+        Reference<css::beans::XPropertySet> style = pageStyle();
+        style->setPropertyValue("ScaleToPagesX", css::uno::Any(static_cast<sal_Int16>(pages)));
+        style->setPropertyValue("ScaleToPagesY", css::uno::Any(static_cast<sal_Int16>(0)));
+    });
+}
+
+QString UnoWorksheet::centerFooter()
+{
+    state_->checkOpen();
+    return guarded(QStringLiteral("Reading the page footer failed"), [&] {
+        Reference<css::beans::XPropertySet> style = pageStyle();
+        bool on = false;
+        style->getPropertyValue("FooterIsOn") >>= on;
+        if (!on)
+            return QString();
+        Reference<css::sheet::XHeaderFooterContent> content(style->getPropertyValue("RightPageFooterContent"),
+                                                            UNO_QUERY_THROW);
+        return toQ(content->getCenterText()->getString());
+    });
+}
+
+PageOrientation UnoWorksheet::orientation()
+{
+    state_->checkOpen();
+    return guarded(QStringLiteral("Reading the page orientation failed"), [&] {
+        bool landscape = false;
+        pageStyle()->getPropertyValue("IsLandscape") >>= landscape;
+        return landscape ? PageOrientation::Landscape : PageOrientation::Portrait;
     });
 }
 

@@ -33,13 +33,22 @@ public:
 
     void setColumnNumberFormat(int column, const QString& format) override;
     void autoFitColumn(int column) override;
+    void autoFitColumns(int first, int last) override;
     void insertRow(int row) override;
+    void insertRows(int row, int count) override;
+    void setCellFormula(int row, int column, const QString& formula) override;
+    void setBorders(int top, int left, int bottom, int right) override;
+    void setBold(int top, int left, int bottom, int right) override;
+    void mergeCells(int top, int left, int bottom, int right) override;
 
     void setCenterFooter(const QString& text) override;
     void setCenterHorizontally(bool on) override;
     void setCenterVertically(bool on) override;
     void setPrintGridLines(bool on) override;
     void setOrientation(PageOrientation orientation) override;
+    void setFitToPagesWide(int pages) override;
+    QString centerFooter() override;
+    PageOrientation orientation() override;
 
     void flush() override;
     void refresh() override;
@@ -54,6 +63,7 @@ private:
     std::pair<int, int> usedSize();
     Reference<css::beans::XPropertySet> column(int column);
     Reference<css::beans::XPropertySet> pageStyle();
+    Reference<css::table::XCellRange> range(int top, int left, int bottom, int right);
 
     std::shared_ptr<DocumentState> state_;
     Reference<css::sheet::XSpreadsheet> sheet_;

@@ -1,6 +1,52 @@
 #include "statistics/statistics_window.h"
 
-// The export commands; they do nothing until the export is built.
-void TAForm6TJ::ToolButton12Click() {}
+#include "app/status_panels.h"
+#include "orders/window_status.h"
+#include "platform/dialogs.h"
+#include "platform/files.h"
+#include "platform/printers.h"
+#include "spreadsheet/spreadsheet.h"
+#include "statistics/export_grids.h"
+#include "statistics/export_texts.h"
+#include "statistics/print_template.h"
 
-void TAForm6TJ::ToolButton6Click() {}
+namespace {
+
+// The template's data begin after row 5 and it has 12 preset data rows.
+constexpr int TemplateStartOffset = 5;
+constexpr int TemplatePresetRows = 12;
+
+statistics::ExportServices exportServices(app::WindowRegistry& windows, QWidget* owner, orders::StatusSink& status) {
+    statistics::ExportServices services;
+    services.office = [&windows]() -> spreadsheet::Application& {
+        spreadsheet::Application& office = windows.spreadsheet();
+        office.connect();
+        return office;
+    };
+    services.dialogs = &platform::dialogs();
+    services.owner = owner;
+    services.status = &status;
+    services.hasPrinter = [] { return !platform::installedPrinters().isEmpty(); };
+    return services;
+}
+
+}  // namespace
+
+void TAForm6TJ::ToolButton12Click() {
+    orders::WindowStatus status(*sBar);
+    statistics::exportGrids({statistics::describeGrid(*DBGrid2)}, exportServices(windows_, this, status));
+}
+
+void TAForm6TJ::ToolButton6Click() {
+    orders::WindowStatus status(*sBar);
+    const statistics::ExportServices services = exportServices(windows_, this, status);
+    const statistics::GridExport grid = statistics::describeGrid(*DBGrid2);
+    const QString path = platform::programFolder() + statistics::templateRelativePath();
+    if (platform::fileExists(path)) {
+        statistics::fillPrintTemplate(path, grid, TemplateStartOffset, TemplatePresetRows, services);
+        return;
+    }
+    platform::dialogs().error(nullptr, statistics::templateMissingMessage(), statistics::noticeCaption(),
+                              platform::MessageIcon::Error);
+    statistics::exportGrids({grid}, services);
+}

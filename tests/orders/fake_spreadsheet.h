@@ -62,6 +62,7 @@ public:
         opened.push_back(book);
         return book;
     }
+    std::shared_ptr<spreadsheet::Workbook> openTemplate(const QString& path) override { return openWorkbook(path); }
     void quit() override { opened.clear(); }
     qint64 officeProcessId() const override { return 0; }
 

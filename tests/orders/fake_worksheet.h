@@ -4,6 +4,7 @@
 
 #include <QMap>
 #include <QPair>
+#include <QSet>
 #include <stdexcept>
 
 // A worksheet held in memory: cells by (row, column) from 1, as texts.
@@ -19,11 +20,18 @@ public:
             return column == 1 ? QStringLiteral("G%1").arg(row) : QString();
         return cells_.value({row, column});
     }
-    void setCellText(int row, int column, const QString& text) override { cells_[{row, column}] = text; }
+    void setCellText(int row, int column, const QString& text) override {
+        cells_[{row, column}] = text;
+        numberCells.remove({row, column});
+    }
     void setCellNumber(int row, int column, double value) override {
         cells_[{row, column}] = QString::number(value, 'g', 15);
+        numberCells.insert({row, column});
     }
-    void clearCell(int row, int column) override { cells_.remove({row, column}); }
+    void clearCell(int row, int column) override {
+        cells_.remove({row, column});
+        numberCells.remove({row, column});
+    }
     int usedRowCount() override {
         int rows = 0;
         for (auto it = cells_.cbegin(); it != cells_.cend(); ++it)
@@ -36,14 +44,38 @@ public:
             columns = std::max(columns, it.key().second);
         return columns;
     }
-    void setColumnNumberFormat(int, const QString&) override {}
-    void autoFitColumn(int) override {}
-    void insertRow(int) override {}
-    void setCenterFooter(const QString&) override {}
-    void setCenterHorizontally(bool) override {}
-    void setCenterVertically(bool) override {}
-    void setPrintGridLines(bool) override {}
-    void setOrientation(spreadsheet::PageOrientation) override {}
+    void setColumnNumberFormat(int column, const QString& format) override { formats[column] = format; }
+    void autoFitColumn(int column) override { ++fits[column]; }
+    void autoFitColumns(int first, int last) override {
+        for (int c = first; c <= last; ++c)
+            ++fits[c];
+    }
+    void insertRow(int row) override { insertRows(row, 1); }
+    // Rows from `row` on move down by count.
+    void insertRows(int row, int count) override {
+        ++insertCalls;
+        insertedRows += count;
+        QMap<QPair<int, int>, QString> moved;
+        for (auto it = cells_.cbegin(); it != cells_.cend(); ++it)
+            moved[{it.key().first >= row ? it.key().first + count : it.key().first, it.key().second}] = it.value();
+        cells_ = moved;
+    }
+    void setCellFormula(int row, int column, const QString& formula) override { cells_[{row, column}] = formula; }
+    void setBorders(int, int, int, int) override {}
+    void setBold(int, int, int, int) override {}
+    void mergeCells(int, int, int, int) override {}
+    void setCenterFooter(const QString& text) override {
+        if (failPageSetup)
+            throw spreadsheet::Error(QStringLiteral("no printer"));
+        footer = text;
+    }
+    void setCenterHorizontally(bool on) override { centredHorizontally = on; }
+    void setCenterVertically(bool on) override { centredVertically = on; }
+    void setPrintGridLines(bool on) override { gridLines = on; }
+    void setOrientation(spreadsheet::PageOrientation o) override { orientation_ = o; }
+    void setFitToPagesWide(int) override {}
+    QString centerFooter() override { return footer; }
+    spreadsheet::PageOrientation orientation() override { return orientation_; }
     void flush() override {}
     void refresh() override {}
 
@@ -54,11 +86,22 @@ public:
                 setCellText(row, i + 1, texts[i]);
     }
 
+    // What the look and print calls left.
+    QMap<int, QString> formats;
+    QMap<int, int> fits;
+    int insertedRows = 0;
+    int insertCalls = 0;
+    QSet<QPair<int, int>> numberCells;  // cells written as numbers
+    QString footer;
+    bool centredHorizontally = false, centredVertically = false, gridLines = false;
+    bool failPageSetup = false;
+
     int reads = 0;
     int generatedRows = 0;  // rows from 2 on hold generated batch numbers G<row>
     int failAtRow = 0;
 
 private:
     QString name_ = QStringLiteral("Sheet1");
+    spreadsheet::PageOrientation orientation_ = spreadsheet::PageOrientation::Portrait;
     QMap<QPair<int, int>, QString> cells_;
 };

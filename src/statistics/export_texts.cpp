@@ -1,0 +1,23 @@
+#include "statistics/export_texts.h"
+
+namespace statistics {
+
+QString noticeCaption() { return QStringLiteral("提示信息"); }
+QString confirmExportQuestion() { return QStringLiteral("你真的要导出数据吗？"); }
+QString manyRowsExportQuestion() { return QStringLiteral("数据超过400行，是否继续？"); }
+QString confirmPrintQuestion() { return QStringLiteral("你真的要打印吗？"); }
+QString manyRowsPrintQuestion(int presetRows) { return QStringLiteral("数据超过%1行，是否继续？").arg(presetRows); }
+QString insertRowsQuestion(int presetRows) {
+    return QStringLiteral("数据超过%1行，目标表格预设行数不够，是否自动插入？").arg(presetRows);
+}
+QString exportFailedMessage() { return QStringLiteral("导出异常，请检查打印机！"); }
+QString templateMissingMessage() { return QStringLiteral("鞋底打印.xls模板文件已丢失!"); }
+QString pageFooterText() { return QStringLiteral("Tavrel-Quorin下载"); }
+QString clearEndedText(int figure) { return QStringLiteral("在第一列第%1行检测到空值，清空已结束！").arg(figure); }
+QString cellClearedText(int row, int figure) {
+    return QStringLiteral("在%1::第%2行检测到空值，清空已结束！").arg(row).arg(figure);
+}
+QString clearTooManyRowsText() { return QStringLiteral("行数大于十万行，清空已结束！"); }
+QString templateRelativePath() { return QStringLiteral("打印/鞋底打印.xls"); }
+
+}  // namespace statistics

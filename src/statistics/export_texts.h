@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+namespace statistics {
+
+// Texts of the export and print commands.
+QString noticeCaption();                         // "提示信息"
+QString confirmExportQuestion();                 // "你真的要导出数据吗？"
+QString manyRowsExportQuestion();                // "数据超过400行，是否继续？"
+QString confirmPrintQuestion();                  // "你真的要打印吗？"
+QString manyRowsPrintQuestion(int presetRows);   // "数据超过" P "行，是否继续？"
+QString insertRowsQuestion(int presetRows);      // "数据超过" P "行，目标表格预设行数不够，是否自动插入？"
+QString exportFailedMessage();                   // "导出异常，请检查打印机！"
+QString templateMissingMessage();                // "鞋底打印.xls模板文件已丢失!"
+QString pageFooterText();                        // "Tavrel-Quorin下载"
+QString clearEndedText(int figure);              // "在第一列第" k "行检测到空值，清空已结束！"
+QString cellClearedText(int row, int figure);    // "在" row "::第" k "行检测到空值，清空已结束！"
+QString clearTooManyRowsText();                  // "行数大于十万行，清空已结束！"
+
+// The template beside the program: folder "打印", file "鞋底打印.xls".
+QString templateRelativePath();                  // "打印/鞋底打印.xls"
+
+}  // namespace statistics
