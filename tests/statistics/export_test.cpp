@@ -251,8 +251,9 @@ TEST_P(PrintQuestions, AskInOrderInsertWhatDoesNotFit) {
     EXPECT_EQ(run.sheet().cellText(5 + c.records, 1), statisticsRecord(c.records)[0]);
     EXPECT_EQ(run.sheet().cellText(6 + c.records, 1), QString());
     // The totals row moved down by the rows inserted; without them row 18 holds data.
-    if (c.inserted)
+    if (c.inserted) {
         EXPECT_EQ(run.sheet().cellText(18 + c.inserted, 2), QStringLiteral("合计"));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -316,8 +317,9 @@ TEST_P(ClearRows, EmptiesDownToTheFirstEmptyFirstCell) {
     ASSERT_FALSE(status.texts.isEmpty());
     EXPECT_EQ(status.texts.back(), c.lastText);
     EXPECT_EQ(status.texts.size() - 1, c.clearedTexts);
-    if (c.filledRows || c.generatedRows)
+    if (c.filledRows || c.generatedRows) {
         EXPECT_EQ(status.texts.front(), QStringLiteral("在6::第4行检测到空值，清空已结束！"));
+    }
     if (c.generatedRows)
         return;  // the generated first cells always read filled
     EXPECT_EQ(sheet.cellText(5, 1), QStringLiteral("供应商"));
