@@ -1,26 +1,31 @@
 #include "catalogue/press_bar.h"
 
 #include <QMouseEvent>
+#include <QPainter>
+#include <qdrawutil.h>
 
 namespace catalogue {
 
 PressBar::PressBar(const QString& caption, QWidget* parent) : QLabel(caption, parent) {
     setAlignment(Qt::AlignCenter);
     setAccessibleName(caption);
-    setFixedHeight(19);
-    setLowered(false);
+    setContentsMargins(1, 1, 1, 1);
 }
 
 void PressBar::setLowered(bool lowered) {
+    if (lowered_ == lowered)
+        return;
     lowered_ = lowered;
-    // The same frame width either way, so the caption does not move.
-    if (lowered) {
-        setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        setLineWidth(1);
-        setMargin(0);
-    } else {
-        setFrameStyle(QFrame::NoFrame);
-        setMargin(1);
+    update();
+}
+
+// The caption keeps a one-pixel border either way, where the lowered bevel
+// is drawn, so it does not move.
+void PressBar::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    if (lowered_) {
+        QPainter painter(this);
+        qDrawShadePanel(&painter, rect(), palette(), true, 1);
     }
 }
 

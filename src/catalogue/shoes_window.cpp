@@ -29,6 +29,7 @@
 #include <QPlainTextEdit>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -156,20 +157,19 @@ void TAForm2shoes::buildToolBar(QVBoxLayout* layout) {
 }
 
 void TAForm2shoes::buildRightPanel() {
+    // The parts stack from the top at their own heights, the list taking the
+    // rest; placeRightPanelParts() puts them whenever the panel or the
+    // remark box changes height.
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFixedWidth(RightPanelWidth);
-    auto* column = new QVBoxLayout(Panel1);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
+    Panel1->installEventFilter(this);
 
     PLCLGSTS = new QLabel(catalogue::remarkCaption(), Panel1);
     PLCLGSTS->setObjectName(QStringLiteral("PLCLGSTS"));
     PLCLGSTS->setAccessibleName(PLCLGSTS->text());
     PLCLGSTS->setAlignment(Qt::AlignCenter);
     PLCLGSTS->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    PLCLGSTS->setFixedHeight(BarHeight);
-    column->addWidget(PLCLGSTS);
 
     DBMemo1 = new dbui::DbMemo(Panel1);
     DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
@@ -180,27 +180,39 @@ void TAForm2shoes::buildRightPanel() {
     DBMemo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     DBMemo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     DBMemo1->viewport()->installEventFilter(this);
-    column->addWidget(DBMemo1);
 
     PLGFH = new catalogue::PressBar(QString(), Panel1);
     PLGFH->setObjectName(QStringLiteral("PLGFH"));
     connect(PLGFH, &catalogue::PressBar::pressed, this, &TAForm2shoes::PLGFHMouseDown);
     connect(PLGFH, &catalogue::PressBar::released, this, &TAForm2shoes::PLGFHMouseUp);
-    column->addWidget(PLGFH);
 
     PLWDJ = new catalogue::PressBar(catalogue::unregisteredListCaption(), Panel1);
     PLWDJ->setObjectName(QStringLiteral("PLWDJ"));
     connect(PLWDJ, &catalogue::PressBar::pressed, this, &TAForm2shoes::PLWDJMouseDown);
     connect(PLWDJ, &catalogue::PressBar::released, this, &TAForm2shoes::PLWDJMouseUp);
     connect(PLWDJ, &catalogue::PressBar::clicked, this, &TAForm2shoes::PLWDJClick);
-    column->addWidget(PLWDJ);
 
     LISTNO = new QListWidget(Panel1);
     LISTNO->setObjectName(QStringLiteral("LISTNO"));
     LISTNO->setAccessibleName(QStringLiteral("未登记列表"));
     LISTNO->setSelectionMode(QAbstractItemView::SingleSelection);
     connect(LISTNO, &QListWidget::itemDoubleClicked, this, [this] { LISTNODblClick(); });
-    column->addWidget(LISTNO, 1);
+    placeRightPanelParts();
+}
+
+void TAForm2shoes::placeRightPanelParts() {
+    const int width = Panel1->width();
+    int top = 0;
+    auto place = [&](QWidget* part, int height) {
+        height = std::max(0, std::min(height, Panel1->height() - top));
+        part->setGeometry(0, top, width, height);
+        top += height;
+    };
+    place(PLCLGSTS, BarHeight);
+    place(DBMemo1, remarkHeight_);
+    place(PLGFH, BarHeight);
+    place(PLWDJ, BarHeight);
+    place(LISTNO, Panel1->height() - top);
 }
 
 void TAForm2shoes::addUnregisteredLine(const QString& line) { LISTNO->addItem(line); }
@@ -266,8 +278,13 @@ void TAForm2shoes::followOrderQuery() {
 
 void TAForm2shoes::DBMemo1DblClick() { app::WindowRegistry::show(windows_.materialWindow); }
 
-void TAForm2shoes::FormShow() { DBMemo1->setFixedHeight(remarkHeight(Panel1->height())); }
-void TAForm2shoes::FormResize() { DBMemo1->setFixedHeight(remarkHeight(Panel1->height())); }
+void TAForm2shoes::setRemarkHeight(int height) {
+    remarkHeight_ = height;
+    placeRightPanelParts();
+}
+
+void TAForm2shoes::FormShow() { setRemarkHeight(remarkHeight(Panel1->height())); }
+void TAForm2shoes::FormResize() { setRemarkHeight(remarkHeight(Panel1->height())); }
 
 void TAForm2shoes::PLGFHMouseDown() { PLGFH->setLowered(true); }
 void TAForm2shoes::PLGFHMouseUp() { PLGFH->setLowered(false); }
@@ -319,7 +336,11 @@ void TAForm2shoes::resizeEvent(QResizeEvent* event) {
 }
 
 bool TAForm2shoes::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == DBMemo1->viewport() && event->type() == QEvent::MouseButtonDblClick)
+    if (watched == Panel1) {
+        if (event->type() == QEvent::Resize && LISTNO)
+            placeRightPanelParts();
+    } else if (DBMemo1 && watched == DBMemo1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         DBMemo1DblClick();
+    }
     return QWidget::eventFilter(watched, event);
 }

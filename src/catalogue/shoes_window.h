@@ -52,7 +52,8 @@ public:
     // model:colour:pairs:batch lines).
     void addUnregisteredLine(const QString& line);
 
-    // The height of the remark box for a right-hand panel of this height.
+    // The height of the remark box for a right-hand panel of this height:
+    // half of it, truncated.
     static int remarkHeight(int panelHeight) { return panelHeight / 2; }
 
     void Query1BeforePost(data::Query& query);
@@ -80,6 +81,8 @@ protected:
 private:
     void buildToolBar(class QVBoxLayout* layout);
     void buildRightPanel();
+    void placeRightPanelParts();
+    void setRemarkHeight(int height);
     void search(catalogue::SearchField field);
     void setLookupsRunning(bool running);
     void setOrderLoopRunning(bool running);
@@ -88,6 +91,7 @@ private:
 
     app::WindowRegistry& windows_;
     QList<QWidget*> walkingCommands_;  // disabled while a bulk loop uses the query
+    int remarkHeight_ = 0;
     bool shownBefore_ = false;
     bool followingOrders_ = false;
 };

@@ -15,6 +15,7 @@
 #include "statistics/statistics_window.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -202,8 +203,9 @@ TEST_F(ShoesWindow, GridPanelAndStatusBarAreLaidOutAsDesigned) {
         EXPECT_EQ(p.widget->parentWidget(), shoes->Panel1);
         EXPECT_EQ(p.widget->y(), top);
         EXPECT_EQ(p.widget->accessibleName(), p.accessibleName);
-        if (p.height)
+        if (p.height) {
             EXPECT_EQ(p.widget->height(), p.height);
+        }
         top += p.widget->height();
     }
     EXPECT_EQ(top, shoes->Panel1->height());  // the list takes the rest
@@ -236,26 +238,32 @@ TEST_F(ShoesWindow, RemarkBoxIsHalfTheRightPanel) {
         EXPECT_EQ(shoes->DBMemo1->height(), c.remarkHeight);
     }
     shoes->hide();
-    shoes->DBMemo1->setFixedHeight(10);
+    shoes->DBMemo1->resize(shoes->DBMemo1->width(), 10);
     shoes->show();
     QApplication::processEvents();
     EXPECT_EQ(shoes->DBMemo1->height(), 300);
 }
 
-// The bars look pressed while a mouse button is down on them.
+// The bars look pressed while a mouse button is down on them: a sunken
+// edge, dark at the top left.
 TEST_F(ShoesWindow, BarsAreLoweredWhilePressed) {
+    auto darkEdge = [](QWidget* bar) {
+        return bar->grab().toImage().pixel(0, bar->height() / 2) == bar->palette().color(QPalette::Dark).rgb();
+    };
     for (catalogue::PressBar* bar : {shoes->PLGFH, shoes->PLWDJ}) {
         for (Qt::MouseButton which : {Qt::LeftButton, Qt::RightButton}) {
             SCOPED_TRACE(bar->objectName().toStdString());
             ASSERT_FALSE(bar->isLowered());
-            const int flatWidth = bar->contentsRect().width();
+            EXPECT_FALSE(darkEdge(bar));
             QTest::mousePress(bar, which, {}, QPoint(5, 5));
             EXPECT_TRUE(bar->isLowered());
-            EXPECT_EQ(bar->contentsRect().width(), flatWidth);  // the caption does not move
+            EXPECT_TRUE(darkEdge(bar));
             QTest::mouseRelease(bar, which, {}, QPoint(5, 5));
             EXPECT_FALSE(bar->isLowered());
+            EXPECT_FALSE(darkEdge(bar));
         }
     }
+    EXPECT_TRUE(listed().isEmpty());  // a right click is no click: no scan
 }
 
 // A colour code typed in the grid is stored expanded, with the sequence.
