@@ -294,6 +294,7 @@ void TAForm2shoes::PLWDJMouseUp() { PLWDJ->setLowered(false); }
 void TAForm2shoes::PLWDJClick() {
     if (!windows_.ordersWindow)
         return;
+    followOrderQuery();
     orders::WindowStatus status(*sBar);
     ListBoxEntries entries(*LISTNO);
     catalogue::scanUnregisteredModels(*windows_.ordersWindow->Query1, *Query1, entries, status);
