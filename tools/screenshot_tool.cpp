@@ -4,10 +4,12 @@
 #include "app/app_resources.h"
 #include "app/startup.h"
 #include "app/window_look.h"
+#include "catalogue/shoes_window.h"
 #include "data/engine.h"
 #include "demo_tables.h"
 #include "platform/application.h"
 #include "platform/file_manager.h"
+#include "orders/orders_window.h"
 #include "platform/files.h"
 
 #include <QDir>
@@ -23,6 +25,13 @@ void settle() {
         QApplication::processEvents();
         QThread::msleep(20);
     }
+}
+
+// Fills the sole-model window's unregistered list with the demo orders'
+// models and colours the catalogue lacks, and puts the order cursor back.
+void showUnregisteredModels(app::WindowRegistry& windows) {
+    windows.shoesWindow->PLWDJClick();
+    windows.ordersWindow->Query1->first();
 }
 
 }  // namespace
@@ -56,6 +65,7 @@ int main(int argc, char** argv) {
 
     data::Engine engine(dataDir);
     app::ProgramWindows windows(engine);
+    showUnregisteredModels(windows.registry());
     int written = 0;
     for (QWidget* window : windows.inCreationOrder()) {
         window->show();

@@ -115,17 +115,22 @@ void Query::open() {
     st.reset();
     std::sort(ids.begin(), ids.end());
 
+    // The block read depends on the table only; lookups that reopen the
+    // query once per record keep it.
+    const bool sameTable = table == table_ && !readRowsSql_.isEmpty();
     table_ = std::move(table);
     ids_ = std::move(ids);
     clearCache();
-    QStringList columns;
-    for (const FieldInfo& f : table_->fields)
-        columns << quotedIdentifier(f.name);
-    QStringList marks;
-    for (int i = 0; i < RowsPerRead; ++i)
-        marks << QStringLiteral("?");
-    readRowsSql_ = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid IN (%3)")
-                       .arg(columns.join(QLatin1Char(',')), quotedIdentifier(table_->sqlName), marks.join(QLatin1Char(',')));
+    if (!sameTable) {
+        QStringList columns;
+        for (const FieldInfo& f : table_->fields)
+            columns << quotedIdentifier(f.name);
+        QStringList marks;
+        for (int i = 0; i < RowsPerRead; ++i)
+            marks << QStringLiteral("?");
+        readRowsSql_ = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid IN (%3)")
+                           .arg(columns.join(QLatin1Char(',')), quotedIdentifier(table_->sqlName), marks.join(QLatin1Char(',')));
+    }
     cacheGeneration_ = table_->connection->generation();
     current_ = ids_.empty() ? -1 : 0;
     bof_ = true;

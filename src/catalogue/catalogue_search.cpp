@@ -1,0 +1,79 @@
+#include "catalogue/catalogue_search.h"
+
+#include "data/query.h"
+#include "data/statement.h"
+#include "orders/order_search.h"
+#include "orders/progress.h"
+
+namespace catalogue {
+
+namespace {
+
+// Leading and trailing blanks and control characters go; the wide blank and
+// everything else stay.
+QString trimBlanks(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin].unicode() <= 0x20)
+        ++begin;
+    while (end > begin && text[end - 1].unicode() <= 0x20)
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+QString fieldName(SearchField field) {
+    return field == SearchField::SoleModel ? QStringLiteral("鞋底型号") : QStringLiteral("鞋的型号");
+}
+
+QString likeTerm(const QString& term) { return data::quotedLiteral(QLatin1Char('%') + trimBlanks(term) + QLatin1Char('%')); }
+
+// A pending edit is stored rather than lost when the statement is replaced.
+void replaceStatement(data::Query& query, const QString& statement) {
+    query.checkBrowseMode();
+    query.close();
+    query.clearSql();
+    query.addSql(statement);
+}
+
+}  // namespace
+
+QString allModelsStatement() { return QStringLiteral("select * from shoes.db"); }
+
+QStringList searchTerms(const QString& boxText) {
+    if (boxText.isEmpty())
+        return {};
+    return orders::listLines(boxText);
+}
+
+QString searchStatement(SearchField field, const QStringList& terms) {
+    if (terms.isEmpty())
+        return {};
+    const QString name = fieldName(field);
+    QString statement = QStringLiteral(" select * from shoes.db where 1=1  ");
+    statement += QStringLiteral(" and ( ") + name + QStringLiteral(" LIKE ") + likeTerm(terms.first());
+    for (qsizetype i = 1; i < terms.size(); ++i)
+        statement += QStringLiteral(" or ") + name + QStringLiteral(" LIKE ") + likeTerm(terms[i]);
+    statement += QLatin1Char(')');
+    return statement;
+}
+
+QString modelCountText(int records) { return QStringLiteral("共有数据") + QString::number(records) + QStringLiteral("条"); }
+
+bool searchModels(data::Query& query, SearchField field, const QString& boxText, orders::StatusSink& status) {
+    const QStringList terms = searchTerms(boxText);
+    if (terms.isEmpty())
+        return false;
+    replaceStatement(query, searchStatement(field, terms));
+    status.setPanelText(orders::CountPanel, QString::number(terms.size()));
+    query.open();
+    status.setPanelText(orders::ProgressPanel, modelCountText(query.recordCount()));
+    return true;
+}
+
+void showAllModels(data::Query& query, orders::StatusSink& status) {
+    replaceStatement(query, allModelsStatement());
+    query.open();
+    status.setPanelText(orders::ProgressPanel, modelCountText(query.recordCount()));
+}
+
+}  // namespace catalogue
