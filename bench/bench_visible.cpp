@@ -76,6 +76,8 @@ struct Folders {
             if (!QFile::copy(raw.filePath(QStringLiteral("dd.db")), d->filePath(QStringLiteral("dd.db"))))
                 return false;
         }
+        for (QTemporaryDir* d : {&visible, &windowless, &raw})
+            addCatalogue(d->path());
         return true;
     }
     ~Folders() { sqlite3_close(db); }
@@ -168,7 +170,7 @@ int runPass(int argc, char** argv, bool accessibility) {
         [&](orders::StatusSink& s) { orders::markCounted(windowless, s); }, [&] { return rawMarkCounted(folders.db); },
         0.0);
 
-    runExtraLoops(registry, windowlessEngine, folders.db, report);
+    runExtraLoops(registry, windowlessEngine, folders.raw.path(), report);
 
     // "订单导入" of a 10,000-row workbook, with the office already running.
     QTemporaryDir officeDir;

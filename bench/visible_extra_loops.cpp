@@ -1,7 +1,96 @@
 #include "visible_run.h"
 
+#include "app/window_registry.h"
+#include "catalogue/shoes_window.h"
+#include "catalogue/unregistered_models.h"
+#include "data/engine.h"
+#include "data/query.h"
+
+#include "order_fixture.h"
+#include "scan_fixture.h"
+
+#include <QDir>
+#include <QListWidget>
+
 namespace bench {
 
-void runExtraLoops(app::WindowRegistry&, data::Engine&, sqlite3*, Report&) {}
+namespace {
+
+constexpr int CatalogueRows = 2000;
+
+class PlainEntries : public catalogue::EntryList {
+public:
+    void clear() override { entries.clear(); }
+    int count() const override { return int(entries.size()); }
+    QString entry(int index) const override { return entries.value(index); }
+    void add(const QString& entry) override { entries << entry; }
+    QStringList entries;
+};
+
+}  // namespace
+
+// The generated orders name the models M100 to M140 in 黑; the catalogue
+// holds M100 to M134 in 黑, each with a sole model from one of four
+// suppliers, and enough other models to make 2,000 rows, so that five models
+// are missing from it.
+void addCatalogue(const QString& folder) {
+    sqlite3* db = nullptr;
+    sqlite3_open(utf8(QDir(folder).filePath(QStringLiteral("shoes.db"))).constData(), &db);
+    exec(db, "BEGIN");
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db,
+                       "INSERT INTO shoes (\"鞋的型号\",\"颜色\",\"鞋底型号\",\"供应商\",\"顺序\") VALUES (?,?,?,?,?)",
+                       -1, &st, nullptr);
+    for (int i = 0; i < CatalogueRows; ++i) {
+        const bool ordered = i < 35;
+        const QByteArray model = ordered ? "M" + QByteArray::number(100 + i) : "C" + QByteArray::number(i);
+        const QByteArray colour = utf8(ordered ? QStringLiteral("黑") : QStringLiteral("棕"));
+        const QByteArray sole = "S" + QByteArray::number(500 + i % 17);
+        const QByteArray supplier = utf8(QStringLiteral("供应商%1").arg(i % 4));
+        const QByteArray sequence = model + colour;
+        sqlite3_bind_text(st, 1, model.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, colour.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 3, sole.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 4, supplier.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 5, sequence.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_step(st);
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    exec(db, "COMMIT");
+    sqlite3_close(db);
+}
+
+void runExtraLoops(app::WindowRegistry& windows, data::Engine& windowless, const QString& rawFolder, Report& report) {
+    QElapsedTimer clock;
+
+    // "↓未登记列表↓": the unregistered-models scan.
+    app::WindowRegistry::show(windows.shoesWindow);
+    QCoreApplication::processEvents();
+    clock.start();
+    windows.shoesWindow->PLWDJClick();
+    const double shown = msSince(clock);
+    const int listed = windows.shoesWindow->LISTNO->count();
+
+    data::Query orders(windowless);
+    orders.setSql(QStringLiteral("select * from dd.db"));
+    orders.open();
+    data::Query catalogue(windowless);
+    catalogue.setSql(QStringLiteral("select * from shoes.db"));
+    catalogue.open();
+    PlainEntries entries;
+    ThrottledStatus status;
+    clock.restart();
+    catalogue::scanUnregisteredModels(orders, catalogue, entries, status);
+    status.show();
+    const double alone = msSince(clock);
+
+    clock.restart();
+    const QStringList bySql = unregisteredBySql(rawFolder);
+    const double sql = msSince(clock);
+    report.loop("未登记列表 scan, 2,000 catalogue rows", shown, alone, sql, 3000.0);
+    report.note(QStringLiteral("entries: shown %1, without windows %2, anti-join %3").arg(listed).arg(entries.count()).arg(
+        bySql.size()));
+}
 
 }  // namespace bench

@@ -54,9 +54,13 @@ private:
     std::vector<Loop> loops_;
 };
 
+// Adds the catalogue the loops below look the orders up in (before the
+// windows open their queries).
+void addCatalogue(const QString& folder);
+
 // The catalogue scan and the sole statistics in the shown windows, each
 // beside its windowless twin over the windowless tables and plain SQL over
-// the raw ones.
-void runExtraLoops(app::WindowRegistry& windows, data::Engine& windowless, sqlite3* raw, Report& report);
+// the raw tables.
+void runExtraLoops(app::WindowRegistry& windows, data::Engine& windowless, const QString& rawFolder, Report& report);
 
 }  // namespace bench
