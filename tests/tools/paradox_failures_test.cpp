@@ -46,7 +46,7 @@ TEST_F(ParadoxFailuresTest, BrokenSourcesStopTheImportAndWriteNothing) {
         {"missing table", [](ParadoxFailuresTest& t) { QFile::remove(t.paradoxPath(QStringLiteral("dd.db"))); },
          QStringLiteral("dd.db"), QStringLiteral("missing")},
         {"missing memo file", [](ParadoxFailuresTest& t) { QFile::remove(t.paradoxPath(QStringLiteral("shoes.mb"))); },
-         QStringLiteral("SHOES.MB"), QStringLiteral("memo file is missing")},
+         QStringLiteral("SHOES.MB"), QStringLiteral("shoes.db")},
         {"truncated table", [](ParadoxFailuresTest& t) { t.truncate(QStringLiteral("dd.db"), 5000); },
          QStringLiteral("dd.db"), QStringLiteral("damaged")},
         {"table cut inside its header", [](ParadoxFailuresTest& t) { t.truncate(QStringLiteral("dd.db"), 100); },
@@ -56,6 +56,16 @@ TEST_F(ParadoxFailuresTest, BrokenSourcesStopTheImportAndWriteNothing) {
         {"broken block chain",
          [](ParadoxFailuresTest& t) { t.overwrite(QStringLiteral("dd.db"), 2048, QByteArray("\xff\x7f\xff\x7f", 4)); },
          QStringLiteral("dd.db"), QStringLiteral("damaged")},
+        {"circular block chain",
+         [](ParadoxFailuresTest& t) { t.overwrite(QStringLiteral("dd.db"), 2048, QByteArray("\x01\x00", 2)); },
+         QStringLiteral("dd.db"), QStringLiteral("circle")},
+        {"field of a kind that cannot hold ours",
+         [](ParadoxFailuresTest& t) {
+             std::vector<paradox_fixture::Field> fields = paradox_fixture::orderFields();
+             fields[4].type = paradox::ParadoxType::Date;  // "件数"
+             t.write(QStringLiteral("dd.db"), Table(fields));
+         },
+         QStringLiteral("dd.db"), QStringLiteral("件数")},
         {"encrypted table",
          [](ParadoxFailuresTest& t) {
              Table orders{paradox_fixture::orderFields(), {t.order(t.text(u"B1"), {}, {}, {}, {}, {}, {}, {}, {})}};

@@ -119,7 +119,6 @@ SourceTable openSource(const QString& paradoxDir, const data::TableDef& def, con
     for (const ParadoxField& f : source.table->fields())
         sourceNames << source.codePage->decode(f.name).value_or(QString::fromLatin1(f.name)).trimmed();
 
-    bool needsMemo = false;
     for (int i = 0; i < int(def.fields.size()); ++i) {
         const data::FieldDef& ours = def.fields[i];
         int found = -1;
@@ -135,15 +134,17 @@ SourceTable openSource(const QString& paradoxDir, const data::TableDef& def, con
                                       .arg(path, ours.name)
                                       .arg(int(type))
                                       .arg(kindName(ours.kind)));
-            needsMemo = needsMemo || isMemoType(type);
         }
         source.fields.push_back({i, found, ours.name});
     }
-    if (needsMemo) {
-        const QString memo = findFile(QFileInfo(path).absolutePath(), memoFileName(QFileInfo(path).fileName()));
+    // pxlib reads every field of a record, so the memo file is needed as
+    // soon as the table has memo fields, ours or not.
+    if (source.table->hasMemoFields()) {
+        const QString memoName = memoFileName(QFileInfo(path).fileName());
+        const QString memo = findFile(QFileInfo(path).absolutePath(), memoName);
         if (memo.isEmpty())
-            throw ImportError(QStringLiteral("%1: the memo file is missing.")
-                                  .arg(QDir(QFileInfo(path).absolutePath()).filePath(memoFileName(QFileInfo(path).fileName()).toUpper())));
+            throw ImportError(
+                QStringLiteral("%1: its memo file %2 is missing beside it.").arg(path, memoName.toUpper()));
         source.table->attachMemoFile(memo);
     }
     return source;

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -53,6 +54,64 @@ int seekMemo(pxblob_t*, pxstream_t* stream, long offset, int whence) { return st
 
 long tellMemo(pxblob_t*, pxstream_t* stream) { return std::ftell(stream->s.fp); }
 
+quint16 littleEndian16(const QByteArray& bytes, int at) {
+    return quint16(quint8(bytes[at])) | quint16(quint8(bytes[at + 1])) << 8;
+}
+
+quint32 littleEndian32(const QByteArray& bytes, int at) {
+    return quint32(littleEndian16(bytes, at)) | quint32(littleEndian16(bytes, at + 2)) << 16;
+}
+
+// Whether the header of a table of Paradox 4 or later names a password;
+// the data blocks of such a table are scrambled.
+bool isEncrypted(const QByteArray& head) {
+    constexpr int VersionAt = 0x39, EncryptionAt = 0x5C, FirstVersionWithField = 5;
+    return head.size() >= EncryptionAt + 4 && quint8(head[VersionAt]) >= FirstVersionWithField &&
+           littleEndian32(head, EncryptionAt) != 0;
+}
+
+// pxlib follows the chain of data blocks when it opens a table and never
+// returns when the chain runs in a circle. The chain is walked here first,
+// from the header's first block along each block's "next" number, and a
+// circle or a number beyond the file is refused.
+QString blockChainFault(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("it cannot be opened.");
+    const QByteArray head = file.read(0x60);
+    if (head.size() < 0x12)
+        return QStringLiteral("it is shorter than a header.");
+    if (isEncrypted(head))
+        return {};  // its blocks cannot be walked; the table is refused as encrypted
+    const qint64 headerSize = littleEndian16(head, 0x02);
+    const qint64 blockSize = qint64(quint8(head[0x05])) * 1024;
+    const int firstBlock = littleEndian16(head, 0x0E);
+    if (headerSize == 0 || blockSize == 0)
+        return QStringLiteral("the header is inconsistent.");
+    const qint64 blocksInFile = (file.size() - headerSize) / blockSize;
+    std::vector<bool> visited(std::size_t(std::max<qint64>(blocksInFile, 0)) + 1, false);
+    for (int block = firstBlock; block != 0;) {
+        if (block > blocksInFile)
+            return QStringLiteral("data block %1 lies beyond the end of the file.").arg(block);
+        if (visited[block])
+            return QStringLiteral("its chain of data blocks runs in a circle at block %1.").arg(block);
+        visited[block] = true;
+        if (!file.seek(headerSize + qint64(block - 1) * blockSize))
+            return QStringLiteral("data block %1 cannot be read.").arg(block);
+        const QByteArray blockHead = file.read(2);
+        if (blockHead.size() < 2)
+            return QStringLiteral("data block %1 cannot be read.").arg(block);
+        block = littleEndian16(blockHead, 0);
+    }
+    return {};
+}
+
+ImportError encryptedError(const QString& path) {
+    return ImportError(
+        QStringLiteral("%1: the table is encrypted (password protected); remove the password in Paradox and try again.")
+            .arg(path));
+}
+
 }  // namespace
 
 bool isMemoType(ParadoxType type) {
@@ -64,6 +123,12 @@ ParadoxTable::ParadoxTable(const QString& path) : path_(path) {
     bootLibrary();
     if (!QFileInfo(path).isFile())
         throw ImportError(QStringLiteral("%1: the table is missing.").arg(path));
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly) && isEncrypted(file.read(0x60)))
+        throw encryptedError(path);
+    file.close();
+    if (const QString fault = blockChainFault(path); !fault.isEmpty())
+        throw ImportError(QStringLiteral("%1: the table is damaged: %2").arg(path, fault));
     doc_ = PX_new3(&ParadoxTable::reportError, nullptr, nullptr, nullptr, this);
     if (!doc_)
         throw ImportError(QStringLiteral("%1: out of memory.").arg(path));
@@ -101,9 +166,7 @@ void ParadoxTable::checkHeader() {
     if (!head)
         throw damaged(QStringLiteral("its header cannot be read."));
     if (head->px_encryption != 0)
-        throw ImportError(QStringLiteral("%1: the table is encrypted (password protected); remove the password in "
-                                         "Paradox and try again.")
-                              .arg(path_));
+        throw encryptedError(path_);
     if (head->px_filetype != pxfFileTypIndexDB && head->px_filetype != pxfFileTypNonIndexDB)
         throw damaged(QStringLiteral("the header does not describe a data table."));
     if (head->px_numfields <= 0 || !head->px_fields || head->px_recordsize <= 0 || head->px_numrecords < 0 ||
