@@ -282,13 +282,12 @@ bool ImportSummary::everythingStored() const {
 }
 
 ImportSummary importParadoxTables(const QString& paradoxDir, const QString& dataDir, const ImportOptions& options) {
-    if (!QDir().mkpath(dataDir))
-        throw ImportError(QStringLiteral("%1: the folder cannot be created.").arg(dataDir));
     refuseExistingTables(dataDir);
-
     std::vector<SourceTable> sources;
     for (const data::TableDef* def : data::allTables())
         sources.push_back(openSource(paradoxDir, *def, options));
+    if (!QDir().mkpath(dataDir))
+        throw ImportError(QStringLiteral("%1: the folder cannot be created.").arg(dataDir));
 
     QTemporaryDir work(QDir(dataDir).filePath(QStringLiteral(".tavrel-import-XXXXXX")));
     if (!work.isValid())
