@@ -36,7 +36,9 @@ QString findFile(const QString& dir, const QString& fileName) {
     return {};
 }
 
-QString memoFileName(const QString& tableFileName) { return QFileInfo(tableFileName).completeBaseName() + QStringLiteral(".mb"); }
+QString memoFileName(const QString& tableFileName) {
+    return QFileInfo(tableFileName).completeBaseName() + QStringLiteral(".mb");
+}
 
 QString kindName(data::FieldKind kind) {
     switch (kind) {
@@ -71,8 +73,11 @@ bool fits(ParadoxType type, data::FieldKind kind) {
     return false;
 }
 
-// Memo text keeps its lines; the line ends become the program's own.
+// Memo text keeps its lines; the line ends become the program's own, and
+// the closing zero bytes some writers leave are dropped.
 QString normalisedLines(QString text) {
+    while (text.endsWith(QChar(0)))
+        text.chop(1);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;
