@@ -195,6 +195,32 @@ TEST_F(ParadoxImportTest, UpperCaseFileNamesAreFound) {
     EXPECT_EQ(shoes->field(QStringLiteral("颜色")).asText(), QStringLiteral("BLACK"));
 }
 
+// Fields are found by name, in any order; a field the table lacks is noted
+// and left to the rules.
+TEST_F(ParadoxImportTest, FieldsAreMatchedByName) {
+    using T = ParadoxType;
+    Table shoes({{QStringLiteral("颜色"), T::Alpha, 10},
+                 {QStringLiteral("供应商"), T::Alpha, 20},
+                 {QStringLiteral("鞋的型号"), T::Alpha, 10},
+                 {QStringLiteral("其他"), T::Long, 4},
+                 {QStringLiteral("鞋底型号"), T::Alpha, 10}},
+                {{text(u"kq"), text(u"晋江协和鞋材"), text(u"E5008"), whole(7), text(u"PU-70")}});
+    write(QStringLiteral("shoes.db"), shoes);
+    writeEmptyTables(false, true, true);
+
+    const paradox::ImportSummary summary = paradox::importParadoxTables(paradoxDir.path(), dataDir);
+    EXPECT_EQ(summary.tables[0].notes,
+              (QStringList{QStringLiteral("the table has no field \"备注\"; it is left empty."),
+                           QStringLiteral("the table has no field \"顺序\"; it is left empty.")}));
+    auto stored = openStored(QStringLiteral("select * from shoes.db"));
+    ASSERT_EQ(stored->recordCount(), 1);
+    EXPECT_EQ(stored->field(QStringLiteral("鞋的型号")).asText(), QStringLiteral("E5008"));
+    EXPECT_EQ(stored->field(QStringLiteral("颜色")).asText(), QStringLiteral("卡其"));
+    EXPECT_EQ(stored->field(QStringLiteral("鞋底型号")).asText(), QStringLiteral("PU-70"));
+    EXPECT_EQ(stored->field(QStringLiteral("供应商")).asText(), QStringLiteral("晋江协和鞋材"));
+    EXPECT_EQ(stored->field(QStringLiteral("顺序")).asText(), QStringLiteral("E5008卡其"));
+}
+
 // The tool lists what it refused, sums up per table, and says by its exit
 // status whether everything was stored.
 TEST_F(ParadoxImportTest, ToolReportsAndFailsWhenRecordsAreRefused) {
