@@ -73,6 +73,9 @@ TEST_F(ParadoxFailuresTest, BrokenSourcesStopTheImportAndWriteNothing) {
              t.write(QStringLiteral("dd.db"), orders);
          },
          QStringLiteral("dd.db"), QStringLiteral("encrypted")},
+        {"password in the older header field",
+         [](ParadoxFailuresTest& t) { t.overwrite(QStringLiteral("dd.db"), 0x25, QByteArray("\x9a\xf2\x24\x6e", 4)); },
+         QStringLiteral("dd.db"), QStringLiteral("encrypted")},
         {"unknown code page",
          [](ParadoxFailuresTest& t) {
              Table statistics{paradox_fixture::statisticsFields(), {}};

@@ -62,12 +62,18 @@ quint32 littleEndian32(const QByteArray& bytes, int at) {
     return quint32(littleEndian16(bytes, at)) | quint32(littleEndian16(bytes, at + 2)) << 16;
 }
 
-// Whether the header of a table of Paradox 4 or later names a password;
-// the data blocks of such a table are scrambled.
+// Whether the header names a password, read as pxlib reads it: the long
+// at 0x25, or the one at 0x5C when the first holds the marker FF00FF00 that
+// later versions put there. The data blocks of such a table are scrambled.
 bool isEncrypted(const QByteArray& head) {
-    constexpr int VersionAt = 0x39, EncryptionAt = 0x5C, FirstVersionWithField = 5;
-    return head.size() >= EncryptionAt + 4 && quint8(head[VersionAt]) >= FirstVersionWithField &&
-           littleEndian32(head, EncryptionAt) != 0;
+    constexpr int FirstAt = 0x25, SecondAt = 0x5C;
+    constexpr quint32 UseSecond = 0xFF00FF00;
+    if (head.size() < FirstAt + 4)
+        return false;
+    const quint32 first = littleEndian32(head, FirstAt);
+    if (first != UseSecond)
+        return first != 0;
+    return head.size() >= SecondAt + 4 && littleEndian32(head, SecondAt) != 0;
 }
 
 // pxlib follows the chain of data blocks when it opens a table and never
