@@ -79,16 +79,15 @@ bool isEncrypted(const QByteArray& head) {
 // pxlib follows the chain of data blocks when it opens a table and never
 // returns when the chain runs in a circle. The chain is walked here first,
 // from the header's first block along each block's "next" number, and a
-// circle or a number beyond the file is refused.
+// circle or a number beyond the file is refused. (The blocks of an
+// encrypted table are scrambled; such a table is refused before this.)
 QString blockChainFault(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("it cannot be opened.");
-    const QByteArray head = file.read(0x60);
+    const QByteArray head = file.read(0x12);
     if (head.size() < 0x12)
         return QStringLiteral("it is shorter than a header.");
-    if (isEncrypted(head))
-        return {};  // its blocks cannot be walked; the table is refused as encrypted
     const qint64 headerSize = littleEndian16(head, 0x02);
     const qint64 blockSize = qint64(quint8(head[0x05])) * 1024;
     const int firstBlock = littleEndian16(head, 0x0E);
