@@ -1,12 +1,14 @@
 // tavrel-tables: creates the three table files of Tavrel in a folder, empty
-// or filled with a small demo set.
+// or filled with a small demo set, or brings a factory's Paradox tables over.
 //
 //   tavrel-tables create DIR
 //   tavrel-tables demo DIR
+//   tavrel-tables import-paradox [--encoding NAME] PARADOX_DIR DATA_DIR
 
 #include "demo_tables.h"
 #include "data/errors.h"
 #include "data/table_files.h"
+#include "paradox/paradox_import.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,23 +18,17 @@ namespace {
 
 int usage() {
     QTextStream(stderr) << "usage: tavrel-tables create DIR\n"
-                           "       tavrel-tables demo DIR\n";
+                           "       tavrel-tables demo DIR\n"
+                           "       tavrel-tables import-paradox [--encoding NAME] PARADOX_DIR DATA_DIR\n";
     return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() != 3 || (args[1] != QLatin1String("create") && args[1] != QLatin1String("demo")))
-        return usage();
-    const QString dir = args[2];
+int createTables(const QString& command, const QString& dir) {
     QTextStream out(stdout);
     try {
         if (!QDir().mkpath(dir))
             throw data::EngineError(QStringLiteral("Cannot create the folder \"%1\".").arg(dir));
-        if (args[1] == QLatin1String("demo"))
+        if (command == QLatin1String("demo"))
             fillDemoTables(dir);
         else
             data::createTableFiles(dir);
@@ -42,4 +38,54 @@ int main(int argc, char** argv) {
         return 1;
     }
     return 0;
+}
+
+void printSummary(const paradox::ImportSummary& summary, QTextStream& out) {
+    for (const paradox::TableSummary& t : summary.tables) {
+        for (const QString& note : t.notes)
+            out << t.fileName << ": " << note << "\n";
+        for (const paradox::RecordProblem& p : t.problems)
+            out << t.fileName << ": record " << p.recordNo << (p.unreadable ? " unreadable: " : " refused: ")
+                << p.reason << "\n";
+    }
+    for (const paradox::TableSummary& t : summary.tables) {
+        out << t.fileName << ": read " << t.read << ", stored " << t.stored << ", refused " << t.refused;
+        if (t.unreadable > 0)
+            out << ", unreadable " << t.unreadable;
+        out << "\n";
+    }
+}
+
+int importParadox(QStringList args) {
+    paradox::ImportOptions options;
+    const int at = int(args.indexOf(QStringLiteral("--encoding")));
+    if (at >= 0) {
+        if (at + 1 >= args.size())
+            return usage();
+        options.encoding = args[at + 1];
+        args.remove(at, 2);
+    }
+    if (args.size() != 2)
+        return usage();
+    QTextStream out(stdout);
+    try {
+        const paradox::ImportSummary summary = paradox::importParadoxTables(args[0], args[1], options);
+        printSummary(summary, out);
+        return summary.everythingStored() ? 0 : 1;
+    } catch (const paradox::ImportError& e) {
+        QTextStream(stderr) << "tavrel-tables: " << e.message() << "\n";
+        return 1;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() >= 2 && args[1] == QLatin1String("import-paradox"))
+        return importParadox(args.mid(2));
+    if (args.size() != 3 || (args[1] != QLatin1String("create") && args[1] != QLatin1String("demo")))
+        return usage();
+    return createTables(args[1], args[2]);
 }
