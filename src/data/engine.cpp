@@ -41,10 +41,26 @@ std::vector<FieldInfo> fieldsOf(Connection& conn, const QString& sqlName) {
 }  // namespace
 
 int OpenTable::fieldIndex(const QString& name) const {
+    // Names are nearly always written as declared.
+    if (const auto it = indexByName.constFind(name); it != indexByName.constEnd())
+        return it.value();
     for (std::size_t i = 0; i < fields.size(); ++i)
         if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
             return int(i);
     return -1;
+}
+
+const QString& OpenTable::readRowsSql(int count) const {
+    QString& sql = readRowsSql_[count];
+    if (sql.isEmpty()) {
+        QStringList columns{QStringLiteral("rowid")};
+        for (const QString& f : quotedFields)
+            columns << f;
+        sql = QStringLiteral("SELECT %1 FROM %2 WHERE rowid IN (%3)")
+                  .arg(columns.join(QLatin1Char(',')), quotedName,
+                       QStringLiteral("?,").repeated(count - 1) + QLatin1Char('?'));
+    }
+    return sql;
 }
 
 Engine::Engine(QString directory)
@@ -75,6 +91,11 @@ std::shared_ptr<OpenTable> Engine::table(const QString& name) {
     table->fileName = QFileInfo(path).fileName();
     table->sqlName = tableInFile(*table->connection);
     table->fields = fieldsOf(*table->connection, table->sqlName);
+    table->quotedName = quotedIdentifier(table->sqlName);
+    for (const FieldInfo& f : table->fields) {
+        table->indexByName.insert(f.name, int(table->quotedFields.size()));
+        table->quotedFields.push_back(quotedIdentifier(f.name));
+    }
     open_[key] = table;
     return table;
 }

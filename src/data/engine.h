@@ -3,6 +3,7 @@
 #include "data/schema.h"
 #include "data/sqlite_connection.h"
 
+#include <QHash>
 #include <QString>
 #include <map>
 #include <memory>
@@ -22,7 +23,20 @@ struct OpenTable {
     QString sqlName;
     std::vector<FieldInfo> fields;
 
+    // The names as they stand in SQL, quoted once for every statement built
+    // on the table.
+    QString quotedName;
+    std::vector<QString> quotedFields;
+    QHash<QString, int> indexByName;  // field names as declared
+
     int fieldIndex(const QString& name) const;  // -1 when unknown
+
+    // "SELECT rowid, <every field> FROM <table> WHERE rowid IN (?, ...)" with
+    // `count` parameters, made on first use.
+    const QString& readRowsSql(int count) const;
+
+private:
+    mutable std::map<int, QString> readRowsSql_;
 };
 
 // The table engine: finds tables by bare file name in one directory (the

@@ -105,8 +105,7 @@ void Query::open() {
 
     // Without ORDER BY, SQLite may scan a small covering index instead of the
     // whole table; the ids are put into table order here.
-    Statement& st = table->connection->prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2")
-                                                   .arg(quotedIdentifier(table->sqlName), where.sql));
+    Statement& st = table->connection->prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2").arg(table->quotedName, where.sql));
     for (std::size_t i = 0; i < where.parameters.size(); ++i)
         st.bind(int(i) + 1, where.parameters[i]);
     std::vector<qint64> ids;
@@ -118,14 +117,6 @@ void Query::open() {
     table_ = std::move(table);
     ids_ = std::move(ids);
     clearCache();
-    QStringList columns;
-    for (const FieldInfo& f : table_->fields)
-        columns << quotedIdentifier(f.name);
-    QStringList marks;
-    for (int i = 0; i < RowsPerRead; ++i)
-        marks << QStringLiteral("?");
-    readRowsSql_ = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid IN (%3)")
-                       .arg(columns.join(QLatin1Char(',')), quotedIdentifier(table_->sqlName), marks.join(QLatin1Char(',')));
     cacheGeneration_ = table_->connection->generation();
     current_ = ids_.empty() ? -1 : 0;
     bof_ = true;
@@ -364,17 +355,21 @@ const Query::Row& Query::storedRow(int row) const {
 void Query::loadRows(int row) const {
     if (cache_.size() >= MaxCachedRows)
         clearCache();
-    Statement& st = table_->connection->prepare(readRowsSql_);
     // Read the requested row and those after it (or before it near the end).
     int start = row;
     if (start + RowsPerRead > int(ids_.size()))
         start = std::max(0, int(ids_.size()) - RowsPerRead);
-    int bound = 0;
-    for (int r = start; r < int(ids_.size()) && bound < RowsPerRead; ++r)
+    qint64 wanted[RowsPerRead];
+    int count = 0;
+    for (int r = start; r < int(ids_.size()) && count < RowsPerRead; ++r)
         if (ids_[r] != 0 && !cache_.count(ids_[r]))
-            st.bindInt(++bound, ids_[r]);
-    while (bound < RowsPerRead)
-        st.bindInt(++bound, -1);
+            wanted[count++] = ids_[r];
+    // A result of a row or a few (a lookup) is read by a statement of that
+    // size: binding and matching unused ids costs more than the read itself.
+    const int marks = count <= 1 ? 1 : count <= 8 ? 8 : RowsPerRead;
+    Statement& st = table_->connection->prepare(table_->readRowsSql(marks));
+    for (int i = 0; i < marks; ++i)
+        st.bindInt(i + 1, i < count ? wanted[i] : -1);
     const int fieldCount = int(table_->fields.size());
     while (st.step()) {
         Row values(fieldCount);
@@ -527,14 +522,14 @@ qint64 Query::insertPending() {
     for (std::size_t i = 0; i < pending_.size(); ++i) {
         if (!pending_[i].isValid())
             continue;
-        columns << quotedIdentifier(table_->fields[i].name);
+        columns << table_->quotedFields[i];
         marks << QStringLiteral("?");
         bound.push_back(int(i));
     }
     QString sql = columns.isEmpty()
-                      ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quotedIdentifier(table_->sqlName))
+                      ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table_->quotedName)
                       : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                            .arg(quotedIdentifier(table_->sqlName), columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+                            .arg(table_->quotedName, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
     Statement& st = table_->connection->prepare(sql);
     for (std::size_t i = 0; i < bound.size(); ++i)
         st.bind(int(i) + 1, pending_[bound[i]]);
@@ -550,13 +545,13 @@ void Query::updatePending() {
     for (std::size_t i = 0; i < pending_.size(); ++i) {
         if (pending_[i] == stored[i] && pending_[i].isValid() == stored[i].isValid())
             continue;
-        assignments << quotedIdentifier(table_->fields[i].name) + QStringLiteral("=?");
+        assignments << table_->quotedFields[i] + QStringLiteral("=?");
         changed.push_back(int(i));
     }
     if (changed.empty())
         return;
-    Statement& st = table_->connection->prepare(QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?")
-                                                    .arg(quotedIdentifier(table_->sqlName), assignments.join(QLatin1Char(','))));
+    Statement& st = table_->connection->prepare(
+        QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(table_->quotedName, assignments.join(QLatin1Char(','))));
     int n = 0;
     for (int i : changed)
         st.bind(++n, pending_[i]);
@@ -577,7 +572,7 @@ void Query::remove() {
     const int row = current_;
     dropStaleRows();
     Statement& st = table_->connection->prepare(
-        QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(quotedIdentifier(table_->sqlName)));
+        QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(table_->quotedName));
     st.bindInt(1, ids_[row]);
     st.step();
     st.reset();

@@ -296,7 +296,9 @@ private:
         return QStringLiteral("(%1 <> '' AND %1 LIKE %2)").arg(col, parameter(b.text));
     }
 
-    QString column(int field) const { return quotedIdentifier(table_.fields[field].name); }
+    QString column(int field) const {
+        return field < int(table_.quotedFields.size()) ? table_.quotedFields[field] : quotedIdentifier(table_.fields[field].name);
+    }
 
     const OpenTable& table_;
 };
