@@ -148,8 +148,8 @@ void TAForm6TJ::buildUpperHalf(QVBoxLayout* layout) {
     Splitter1->setSizes({UpperPanelHeight, 10000});
     layout->addWidget(Splitter1, 1);
 
-    commands_ = {DBNavigator2, ToolButton2, ToolButtonZL, ToolButton3, ToolButton4, DBGrid1,
-                 DBNavigator1, ToolButton7, ToolButton12, ToolButton6,  DBGrid2};
+    // Showing another window walks nothing and stays available.
+    commands_ = {DBNavigator2, ToolButtonZL, DBGrid1, DBNavigator1, ToolButton7, ToolButton12, ToolButton6, DBGrid2};
 }
 
 void TAForm6TJ::buildLowerHalf(QWidget* lower) {
