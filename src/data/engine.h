@@ -39,6 +39,8 @@ private:
     mutable std::map<int, QString> readRowsSql_;
 };
 
+struct PreparedSelect;  // data/statement.h
+
 // The table engine: finds tables by bare file name in one directory (the
 // working directory of the process unless told otherwise), case-insensitively,
 // and keeps each table file open once for all queries on it.
@@ -55,8 +57,14 @@ public:
     // The path of the file a table name resolves to, or empty when none.
     QString resolve(const QString& name) const;
 
+    // A statement text parsed and translated for its table (statement.cpp).
+    // What a text gives is kept, so a text met again costs one lookup; a
+    // text that fails is not kept and fails again the same way.
+    std::shared_ptr<const PreparedSelect> prepareSelect(const QString& text);
+
 private:
     QString directory_;
+    QHash<QString, std::shared_ptr<const PreparedSelect>> selects_;
     std::map<QString, std::shared_ptr<OpenTable>> open_;  // by lower-case file name
 };
 

@@ -99,9 +99,9 @@ QString Query::tableName() const { return table_ ? table_->fileName : QString();
 
 void Query::open() {
     close();
-    SelectStatement statement = parseSelect(sql());
-    std::shared_ptr<OpenTable> table = engine_.table(statement.table);
-    TranslatedCondition where = translateCondition(statement.condition.get(), *table);
+    const std::shared_ptr<const PreparedSelect> prepared = engine_.prepareSelect(sql());
+    std::shared_ptr<OpenTable> table = prepared->table;
+    const TranslatedCondition& where = prepared->where;
 
     // Without ORDER BY, SQLite may scan a small covering index instead of the
     // whole table; the ids are put into table order here.

@@ -307,6 +307,20 @@ private:
 
 SelectStatement parseSelect(const QString& text) { return Parser(text).parse(); }
 
+std::shared_ptr<const PreparedSelect> Engine::prepareSelect(const QString& text) {
+    constexpr qsizetype MaxKept = 4096;
+    if (const auto it = selects_.constFind(text); it != selects_.constEnd())
+        return it.value();
+    const SelectStatement statement = parseSelect(text);
+    auto prepared = std::make_shared<PreparedSelect>();
+    prepared->table = table(statement.table);
+    prepared->where = translateCondition(statement.condition.get(), *prepared->table);
+    if (selects_.size() >= MaxKept)
+        selects_.clear();
+    selects_.insert(text, prepared);
+    return prepared;
+}
+
 TranslatedCondition translateCondition(const Condition* condition, const OpenTable& table) {
     if (!condition)
         return {QStringLiteral("1"), {}};

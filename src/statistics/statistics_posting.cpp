@@ -7,7 +7,12 @@ namespace statistics {
 
 namespace {
 
-qint64 wholeNumber(const QString& text) {
+// The size's text as a whole number. A stored number is its own text's value.
+qint64 wholeNumber(const data::Field& size) {
+    const QVariant value = size.value();
+    if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Int)
+        return value.toLongLong();
+    const QString text = size.asText();
     bool ok = false;
     const qint64 n = text.toLongLong(&ok);
     if (!ok)
@@ -23,7 +28,7 @@ void applyStatisticsPostingRule(data::Query& query) {
 
     qint64 pairs = 0;
     for (const QString& size : data::sizeFieldNames())
-        pairs += wholeNumber(query.field(size).asText());
+        pairs += wholeNumber(query.field(size));
     query.field(QStringLiteral("双数")).setInteger(pairs);
 }
 
