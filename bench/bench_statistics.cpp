@@ -198,6 +198,43 @@ int main(int argc, char** argv) {
         line("whole job", whole);
         aggregationText = status.shown(orders::ProgressPanel);
         countText = status.shown(orders::CountPanel);
+
+        // Where the time of one order goes: the shares measured apart.
+        std::printf("  shares, each %d times:\n", job.orders);
+        step.restart();
+        for (int i = 0; i < job.orders; ++i)
+            QCoreApplication::processEvents();
+        line("    letting events run", step);
+        step.restart();
+        const int model = catalogue.fieldIndex(QStringLiteral("供应商"));
+        qint64 found = 0;
+        for (int i = 0; i < job.orders; ++i) {
+            catalogue.setSql(statistics::catalogueLookupStatement(QStringLiteral("S%1").arg(1000 + i % 520),
+                                                                  QStringLiteral("黑")));
+            catalogue.open();
+            if (!catalogue.isEmpty())
+                found += catalogue.field(model).asText().size();
+        }
+        line("    catalogue lookup (open + read a field)", step);
+        step.restart();
+        orders.first();
+        for (int i = 0; i < job.orders && !orders.eof(); ++i, orders.next()) {
+            orders.edit();
+            orders.field(QStringLiteral("备注")).setText(QString::number(i % 7));
+            orders.post();
+        }
+        line("    order edit + post (posting rule, one UPDATE)", step);
+        step.restart();
+        {
+            data::BusyScope busy(orders);
+            orders.first();
+            for (int i = 0; i < job.orders && !orders.eof(); ++i, orders.next()) {
+                orders.edit();
+                orders.field(QStringLiteral("备注")).setText(QString::number(i % 5));
+                orders.post();
+            }
+        }
+        line("    the same with writes committed in groups", step);
     }
 
     std::printf("plain SQL:\n");

@@ -77,6 +77,35 @@ QString Engine::resolve(const QString& name) const {
     return {};
 }
 
+QString OpenTable::updateSql(const std::vector<int>& fieldIndexes) const { return writeSql(true, fieldIndexes); }
+QString OpenTable::insertSql(const std::vector<int>& fieldIndexes) const { return writeSql(false, fieldIndexes); }
+
+QString OpenTable::writeSql(bool update, const std::vector<int>& fieldIndexes) const {
+    quint64 key = 0;
+    const bool keyed = fields.size() <= 64;
+    if (keyed) {
+        for (int i : fieldIndexes)
+            key |= quint64(1) << i;
+        QHash<quint64, QString>& kept = update ? updateSql_ : insertSql_;
+        if (const auto it = kept.constFind(key); it != kept.constEnd())
+            return it.value();
+    }
+    QStringList parts;
+    for (int i : fieldIndexes)
+        parts << (update ? quotedFields[i] + QStringLiteral("=?") : quotedFields[i]);
+    QString sql;
+    if (update)
+        sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(quotedName, parts.join(QLatin1Char(',')));
+    else if (parts.isEmpty())
+        sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quotedName);
+    else
+        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                  .arg(quotedName, parts.join(QLatin1Char(',')), QStringLiteral("?,").repeated(parts.size() - 1) + QLatin1Char('?'));
+    if (keyed)
+        (update ? updateSql_ : insertSql_).insert(key, sql);
+    return sql;
+}
+
 std::shared_ptr<OpenTable> Engine::table(const QString& name) {
     const QString key = name.toLower();
     if (auto it = open_.find(key); it != open_.end())

@@ -35,8 +35,17 @@ struct OpenTable {
     // `count` parameters, made on first use.
     const QString& readRowsSql(int count) const;
 
+    // "UPDATE <table> SET <field>=?, ... WHERE rowid=?" and "INSERT INTO
+    // <table> (<field>, ...) VALUES (?, ...)" for the given fields in
+    // ascending order, made once for each set of fields.
+    QString updateSql(const std::vector<int>& fieldIndexes) const;
+    QString insertSql(const std::vector<int>& fieldIndexes) const;
+
 private:
+    QString writeSql(bool update, const std::vector<int>& fieldIndexes) const;
+
     mutable std::map<int, QString> readRowsSql_;
+    mutable QHash<quint64, QString> updateSql_, insertSql_;  // by the set of fields, one bit each
 };
 
 struct PreparedSelect;  // data/statement.h

@@ -517,20 +517,11 @@ void Query::storePending() {
 }
 
 qint64 Query::insertPending() {
-    QStringList columns, marks;
     std::vector<int> bound;
-    for (std::size_t i = 0; i < pending_.size(); ++i) {
-        if (!pending_[i].isValid())
-            continue;
-        columns << table_->quotedFields[i];
-        marks << QStringLiteral("?");
-        bound.push_back(int(i));
-    }
-    QString sql = columns.isEmpty()
-                      ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table_->quotedName)
-                      : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                            .arg(table_->quotedName, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-    Statement& st = table_->connection->prepare(sql);
+    for (std::size_t i = 0; i < pending_.size(); ++i)
+        if (pending_[i].isValid())
+            bound.push_back(int(i));
+    Statement& st = table_->connection->prepare(table_->insertSql(bound));
     for (std::size_t i = 0; i < bound.size(); ++i)
         st.bind(int(i) + 1, pending_[bound[i]]);
     st.step();
@@ -540,18 +531,15 @@ qint64 Query::insertPending() {
 
 void Query::updatePending() {
     const Row& stored = storedRow(current_);
-    QStringList assignments;
     std::vector<int> changed;
     for (std::size_t i = 0; i < pending_.size(); ++i) {
         if (pending_[i] == stored[i] && pending_[i].isValid() == stored[i].isValid())
             continue;
-        assignments << table_->quotedFields[i] + QStringLiteral("=?");
         changed.push_back(int(i));
     }
     if (changed.empty())
         return;
-    Statement& st = table_->connection->prepare(
-        QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(table_->quotedName, assignments.join(QLatin1Char(','))));
+    Statement& st = table_->connection->prepare(table_->updateSql(changed));
     int n = 0;
     for (int i : changed)
         st.bind(++n, pending_[i]);
