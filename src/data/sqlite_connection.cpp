@@ -10,7 +10,7 @@ namespace data {
 
 namespace {
 
-constexpr std::size_t MaxCachedStatements = 128;
+constexpr qsizetype MaxCachedStatements = 128;
 
 QString sqliteMessage(sqlite3* db, int rc) {
     const char* msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
