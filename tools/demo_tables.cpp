@@ -3,6 +3,11 @@
 #include "data/engine.h"
 #include "data/query.h"
 #include "data/table_files.h"
+#include "orders/order_posting.h"
+#include "orders/progress.h"
+#include "statistics/aggregation.h"
+#include "statistics/sole_assignment.h"
+#include "statistics/statistics_posting.h"
 
 #include <array>
 
@@ -105,6 +110,26 @@ void fillOrders(data::Engine& engine) {
     }
 }
 
+class NoStatus : public orders::StatusSink {
+public:
+    void setPanelText(int, const QString&) override {}
+    void letEventsRun() override {}
+};
+
+// The sole statistics of every order, as a run of "鞋底统计" leaves them.
+void fillStatistics(data::Engine& engine) {
+    data::Query orders(engine), catalogue(engine), statistics(engine);
+    orders.setBeforePost(orders::applyOrderPostingRule);
+    statistics.setBeforePost(statistics::applyStatisticsPostingRule);
+    orders.setSql(QStringLiteral("select * from dd.db"));
+    catalogue.setSql(QStringLiteral("select * from shoes.db"));
+    orders.open();
+    catalogue.open();
+    NoStatus status;
+    statistics::assignSoles(orders, catalogue, {}, status);
+    statistics::aggregateOrders(orders, statistics, status);
+}
+
 }  // namespace
 
 void fillDemoTables(const QString& dir) {
@@ -112,4 +137,5 @@ void fillDemoTables(const QString& dir) {
     data::Engine engine(dir);
     fillCatalogue(engine);
     fillOrders(engine);
+    fillStatistics(engine);
 }

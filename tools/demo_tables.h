@@ -4,5 +4,6 @@
 
 // Creates the three tables in dir, filled with a small, believable demo set:
 // a catalogue of a few dozen shoe models and colours, and orders, some of
-// whose models are missing from the catalogue.
+// whose models are missing from the catalogue, and the sole statistics of
+// those orders (which gives every order its sole model and supplier).
 void fillDemoTables(const QString& dir);

@@ -41,10 +41,26 @@ std::vector<FieldInfo> fieldsOf(Connection& conn, const QString& sqlName) {
 }  // namespace
 
 int OpenTable::fieldIndex(const QString& name) const {
+    // Names are nearly always written as declared.
+    if (const auto it = indexByName.constFind(name); it != indexByName.constEnd())
+        return it.value();
     for (std::size_t i = 0; i < fields.size(); ++i)
         if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
             return int(i);
     return -1;
+}
+
+const QString& OpenTable::readRowsSql(int count) const {
+    QString& sql = readRowsSql_[count];
+    if (sql.isEmpty()) {
+        QStringList columns{QStringLiteral("rowid")};
+        for (const QString& f : quotedFields)
+            columns << f;
+        sql = QStringLiteral("SELECT %1 FROM %2 WHERE rowid IN (%3)")
+                  .arg(columns.join(QLatin1Char(',')), quotedName,
+                       QStringLiteral("?,").repeated(count - 1) + QLatin1Char('?'));
+    }
+    return sql;
 }
 
 Engine::Engine(QString directory)
@@ -61,6 +77,35 @@ QString Engine::resolve(const QString& name) const {
     return {};
 }
 
+QString OpenTable::updateSql(const std::vector<int>& fieldIndexes) const { return writeSql(true, fieldIndexes); }
+QString OpenTable::insertSql(const std::vector<int>& fieldIndexes) const { return writeSql(false, fieldIndexes); }
+
+QString OpenTable::writeSql(bool update, const std::vector<int>& fieldIndexes) const {
+    quint64 key = 0;
+    const bool keyed = fields.size() <= 64;
+    if (keyed) {
+        for (int i : fieldIndexes)
+            key |= quint64(1) << i;
+        QHash<quint64, QString>& kept = update ? updateSql_ : insertSql_;
+        if (const auto it = kept.constFind(key); it != kept.constEnd())
+            return it.value();
+    }
+    QStringList parts;
+    for (int i : fieldIndexes)
+        parts << (update ? quotedFields[i] + QStringLiteral("=?") : quotedFields[i]);
+    QString sql;
+    if (update)
+        sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(quotedName, parts.join(QLatin1Char(',')));
+    else if (parts.isEmpty())
+        sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quotedName);
+    else
+        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                  .arg(quotedName, parts.join(QLatin1Char(',')), QStringLiteral("?,").repeated(parts.size() - 1) + QLatin1Char('?'));
+    if (keyed)
+        (update ? updateSql_ : insertSql_).insert(key, sql);
+    return sql;
+}
+
 std::shared_ptr<OpenTable> Engine::table(const QString& name) {
     const QString key = name.toLower();
     if (auto it = open_.find(key); it != open_.end())
@@ -75,6 +120,11 @@ std::shared_ptr<OpenTable> Engine::table(const QString& name) {
     table->fileName = QFileInfo(path).fileName();
     table->sqlName = tableInFile(*table->connection);
     table->fields = fieldsOf(*table->connection, table->sqlName);
+    table->quotedName = quotedIdentifier(table->sqlName);
+    for (const FieldInfo& f : table->fields) {
+        table->indexByName.insert(f.name, int(table->quotedFields.size()));
+        table->quotedFields.push_back(quotedIdentifier(f.name));
+    }
     open_[key] = table;
     return table;
 }

@@ -3,6 +3,7 @@
 #include "data/schema.h"
 #include "data/sqlite_connection.h"
 
+#include <QHash>
 #include <QString>
 #include <map>
 #include <memory>
@@ -22,8 +23,32 @@ struct OpenTable {
     QString sqlName;
     std::vector<FieldInfo> fields;
 
+    // The names as they stand in SQL, quoted once for every statement built
+    // on the table.
+    QString quotedName;
+    std::vector<QString> quotedFields;
+    QHash<QString, int> indexByName;  // field names as declared
+
     int fieldIndex(const QString& name) const;  // -1 when unknown
+
+    // "SELECT rowid, <every field> FROM <table> WHERE rowid IN (?, ...)" with
+    // `count` parameters, made on first use.
+    const QString& readRowsSql(int count) const;
+
+    // "UPDATE <table> SET <field>=?, ... WHERE rowid=?" and "INSERT INTO
+    // <table> (<field>, ...) VALUES (?, ...)" for the given fields in
+    // ascending order, made once for each set of fields.
+    QString updateSql(const std::vector<int>& fieldIndexes) const;
+    QString insertSql(const std::vector<int>& fieldIndexes) const;
+
+private:
+    QString writeSql(bool update, const std::vector<int>& fieldIndexes) const;
+
+    mutable std::map<int, QString> readRowsSql_;
+    mutable QHash<quint64, QString> updateSql_, insertSql_;  // by the set of fields, one bit each
 };
+
+struct PreparedSelect;  // data/statement.h
 
 // The table engine: finds tables by bare file name in one directory (the
 // working directory of the process unless told otherwise), case-insensitively,
@@ -41,8 +66,14 @@ public:
     // The path of the file a table name resolves to, or empty when none.
     QString resolve(const QString& name) const;
 
+    // A statement text parsed and translated for its table (statement.cpp).
+    // What a text gives is kept, so a text met again costs one lookup; a
+    // text that fails is not kept and fails again the same way.
+    std::shared_ptr<const PreparedSelect> prepareSelect(const QString& text);
+
 private:
     QString directory_;
+    QHash<QString, std::shared_ptr<const PreparedSelect>> selects_;
     std::map<QString, std::shared_ptr<OpenTable>> open_;  // by lower-case file name
 };
 

@@ -99,14 +99,13 @@ QString Query::tableName() const { return table_ ? table_->fileName : QString();
 
 void Query::open() {
     close();
-    SelectStatement statement = parseSelect(sql());
-    std::shared_ptr<OpenTable> table = engine_.table(statement.table);
-    TranslatedCondition where = translateCondition(statement.condition.get(), *table);
+    const std::shared_ptr<const PreparedSelect> prepared = engine_.prepareSelect(sql());
+    std::shared_ptr<OpenTable> table = prepared->table;
+    const TranslatedCondition& where = prepared->where;
 
     // Without ORDER BY, SQLite may scan a small covering index instead of the
     // whole table; the ids are put into table order here.
-    Statement& st = table->connection->prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2")
-                                                   .arg(quotedIdentifier(table->sqlName), where.sql));
+    Statement& st = table->connection->prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2").arg(table->quotedName, where.sql));
     for (std::size_t i = 0; i < where.parameters.size(); ++i)
         st.bind(int(i) + 1, where.parameters[i]);
     std::vector<qint64> ids;
@@ -115,22 +114,9 @@ void Query::open() {
     st.reset();
     std::sort(ids.begin(), ids.end());
 
-    // The block read depends on the table only; lookups that reopen the
-    // query once per record keep it.
-    const bool sameTable = table == table_ && !readRowsSql_.isEmpty();
     table_ = std::move(table);
     ids_ = std::move(ids);
     clearCache();
-    if (!sameTable) {
-        QStringList columns;
-        for (const FieldInfo& f : table_->fields)
-            columns << quotedIdentifier(f.name);
-        QStringList marks;
-        for (int i = 0; i < RowsPerRead; ++i)
-            marks << QStringLiteral("?");
-        readRowsSql_ = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid IN (%3)")
-                           .arg(columns.join(QLatin1Char(',')), quotedIdentifier(table_->sqlName), marks.join(QLatin1Char(',')));
-    }
     cacheGeneration_ = table_->connection->generation();
     current_ = ids_.empty() ? -1 : 0;
     bof_ = true;
@@ -369,17 +355,21 @@ const Query::Row& Query::storedRow(int row) const {
 void Query::loadRows(int row) const {
     if (cache_.size() >= MaxCachedRows)
         clearCache();
-    Statement& st = table_->connection->prepare(readRowsSql_);
     // Read the requested row and those after it (or before it near the end).
     int start = row;
     if (start + RowsPerRead > int(ids_.size()))
         start = std::max(0, int(ids_.size()) - RowsPerRead);
-    int bound = 0;
-    for (int r = start; r < int(ids_.size()) && bound < RowsPerRead; ++r)
+    qint64 wanted[RowsPerRead];
+    int count = 0;
+    for (int r = start; r < int(ids_.size()) && count < RowsPerRead; ++r)
         if (ids_[r] != 0 && !cache_.count(ids_[r]))
-            st.bindInt(++bound, ids_[r]);
-    while (bound < RowsPerRead)
-        st.bindInt(++bound, -1);
+            wanted[count++] = ids_[r];
+    // A result of a row or a few (a lookup) is read by a statement of that
+    // size: binding and matching unused ids costs more than the read itself.
+    const int marks = count <= 1 ? 1 : count <= 8 ? 8 : RowsPerRead;
+    Statement& st = table_->connection->prepare(table_->readRowsSql(marks));
+    for (int i = 0; i < marks; ++i)
+        st.bindInt(i + 1, i < count ? wanted[i] : -1);
     const int fieldCount = int(table_->fields.size());
     while (st.step()) {
         Row values(fieldCount);
@@ -527,20 +517,11 @@ void Query::storePending() {
 }
 
 qint64 Query::insertPending() {
-    QStringList columns, marks;
     std::vector<int> bound;
-    for (std::size_t i = 0; i < pending_.size(); ++i) {
-        if (!pending_[i].isValid())
-            continue;
-        columns << quotedIdentifier(table_->fields[i].name);
-        marks << QStringLiteral("?");
-        bound.push_back(int(i));
-    }
-    QString sql = columns.isEmpty()
-                      ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quotedIdentifier(table_->sqlName))
-                      : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                            .arg(quotedIdentifier(table_->sqlName), columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-    Statement& st = table_->connection->prepare(sql);
+    for (std::size_t i = 0; i < pending_.size(); ++i)
+        if (pending_[i].isValid())
+            bound.push_back(int(i));
+    Statement& st = table_->connection->prepare(table_->insertSql(bound));
     for (std::size_t i = 0; i < bound.size(); ++i)
         st.bind(int(i) + 1, pending_[bound[i]]);
     st.step();
@@ -550,18 +531,15 @@ qint64 Query::insertPending() {
 
 void Query::updatePending() {
     const Row& stored = storedRow(current_);
-    QStringList assignments;
     std::vector<int> changed;
     for (std::size_t i = 0; i < pending_.size(); ++i) {
         if (pending_[i] == stored[i] && pending_[i].isValid() == stored[i].isValid())
             continue;
-        assignments << quotedIdentifier(table_->fields[i].name) + QStringLiteral("=?");
         changed.push_back(int(i));
     }
     if (changed.empty())
         return;
-    Statement& st = table_->connection->prepare(QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?")
-                                                    .arg(quotedIdentifier(table_->sqlName), assignments.join(QLatin1Char(','))));
+    Statement& st = table_->connection->prepare(table_->updateSql(changed));
     int n = 0;
     for (int i : changed)
         st.bind(++n, pending_[i]);
@@ -582,7 +560,7 @@ void Query::remove() {
     const int row = current_;
     dropStaleRows();
     Statement& st = table_->connection->prepare(
-        QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(quotedIdentifier(table_->sqlName)));
+        QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(table_->quotedName));
     st.bindInt(1, ids_[row]);
     st.step();
     st.reset();

@@ -159,7 +159,6 @@ private:
     bool bof_ = true;
     Row pending_;
     bool modified_ = false;
-    QString readRowsSql_;  // reads a block of rows by id
     mutable std::unordered_map<qint64, Row> cache_;
     mutable quint64 cacheGeneration_ = 0;
     mutable qint64 lastReadId_ = 0;  // the last row looked up, valid until the cache changes

@@ -10,7 +10,7 @@ namespace data {
 
 namespace {
 
-constexpr std::size_t MaxCachedStatements = 128;
+constexpr qsizetype MaxCachedStatements = 128;
 
 QString sqliteMessage(sqlite3* db, int rc) {
     const char* msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
@@ -140,10 +140,9 @@ Connection::~Connection() {
 }
 
 Statement& Connection::prepare(const QString& sql) {
-    auto it = cache_.find(sql);
-    if (it != cache_.end()) {
-        it->second->reset();
-        return *it->second;
+    if (const auto it = cache_.constFind(sql); it != cache_.constEnd()) {
+        it.value()->reset();
+        return *it.value();
     }
     if (cache_.size() >= MaxCachedStatements)
         cache_.clear();
@@ -152,8 +151,9 @@ Statement& Connection::prepare(const QString& sql) {
     const int rc = sqlite3_prepare_v3(db_, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
     if (rc != SQLITE_OK)
         throwSqliteError(db_, rc);
-    auto inserted = cache_.emplace(sql, std::make_unique<Statement>(db_, stmt));
-    return *inserted.first->second;
+    auto statement = std::make_shared<Statement>(db_, stmt);
+    cache_.insert(sql, statement);
+    return *statement;
 }
 
 void Connection::exec(const QString& sql) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QVariant>
 #include <map>
@@ -67,7 +68,7 @@ private:
 
     sqlite3* db_;
     QString path_;
-    std::map<QString, std::unique_ptr<Statement>> cache_;
+    QHash<QString, std::shared_ptr<Statement>> cache_;  // by SQL text
     quint64 generation_ = 0;
     int writeGroups_ = 0;
     qint64 groupStartedMs_ = 0;

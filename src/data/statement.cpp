@@ -296,7 +296,9 @@ private:
         return QStringLiteral("(%1 <> '' AND %1 LIKE %2)").arg(col, parameter(b.text));
     }
 
-    QString column(int field) const { return quotedIdentifier(table_.fields[field].name); }
+    QString column(int field) const {
+        return field < int(table_.quotedFields.size()) ? table_.quotedFields[field] : quotedIdentifier(table_.fields[field].name);
+    }
 
     const OpenTable& table_;
 };
@@ -304,6 +306,20 @@ private:
 }  // namespace
 
 SelectStatement parseSelect(const QString& text) { return Parser(text).parse(); }
+
+std::shared_ptr<const PreparedSelect> Engine::prepareSelect(const QString& text) {
+    constexpr qsizetype MaxKept = 4096;
+    if (const auto it = selects_.constFind(text); it != selects_.constEnd())
+        return it.value();
+    const SelectStatement statement = parseSelect(text);
+    auto prepared = std::make_shared<PreparedSelect>();
+    prepared->table = table(statement.table);
+    prepared->where = translateCondition(statement.condition.get(), *prepared->table);
+    if (selects_.size() >= MaxKept)
+        selects_.clear();
+    selects_.insert(text, prepared);
+    return prepared;
+}
 
 TranslatedCondition translateCondition(const Condition* condition, const OpenTable& table) {
     if (!condition)

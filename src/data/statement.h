@@ -48,4 +48,10 @@ struct TranslatedCondition {
 // field or a comparison the language does not allow.
 TranslatedCondition translateCondition(const Condition* condition, const OpenTable& table);
 
+// A statement ready to run: its open table and its condition.
+struct PreparedSelect {
+    std::shared_ptr<OpenTable> table;
+    TranslatedCondition where;
+};
+
 }  // namespace data

@@ -8,7 +8,7 @@
 #include "spreadsheet/libreoffice.h"
 #include "statistics/export_grids.h"
 #include "statistics/print_template.h"
-#include "statistics_fixture.h"
+#include "export_fixture.h"
 
 #include <QApplication>
 #include <QFile>

@@ -7,7 +7,7 @@
 #include "statistics/export_grids.h"
 #include "statistics/export_texts.h"
 #include "statistics/print_template.h"
-#include "statistics_fixture.h"
+#include "export_fixture.h"
 
 #include <QApplication>
 #include <QLocale>

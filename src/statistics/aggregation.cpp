@@ -1,0 +1,116 @@
+#include "statistics/aggregation.h"
+
+#include "data/query.h"
+#include "data/schema.h"
+#include "data/statement.h"
+#include "orders/progress.h"
+#include "statistics/statistics_messages.h"
+
+#include <array>
+#include <optional>
+
+namespace statistics {
+
+namespace {
+
+constexpr int SizeCount = 16;
+
+int indexOf(const data::Query& query, const QString& name) {
+    const int index = query.fieldIndex(name);
+    if (index < 0)
+        throw data::EngineError(QStringLiteral("Field '%1' not found.").arg(name));
+    return index;
+}
+
+// Positions of the sole model, the supplier and the sizes in a query over
+// the orders or over the statistics.
+struct SoleFields {
+    explicit SoleFields(const data::Query& q)
+        : sole(indexOf(q, QStringLiteral("鞋底型号"))), supplier(indexOf(q, QStringLiteral("供应商"))) {
+        for (int i = 0; i < SizeCount; ++i)
+            sizes[i] = indexOf(q, data::sizeFieldNames()[i]);
+    }
+    int sole, supplier;
+    std::array<int, SizeCount> sizes;
+};
+
+}  // namespace
+
+QString statisticsLookupStatement(const QString& sole, const QString& supplier) {
+    return QStringLiteral("select * from XdTJ.db WHERE 鞋底型号=") + data::quotedLiteral(sole) + QStringLiteral(" AND 供应商=") +
+           data::quotedLiteral(supplier) + QLatin1Char(' ');
+}
+
+bool statisticsTableHoldsRows(data::Query& statistics) {
+    statistics.setSql(statisticsStatement());
+    statistics.open();
+    return !statistics.isEmpty();
+}
+
+int clearStatisticsTable(data::Query& statistics, orders::StatusSink& status) {
+    statistics.setSql(statisticsStatement());
+    statistics.open();
+    data::BusyScope busy(statistics);
+    statistics.first();
+    const int total = statistics.recordCount();
+    int deleted = 0;
+    for (int i = 0; i < total; ++i) {
+        status.letEventsRun();
+        if (statistics.eof())
+            break;
+        statistics.remove();
+        ++deleted;
+        status.setPanelText(orders::ProgressPanel, orders::progressText(orders::mainTablePrefix(), statistics.recordCount(),
+                                                                        total - deleted, deleted));
+    }
+    return deleted;
+}
+
+int addUpOrders(data::Query& orders, data::Query& statistics, orders::StatusSink& status) {
+    int visited = 0;
+    {
+        data::BusyScope busyOrders(orders);
+        data::BusyScope busyStatistics(statistics);
+        orders.first();
+        const SoleFields order(orders);
+        std::optional<SoleFields> row;
+        while (!orders.eof()) {
+            status.letEventsRun();
+            ++visited;
+            statistics.setSql(statisticsLookupStatement(orders.field(order.sole).asText(), orders.field(order.supplier).asText()));
+            statistics.open();
+            if (!row)
+                row.emplace(statistics);
+            if (!statistics.isEmpty()) {
+                statistics.first();
+                statistics.edit();
+                for (int i = 0; i < SizeCount; ++i) {
+                    data::Field size = statistics.field(row->sizes[i]);
+                    size.setInteger(size.asInteger() + orders.field(order.sizes[i]).asInteger());
+                }
+            } else {
+                statistics.insert();
+                statistics.field(row->sole).setValue(orders.value(order.sole));
+                statistics.field(row->supplier).setValue(orders.value(order.supplier));
+                for (int i = 0; i < SizeCount; ++i)
+                    statistics.field(row->sizes[i]).setInteger(orders.field(order.sizes[i]).asInteger());
+            }
+            statistics.post();
+            orders.next();
+            status.setPanelText(orders::ProgressPanel,
+                                orders::progressText(orders::mainTablePrefix(), orders.recordCount(), visited));
+        }
+    }
+    statistics.setSql(finalStatisticsStatement());
+    statistics.open();
+    status.setPanelText(orders::CountPanel, QString::number(statistics.recordCount()));
+    return visited;
+}
+
+int aggregateOrders(data::Query& orders, data::Query& statistics, orders::StatusSink& status) {
+    if (statisticsTableHoldsRows(statistics))
+        clearStatisticsTable(statistics, status);
+    return addUpOrders(orders, statistics, status);
+}
+
+}  // namespace statistics

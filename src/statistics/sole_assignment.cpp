@@ -1,0 +1,93 @@
+#include "statistics/sole_assignment.h"
+
+#include "data/query.h"
+#include "data/statement.h"
+#include "orders/progress.h"
+#include "statistics/statistics_messages.h"
+
+namespace statistics {
+
+namespace {
+
+const QString ModelField = QStringLiteral("鞋的型号");
+const QString ColourField = QStringLiteral("颜色");
+const QString SupplierField = QStringLiteral("供应商");
+const QString SoleField = QStringLiteral("鞋底型号");
+
+// Field positions of a query, looked up once by name.
+int indexOf(const data::Query& query, const QString& name) {
+    const int index = query.fieldIndex(name);
+    if (index < 0)
+        throw data::EngineError(QStringLiteral("Field '%1' not found.").arg(name));
+    return index;
+}
+
+struct OrderFields {
+    explicit OrderFields(const data::Query& q)
+        : model(indexOf(q, ModelField)), colour(indexOf(q, ColourField)), pairs(indexOf(q, QStringLiteral("双数"))),
+          batch(indexOf(q, QStringLiteral("批号"))), supplier(indexOf(q, SupplierField)), sole(indexOf(q, SoleField)) {}
+    int model, colour, pairs, batch, supplier, sole;
+};
+
+}  // namespace
+
+QString catalogueLookupStatement(const QString& model, const QString& colour) {
+    return QStringLiteral("select * from shoes.db WHERE 鞋的型号=") + data::quotedLiteral(model) + QStringLiteral(" AND 颜色=") +
+           data::quotedLiteral(colour) + QLatin1Char(' ');
+}
+
+QString unregisteredLine(const QString& model, const QString& colour, const QString& pairs, const QString& batch) {
+    return QStringList{model, colour, pairs, batch}.join(QLatin1Char(':'));
+}
+
+int assignSoles(data::Query& orders, data::Query& catalogue, const std::function<void(const QString&)>& addUnregisteredLine,
+                orders::StatusSink& status) {
+    int visited = 0;
+    {
+        data::BusyScope busyOrders(orders);
+        data::BusyScope busyCatalogue(catalogue);
+        orders.first();
+        const OrderFields order(orders);
+        int catalogueModel = -1, catalogueSupplier = -1, catalogueSole = -1;
+        while (!orders.eof()) {
+            status.letEventsRun();
+            ++visited;
+            const QString model = orders.field(order.model).asText();
+            catalogue.setSql(catalogueLookupStatement(model, orders.field(order.colour).asText()));
+            catalogue.open();
+            if (catalogue.isEmpty()) {
+                if (addUnregisteredLine)
+                    addUnregisteredLine(unregisteredLine(model, orders.field(order.colour).asText(),
+                                                         orders.field(order.pairs).asText(),
+                                                         orders.field(order.batch).asText()));
+                orders.edit();
+                orders.field(order.supplier).setText(unregisteredText());
+                orders.field(order.sole).setText(unregisteredText());
+                orders.post();
+            } else {
+                if (catalogueModel < 0) {
+                    catalogueModel = indexOf(catalogue, ModelField);
+                    catalogueSupplier = indexOf(catalogue, SupplierField);
+                    catalogueSole = indexOf(catalogue, SoleField);
+                }
+                catalogue.first();
+                // The engine may match texts that are not the same characters;
+                // only a row of exactly the order's model counts.
+                if (catalogue.field(catalogueModel).asText() == model) {
+                    orders.edit();
+                    orders.field(order.supplier).setValue(catalogue.value(catalogueSupplier));
+                    orders.field(order.sole).setValue(catalogue.value(catalogueSole));
+                    orders.post();
+                }
+            }
+            status.setPanelText(orders::ProgressPanel,
+                                orders::progressText(orders::mainTablePrefix(), orders.recordCount(), visited));
+            orders.next();
+        }
+    }
+    catalogue.setSql(catalogueStatement());
+    catalogue.open();
+    return visited;
+}
+
+}  // namespace statistics
