@@ -10,6 +10,7 @@
 #include "data/statement.h"
 #include "orders/order_posting.h"
 #include "orders/progress.h"
+#include "order_fixture.h"
 #include "sole_statistics_tables.h"
 #include "statistics/aggregation.h"
 #include "statistics/sole_assignment.h"
@@ -25,33 +26,12 @@
 
 namespace {
 
+using bench::ThrottledStatus;
+using bench::plainJob;
+using bench::tableRows;
+
 constexpr double TargetMs = 3000.0;
 constexpr double TargetRatio = 10.0;
-
-// What a window's status bar does: events run on every row, the progress
-// text reaches the "screen" at most every 50 ms.
-class ThrottledStatus : public orders::StatusSink {
-public:
-    ThrottledStatus() { sinceShown_.start(); }
-    void setPanelText(int panel, const QString& text) override {
-        pending_[panel] = text;
-        if (sinceShown_.elapsed() >= 50)
-            show();
-    }
-    void letEventsRun() override { QCoreApplication::processEvents(); }
-    void show() {
-        for (int p = 0; p < 3; ++p)
-            if (!pending_[p].isEmpty())
-                shown_[p] = pending_[p];
-        sinceShown_.restart();
-    }
-    QString shown(int panel) const { return shown_[panel]; }
-
-private:
-    QString pending_[3];
-    QString shown_[3];
-    QElapsedTimer sinceShown_;
-};
 
 // Wall time and processor time of a stretch of work.
 class Stopwatch {
@@ -70,79 +50,6 @@ private:
 };
 
 void line(const char* what, const Stopwatch& t) { std::printf("  %-46s %9.1f ms   (processor %9.1f ms)\n", what, t.wallMs(), t.cpuMs()); }
-
-void exec(sqlite3* db, const QString& sql) {
-    char* error = nullptr;
-    if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK) {
-        std::fprintf(stderr, "%s\n  %s\n", sql.toUtf8().constData(), error ? error : "?");
-        sqlite3_free(error);
-    }
-}
-
-QString quoted(const QString& name) { return data::quotedIdentifier(name); }
-
-QString sizesJoined(const QString& pattern) {
-    QStringList parts;
-    for (const QString& s : data::sizeFieldNames())
-        parts << pattern.arg(quoted(s));
-    return parts.join(QLatin1Char(','));
-}
-
-// The same job in plain SQL over the tables in dir.
-void plainJob(const QString& dir, Stopwatch& assignment, Stopwatch& aggregation, double& assignmentMs, double& aggregationMs) {
-    sqlite3* db = nullptr;
-    sqlite3_open((dir + QStringLiteral("/dd.db")).toUtf8().constData(), &db);
-    exec(db, QStringLiteral("PRAGMA synchronous=NORMAL"));
-    exec(db, QStringLiteral("ATTACH '%1/shoes.db' AS cat").arg(dir));
-    exec(db, QStringLiteral("ATTACH '%1/xdtj.db' AS st").arg(dir));
-    exec(db, QStringLiteral("PRAGMA st.synchronous=NORMAL"));
-
-    assignment.restart();
-    exec(db, QStringLiteral("UPDATE dd SET \"供应商\" = m.sup, \"鞋底型号\" = m.sole FROM ("
-                            "SELECT d.rowid AS id,"
-                            " CASE WHEN s.rowid IS NULL THEN '未登记' ELSE s.\"供应商\" END AS sup,"
-                            " CASE WHEN s.rowid IS NULL THEN '未登记' ELSE s.\"鞋底型号\" END AS sole"
-                            " FROM dd AS d LEFT JOIN cat.shoes AS s ON s.\"鞋的型号\" = d.\"鞋的型号\" AND s.\"颜色\" = d.\"颜色\""
-                            ") AS m WHERE dd.rowid = m.id"));
-    assignmentMs = assignment.wallMs();
-
-    aggregation.restart();
-    exec(db, QStringLiteral("DELETE FROM st.xdtj"));
-    QStringList sums;
-    for (const QString& s : data::sizeFieldNames())
-        sums << QStringLiteral("coalesce(%1,0)").arg(quoted(s));
-    exec(db, QStringLiteral("INSERT INTO st.xdtj (\"供应商\",\"鞋底型号\",%1,\"双数\",\"顺序\")"
-                            " SELECT \"供应商\",\"鞋底型号\",%2,sum(%3),"
-                            " nullif(coalesce(\"供应商\",'') || coalesce(\"鞋底型号\",''), '')"
-                            " FROM dd GROUP BY \"鞋底型号\",\"供应商\"")
-             .arg(sizesJoined(QStringLiteral("%1")), sizesJoined(QStringLiteral("sum(coalesce(%1,0))")),
-                  sums.join(QLatin1Char('+'))));
-    aggregationMs = aggregation.wallMs();
-    sqlite3_close(db);
-}
-
-// Every row of a table as text, sorted; no value and empty text are one.
-QStringList tableRows(const QString& file, const QString& table, const QStringList& columns) {
-    sqlite3* db = nullptr;
-    sqlite3_open(file.toUtf8().constData(), &db);
-    QStringList selected;
-    for (const QString& c : columns)
-        selected << QStringLiteral("coalesce(%1,'')").arg(quoted(c));
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, QStringLiteral("SELECT %1 FROM %2").arg(selected.join(QLatin1Char(',')), table).toUtf8().constData(), -1,
-                       &st, nullptr);
-    QStringList rows;
-    while (sqlite3_step(st) == SQLITE_ROW) {
-        QStringList values;
-        for (int i = 0; i < int(columns.size()); ++i)
-            values << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)));
-        rows << values.join(QLatin1Char('|'));
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    rows.sort();
-    return rows;
-}
 
 void copyTables(const QString& from, const QString& to) {
     for (const char* name : {"shoes.db", "dd.db", "xdtj.db"})
@@ -238,9 +145,8 @@ int main(int argc, char** argv) {
     }
 
     std::printf("plain SQL:\n");
-    Stopwatch plainAssignment, plainAggregation;
     double plainAssignmentMs = 0, plainAggregationMs = 0;
-    plainJob(plain.path(), plainAssignment, plainAggregation, plainAssignmentMs, plainAggregationMs);
+    plainJob(plain.path(), plainAssignmentMs, plainAggregationMs);
     std::printf("  %-46s %9.1f ms\n", "UPDATE ... FROM", plainAssignmentMs);
     std::printf("  %-46s %9.1f ms\n", "DELETE + INSERT ... SELECT ... GROUP BY", plainAggregationMs);
     const double plainMs = plainAssignmentMs + plainAggregationMs;

@@ -11,6 +11,7 @@
 #include "data/table_files.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QStringList>
 #include <cstdio>
 #include <sqlite3.h>
@@ -162,6 +163,80 @@ inline void makeSoleStatisticsTables(const QString& dir, const SoleStatisticsJob
     }
     sqlite3_finalize(addRow);
     closeFile(xdtj);
+}
+
+inline void execText(sqlite3* db, const QString& sql) {
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK) {
+        std::fprintf(stderr, "%s\n  %s\n", sql.toUtf8().constData(), error ? error : "?");
+        sqlite3_free(error);
+    }
+}
+
+inline QString quoted(const QString& name) { return data::quotedIdentifier(name); }
+
+inline QString sizesJoined(const QString& pattern) {
+    QStringList parts;
+    for (const QString& s : data::sizeFieldNames())
+        parts << pattern.arg(quoted(s));
+    return parts.join(QLatin1Char(','));
+}
+
+// The same job in plain SQL over the tables in dir.
+inline void plainJob(const QString& dir, double& assignmentMs, double& aggregationMs) {
+    QElapsedTimer assignment, aggregation;
+    sqlite3* db = nullptr;
+    sqlite3_open((dir + QStringLiteral("/dd.db")).toUtf8().constData(), &db);
+    execText(db, QStringLiteral("PRAGMA synchronous=NORMAL"));
+    execText(db, QStringLiteral("ATTACH '%1/shoes.db' AS cat").arg(dir));
+    execText(db, QStringLiteral("ATTACH '%1/xdtj.db' AS st").arg(dir));
+    execText(db, QStringLiteral("PRAGMA st.synchronous=NORMAL"));
+
+    assignment.start();
+    execText(db, QStringLiteral("UPDATE dd SET \"供应商\" = m.sup, \"鞋底型号\" = m.sole FROM ("
+                            "SELECT d.rowid AS id,"
+                            " CASE WHEN s.rowid IS NULL THEN '未登记' ELSE s.\"供应商\" END AS sup,"
+                            " CASE WHEN s.rowid IS NULL THEN '未登记' ELSE s.\"鞋底型号\" END AS sole"
+                            " FROM dd AS d LEFT JOIN cat.shoes AS s ON s.\"鞋的型号\" = d.\"鞋的型号\" AND s.\"颜色\" = d.\"颜色\""
+                            ") AS m WHERE dd.rowid = m.id"));
+    assignmentMs = double(assignment.nsecsElapsed()) / 1e6;
+
+    aggregation.start();
+    execText(db, QStringLiteral("DELETE FROM st.xdtj"));
+    QStringList sums;
+    for (const QString& s : data::sizeFieldNames())
+        sums << QStringLiteral("coalesce(%1,0)").arg(quoted(s));
+    execText(db, QStringLiteral("INSERT INTO st.xdtj (\"供应商\",\"鞋底型号\",%1,\"双数\",\"顺序\")"
+                            " SELECT \"供应商\",\"鞋底型号\",%2,sum(%3),"
+                            " nullif(coalesce(\"供应商\",'') || coalesce(\"鞋底型号\",''), '')"
+                            " FROM dd GROUP BY \"鞋底型号\",\"供应商\"")
+             .arg(sizesJoined(QStringLiteral("%1")), sizesJoined(QStringLiteral("sum(coalesce(%1,0))")),
+                  sums.join(QLatin1Char('+'))));
+    aggregationMs = double(aggregation.nsecsElapsed()) / 1e6;
+    sqlite3_close(db);
+}
+
+// Every row of a table as text, sorted; no value and empty text are one.
+inline QStringList tableRows(const QString& file, const QString& table, const QStringList& columns) {
+    sqlite3* db = nullptr;
+    sqlite3_open(file.toUtf8().constData(), &db);
+    QStringList selected;
+    for (const QString& c : columns)
+        selected << QStringLiteral("coalesce(%1,'')").arg(quoted(c));
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, QStringLiteral("SELECT %1 FROM %2").arg(selected.join(QLatin1Char(',')), table).toUtf8().constData(), -1,
+                       &st, nullptr);
+    QStringList rows;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        QStringList values;
+        for (int i = 0; i < int(columns.size()); ++i)
+            values << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)));
+        rows << values.join(QLatin1Char('|'));
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    rows.sort();
+    return rows;
 }
 
 }  // namespace bench

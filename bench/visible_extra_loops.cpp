@@ -1,13 +1,20 @@
 #include "visible_run.h"
 
+#include "app/status_panels.h"
 #include "app/window_registry.h"
 #include "catalogue/shoes_window.h"
 #include "catalogue/unregistered_models.h"
 #include "data/engine.h"
 #include "data/query.h"
+#include "orders/order_posting.h"
+#include "statistics/aggregation.h"
+#include "statistics/sole_assignment.h"
+#include "statistics/statistics_posting.h"
+#include "statistics/statistics_window.h"
 
 #include "order_fixture.h"
 #include "scan_fixture.h"
+#include "sole_statistics_tables.h"
 
 #include <QDir>
 #include <QListWidget>
@@ -91,6 +98,46 @@ void runExtraLoops(app::WindowRegistry& windows, data::Engine& windowless, const
     report.loop("未登记列表 scan, 2,000 catalogue rows", shown, alone, sql, 3000.0);
     report.note(QStringLiteral("entries: shown %1, without windows %2, anti-join %3").arg(listed).arg(entries.count()).arg(
         bySql.size()));
+
+    // "鞋底统计": the question answered OK (the scripted dialogs' default),
+    // the sole assignment, the table emptied and the orders added up.
+    TAForm6TJ* statisticsWindow = windows.statisticsWindow;
+    app::WindowRegistry::show(statisticsWindow);
+    QCoreApplication::processEvents();
+    clock.restart();
+    statisticsWindow->ToolButton7Click();
+    const double jobShown = msSince(clock);
+    const QString jobText = statisticsWindow->sBar->panelText(2);
+    const QString rowsText = statisticsWindow->sBar->panelText(1);
+
+    orders.setBeforePost([](data::Query& q) { orders::applyOrderPostingRule(q); });
+    orders.setSql(QStringLiteral("select * from dd.db"));
+    orders.open();
+    catalogue.setSql(QStringLiteral("select * from shoes.db"));
+    catalogue.open();
+    data::Query table(windowless);
+    table.setBeforePost(statistics::applyStatisticsPostingRule);
+    table.setSql(QStringLiteral("select * from xdtj.db"));
+    table.open();
+    QStringList lines;
+    ThrottledStatus jobStatus;
+    clock.restart();
+    statistics::assignSoles(orders, catalogue, [&](const QString& line) { lines << line; }, jobStatus);
+    statistics::aggregateOrders(orders, table, jobStatus);
+    jobStatus.show();
+    const double jobAlone = msSince(clock);
+
+    double sqlAssignment = 0, sqlAggregation = 0;
+    plainJob(rawFolder, sqlAssignment, sqlAggregation);
+    report.loop("鞋底统计 (assignment and aggregation)", jobShown, jobAlone, sqlAssignment + sqlAggregation, 3000.0);
+    const QStringList columns = QStringList{"供应商", "鞋底型号", "双数", "顺序"} + data::sizeFieldNames();
+    auto rows = [&](const QString& folder) {
+        return tableRows(QDir(folder).filePath(QStringLiteral("xdtj.db")), QStringLiteral("xdtj"), columns);
+    };
+    const QStringList bySqlRows = rows(rawFolder);
+    report.note(jobText + QStringLiteral(" / ") + rowsText + QStringLiteral(" rows; tables equal to plain SQL: shown %1, without windows %2")
+                              .arg(rows(windows.engine.directory()) == bySqlRows ? QStringLiteral("yes") : QStringLiteral("NO"),
+                                   rows(windowless.directory()) == bySqlRows ? QStringLiteral("yes") : QStringLiteral("NO")));
 }
 
 }  // namespace bench

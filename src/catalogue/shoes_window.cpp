@@ -26,6 +26,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QListWidget>
+#include <QTimer>
 #include <QPlainTextEdit>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -196,6 +197,13 @@ void TAForm2shoes::buildRightPanel() {
     LISTNO->setObjectName(QStringLiteral("LISTNO"));
     LISTNO->setAccessibleName(QStringLiteral("未登记列表"));
     LISTNO->setSelectionMode(QAbstractItemView::SingleSelection);
+    // One line of text each: the list lays out thousands of lines without
+    // measuring every one again each time a line is added.
+    LISTNO->setUniformItemSizes(true);
+    pendingLinesTimer_ = new QTimer(this);
+    pendingLinesTimer_->setSingleShot(true);
+    pendingLinesTimer_->setInterval(dbui::DataSource::followIntervalMs());
+    connect(pendingLinesTimer_, &QTimer::timeout, this, &TAForm2shoes::showPendingLines);
     connect(LISTNO, &QListWidget::itemDoubleClicked, this, [this] { LISTNODblClick(); });
     placeRightPanelParts();
 }
@@ -215,7 +223,23 @@ void TAForm2shoes::placeRightPanelParts() {
     place(LISTNO, Panel1->height() - top);
 }
 
-void TAForm2shoes::addUnregisteredLine(const QString& line) { LISTNO->addItem(line); }
+void TAForm2shoes::addUnregisteredLine(const QString& line) {
+    if (!Query1->isBusy()) {
+        LISTNO->addItem(line);
+        return;
+    }
+    pendingLines_ << line;
+    if (!pendingLinesTimer_->isActive())
+        pendingLinesTimer_->start();
+}
+
+void TAForm2shoes::showPendingLines() {
+    pendingLinesTimer_->stop();
+    if (pendingLines_.isEmpty())
+        return;
+    LISTNO->addItems(pendingLines_);
+    pendingLines_.clear();
+}
 
 // ---- posting ----------------------------------------------------------------
 
@@ -257,6 +281,8 @@ void TAForm2shoes::ToolButton6Click() { app::WindowRegistry::show(windows_.stati
 bool TAForm2shoes::orderLoopRunning() const { return windows_.ordersWindow && windows_.ordersWindow->Query1->isBusy(); }
 
 void TAForm2shoes::setLookupsRunning(bool running) {
+    if (!running)
+        showPendingLines();
     for (QWidget* w : walkingCommands_)
         w->setEnabled(!running);
     setOrderLoopRunning(orderLoopRunning());

@@ -88,10 +88,15 @@ private:
     void setOrderLoopRunning(bool running);
     bool orderLoopRunning() const;
     void followOrderQuery();
+    void showPendingLines();
 
     app::WindowRegistry& windows_;
     QList<QWidget*> walkingCommands_;  // disabled while a bulk loop uses the query
     int remarkHeight_ = 0;
     bool shownBefore_ = false;
     bool followingOrders_ = false;
+    // Lines added while a loop looks orders up in the catalogue reach the
+    // list a few times a second, many at once.
+    QStringList pendingLines_;
+    class QTimer* pendingLinesTimer_ = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "catalogue/shoes_window.h"
 #include "data/engine.h"
 #include "data/table_files.h"
+#include "dbui/data_source.h"
 #include "dbui/db_grid.h"
 #include "dbui/db_memo.h"
 #include "dbui/db_navigator.h"
@@ -520,3 +521,21 @@ TEST_F(ShoesWindow, CommandsAreDisabledWhileALoopUsesTheQueries) {
 }
 
 }  // namespace
+
+// Lines added while a loop holds the catalogue query reach the list a few
+// times a second, all of them by the end of the loop; otherwise at once.
+TEST_F(ShoesWindow, LinesAddedDuringALookupLoopAreShownInBatches) {
+    shoes->addUnregisteredLine(QStringLiteral("A0:黑:10:B0"));
+    EXPECT_EQ(listed(), QStringList{QStringLiteral("A0:黑:10:B0")});
+    {
+        data::BusyScope busy(*query);
+        for (int i = 1; i <= 3; ++i)
+            shoes->addUnregisteredLine(QStringLiteral("A%1:黑:10:B%1").arg(i));
+        EXPECT_EQ(shoes->LISTNO->count(), 1);
+        QTest::qWait(3 * dbui::DataSource::followIntervalMs());
+        EXPECT_EQ(shoes->LISTNO->count(), 4) << "no batch shown while the loop ran";
+        shoes->addUnregisteredLine(QStringLiteral("A4:黑:10:B4"));
+    }
+    EXPECT_EQ(listed().size(), 5);
+    EXPECT_EQ(listed().last(), QStringLiteral("A4:黑:10:B4"));
+}
