@@ -2,6 +2,7 @@
 
 #include "data/colour.h"
 #include "data/query.h"
+#include "orders/order_posting.h"
 
 namespace catalogue {
 
@@ -16,13 +17,7 @@ void applyCataloguePostingRule(data::Query& query) {
 
 void installCataloguePostingRule(data::Query& query, std::function<void()> showDuplicate) {
     query.setBeforePost(applyCataloguePostingRule);
-    query.setPostErrorHook([showDuplicate = std::move(showDuplicate)](data::Query&, const data::EngineError& error) {
-        if (!error.isKeyViolation())
-            return data::Query::PostErrorAction::Fail;
-        if (showDuplicate)
-            showDuplicate();
-        return data::Query::PostErrorAction::Abort;
-    });
+    query.setPostErrorHook(orders::duplicateKeyHook(std::move(showDuplicate)));
 }
 
 }  // namespace catalogue

@@ -9,23 +9,11 @@ namespace catalogue {
 
 namespace {
 
-// Leading and trailing blanks and control characters go; the wide blank and
-// everything else stay.
-QString trimBlanks(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin].unicode() <= 0x20)
-        ++begin;
-    while (end > begin && text[end - 1].unicode() <= 0x20)
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 QString fieldName(SearchField field) {
     return field == SearchField::SoleModel ? QStringLiteral("鞋底型号") : QStringLiteral("鞋的型号");
 }
 
-QString likeTerm(const QString& term) { return data::quotedLiteral(QLatin1Char('%') + trimBlanks(term) + QLatin1Char('%')); }
+QString likeTerm(const QString& term) { return data::quotedLiteral(QLatin1Char('%') + orders::trimBlanks(term) + QLatin1Char('%')); }
 
 // A pending edit is stored rather than lost when the statement is replaced.
 void replaceStatement(data::Query& query, const QString& statement) {

@@ -14,6 +14,14 @@ bool isWholeNumber(const QString& text) {
     return ok;
 }
 
+// A stored or typed whole number; a number already held as one needs no text.
+bool holdsWholeNumber(const data::Field& field) {
+    const QVariant value = field.value();
+    if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Int)
+        return true;
+    return isWholeNumber(field.asText());
+}
+
 QStringList countFieldNames() {
     QStringList names{QStringLiteral("件数"), QStringLiteral("双数")};
     names += data::sizeFieldNames();
@@ -26,7 +34,7 @@ void applyOrderPostingRule(data::Query& query) {
     static const QStringList counts = countFieldNames();
     for (const QString& name : counts) {
         data::Field field = query.field(name);
-        if (!isWholeNumber(field.asText()))
+        if (!holdsWholeNumber(field))
             field.setInteger(0);
     }
 
@@ -42,15 +50,19 @@ void applyOrderPostingRule(data::Query& query) {
     query.field(QStringLiteral("双数")).setInteger(pairs);
 }
 
-void installOrderPostingRule(data::Query& query, std::function<void()> showDuplicate) {
-    query.setBeforePost(applyOrderPostingRule);
-    query.setPostErrorHook([showDuplicate = std::move(showDuplicate)](data::Query&, const data::EngineError& error) {
+data::Query::PostErrorHook duplicateKeyHook(std::function<void()> showDuplicate) {
+    return [showDuplicate = std::move(showDuplicate)](data::Query&, const data::EngineError& error) {
         if (!error.isKeyViolation())
             return data::Query::PostErrorAction::Fail;
         if (showDuplicate)
             showDuplicate();
         return data::Query::PostErrorAction::Abort;
-    });
+    };
+}
+
+void installOrderPostingRule(data::Query& query, std::function<void()> showDuplicate) {
+    query.setBeforePost(applyOrderPostingRule);
+    query.setPostErrorHook(duplicateKeyHook(std::move(showDuplicate)));
 }
 
 }  // namespace orders

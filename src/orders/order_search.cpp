@@ -8,18 +8,6 @@ namespace orders {
 
 namespace {
 
-// Leading and trailing blanks and control characters go; other characters,
-// the wide blank among them, stay.
-QString trimBlanks(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin].unicode() <= 0x20)
-        ++begin;
-    while (end > begin && text[end - 1].unicode() <= 0x20)
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 QString asciiUpper(const QString& text) {
     QString upper = text;
     for (QChar& c : upper)
@@ -122,6 +110,16 @@ void ensurePickListFile() {
     const QString path = pickListPath();
     if (!platform::fileExists(path))
         platform::createEmptyFile(path);
+}
+
+QString trimBlanks(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin].unicode() <= 0x20)
+        ++begin;
+    while (end > begin && text[end - 1].unicode() <= 0x20)
+        --end;
+    return text.mid(begin, end - begin);
 }
 
 }  // namespace orders

@@ -42,6 +42,10 @@ enum class ListSearchField { BatchNumber, OrderNumber, ShoeModel };
 // does not count, any other empty line does.
 QStringList listLines(const QString& text);
 
+// A search term without its leading and trailing blanks and control
+// characters; other characters, the wide blank among them, stay.
+QString trimBlanks(const QString& text);
+
 // The list search statement over the lines, used exactly as they stand;
 // empty when there are no lines (nothing is searched then).
 QString listSearchStatement(ListSearchField field, const QStringList& lines);

@@ -1,5 +1,6 @@
 #include "paradox/paradox_import.h"
 
+#include "catalogue/catalogue_posting.h"
 #include "data/engine.h"
 #include "data/errors.h"
 #include "data/query.h"
@@ -7,8 +8,8 @@
 #include "data/table_files.h"
 #include "orders/order_messages.h"
 #include "orders/order_posting.h"
+#include "statistics/statistics_posting.h"
 #include "paradox/code_page.h"
-#include "paradox/record_rules.h"
 
 #include <QDir>
 #include <QFile>
@@ -191,8 +192,8 @@ data::Query::BeforePostHook recordRule(const data::TableDef& def) {
     if (&def == &data::ordersTable())
         return orders::applyOrderPostingRule;
     if (&def == &data::shoesTable())
-        return applyCatalogueRecordRule;
-    return applyStatisticsRecordRule;
+        return catalogue::applyCataloguePostingRule;
+    return statistics::applyStatisticsPostingRule;
 }
 
 // Sets the pending record's fields from one Paradox record. Returns the
