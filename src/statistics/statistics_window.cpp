@@ -48,21 +48,23 @@ void fitColumnWidths(dbui::DbGrid* grid) {
                                                                                                   : 110);
 }
 
-dbui::DbGrid* makeGrid(QWidget* parent, const char* name, dbui::DataSource* source, const QStringList& columns) {
+// A grid is read by what it shows, since no caption stands over it.
+dbui::DbGrid* makeGrid(QWidget* parent, const char* name, const QString& readAs, dbui::DataSource* source,
+                       const QStringList& columns) {
     auto* grid = new dbui::DbGrid(parent);
     grid->setObjectName(QString::fromLatin1(name));
-    grid->setAccessibleName(QString::fromLatin1(name));
+    grid->setAccessibleName(readAs);
     grid->setDataSource(source);
     grid->setColumns(columns);
     fitColumnWidths(grid);
     return grid;
 }
 
-dbui::DbNavigator* makeNavigator(QToolBar* bar, const char* name, dbui::DataSource* source,
+dbui::DbNavigator* makeNavigator(QToolBar* bar, const char* name, const QString& readAs, dbui::DataSource* source,
                                  const QList<dbui::DbNavigator::Button>& buttons) {
     auto* navigator = new dbui::DbNavigator(bar);
     navigator->setObjectName(QString::fromLatin1(name));
-    navigator->setAccessibleName(QString::fromLatin1(name));
+    navigator->setAccessibleName(readAs);
     navigator->setDataSource(source);
     navigator->setVisibleButtons(buttons);
     navigator->setHints(TAForm6TJ::navigatorHints());
@@ -112,7 +114,7 @@ void TAForm6TJ::buildUpperHalf(QVBoxLayout* layout) {
     using Button = dbui::DbNavigator::Button;
 
     ToolBar1 = app::makeToolBar(this, QStringLiteral("ToolBar1"));
-    DBNavigator2 = makeNavigator(ToolBar1, "DBNavigator2", orders,
+    DBNavigator2 = makeNavigator(ToolBar1, "DBNavigator2", QStringLiteral("订单记录导航"), orders,
                                  {Button::First, Button::Prior, Button::Next, Button::Last, Button::Delete, Button::Post,
                                   Button::Cancel});
     app::addSeparator(ToolBar1);
@@ -135,7 +137,7 @@ void TAForm6TJ::buildUpperHalf(QVBoxLayout* layout) {
     Panel1->setObjectName(QStringLiteral("Panel1"));
     auto* upper = new QVBoxLayout(Panel1);
     upper->setContentsMargins(0, 0, 0, 0);
-    DBGrid1 = makeGrid(Panel1, "DBGrid1", orders, orderColumns());
+    DBGrid1 = makeGrid(Panel1, "DBGrid1", QStringLiteral("订单表"), orders, orderColumns());
     upper->addWidget(DBGrid1);
     Splitter1->addWidget(Panel1);
 
@@ -158,7 +160,7 @@ void TAForm6TJ::buildLowerHalf(QWidget* lower) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     ToolBar2 = app::makeToolBar(lower, QStringLiteral("ToolBar2"));
-    DBNavigator1 = makeNavigator(ToolBar2, "DBNavigator1", DataSource1, {Button::First, Button::Prior, Button::Next, Button::Last});
+    DBNavigator1 = makeNavigator(ToolBar2, "DBNavigator1", QStringLiteral("鞋底统计记录导航"), DataSource1, {Button::First, Button::Prior, Button::Next, Button::Last});
     app::addSeparator(ToolBar2);
     auto add = [this](const char* name, const QString& caption, int icon, void (TAForm6TJ::*handler)()) {
         return app::addToolButton(ToolBar2, QString::fromLatin1(name), caption, icon, [this, handler] { (this->*handler)(); });
@@ -169,7 +171,7 @@ void TAForm6TJ::buildLowerHalf(QWidget* lower) {
     app::addSeparator(ToolBar2);
     ToolButton6 = add("ToolButton6", QStringLiteral("导出打印"), 2, &TAForm6TJ::ToolButton6Click);
     layout->addWidget(ToolBar2);
-    DBGrid2 = makeGrid(lower, "DBGrid2", DataSource1, statisticsColumns());
+    DBGrid2 = makeGrid(lower, "DBGrid2", QStringLiteral("鞋底统计表"), DataSource1, statisticsColumns());
     layout->addWidget(DBGrid2, 1);
 }
 

@@ -5,7 +5,9 @@
 #include "data/engine.h"
 #include "data/table_files.h"
 #include "orders/order_entry_window.h"
+#include "catalogue/shoes_window.h"
 #include "orders/orders_window.h"
+#include "statistics/statistics_window.h"
 #include "orders/search_window.h"
 #include "platform/files.h"
 
@@ -72,6 +74,8 @@ TEST_F(ProgramWindowNames, NoControlIsReadByItsObjectName) {
         {"orders", r.ordersWindow},
         {"order entry", r.orderEntryWindow},
         {"search", r.searchWindow},
+        {"sole models", r.shoesWindow},
+        {"statistics", r.statisticsWindow},
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(c.widget) << c.window;
