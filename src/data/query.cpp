@@ -10,6 +10,8 @@ namespace data {
 namespace {
 
 constexpr int RowsPerRead = 64;
+// A result this small is taken for a lookup.
+constexpr std::size_t SmallResultRows = 8;
 constexpr std::size_t MaxCachedRows = 8192;
 
 [[noreturn]] void notEditing() { throw EngineError(QStringLiteral("Dataset not in edit or insert mode.")); }
@@ -104,20 +106,29 @@ void Query::open() {
     const TranslatedCondition& where = prepared->where;
 
     // Without ORDER BY, SQLite may scan a small covering index instead of the
-    // whole table; the ids are put into table order here.
-    Statement& st = table->connection->prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2").arg(table->quotedName, where.sql));
+    // whole table; the ids are put into table order here. A statement that
+    // found a row or a few last time (a lookup) reads its rows at once.
+    const bool readRows = prepared->smallResult;
+    Statement& st = table->connection->prepare(readRows ? prepared->rowsSql : prepared->idsSql);
     for (std::size_t i = 0; i < where.parameters.size(); ++i)
         st.bind(int(i) + 1, where.parameters[i]);
     std::vector<qint64> ids;
-    while (st.step())
+    std::vector<std::pair<qint64, Row>> rows;
+    while (st.step()) {
         ids.push_back(st.columnInt(0));
+        if (readRows && rows.size() < std::size_t(RowsPerRead))
+            rows.emplace_back(ids.back(), readRow(*table, st));
+    }
     st.reset();
+    prepared->smallResult = ids.size() <= SmallResultRows;
     std::sort(ids.begin(), ids.end());
 
     table_ = std::move(table);
     ids_ = std::move(ids);
     clearCache();
     cacheGeneration_ = table_->connection->generation();
+    for (auto& [id, row] : rows)
+        cacheRow(id, std::move(row));
     current_ = ids_.empty() ? -1 : 0;
     bof_ = true;
     eof_ = ids_.empty();
@@ -370,20 +381,25 @@ void Query::loadRows(int row) const {
     Statement& st = table_->connection->prepare(table_->readRowsSql(marks));
     for (int i = 0; i < marks; ++i)
         st.bindInt(i + 1, i < count ? wanted[i] : -1);
-    const int fieldCount = int(table_->fields.size());
-    while (st.step()) {
-        Row values(fieldCount);
-        for (int i = 0; i < fieldCount; ++i) {
-            QVariant v = st.column(i + 1);
-            if (table_->fields[i].kind == FieldKind::Boolean)
-                v = QVariant(v.isValid() && v.toLongLong() != 0);
-            else if (table_->fields[i].kind == FieldKind::Text && v.isValid() && v.typeId() != QMetaType::QString)
-                v = QVariant(v.toString());
-            values[i] = std::move(v);
-        }
-        cacheRow(st.columnInt(0), std::move(values));
-    }
+    while (st.step())
+        cacheRow(st.columnInt(0), readRow(*table_, st));
     st.reset();
+}
+
+// The fields of the statement's current row, after the rowid, in the kinds
+// of the table's fields.
+Query::Row Query::readRow(const OpenTable& table, Statement& st) {
+    const int fieldCount = int(table.fields.size());
+    Row values(fieldCount);
+    for (int i = 0; i < fieldCount; ++i) {
+        QVariant v = st.column(i + 1);
+        if (table.fields[i].kind == FieldKind::Boolean)
+            v = QVariant(v.isValid() && v.toLongLong() != 0);
+        else if (table.fields[i].kind == FieldKind::Text && v.isValid() && v.typeId() != QMetaType::QString)
+            v = QVariant(v.toString());
+        values[i] = std::move(v);
+    }
+    return values;
 }
 
 void Query::beginBusy() {

@@ -15,6 +15,7 @@
 namespace data {
 
 class Query;
+class Statement;
 
 // One field of the query's current record (the pending values while the
 // record is being edited or inserted).
@@ -137,6 +138,7 @@ private:
 
     const Row& storedRow(int row) const;
     void loadRows(int row) const;
+    static Row readRow(const OpenTable& table, Statement& st);
     void checkOpen() const;
     void checkField(int index) const;
     void setState(State state);

@@ -315,6 +315,13 @@ std::shared_ptr<const PreparedSelect> Engine::prepareSelect(const QString& text)
     auto prepared = std::make_shared<PreparedSelect>();
     prepared->table = table(statement.table);
     prepared->where = translateCondition(statement.condition.get(), *prepared->table);
+    const OpenTable& t = *prepared->table;
+    QStringList columns{QStringLiteral("rowid")};
+    for (const QString& field : t.quotedFields)
+        columns << field;
+    prepared->idsSql = QStringLiteral("SELECT rowid FROM %1 WHERE %2").arg(t.quotedName, prepared->where.sql);
+    prepared->rowsSql =
+        QStringLiteral("SELECT %1 FROM %2 WHERE %3").arg(columns.join(QLatin1Char(',')), t.quotedName, prepared->where.sql);
     if (selects_.size() >= MaxKept)
         selects_.clear();
     selects_.insert(text, prepared);

@@ -52,6 +52,11 @@ TranslatedCondition translateCondition(const Condition* condition, const OpenTab
 struct PreparedSelect {
     std::shared_ptr<OpenTable> table;
     TranslatedCondition where;
+    QString idsSql;   // the ids of the matching rows
+    QString rowsSql;  // the ids and every field of the matching rows
+    // Whether the last open of this statement found a row or a few (a
+    // lookup): such a result is read together with its ids.
+    mutable bool smallResult = false;
 };
 
 }  // namespace data

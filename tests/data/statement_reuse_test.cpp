@@ -40,6 +40,36 @@ TEST_F(StatementReuse, ResultsOfAnySizeReadBackAfterEveryOpen) {
     }
 }
 
+// A lookup that found one row last time reads its rows with their ids; the
+// next open sees what was written in between, however many rows it finds.
+TEST_F(StatementReuse, ASmallResultReadWithItsIdsStaysLive) {
+    const QString text = QStringLiteral("select * from dd.db where 单号='L'");
+    addOrder(*writer, QStringLiteral("L-000"), {{QStringLiteral("单号"), QStringLiteral("L")}, {QStringLiteral("件数"), 1}});
+    Query lookup(*engine);
+    lookup.setSql(text);
+    lookup.open();
+    ASSERT_EQ(lookup.recordCount(), 1);
+
+    // The same row changed, then many more added.
+    writer->first();
+    writer->edit();
+    writer->field(QStringLiteral("件数")).setInteger(5);
+    writer->post();
+    lookup.open();
+    ASSERT_EQ(lookup.recordCount(), 1);
+    EXPECT_EQ(lookup.field(QStringLiteral("件数")).asInteger(), 5);
+
+    for (int i = 1; i < 100; ++i)
+        addOrder(*writer, QStringLiteral("L-%1").arg(i, 3, 10, QLatin1Char('0')),
+                 {{QStringLiteral("单号"), QStringLiteral("L")}, {QStringLiteral("件数"), 100 + i}});
+    lookup.open();
+    ASSERT_EQ(lookup.recordCount(), 100);
+    int row = 0;
+    for (lookup.first(); !lookup.eof(); lookup.next(), ++row)
+        EXPECT_EQ(lookup.field(QStringLiteral("件数")).asInteger(), row == 0 ? 5 : 100 + row) << "row " << row;
+    EXPECT_EQ(row, 100);
+}
+
 TEST_F(StatementReuse, ATextThatFailsFailsEveryTime) {
     struct Case {
         const char* text;
