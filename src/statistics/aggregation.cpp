@@ -85,8 +85,12 @@ int addUpOrders(data::Query& orders, data::Query& statistics, orders::StatusSink
                 statistics.first();
                 statistics.edit();
                 for (int i = 0; i < SizeCount; ++i) {
+                    // A size the order does not have leaves the row's value
+                    // as it is, so that only the sizes added to are written.
                     data::Field size = statistics.field(row->sizes[i]);
-                    size.setInteger(size.asInteger() + orders.field(order.sizes[i]).asInteger());
+                    const qint64 added = orders.field(order.sizes[i]).asInteger();
+                    if (added != 0 || size.isNull())
+                        size.setInteger(size.asInteger() + added);
                 }
             } else {
                 statistics.insert();
