@@ -33,8 +33,14 @@ paradox_fixture::Table orderTable() {
             else
                 r.push_back(paradox_fixture::Value());
         }
-        r.push_back(i % 10 == 0 ? paradox_fixture::Value(QStringLiteral("加急\r\n月底前交货")) : paradox_fixture::Value());
-        r.push_back(i % 3 == 0 ? paradox_fixture::Value() : paradox_fixture::Value(i % 3 == 1));
+        if (i % 10 == 0)
+            r.emplace_back(QStringLiteral("加急\r\n月底前交货"));
+        else
+            r.emplace_back();
+        if (i % 3 == 0)
+            r.emplace_back();
+        else
+            r.emplace_back(i % 3 == 1);
         r.push_back(paradox_fixture::Value());
         r.push_back(paradox_fixture::Value());
         table.records.push_back(std::move(r));
