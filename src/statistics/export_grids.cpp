@@ -76,14 +76,9 @@ void exportGrids(const std::vector<GridExport>& grids, const ExportServices& ser
         return;
 
     platform::BusyCursor busy;
-    spreadsheet::Application* office = nullptr;
-    try {
-        office = &services.office();
-    } catch (const std::exception&) {
-        busy.restore();
-        dialogs.warning(nullptr, orders::connectFailedMessage(), noticeCaption(), platform::MessageIcon::Warning);
+    spreadsheet::Application* office = connectOffice(services, busy);
+    if (!office)
         return;
-    }
 
     std::shared_ptr<spreadsheet::Workbook> workbook;
     {

@@ -18,6 +18,7 @@ class StatusSink;
 }
 namespace platform {
 class Dialogs;
+class BusyCursor;
 }
 namespace spreadsheet {
 class Application;
@@ -59,6 +60,10 @@ struct ExportServices {
 
 // Writes a field's text into a cell: a whole number goes in as a number so
 // that sums work, unless the column is a text column; anything else as text.
+// The connected office, or nullptr after restoring the cursor and saying
+// that the office could not be reached.
+spreadsheet::Application* connectOffice(const ExportServices& services, platform::BusyCursor& busy);
+
 void writeFieldText(spreadsheet::Worksheet& sheet, int row, int column, const QString& text, bool textColumn);
 
 // Writes the grid's records, in result order, one per row from firstRow on,

@@ -2,9 +2,13 @@
 #include "dbui/data_source.h"
 #include "dbui/db_grid.h"
 #include "dbui/query_table_model.h"
+#include "orders/order_import.h"
+#include "platform/busy_cursor.h"
+#include "platform/dialogs.h"
 #include "spreadsheet/spreadsheet.h"
 #include "statistics/export_grids.h"
 #include "statistics/export_services.h"
+#include "statistics/export_texts.h"
 
 #include <QRegularExpression>
 
@@ -50,6 +54,16 @@ void writeGridRecords(spreadsheet::Worksheet& sheet, const GridExport& grid, int
         for (int c = 0; c < int(fieldIndexes.size()); ++c)
             writeFieldText(sheet, row, c + 1, query.field(fieldIndexes[c]).asText(), textColumns[size_t(c)]);
         query.next();
+    }
+}
+
+spreadsheet::Application* connectOffice(const ExportServices& services, platform::BusyCursor& busy) {
+    try {
+        return &services.office();
+    } catch (const std::exception&) {
+        busy.restore();
+        services.dialogs->warning(nullptr, orders::connectFailedMessage(), noticeCaption(), platform::MessageIcon::Warning);
+        return nullptr;
     }
 }
 

@@ -42,14 +42,9 @@ void fillPrintTemplate(const QString& path, const GridExport& grid, int start, i
         return;
 
     platform::BusyCursor busy;
-    spreadsheet::Application* office = nullptr;
-    try {
-        office = &services.office();
-    } catch (const std::exception&) {
-        busy.restore();
-        dialogs.warning(nullptr, orders::connectFailedMessage(), noticeCaption(), platform::MessageIcon::Warning);
+    spreadsheet::Application* office = connectOffice(services, busy);
+    if (!office)
         return;
-    }
 
     std::shared_ptr<spreadsheet::Workbook> workbook = office->openTemplate(path);
     std::shared_ptr<spreadsheet::Worksheet> sheet;

@@ -3,33 +3,14 @@
 #include "catalogue/catalogue_posting.h"
 #include "catalogue/unregistered_models.h"
 #include "data/table_fixture.h"
+#include "orders/orders_fixture.h"
 #include "orders/progress.h"
 
 #include <functional>
 #include <utility>
 #include <vector>
 
-// Keeps every text written to a panel, in order, and counts the event turns.
-class PanelRecorder : public orders::StatusSink {
-public:
-    void setPanelText(int panel, const QString& text) override { writes.emplace_back(panel, text); }
-    void letEventsRun() override {
-        ++eventTurns;
-        if (onEvents)
-            onEvents();
-    }
-    QStringList textsOf(int panel) const {
-        QStringList texts;
-        for (const auto& [p, text] : writes)
-            if (p == panel)
-                texts << text;
-        return texts;
-    }
-
-    std::vector<std::pair<int, QString>> writes;
-    int eventTurns = 0;
-    std::function<void()> onEvents;
-};
+using PanelRecorder = RecordingSink;
 
 // The unregistered list as a plain list of lines.
 class LineList : public catalogue::EntryList {
