@@ -9,8 +9,8 @@
 #include "data/engine.h"
 #include "data/query.h"
 #include "data/statement.h"
-#include "orders/progress.h"
 #include "scan_fixture.h"
+#include "window_kit/progress.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -29,13 +29,13 @@ constexpr int CatalogueRows = 2000;
 
 // What the window gives the scan: events run for every order; the scan
 // writes no status text.
-class EventsSink : public orders::StatusSink {
+class EventsSink : public kit::StatusSink {
 public:
     void setPanelText(int, const QString&) override {}
     void letEventsRun() override { QCoreApplication::processEvents(); }
 };
 
-class NoEventsSink : public orders::StatusSink {
+class NoEventsSink : public kit::StatusSink {
 public:
     void setPanelText(int, const QString&) override {}
     void letEventsRun() override {}

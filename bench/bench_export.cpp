@@ -7,12 +7,12 @@
 #include "data/engine.h"
 #include "data/query.h"
 #include "data/table_files.h"
-#include "orders/progress.h"
 #include "platform/process.h"
 #include "platform/scripted_dialogs.h"
 #include "spreadsheet/libreoffice.h"
 #include "statistics/export_grids.h"
 #include "statistics/print_template.h"
+#include "window_kit/progress.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -23,7 +23,7 @@ namespace {
 
 constexpr int Rows = 5000;
 
-class Status : public orders::StatusSink {
+class Status : public kit::StatusSink {
 public:
     void setPanelText(int, const QString&) override {}
     void letEventsRun() override { QCoreApplication::processEvents(); }

@@ -7,9 +7,9 @@
 #include "data/table_files.h"
 #include "orders/order_import.h"
 #include "orders/order_posting.h"
-#include "orders/progress.h"
 #include "platform/process.h"
 #include "spreadsheet/libreoffice.h"
+#include "window_kit/progress.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -23,7 +23,7 @@ namespace {
 constexpr int Rows = 10000;
 
 // Lets events run every row and takes texts as a window would.
-class Status : public orders::StatusSink {
+class Status : public kit::StatusSink {
 public:
     void setPanelText(int, const QString& text) override { last = text; }
     void letEventsRun() override { QCoreApplication::processEvents(); }

@@ -10,8 +10,8 @@
 #include "orders/bulk_orders.h"
 #include "orders/order_posting.h"
 #include "orders/order_search.h"
-#include "orders/progress.h"
 #include "orders/size_runs.h"
+#include "window_kit/progress.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
     const double rawMultiplied = rawMultiply(db);
     report("multiply by cases, 100,000 orders", multiply, rawMultiplied, "<= 3000 ms", multiply <= LoopTargetMs);
     std::printf("    skipped %d, status shown %d times, last: %s\n", skipped, status.shows(),
-                status.shown(orders::ProgressPanel).toLocal8Bit().constData());
+                status.shown(kit::ProgressPanel).toLocal8Bit().constData());
 
     std::printf("%-44s %9.1f ms\n", "    raw multiply in one transaction", rawMultiply(db, true));
     // The share of the loop that only lets events run.
@@ -124,8 +124,8 @@ int main(int argc, char** argv) {
     const double rawMarked = rawMarkCounted(db);
     report("mark counted, 100,000 orders", mark, rawMarked, "<= 3000 ms", mark <= LoopTargetMs);
     std::printf("    marked %d, count panel %s, last: %s\n", marked,
-                markStatus.shown(orders::CountPanel).toLocal8Bit().constData(),
-                markStatus.shown(orders::ProgressPanel).toLocal8Bit().constData());
+                markStatus.shown(kit::CountPanel).toLocal8Bit().constData(),
+                markStatus.shown(kit::ProgressPanel).toLocal8Bit().constData());
 
     sqlite3_close(db);
     return 0;

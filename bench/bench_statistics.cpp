@@ -8,13 +8,13 @@
 #include "data/engine.h"
 #include "data/query.h"
 #include "data/statement.h"
-#include "orders/order_posting.h"
-#include "orders/progress.h"
 #include "order_fixture.h"
+#include "orders/order_posting.h"
 #include "sole_statistics_tables.h"
 #include "statistics/aggregation.h"
 #include "statistics/sole_assignment.h"
 #include "statistics/statistics_posting.h"
+#include "window_kit/progress.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
         ThrottledStatus status;
         statistics::assignSoles(orders, catalogue, [&](const QString&) { ++unregisteredLines; }, status);
         status.show();
-        assignmentText = status.shown(orders::ProgressPanel);
+        assignmentText = status.shown(kit::ProgressPanel);
         line("sole assignment", step);
         step.restart();
         const bool held = statistics::statisticsTableHoldsRows(statistics);
@@ -103,8 +103,8 @@ int main(int argc, char** argv) {
         oursMs = whole.wallMs();
         oursCpuMs = whole.cpuMs();
         line("whole job", whole);
-        aggregationText = status.shown(orders::ProgressPanel);
-        countText = status.shown(orders::CountPanel);
+        aggregationText = status.shown(kit::ProgressPanel);
+        countText = status.shown(kit::CountPanel);
 
         // Where the time of one order goes: the shares measured apart.
         std::printf("  shares, each %d times:\n", job.orders);

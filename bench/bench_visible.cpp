@@ -8,14 +8,14 @@
 //   tavrel-bench-visible            starts Xvfb, runs both passes, stops Xvfb
 //   tavrel-bench-visible --child    one pass on the display in DISPLAY
 
-#include "app/app_resources.h"
-#include "app/startup.h"
-#include "app/status_panels.h"
 #include "app/main_window.h"
-#include "app/window_look.h"
+#include "app/startup.h"
 #include "data/engine.h"
 #include "data/query.h"
 #include "data/table_files.h"
+#include "dbui/data_source.h"
+#include "dbui/db_grid.h"
+#include "dbui/query_table_model.h"
 #include "orders/bulk_orders.h"
 #include "orders/order_import.h"
 #include "orders/order_posting.h"
@@ -27,9 +27,9 @@
 #include "platform/scripted_dialogs.h"
 #include "spreadsheet/libreoffice.h"
 #include "statistics/statistics_window.h"
-#include "dbui/db_grid.h"
-#include "dbui/query_table_model.h"
-#include "dbui/data_source.h"
+#include "window_kit/app_resources.h"
+#include "window_kit/status_panels.h"
+#include "window_kit/window_look.h"
 
 #include "import_workbook.h"
 #include "order_fixture.h"
@@ -95,8 +95,8 @@ int runPass(int argc, char** argv, bool accessibility) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     platform::Application application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    app::initResources();
-    QApplication::setFont(app::windowFont());
+    kit::initResources();
+    QApplication::setFont(kit::windowFont());
     platform::ScriptedDialogs dialogs;
     platform::RecordingFileManager fileManager;
     Report report(accessibility ? "accessibility bridge on" : "plain");
@@ -121,12 +121,12 @@ int runPass(int argc, char** argv, bool accessibility) {
     clock.start();
     data::Engine engine(folders.visible.path());
     app::ProgramWindows windows(engine);
-    app::WindowRegistry& registry = windows.registry();
+    kit::WindowRegistry& registry = windows.registry();
     registry.mainWindow->show();
     waitShown(registry.mainWindow);
     report.single("start-up to the main window shown", msSince(clock));
     clock.restart();
-    app::WindowRegistry::showMaximized(registry.ordersWindow);
+    kit::WindowRegistry::showMaximized(registry.ordersWindow);
     waitShown(registry.ordersWindow);
     report.single("order window shown", msSince(clock));
     clock.restart();
@@ -137,7 +137,7 @@ int runPass(int argc, char** argv, bool accessibility) {
         std::printf("accessibility active with the windows shown: %s\n", QAccessible::isActive() ? "yes" : "NO");
 
     TaForm3DD* ordersWindow = registry.ordersWindow;
-    auto lastText = [&] { return ordersWindow->sBar->panelText(orders::ProgressPanel); };
+    auto lastText = [&] { return ordersWindow->sBar->panelText(kit::ProgressPanel); };
 
     data::Engine windowlessEngine(folders.windowless.path());
     data::Query windowless(windowlessEngine);
@@ -147,7 +147,7 @@ int runPass(int argc, char** argv, bool accessibility) {
 
     // A loop through its click handler, then its twin without windows, then plain SQL.
     auto timeLoop = [&](const char* what, const std::function<void()>& click,
-                        const std::function<void(orders::StatusSink&)>& twin, const std::function<double()>& sql,
+                        const std::function<void(kit::StatusSink&)>& twin, const std::function<double()>& sql,
                         double targetMs) {
         clock.restart();
         click();
@@ -163,11 +163,11 @@ int runPass(int argc, char** argv, bool accessibility) {
     };
     timeLoop(
         "件数相乘 (multiply by cases)", [&] { ordersWindow->ToolButton9Click(); },
-        [&](orders::StatusSink& s) { orders::multiplyByCases(windowless, s); }, [&] { return rawMultiply(folders.db); },
+        [&](kit::StatusSink& s) { orders::multiplyByCases(windowless, s); }, [&] { return rawMultiply(folders.db); },
         5000.0);
     timeLoop(
         "标为统计 (mark counted)", [&] { ordersWindow->ToolButton11Click(); },
-        [&](orders::StatusSink& s) { orders::markCounted(windowless, s); }, [&] { return rawMarkCounted(folders.db); },
+        [&](kit::StatusSink& s) { orders::markCounted(windowless, s); }, [&] { return rawMarkCounted(folders.db); },
         0.0);
 
     runExtraLoops(registry, windowlessEngine, folders.raw.path(), report);

@@ -4,7 +4,7 @@
 // with raw SQLite calls, shared by the benchmarks.
 
 #include "data/schema.h"
-#include "orders/progress.h"
+#include "window_kit/progress.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -71,7 +71,7 @@ inline void fill(sqlite3* db, int orders = Orders) {
 
 // What the order window's status bar does: events run on every row, the
 // progress text reaches the "screen" at most every 50 ms.
-class ThrottledStatus : public orders::StatusSink {
+class ThrottledStatus : public kit::StatusSink {
 public:
     ThrottledStatus() { sinceShown_.start(); }
     void setPanelText(int panel, const QString& text) override {

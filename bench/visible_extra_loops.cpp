@@ -1,7 +1,5 @@
 #include "visible_run.h"
 
-#include "app/status_panels.h"
-#include "app/window_registry.h"
 #include "catalogue/shoes_window.h"
 #include "catalogue/unregistered_models.h"
 #include "data/engine.h"
@@ -11,6 +9,8 @@
 #include "statistics/sole_assignment.h"
 #include "statistics/statistics_posting.h"
 #include "statistics/statistics_window.h"
+#include "window_kit/status_panels.h"
+#include "window_kit/window_registry.h"
 
 #include "order_fixture.h"
 #include "scan_fixture.h"
@@ -68,11 +68,11 @@ void addCatalogue(const QString& folder) {
     sqlite3_close(db);
 }
 
-void runExtraLoops(app::WindowRegistry& windows, data::Engine& windowless, const QString& rawFolder, Report& report) {
+void runExtraLoops(kit::WindowRegistry& windows, data::Engine& windowless, const QString& rawFolder, Report& report) {
     QElapsedTimer clock;
 
     // "↓未登记列表↓": the unregistered-models scan.
-    app::WindowRegistry::show(windows.shoesWindow);
+    kit::WindowRegistry::show(windows.shoesWindow);
     QCoreApplication::processEvents();
     clock.start();
     windows.shoesWindow->PLWDJClick();
@@ -102,7 +102,7 @@ void runExtraLoops(app::WindowRegistry& windows, data::Engine& windowless, const
     // "鞋底统计": the question answered OK (the scripted dialogs' default),
     // the sole assignment, the table emptied and the orders added up.
     TAForm6TJ* statisticsWindow = windows.statisticsWindow;
-    app::WindowRegistry::show(statisticsWindow);
+    kit::WindowRegistry::show(statisticsWindow);
     QCoreApplication::processEvents();
     clock.restart();
     statisticsWindow->ToolButton7Click();

@@ -8,7 +8,7 @@
 #include <sqlite3.h>
 #include <vector>
 
-namespace app {
+namespace kit {
 struct WindowRegistry;
 }
 namespace data {
@@ -61,6 +61,6 @@ void addCatalogue(const QString& folder);
 // The catalogue scan and the sole statistics in the shown windows, each
 // beside its windowless twin over the windowless tables and plain SQL over
 // the raw tables.
-void runExtraLoops(app::WindowRegistry& windows, data::Engine& windowless, const QString& rawFolder, Report& report);
+void runExtraLoops(kit::WindowRegistry& windows, data::Engine& windowless, const QString& rawFolder, Report& report);
 
 }  // namespace bench

@@ -4,10 +4,10 @@
 #include "data/query.h"
 #include "data/table_files.h"
 #include "orders/order_posting.h"
-#include "orders/progress.h"
 #include "statistics/aggregation.h"
 #include "statistics/sole_assignment.h"
 #include "statistics/statistics_posting.h"
+#include "window_kit/progress.h"
 
 #include <array>
 
@@ -110,7 +110,7 @@ void fillOrders(data::Engine& engine) {
     }
 }
 
-class NoStatus : public orders::StatusSink {
+class NoStatus : public kit::StatusSink {
 public:
     void setPanelText(int, const QString&) override {}
     void letEventsRun() override {}

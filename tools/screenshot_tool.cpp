@@ -1,16 +1,16 @@
 // tavrel-shots DIR: starts the program offscreen over a demo data folder,
 // shows each window in turn and writes it as DIR/<class name>.png.
 
-#include "app/app_resources.h"
 #include "app/startup.h"
-#include "app/window_look.h"
 #include "catalogue/shoes_window.h"
 #include "data/engine.h"
 #include "demo_tables.h"
+#include "orders/orders_window.h"
 #include "platform/application.h"
 #include "platform/file_manager.h"
-#include "orders/orders_window.h"
 #include "platform/files.h"
+#include "window_kit/app_resources.h"
+#include "window_kit/window_look.h"
 
 #include <QDir>
 #include <QPixmap>
@@ -29,7 +29,7 @@ void settle() {
 
 // Fills the sole-model window's unregistered list with the demo orders'
 // models and colours the catalogue lacks, and puts the order cursor back.
-void showUnregisteredModels(app::WindowRegistry& windows) {
+void showUnregisteredModels(kit::WindowRegistry& windows) {
     windows.shoesWindow->PLWDJClick();
     windows.ordersWindow->Query1->first();
 }
@@ -41,8 +41,8 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     platform::Application application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavrel"));
-    app::initResources();
-    QApplication::setFont(app::windowFont());
+    kit::initResources();
+    QApplication::setFont(kit::windowFont());
 
     const QStringList args = QApplication::arguments();
     if (args.size() != 2) {

@@ -1,12 +1,12 @@
 #include "app/main_window.h"
 
-#include "app/window_look.h"
+#include "window_kit/window_look.h"
 
 #include "app/picture.h"
-#include "app/status_panels.h"
-#include "app/toolbar.h"
 #include "platform/file_manager.h"
 #include "platform/files.h"
+#include "window_kit/status_panels.h"
+#include "window_kit/toolbar.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -49,8 +49,8 @@ void PicturePanel::paintEvent(QPaintEvent* event) {
 
 }  // namespace app
 
-TaForm1::TaForm1(app::WindowRegistry& windows, QWidget* parent)
-    : QWidget(parent, app::fixedWindowFlags()),
+TaForm1::TaForm1(kit::WindowRegistry& windows, QWidget* parent)
+    : QWidget(parent, kit::fixedWindowFlags()),
       windows_(windows) {
     setObjectName(QStringLiteral("aForm1"));
     setWindowTitle(QStringLiteral("Tavrel 2026.12"));
@@ -60,18 +60,18 @@ TaForm1::TaForm1(app::WindowRegistry& windows, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    QToolBar* bar = app::makeToolBar(this);
+    QToolBar* bar = kit::makeToolBar(this);
     bar->setFixedHeight(51);
     auto addButton = [&](const char* name, const QString& caption, int icon, void (TaForm1::*handler)()) {
-        QToolButton* b = app::addToolButton(bar, QString::fromLatin1(name), caption, icon, [this, handler] { (this->*handler)(); });
+        QToolButton* b = kit::addToolButton(bar, QString::fromLatin1(name), caption, icon, [this, handler] { (this->*handler)(); });
         b->setFixedSize(67, 51);
     };
     addButton("ToolButton1", QStringLiteral("鞋底型号表"), 10, &TaForm1::ToolButton1Click);
-    app::addSeparator(bar);
+    kit::addSeparator(bar);
     addButton("ToolButton2", QStringLiteral("订单数量表"), 17, &TaForm1::ToolButton2Click);
-    app::addSeparator(bar);
+    kit::addSeparator(bar);
     addButton("ToolButton4", QStringLiteral("鞋底统计"), 3, &TaForm1::ToolButton4Click);
-    app::addSeparator(bar);
+    kit::addSeparator(bar);
     addButton("ToolButton10", QStringLiteral("帮助"), 14, &TaForm1::ToolButton10Click);
     layout->addWidget(bar);
 
@@ -108,13 +108,13 @@ TaForm1::TaForm1(app::WindowRegistry& windows, QWidget* parent)
     SpeedButton2 = hotSpot("SpeedButton2", QRect(428, 97, 81, 75), QStringLiteral("订单数量表"), &TaForm1::ToolButton2Click);
     SpeedButton3 = hotSpot("SpeedButton3", QRect(257, 121, 73, 26), QStringLiteral("鞋底统计"), &TaForm1::ToolButton4Click);
 
-    sBar = new app::StatusPanels({50, 50}, this);
+    sBar = new kit::StatusPanels({50, 50}, this);
     layout->addWidget(sBar);
 }
 
-void TaForm1::ToolButton1Click() { app::WindowRegistry::show(windows_.shoesWindow); }
-void TaForm1::ToolButton2Click() { app::WindowRegistry::showMaximized(windows_.ordersWindow); }
-void TaForm1::ToolButton4Click() { app::WindowRegistry::show(windows_.statisticsWindow); }
+void TaForm1::ToolButton1Click() { kit::WindowRegistry::show(windows_.shoesWindow); }
+void TaForm1::ToolButton2Click() { kit::WindowRegistry::showMaximized(windows_.ordersWindow); }
+void TaForm1::ToolButton4Click() { kit::WindowRegistry::show(windows_.statisticsWindow); }
 
 QString TaForm1::helpFolder() { return platform::programFolder() + QStringLiteral("帮助文档"); }
 
@@ -133,7 +133,7 @@ void TaForm1::FormResize() { centrePicturePanel(); }
 void TaForm1::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!event->spontaneous())
-        app::centreOnScreen(this);
+        kit::centreOnScreen(this);
     if (auto* l = layout())
         l->activate();
     FormShow();

@@ -1,14 +1,17 @@
 #pragma once
 
-#include "app/window_registry.h"
+#include "window_kit/window_registry.h"
 
 #include <QFrame>
 #include <QImage>
 #include <QToolButton>
 #include <QWidget>
 
-namespace app {
+namespace kit {
 class StatusPanels;
+}
+
+namespace app {
 
 // Where the inner panel sits when centred in the outer one: half the spare
 // width and height, truncated toward zero.
@@ -41,14 +44,14 @@ public:
     static constexpr int ClientWidth = 787;
     static constexpr int ClientHeight = 544;
 
-    explicit TaForm1(app::WindowRegistry& windows, QWidget* parent = nullptr);
+    explicit TaForm1(kit::WindowRegistry& windows, QWidget* parent = nullptr);
 
     QFrame* PBLACK = nullptr;
     app::PicturePanel* PLCCD = nullptr;
     QToolButton* SpeedButton1 = nullptr;
     QToolButton* SpeedButton2 = nullptr;
     QToolButton* SpeedButton3 = nullptr;
-    app::StatusPanels* sBar = nullptr;
+    kit::StatusPanels* sBar = nullptr;
 
     void ToolButton1Click();
     void ToolButton2Click();
@@ -68,5 +71,5 @@ protected:
 private:
     void centrePicturePanel();
 
-    app::WindowRegistry& windows_;
+    kit::WindowRegistry& windows_;
 };

@@ -1,7 +1,7 @@
 #include "app/picture.h"
 
-#include "app/app_resources.h"
 #include "app/jpeg_image.h"
+#include "window_kit/app_resources.h"
 
 #include <QFile>
 
@@ -9,7 +9,7 @@ namespace app {
 
 QImage mainPicture()
 {
-    initResources();
+    kit::initResources();
     QFile file(QString::fromLatin1(PictureResource));
     if (!file.open(QIODevice::ReadOnly))
         return {};

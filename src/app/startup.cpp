@@ -1,9 +1,7 @@
 #include "app/startup.h"
 
-#include "app/app_resources.h"
 #include "app/main_window.h"
-#include "app/material_window.h"
-#include "app/window_look.h"
+#include "catalogue/material_window.h"
 #include "catalogue/shoes_window.h"
 #include "data/engine.h"
 #include "data/schema.h"
@@ -17,6 +15,8 @@
 #include "platform/qt_texts.h"
 #include "spreadsheet/libreoffice.h"
 #include "statistics/statistics_window.h"
+#include "window_kit/app_resources.h"
+#include "window_kit/window_look.h"
 
 #include <QDir>
 #include <QIcon>
@@ -75,11 +75,11 @@ int runProgram(int argc, char** argv) {
     // Qt's standard buttons, the file dialog and the editors speak Chinese
     // too; without the catalogue they keep Qt's English.
     const platform::ChineseQtTexts qtTexts;
-    initResources();
+    kit::initResources();
     // The icon of every window, and the desktop entry the windows belong to.
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tavrel.png")));
     QGuiApplication::setDesktopFileName(QStringLiteral("tavrel"));
-    QApplication::setFont(windowFont());
+    QApplication::setFont(kit::windowFont());
 
     // Where the files kept beside the program live is settled now, so that
     // an installed program has its own copy of the print template from the

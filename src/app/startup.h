@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/window_registry.h"
 #include "data/errors.h"
+#include "window_kit/window_registry.h"
 
 #include <QList>
 #include <QWidget>
@@ -18,13 +18,13 @@ public:
     ProgramWindows(const ProgramWindows&) = delete;
     ProgramWindows& operator=(const ProgramWindows&) = delete;
 
-    WindowRegistry& registry() { return registry_; }
+    kit::WindowRegistry& registry() { return registry_; }
     const QList<QWidget*>& inCreationOrder() const { return windows_; }
 
 private:
     void destroy();
 
-    WindowRegistry registry_;
+    kit::WindowRegistry registry_;
     QList<QWidget*> windows_;
 };
 

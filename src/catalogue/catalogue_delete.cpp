@@ -1,12 +1,12 @@
 #include "catalogue/catalogue_delete.h"
 
 #include "data/query.h"
-#include "orders/order_messages.h"
-#include "orders/progress.h"
+#include "window_kit/progress.h"
+#include "window_kit/shared_messages.h"
 
 namespace catalogue {
 
-int deleteShownModels(data::Query& query, orders::StatusSink& status) {
+int deleteShownModels(data::Query& query, kit::StatusSink& status) {
     data::BusyScope busy(query);
     query.first();
     const int total = query.recordCount();
@@ -15,10 +15,10 @@ int deleteShownModels(data::Query& query, orders::StatusSink& status) {
         status.letEventsRun();
         query.remove();  // the cursor moves on to the following record
         ++deleted;
-        status.setPanelText(orders::ProgressPanel, orders::progressText(orders::thisTablePrefix(), query.recordCount(),
+        status.setPanelText(kit::ProgressPanel, kit::progressText(kit::thisTablePrefix(), query.recordCount(),
                                                                         total - deleted, deleted));
     }
-    status.setPanelText(orders::ProgressPanel, orders::deletionFinishedText());
+    status.setPanelText(kit::ProgressPanel, kit::deletionFinishedText());
     return deleted;
 }
 

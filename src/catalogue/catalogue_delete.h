@@ -3,7 +3,7 @@
 namespace data {
 class Query;
 }
-namespace orders {
+namespace kit {
 class StatusSink;
 }
 
@@ -16,6 +16,6 @@ namespace catalogue {
 // delete and the number deleted; "删除完毕" ends it, at once when there was
 // nothing to delete. The confirmation is the caller's. The query is busy
 // meanwhile. Returns the number of records deleted.
-int deleteShownModels(data::Query& query, orders::StatusSink& status);
+int deleteShownModels(data::Query& query, kit::StatusSink& status);
 
 }  // namespace catalogue

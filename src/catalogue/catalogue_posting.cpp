@@ -2,7 +2,6 @@
 
 #include "data/colour.h"
 #include "data/query.h"
-#include "orders/order_posting.h"
 
 namespace catalogue {
 
@@ -17,7 +16,7 @@ void applyCataloguePostingRule(data::Query& query) {
 
 void installCataloguePostingRule(data::Query& query, std::function<void()> showDuplicate) {
     query.setBeforePost(applyCataloguePostingRule);
-    query.setPostErrorHook(orders::duplicateKeyHook(std::move(showDuplicate)));
+    query.setPostErrorHook(data::duplicateKeyHook(std::move(showDuplicate)));
 }
 
 }  // namespace catalogue

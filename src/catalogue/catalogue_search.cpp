@@ -1,9 +1,9 @@
 #include "catalogue/catalogue_search.h"
 
 #include "data/query.h"
+#include "data/search_terms.h"
 #include "data/statement.h"
-#include "orders/order_search.h"
-#include "orders/progress.h"
+#include "window_kit/progress.h"
 
 namespace catalogue {
 
@@ -13,7 +13,7 @@ QString fieldName(SearchField field) {
     return field == SearchField::SoleModel ? QStringLiteral("鞋底型号") : QStringLiteral("鞋的型号");
 }
 
-QString likeTerm(const QString& term) { return data::quotedLiteral(QLatin1Char('%') + orders::trimBlanks(term) + QLatin1Char('%')); }
+QString likeTerm(const QString& term) { return data::quotedLiteral(QLatin1Char('%') + data::trimBlanks(term) + QLatin1Char('%')); }
 
 // A pending edit is stored rather than lost when the statement is replaced.
 void replaceStatement(data::Query& query, const QString& statement) {
@@ -30,7 +30,7 @@ QString allModelsStatement() { return QStringLiteral("select * from shoes.db"); 
 QStringList searchTerms(const QString& boxText) {
     if (boxText.isEmpty())
         return {};
-    return orders::listLines(boxText);
+    return data::listLines(boxText);
 }
 
 QString searchStatement(SearchField field, const QStringList& terms) {
@@ -47,21 +47,21 @@ QString searchStatement(SearchField field, const QStringList& terms) {
 
 QString modelCountText(int records) { return QStringLiteral("共有数据") + QString::number(records) + QStringLiteral("条"); }
 
-bool searchModels(data::Query& query, SearchField field, const QString& boxText, orders::StatusSink& status) {
+bool searchModels(data::Query& query, SearchField field, const QString& boxText, kit::StatusSink& status) {
     const QStringList terms = searchTerms(boxText);
     if (terms.isEmpty())
         return false;
     replaceStatement(query, searchStatement(field, terms));
-    status.setPanelText(orders::CountPanel, QString::number(terms.size()));
+    status.setPanelText(kit::CountPanel, QString::number(terms.size()));
     query.open();
-    status.setPanelText(orders::ProgressPanel, modelCountText(query.recordCount()));
+    status.setPanelText(kit::ProgressPanel, modelCountText(query.recordCount()));
     return true;
 }
 
-void showAllModels(data::Query& query, orders::StatusSink& status) {
+void showAllModels(data::Query& query, kit::StatusSink& status) {
     replaceStatement(query, allModelsStatement());
     query.open();
-    status.setPanelText(orders::ProgressPanel, modelCountText(query.recordCount()));
+    status.setPanelText(kit::ProgressPanel, modelCountText(query.recordCount()));
 }
 
 }  // namespace catalogue

@@ -6,7 +6,7 @@
 namespace data {
 class Query;
 }
-namespace orders {
+namespace kit {
 class StatusSink;
 }
 
@@ -35,10 +35,10 @@ QString modelCountText(int records);
 // false comes back. Otherwise a record being edited is posted first, the
 // statement replaces the query's, the count panel gets the number of terms,
 // the query is opened and the progress panel gets modelCountText().
-bool searchModels(data::Query& query, SearchField field, const QString& boxText, orders::StatusSink& status);
+bool searchModels(data::Query& query, SearchField field, const QString& boxText, kit::StatusSink& status);
 
 // Refresh: every record again, with modelCountText() in the progress panel.
 // The count panel is not changed.
-void showAllModels(data::Query& query, orders::StatusSink& status);
+void showAllModels(data::Query& query, kit::StatusSink& status);
 
 }  // namespace catalogue

@@ -1,13 +1,10 @@
 #include "catalogue/shoes_window.h"
 
-#include "app/material_window.h"
-#include "app/status_panels.h"
-#include "app/toolbar.h"
-#include "app/window_look.h"
 #include "catalogue/catalogue_delete.h"
 #include "catalogue/catalogue_messages.h"
 #include "catalogue/catalogue_posting.h"
 #include "catalogue/catalogue_search.h"
+#include "catalogue/material_window.h"
 #include "catalogue/press_bar.h"
 #include "catalogue/unregistered_models.h"
 #include "dbui/data_source.h"
@@ -15,11 +12,14 @@
 #include "dbui/db_memo.h"
 #include "dbui/db_navigator.h"
 #include "dbui/grid_keyboard_rule.h"
-#include "orders/order_messages.h"
 #include "orders/orders_window.h"
-#include "orders/window_status.h"
 #include "platform/dialogs.h"
 #include "statistics/statistics_window.h"
+#include "window_kit/shared_messages.h"
+#include "window_kit/status_panels.h"
+#include "window_kit/toolbar.h"
+#include "window_kit/window_look.h"
+#include "window_kit/window_status.h"
 
 #include <QEvent>
 #include <QFrame>
@@ -65,7 +65,7 @@ Qt::WindowFlags resizableWindowFlags() {
 
 }  // namespace
 
-TAForm2shoes::TAForm2shoes(app::WindowRegistry& windows, QWidget* parent)
+TAForm2shoes::TAForm2shoes(kit::WindowRegistry& windows, QWidget* parent)
     : QWidget(parent, resizableWindowFlags()), windows_(windows) {
     setObjectName(QStringLiteral("AForm2shoes"));
     setWindowTitle(QStringLiteral("鞋底型号表"));
@@ -100,7 +100,7 @@ TAForm2shoes::TAForm2shoes(app::WindowRegistry& windows, QWidget* parent)
     body->addWidget(Panel1);
     layout->addLayout(body, 1);
 
-    sBar = new app::StatusPanels({50, 50}, this);
+    sBar = new kit::StatusPanels({50, 50}, this);
     layout->addWidget(sBar);
 
     walkingCommands_ = {DBNavigator1, DBGrid1, DBMemo1, PLWDJ, LISTNO};
@@ -113,7 +113,7 @@ TAForm2shoes::TAForm2shoes(app::WindowRegistry& windows, QWidget* parent)
 }
 
 void TAForm2shoes::buildToolBar(QVBoxLayout* layout) {
-    QToolBar* bar = app::makeToolBar(this);
+    QToolBar* bar = kit::makeToolBar(this);
     DBNavigator1 = new dbui::DbNavigator(bar);
     DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
     DBNavigator1->setDataSource(DataSource1);
@@ -122,16 +122,16 @@ void TAForm2shoes::buildToolBar(QVBoxLayout* layout) {
                                      Button::Edit, Button::Post, Button::Cancel});
     DBNavigator1->setConfirmDelete(true);
     bar->addWidget(DBNavigator1);
-    app::addSeparator(bar);
+    kit::addSeparator(bar);
 
     auto add = [&](const char* name, const QString& caption, int icon, void (TAForm2shoes::*handler)()) {
-        QToolButton* b = app::addToolButton(bar, QString::fromLatin1(name), caption, icon, [this, handler] { (this->*handler)(); });
+        QToolButton* b = kit::addToolButton(bar, QString::fromLatin1(name), caption, icon, [this, handler] { (this->*handler)(); });
         b->setFixedSize(ButtonWidth, ButtonHeight);
     };
     add("ToolButton2", QStringLiteral("删除"), 4, &TAForm2shoes::ToolButton2Click);
-    app::addSeparator(bar);
+    kit::addSeparator(bar);
     add("ToolButton6", QStringLiteral("统计"), 3, &TAForm2shoes::ToolButton6Click);
-    app::addSeparator(bar);
+    kit::addSeparator(bar);
 
     auto* searchPanel = new QFrame(bar);
     searchPanel->setObjectName(QStringLiteral("Panel2"));
@@ -257,7 +257,7 @@ data::Query::PostErrorAction TAForm2shoes::Query1PostError(data::Query&, const d
 // ---- toolbar ----------------------------------------------------------------
 
 void TAForm2shoes::search(catalogue::SearchField field) {
-    orders::WindowStatus status(*sBar);
+    kit::WindowStatus status(*sBar);
     catalogue::searchModels(*Query1, field, Memo1->toPlainText(), status);
 }
 
@@ -265,18 +265,18 @@ void TAForm2shoes::ToolButton8Click() { search(catalogue::SearchField::ShoeModel
 void TAForm2shoes::ToolButton1Click() { search(catalogue::SearchField::SoleModel); }
 
 void TAForm2shoes::ToolButton3Click() {
-    orders::WindowStatus status(*sBar);
+    kit::WindowStatus status(*sBar);
     catalogue::showAllModels(*Query1, status);
 }
 
 void TAForm2shoes::ToolButton2Click() {
-    if (!platform::dialogs().question(this, orders::deleteQuestion(), orders::noticeCaption()))
+    if (!platform::dialogs().question(this, kit::deleteQuestion(), kit::noticeCaption()))
         return;
-    orders::WindowStatus status(*sBar);
+    kit::WindowStatus status(*sBar);
     catalogue::deleteShownModels(*Query1, status);
 }
 
-void TAForm2shoes::ToolButton6Click() { app::WindowRegistry::show(windows_.statisticsWindow); }
+void TAForm2shoes::ToolButton6Click() { kit::WindowRegistry::show(windows_.statisticsWindow); }
 
 bool TAForm2shoes::orderLoopRunning() const { return windows_.ordersWindow && windows_.ordersWindow->Query1->isBusy(); }
 
@@ -302,7 +302,7 @@ void TAForm2shoes::followOrderQuery() {
 
 // ---- right-hand panel ---------------------------------------------------------
 
-void TAForm2shoes::DBMemo1DblClick() { app::WindowRegistry::show(windows_.materialWindow); }
+void TAForm2shoes::DBMemo1DblClick() { kit::WindowRegistry::show(windows_.materialWindow); }
 
 void TAForm2shoes::setRemarkHeight(int height) {
     remarkHeight_ = height;
@@ -321,7 +321,7 @@ void TAForm2shoes::PLWDJClick() {
     if (!windows_.ordersWindow)
         return;
     followOrderQuery();
-    orders::WindowStatus status(*sBar);
+    kit::WindowStatus status(*sBar);
     ListBoxEntries entries(*LISTNO);
     catalogue::scanUnregisteredModels(*windows_.ordersWindow->Query1, *Query1, entries, status);
 }
@@ -335,7 +335,7 @@ void TAForm2shoes::LISTNODblClick() {
     delete selected;
 
     QWidget* material = windows_.materialWindow;
-    app::WindowRegistry::show(material);
+    kit::WindowRegistry::show(material);
     move(10, y());
     if (material)
         material->move(frameGeometry().width() + 10, y());
@@ -347,7 +347,7 @@ void TAForm2shoes::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!shownBefore_) {
         shownBefore_ = true;
-        app::centreOnScreen(this);
+        kit::centreOnScreen(this);
     }
     followOrderQuery();
     if (auto* l = layout())

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/window_registry.h"
 #include "data/query.h"
+#include "window_kit/window_registry.h"
 
 #include <QWidget>
 
@@ -11,7 +11,7 @@ class QListWidget;
 class QPlainTextEdit;
 class QToolButton;
 
-namespace app {
+namespace kit {
 class StatusPanels;
 }
 namespace dbui {
@@ -33,7 +33,7 @@ class TAForm2shoes : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TAForm2shoes(app::WindowRegistry& windows, QWidget* parent = nullptr);
+    explicit TAForm2shoes(kit::WindowRegistry& windows, QWidget* parent = nullptr);
 
     data::Query* Query1 = nullptr;
     dbui::DataSource* DataSource1 = nullptr;
@@ -46,7 +46,7 @@ public:
     catalogue::PressBar* PLGFH = nullptr;
     catalogue::PressBar* PLWDJ = nullptr;
     QListWidget* LISTNO = nullptr;  // the unregistered models and colours
-    app::StatusPanels* sBar = nullptr;
+    kit::StatusPanels* sBar = nullptr;
 
     // Adds a line at the end of the unregistered list (the sole assignment's
     // model:colour:pairs:batch lines).
@@ -90,7 +90,7 @@ private:
     void followOrderQuery();
     void showPendingLines();
 
-    app::WindowRegistry& windows_;
+    kit::WindowRegistry& windows_;
     QList<QWidget*> walkingCommands_;  // disabled while a bulk loop uses the query
     int remarkHeight_ = 0;
     bool shownBefore_ = false;

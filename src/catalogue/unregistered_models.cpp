@@ -3,7 +3,7 @@
 #include "catalogue/catalogue_search.h"
 #include "data/query.h"
 #include "data/statement.h"
-#include "orders/progress.h"
+#include "window_kit/progress.h"
 
 #include <QSet>
 
@@ -61,7 +61,7 @@ QString lookupStatement(const QString& model, const QString& colour) {
            QStringLiteral(" and ") + Colour + QLatin1Char('=') + data::quotedLiteral(colour) + QLatin1Char(' ');
 }
 
-int scanUnregisteredModels(data::Query& orders, data::Query& catalogue, EntryList& list, orders::StatusSink& status) {
+int scanUnregisteredModels(data::Query& orders, data::Query& catalogue, EntryList& list, kit::StatusSink& status) {
     list.clear();
     data::BusyScope walking(orders);
     data::BusyScope lookingUp(catalogue);

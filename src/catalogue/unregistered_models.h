@@ -6,7 +6,7 @@
 namespace data {
 class Query;
 }
-namespace orders {
+namespace kit {
 class StatusSink;
 }
 
@@ -51,7 +51,7 @@ public:
 // edited in the catalogue is posted first. The catalogue query ends on every
 // record again; the order query's cursor stands on its last record. Both
 // queries are busy meanwhile. Returns the number of entries added.
-int scanUnregisteredModels(data::Query& orders, data::Query& catalogue, EntryList& list, orders::StatusSink& status);
+int scanUnregisteredModels(data::Query& orders, data::Query& catalogue, EntryList& list, kit::StatusSink& status);
 
 // Adds a catalogue record for a list entry: its first part as "鞋的型号" and
 // its second (empty when there is none) as "颜色", appended after the last

@@ -592,4 +592,14 @@ void Query::remove() {
     emit currentChanged(recNo());
 }
 
+Query::PostErrorHook duplicateKeyHook(std::function<void()> showDuplicate) {
+    return [showDuplicate = std::move(showDuplicate)](Query&, const EngineError& error) {
+        if (!error.isKeyViolation())
+            return Query::PostErrorAction::Fail;
+        if (showDuplicate)
+            showDuplicate();
+        return Query::PostErrorAction::Abort;
+    };
+}
+
 }  // namespace data

@@ -195,4 +195,9 @@ private:
     int exceptions_;
 };
 
+// The post-error hook of a table window with a key: on a key violation
+// showDuplicate is called and the post ends silently with the pending record
+// dropped; any other failure is left to the caller.
+Query::PostErrorHook duplicateKeyHook(std::function<void()> showDuplicate);
+
 }  // namespace data

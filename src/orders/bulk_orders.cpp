@@ -2,11 +2,11 @@
 
 #include "data/query.h"
 #include "orders/order_messages.h"
-#include "orders/progress.h"
+#include "window_kit/progress.h"
 
 namespace orders {
 
-int markCounted(data::Query& query, StatusSink& status) {
+int markCounted(data::Query& query, kit::StatusSink& status) {
     data::BusyScope busy(query);
     query.first();
     const int total = query.recordCount();
@@ -20,14 +20,14 @@ int markCounted(data::Query& query, StatusSink& status) {
         query.post();
         pairs += query.field(QStringLiteral("双数")).asInteger();
         query.next();
-        status.setPanelText(ProgressPanel, progressText(thisTablePrefix(), total, done) + QStringLiteral("@已求和:") +
+        status.setPanelText(kit::ProgressPanel, kit::progressText(kit::thisTablePrefix(), total, done) + QStringLiteral("@已求和:") +
                                                QString::number(pairs));
     }
-    status.setPanelText(CountPanel, QString::number(query.recordCount()));
+    status.setPanelText(kit::CountPanel, QString::number(query.recordCount()));
     return done;
 }
 
-int deleteShownOrders(data::Query& query, StatusSink& status) {
+int deleteShownOrders(data::Query& query, kit::StatusSink& status) {
     data::BusyScope busy(query);
     query.first();
     const int total = query.recordCount();
@@ -36,9 +36,9 @@ int deleteShownOrders(data::Query& query, StatusSink& status) {
         status.letEventsRun();
         ++deleted;
         query.remove();
-        status.setPanelText(ProgressPanel, progressText(thisTablePrefix(), query.recordCount(), total - deleted, deleted));
+        status.setPanelText(kit::ProgressPanel, kit::progressText(kit::thisTablePrefix(), query.recordCount(), total - deleted, deleted));
     }
-    status.setPanelText(ProgressPanel, deletionFinishedText());
+    status.setPanelText(kit::ProgressPanel, kit::deletionFinishedText());
     return deleted;
 }
 

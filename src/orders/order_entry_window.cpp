@@ -1,13 +1,13 @@
 #include "orders/order_entry_window.h"
 
-#include "app/window_look.h"
+#include "window_kit/window_look.h"
 
-#include "app/status_panels.h"
-#include "app/toolbar.h"
 #include "orders/order_entry.h"
 #include "orders/order_messages.h"
 #include "orders/orders_window.h"
 #include "platform/dialogs.h"
+#include "window_kit/status_panels.h"
+#include "window_kit/toolbar.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -33,8 +33,8 @@ QSpinBox* makeSpinBox(QWidget* parent, const char* name, const QString& label, i
 
 }  // namespace
 
-TaForm4DDSR::TaForm4DDSR(app::WindowRegistry& windows, QWidget* parent)
-    : QWidget(parent, app::fixedWindowFlags()),
+TaForm4DDSR::TaForm4DDSR(kit::WindowRegistry& windows, QWidget* parent)
+    : QWidget(parent, kit::fixedWindowFlags()),
       windows_(windows) {
     setObjectName(QStringLiteral("aForm4DDSR"));
     setWindowTitle(QStringLiteral("订单输入"));
@@ -42,10 +42,10 @@ TaForm4DDSR::TaForm4DDSR(app::WindowRegistry& windows, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    QToolBar* bar = app::makeToolBar(this);
-    ToolButton1 = app::addToolButton(bar, QStringLiteral("ToolButton1"), QStringLiteral("输入批号"), 5, [this] { ToolButton1Click(); });
-    app::addSeparator(bar);
-    ToolButton2 = app::addToolButton(bar, QStringLiteral("ToolButton2"), QStringLiteral("清空数据"), 12, [this] { ToolButton2Click(); });
+    QToolBar* bar = kit::makeToolBar(this);
+    ToolButton1 = kit::addToolButton(bar, QStringLiteral("ToolButton1"), QStringLiteral("输入批号"), 5, [this] { ToolButton1Click(); });
+    kit::addSeparator(bar);
+    ToolButton2 = kit::addToolButton(bar, QStringLiteral("ToolButton2"), QStringLiteral("清空数据"), 12, [this] { ToolButton2Click(); });
     layout->addWidget(bar);
 
     auto* panel = new QGroupBox(this);
@@ -65,7 +65,7 @@ TaForm4DDSR::TaForm4DDSR(app::WindowRegistry& windows, QWidget* parent)
     form->addRow(QStringLiteral("订单行数"), EditCount);
     layout->addWidget(panel, 1);
 
-    sBar = new app::StatusPanels({50}, this);
+    sBar = new kit::StatusPanels({50}, this);
     layout->addWidget(sBar);
     setFixedSize(320, 230);
 
@@ -76,7 +76,7 @@ TaForm4DDSR::TaForm4DDSR(app::WindowRegistry& windows, QWidget* parent)
 
 void TaForm4DDSR::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    app::centreOnScreen(this);
+    kit::centreOnScreen(this);
 }
 
 void TaForm4DDSR::ToolButton1Click() {
@@ -86,7 +86,7 @@ void TaForm4DDSR::ToolButton1Click() {
     request.count = EditCount->value();
     const orders::OrderEntryOutcome outcome = orders::enterOrders(*windows_.ordersWindow->Query1, request);
     if (outcome != orders::OrderEntryOutcome::Generated)
-        platform::dialogs().error(this, orders::refusalMessage(outcome), orders::noticeCaption(), platform::MessageIcon::Error);
+        platform::dialogs().error(this, orders::refusalMessage(outcome), kit::noticeCaption(), platform::MessageIcon::Error);
 }
 
 void TaForm4DDSR::ToolButton2Click() {

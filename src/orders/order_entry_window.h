@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/window_registry.h"
+#include "window_kit/window_registry.h"
 
 #include <QWidget>
 
@@ -8,7 +8,7 @@ class QLineEdit;
 class QSpinBox;
 class QToolButton;
 
-namespace app {
+namespace kit {
 class StatusPanels;
 }
 
@@ -17,14 +17,14 @@ class TaForm4DDSR : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TaForm4DDSR(app::WindowRegistry& windows, QWidget* parent = nullptr);
+    explicit TaForm4DDSR(kit::WindowRegistry& windows, QWidget* parent = nullptr);
 
     QLineEdit* EditCNDH = nullptr;
     QSpinBox* EditBegin = nullptr;
     QSpinBox* EditCount = nullptr;
     QToolButton* ToolButton1 = nullptr;
     QToolButton* ToolButton2 = nullptr;
-    app::StatusPanels* sBar = nullptr;
+    kit::StatusPanels* sBar = nullptr;
 
     void ToolButton1Click();
     void ToolButton2Click();
@@ -33,5 +33,5 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    app::WindowRegistry& windows_;
+    kit::WindowRegistry& windows_;
 };

@@ -1,8 +1,8 @@
 #include "orders/order_import.h"
 
 #include "data/query.h"
-#include "orders/progress.h"
 #include "spreadsheet/spreadsheet.h"
+#include "window_kit/progress.h"
 
 namespace orders {
 
@@ -15,13 +15,9 @@ QString tooManyRowsText() { return QStringLiteral("行数大于十万行，数�
 QString importFailedMessage() {
     return QStringLiteral("数据导入异常，请检查该行数据是否已存在！导入已强行终止。");
 }
-QString connectFailedMessage() { return QStringLiteral("与EXCEL文件连接失败!"); }
-QString workbookFailedMessage() { return QStringLiteral("与工作簿的连接已关闭!"); }
-QString worksheetFailedMessage() { return QStringLiteral("与工作表连接已关闭!"); }
-QString systemNoticeCaption() { return QStringLiteral("系统提示"); }
 
 ImportOutcome importWorksheet(spreadsheet::Worksheet& sheet, data::Query& query, const QStringList& columns,
-                              StatusSink& status, const std::function<void()>& showFailure) {
+                              kit::StatusSink& status, const std::function<void()>& showFailure) {
     data::BusyScope busy(query);
     ImportOutcome outcome;
     int sheetRow = 1;
@@ -39,12 +35,12 @@ ImportOutcome importWorksheet(spreadsheet::Worksheet& sheet, data::Query& query,
             return outcome;
         }
         if (first.isEmpty()) {
-            status.setPanelText(ProgressPanel, emptyCellText(dataRow));
+            status.setPanelText(kit::ProgressPanel, emptyCellText(dataRow));
             outcome.end = ImportOutcome::End::EmptyCell;
             return outcome;
         }
         if (dataRow > MaxImportRows) {
-            status.setPanelText(ProgressPanel, tooManyRowsText());
+            status.setPanelText(kit::ProgressPanel, tooManyRowsText());
             outcome.end = ImportOutcome::End::TooManyRows;
             return outcome;
         }
@@ -54,7 +50,7 @@ ImportOutcome importWorksheet(spreadsheet::Worksheet& sheet, data::Query& query,
             query.edit();
             for (int column = 1; column <= columns.size(); ++column) {
                 query.field(columns[column - 1]).setText(sheet.cellText(sheetRow, column));
-                status.setPanelText(ProgressPanel, importingRowText(sheetRow));
+                status.setPanelText(kit::ProgressPanel, importingRowText(sheetRow));
             }
             query.post();
             ++outcome.rowsImported;

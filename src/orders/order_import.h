@@ -11,9 +11,11 @@ namespace spreadsheet {
 class Worksheet;
 }
 
-namespace orders {
-
+namespace kit {
 class StatusSink;
+}
+
+namespace orders {
 
 // Data rows read at most: sheet rows 2 to 100,000.
 inline constexpr int MaxImportRows = 99999;
@@ -26,10 +28,6 @@ QString importingRowText(int sheetRow);           // "正在导入第" r "行"
 QString emptyCellText(int dataRow);               // "在第一列第" n "行检测到空值，数据导入已结束！"
 QString tooManyRowsText();                        // "行数大于十万行，数据导入已强行结束！"
 QString importFailedMessage();                    // "数据导入异常，请检查该行数据是否已存在！导入已强行终止。"
-QString connectFailedMessage();                   // "与EXCEL文件连接失败!"
-QString workbookFailedMessage();                  // "与工作簿的连接已关闭!"
-QString worksheetFailedMessage();                 // "与工作表连接已关闭!"
-QString systemNoticeCaption();                    // "系统提示"
 
 struct ImportOutcome {
     enum class End { EmptyCell, TooManyRows, Failed };
@@ -45,6 +43,6 @@ struct ImportOutcome {
 // sheet that cannot be read) ends the import with showFailure(); a record
 // being filled is left open for the user. The query is busy meanwhile.
 ImportOutcome importWorksheet(spreadsheet::Worksheet& sheet, data::Query& query, const QStringList& columns,
-                              StatusSink& status, const std::function<void()>& showFailure);
+                              kit::StatusSink& status, const std::function<void()>& showFailure);
 
 }  // namespace orders

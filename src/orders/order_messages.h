@@ -1,13 +1,12 @@
 #pragma once
 
+#include "window_kit/shared_messages.h"
+
 #include <QString>
 
 // The texts the order tools show to the user. The windows show them; the
 // operations decide which one applies.
 namespace orders {
-
-// Caption of confirmations and notices.
-inline QString noticeCaption() { return QStringLiteral("提示信息"); }
 
 // Shown (empty caption, information icon) when a post hits an existing batch number.
 inline QString duplicateBatchMessage() { return QStringLiteral("批号重复!!!"); }
@@ -15,10 +14,6 @@ inline QString duplicateBatchMessage() { return QStringLiteral("批号重复!!!"
 // Order entry refusals (error icon).
 inline QString orderNumberLeadingZeroMessage() { return QStringLiteral("厂内单号不能以“0“开头！"); }
 inline QString orderNumberEmptyMessage() { return QStringLiteral("厂内单号不能为空！"); }
-
-// Delete orders: the question asked first and the closing status text.
-inline QString deleteQuestion() { return QStringLiteral("你真的要删除吗？"); }
-inline QString deletionFinishedText() { return QStringLiteral("删除完毕"); }
 
 // A batch-number list that found a different number of orders than it has lines.
 inline QString wrongBatchListMessage() { return QStringLiteral("输入的批号有误！"); }

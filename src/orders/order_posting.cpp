@@ -50,19 +50,9 @@ void applyOrderPostingRule(data::Query& query) {
     query.field(QStringLiteral("双数")).setInteger(pairs);
 }
 
-data::Query::PostErrorHook duplicateKeyHook(std::function<void()> showDuplicate) {
-    return [showDuplicate = std::move(showDuplicate)](data::Query&, const data::EngineError& error) {
-        if (!error.isKeyViolation())
-            return data::Query::PostErrorAction::Fail;
-        if (showDuplicate)
-            showDuplicate();
-        return data::Query::PostErrorAction::Abort;
-    };
-}
-
 void installOrderPostingRule(data::Query& query, std::function<void()> showDuplicate) {
     query.setBeforePost(applyOrderPostingRule);
-    query.setPostErrorHook(duplicateKeyHook(std::move(showDuplicate)));
+    query.setPostErrorHook(data::duplicateKeyHook(std::move(showDuplicate)));
 }
 
 }  // namespace orders

@@ -22,9 +22,4 @@ void applyOrderPostingRule(data::Query& query);
 // ends in data::SilentAbort. Any other failure is left to the caller.
 void installOrderPostingRule(data::Query& query, std::function<void()> showDuplicate);
 
-// The post-error hook of a table window with a key: on a key violation
-// showDuplicate is called and the post ends silently with the pending record
-// dropped; any other failure is left to the caller.
-data::Query::PostErrorHook duplicateKeyHook(std::function<void()> showDuplicate);
-
 }  // namespace orders

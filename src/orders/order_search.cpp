@@ -1,6 +1,7 @@
 #include "orders/order_search.h"
 
 #include "data/query.h"
+#include "data/search_terms.h"
 #include "data/statement.h"
 #include "platform/files.h"
 
@@ -19,7 +20,7 @@ QString asciiUpper(const QString& text) {
 QString equalsClause(const QString& field, const QString& value) { return field + QLatin1Char('=') + data::quotedLiteral(value); }
 
 QString containsClause(const QString& field, const QString& value) {
-    return field + QStringLiteral(" LIKE ") + data::quotedLiteral(QLatin1Char('%') + trimBlanks(value) + QLatin1Char('%'));
+    return field + QStringLiteral(" LIKE ") + data::quotedLiteral(QLatin1Char('%') + data::trimBlanks(value) + QLatin1Char('%'));
 }
 
 QString listFieldName(ListSearchField field) {
@@ -58,16 +59,6 @@ QString combinedSearchStatement(const SearchCriteria& c) {
     if (!clauses.isEmpty())
         statement += QStringLiteral(" where ") + clauses.join(QStringLiteral(" AND "));
     return asciiUpper(statement);
-}
-
-QStringList listLines(const QString& text) {
-    QString normalised = text;
-    normalised.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    normalised.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QStringList lines = normalised.split(QLatin1Char('\n'));
-    if (lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
 }
 
 QString listSearchStatement(ListSearchField field, const QStringList& lines) {
@@ -110,16 +101,6 @@ void ensurePickListFile() {
     const QString path = pickListPath();
     if (!platform::fileExists(path))
         platform::createEmptyFile(path);
-}
-
-QString trimBlanks(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin].unicode() <= 0x20)
-        ++begin;
-    while (end > begin && text[end - 1].unicode() <= 0x20)
-        --end;
-    return text.mid(begin, end - begin);
 }
 
 }  // namespace orders

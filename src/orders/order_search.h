@@ -38,14 +38,6 @@ QString combinedSearchStatement(const SearchCriteria& criteria);
 // The fields a list of values can be searched on.
 enum class ListSearchField { BatchNumber, OrderNumber, ShoeModel };
 
-// The lines of the list box: an empty last line after the final line break
-// does not count, any other empty line does.
-QStringList listLines(const QString& text);
-
-// A search term without its leading and trailing blanks and control
-// characters; other characters, the wide blank among them, stay.
-QString trimBlanks(const QString& text);
-
 // The list search statement over the lines, used exactly as they stand;
 // empty when there are no lines (nothing is searched then).
 QString listSearchStatement(ListSearchField field, const QStringList& lines);

@@ -1,13 +1,12 @@
 #include "orders/orders_window.h"
 
-#include "app/status_panels.h"
-#include "app/toolbar.h"
 #include "data/schema.h"
 #include "dbui/data_source.h"
 #include "dbui/db_check_box.h"
 #include "dbui/db_grid.h"
 #include "dbui/db_navigator.h"
 #include "dbui/grid_keyboard_rule.h"
+#include "dbui/query_table_model.h"
 #include "orders/bulk_orders.h"
 #include "orders/order_entry_window.h"
 #include "orders/order_import.h"
@@ -15,13 +14,14 @@
 #include "orders/order_posting.h"
 #include "orders/search_window.h"
 #include "orders/size_runs.h"
-#include "orders/window_status.h"
-#include "dbui/query_table_model.h"
 #include "platform/dialogs.h"
 #include "platform/file_manager.h"
 #include "platform/files.h"
 #include "spreadsheet/spreadsheet.h"
 #include "statistics/statistics_window.h"
+#include "window_kit/status_panels.h"
+#include "window_kit/toolbar.h"
+#include "window_kit/window_status.h"
 
 #include <QFileInfo>
 #include <QFrame>
@@ -63,7 +63,7 @@ void fitColumnWidths(dbui::DbGrid* grid) {
 
 QString TaForm3DD::gridHint() { return QStringLiteral("表格中按空格向右列移动一行，回车下移一行"); }
 
-TaForm3DD::TaForm3DD(app::WindowRegistry& windows, QWidget* parent) : QWidget(parent, Qt::Window), windows_(windows) {
+TaForm3DD::TaForm3DD(kit::WindowRegistry& windows, QWidget* parent) : QWidget(parent, Qt::Window), windows_(windows) {
     setObjectName(QStringLiteral("aForm3DD"));
     setWindowTitle(QStringLiteral("订单表"));
     resize(1000, 640);
@@ -80,7 +80,7 @@ TaForm3DD::TaForm3DD(app::WindowRegistry& windows, QWidget* parent) : QWidget(pa
     layout->setSpacing(0);
     buildToolBar(layout);
     buildGrids(layout);
-    sBar = new app::StatusPanels({50, 50}, this);
+    sBar = new kit::StatusPanels({50, 50}, this);
     sBar->setPanelText(2, gridHint());
     layout->addWidget(sBar);
 
@@ -91,7 +91,7 @@ TaForm3DD::TaForm3DD(app::WindowRegistry& windows, QWidget* parent) : QWidget(pa
 }
 
 void TaForm3DD::buildToolBar(QVBoxLayout* layout) {
-    QToolBar* bar = app::makeToolBar(this);
+    QToolBar* bar = kit::makeToolBar(this);
     DBNavigator1 = new dbui::DbNavigator(bar);
     DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
     DBNavigator1->setDataSource(DataSource1);
@@ -100,14 +100,14 @@ void TaForm3DD::buildToolBar(QVBoxLayout* layout) {
         {Button::First, Button::Prior, Button::Next, Button::Last, Button::Delete, Button::Edit, Button::Post, Button::Cancel});
     DBNavigator1->setConfirmDelete(true);
     bar->addWidget(DBNavigator1);
-    app::addSeparator(bar);
+    kit::addSeparator(bar);
 
     auto add = [&](const char* name, const QString& caption, int icon, void (TaForm3DD::*handler)()) {
-        return app::addToolButton(bar, QString::fromLatin1(name), caption, icon, [this, handler] { (this->*handler)(); });
+        return kit::addToolButton(bar, QString::fromLatin1(name), caption, icon, [this, handler] { (this->*handler)(); });
     };
     QToolButton* entry = add("ToolButton1", QStringLiteral("订单输入"), 5, &TaForm3DD::ToolButton1Click);
     QToolButton* import = add("ToolButton12", QStringLiteral("订单导入"), 6, &TaForm3DD::ToolButton12Click);
-    app::addSeparator(bar);
+    kit::addSeparator(bar);
     add("ToolButton2", QStringLiteral("综合搜索"), 21, &TaForm3DD::ToolButton2Click);
     QToolButton* multiply = add("ToolButton9", QStringLiteral("件数相乘"), 9, &TaForm3DD::ToolButton9Click);
     PopupMenu1 = new QMenu(multiply);
@@ -121,10 +121,10 @@ void TaForm3DD::buildToolBar(QVBoxLayout* layout) {
     N2->setObjectName(QStringLiteral("N2"));
     multiply->setMenu(PopupMenu1);
     multiply->setPopupMode(QToolButton::MenuButtonPopup);
-    app::addSeparator(bar);
+    kit::addSeparator(bar);
     add("ToolButton5", QStringLiteral("鞋底统计"), 3, &TaForm3DD::ToolButton5Click);
     QToolButton* mark = add("ToolButton11", QStringLiteral("标为统计"), 11, &TaForm3DD::ToolButton11Click);
-    app::addSeparator(bar);
+    kit::addSeparator(bar);
 
     auto* checkPanel = new QFrame(bar);
     checkPanel->setObjectName(QStringLiteral("Panel1"));
@@ -137,7 +137,7 @@ void TaForm3DD::buildToolBar(QVBoxLayout* layout) {
     DBCheckBox1->setFieldName(QStringLiteral("已统计"));
     checkLayout->addWidget(DBCheckBox1);
     bar->addWidget(checkPanel);
-    app::addSeparator(bar);
+    kit::addSeparator(bar);
     QToolButton* remove = add("ToolButton8", QStringLiteral("删除订单"), 4, &TaForm3DD::ToolButton8Click);
     layout->addWidget(bar);
 
@@ -193,20 +193,20 @@ data::Query::PostErrorAction TaForm3DD::Query1PostError(data::Query&, const data
     return data::Query::PostErrorAction::Abort;
 }
 
-void TaForm3DD::ToolButton1Click() { app::WindowRegistry::show(windows_.orderEntryWindow); }
-void TaForm3DD::ToolButton2Click() { app::WindowRegistry::show(windows_.searchWindow); }
-void TaForm3DD::ToolButton5Click() { app::WindowRegistry::show(windows_.statisticsWindow); }
+void TaForm3DD::ToolButton1Click() { kit::WindowRegistry::show(windows_.orderEntryWindow); }
+void TaForm3DD::ToolButton2Click() { kit::WindowRegistry::show(windows_.searchWindow); }
+void TaForm3DD::ToolButton5Click() { kit::WindowRegistry::show(windows_.statisticsWindow); }
 
 void TaForm3DD::showSkippedRows(int skipped) {
     if (skipped > 0)
-        platform::dialogs().information(this, orders::zeroCasesMessage(skipped), orders::noticeCaption(),
+        platform::dialogs().information(this, orders::zeroCasesMessage(skipped), kit::noticeCaption(),
                                         platform::MessageIcon::Information);
 }
 
 void TaForm3DD::ToolButton9Click() {
     int skipped = 0;
     {
-        orders::WindowStatus status(*sBar);
+        kit::WindowStatus status(*sBar);
         skipped = orders::multiplyByCases(*Query1, status);
     }
     showSkippedRows(skipped);
@@ -215,7 +215,7 @@ void TaForm3DD::ToolButton9Click() {
 void TaForm3DD::N4Click() {
     int skipped = 0;
     {
-        orders::WindowStatus status(*sBar);
+        kit::WindowStatus status(*sBar);
         skipped = orders::divideByCases(*Query1, status);
     }
     showSkippedRows(skipped);
@@ -225,14 +225,14 @@ void TaForm3DD::N1Click() { orders::shiftSizeRunUp(*Query1); }
 void TaForm3DD::N2Click() { orders::shiftSizeRunDown(*Query1); }
 
 void TaForm3DD::ToolButton11Click() {
-    orders::WindowStatus status(*sBar);
+    kit::WindowStatus status(*sBar);
     orders::markCounted(*Query1, status);
 }
 
 void TaForm3DD::ToolButton8Click() {
-    if (!platform::dialogs().question(this, orders::deleteQuestion(), orders::noticeCaption()))
+    if (!platform::dialogs().question(this, kit::deleteQuestion(), kit::noticeCaption()))
         return;
-    orders::WindowStatus status(*sBar);
+    kit::WindowStatus status(*sBar);
     orders::deleteShownOrders(*Query1, status);
 }
 
@@ -252,21 +252,21 @@ void TaForm3DD::ToolButton12Click() {
         return;
     lastImportFile_ = file;
     if (!QFileInfo(file).isFile()) {
-        platform::dialogs().error(this, orders::fileMissingMessage(file), orders::systemNoticeCaption(),
+        platform::dialogs().error(this, orders::fileMissingMessage(file), kit::systemNoticeCaption(),
                                   platform::MessageIcon::Error);
         return;
     }
-    sBar->setPanelText(orders::ProgressPanel, orders::fileFoundText(file));
+    sBar->setPanelText(kit::ProgressPanel, orders::fileFoundText(file));
 
     auto warn = [](const QString& text) {
-        platform::dialogs().warning(nullptr, text, orders::noticeCaption(), platform::MessageIcon::Warning);
+        platform::dialogs().warning(nullptr, text, kit::noticeCaption(), platform::MessageIcon::Warning);
     };
     spreadsheet::Application* office = nullptr;
     try {
         office = &windows_.spreadsheet();
         office->connect();
     } catch (const std::exception&) {
-        warn(orders::connectFailedMessage());
+        warn(kit::connectFailedMessage());
         return;
     }
     try {
@@ -278,14 +278,14 @@ void TaForm3DD::ToolButton12Click() {
     try {
         workbook = office->openWorkbook(file);
     } catch (const std::exception&) {
-        warn(orders::workbookFailedMessage());
+        warn(kit::workbookFailedMessage());
         return;
     }
     std::shared_ptr<spreadsheet::Worksheet> sheet;
     try {
         sheet = workbook->activeSheet();
     } catch (const std::exception&) {
-        warn(orders::worksheetFailedMessage());
+        warn(kit::worksheetFailedMessage());
         return;
     }
     ImportWorksheet(*sheet, DBGrid1);
@@ -297,9 +297,9 @@ void TaForm3DD::ImportWorksheet(spreadsheet::Worksheet& sheet, dbui::DbGrid* gri
     QStringList columns;
     for (int column = 0; column < model->columnCount(); ++column)
         columns << query->fieldName(model->fieldIndex(column));
-    orders::WindowStatus status(*sBar);
+    kit::WindowStatus status(*sBar);
     orders::importWorksheet(sheet, *query, columns, status, [] {
-        platform::dialogs().warning(nullptr, orders::importFailedMessage(), orders::noticeCaption(),
+        platform::dialogs().warning(nullptr, orders::importFailedMessage(), kit::noticeCaption(),
                                     platform::MessageIcon::Warning);
     });
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/window_registry.h"
 #include "data/query.h"
+#include "window_kit/window_registry.h"
 
 #include <QWidget>
 
@@ -9,7 +9,7 @@ class QMenu;
 class QAction;
 class QToolButton;
 
-namespace app {
+namespace kit {
 class StatusPanels;
 }
 namespace spreadsheet {
@@ -29,7 +29,7 @@ class TaForm3DD : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TaForm3DD(app::WindowRegistry& windows, QWidget* parent = nullptr);
+    explicit TaForm3DD(kit::WindowRegistry& windows, QWidget* parent = nullptr);
 
     data::Query* Query1 = nullptr;
     dbui::DataSource* DataSource1 = nullptr;
@@ -41,7 +41,7 @@ public:
     QAction* N4 = nullptr;
     QAction* N1 = nullptr;
     QAction* N2 = nullptr;
-    app::StatusPanels* sBar = nullptr;
+    kit::StatusPanels* sBar = nullptr;
 
     // The hint the third status panel starts with.
     static QString gridHint();
@@ -75,7 +75,7 @@ private:
     void setBulkLoopRunning(bool running);
     void showSkippedRows(int skipped);
 
-    app::WindowRegistry& windows_;
+    kit::WindowRegistry& windows_;
     QList<QWidget*> walkingCommands_;
     QString lastImportFile_;  // disabled while a bulk loop walks the query
 };

@@ -1,12 +1,13 @@
 #include "orders/search_window.h"
 
-#include "app/window_look.h"
+#include "window_kit/window_look.h"
 
-#include "app/status_panels.h"
-#include "app/toolbar.h"
+#include "data/search_terms.h"
 #include "orders/order_messages.h"
 #include "orders/orders_window.h"
 #include "platform/dialogs.h"
+#include "window_kit/status_panels.h"
+#include "window_kit/toolbar.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -45,8 +46,8 @@ void setBackground(QLineEdit* edit, const QColor& colour) {
 
 }  // namespace
 
-TaForm7SS::TaForm7SS(app::WindowRegistry& windows, QWidget* parent)
-    : QWidget(parent, app::fixedWindowFlags()),
+TaForm7SS::TaForm7SS(kit::WindowRegistry& windows, QWidget* parent)
+    : QWidget(parent, kit::fixedWindowFlags()),
       windows_(windows) {
     setObjectName(QStringLiteral("aForm7SS"));
     setWindowTitle(QStringLiteral("综合搜索"));
@@ -59,7 +60,7 @@ TaForm7SS::TaForm7SS(app::WindowRegistry& windows, QWidget* parent)
     panels->addWidget(buildCriteriaPanel());
     panels->addWidget(buildListPanel());
     layout->addLayout(panels, 1);
-    sB = new app::StatusPanels({50, 50}, this);
+    sB = new kit::StatusPanels({50, 50}, this);
     sB->setObjectName(QStringLiteral("sB"));
     layout->addWidget(sB);
     setFixedSize(363, 263);
@@ -77,13 +78,13 @@ QWidget* TaForm7SS::buildCriteriaPanel() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
 
-    QToolBar* bar = app::makeToolBar(panel, QStringLiteral("ToolBar1"));
-    TButS = app::addToolButton(bar, QStringLiteral("TButS"), QStringLiteral(" 查询 "), 21, [this] { TButSClick(); });
+    QToolBar* bar = kit::makeToolBar(panel, QStringLiteral("ToolBar1"));
+    TButS = kit::addToolButton(bar, QStringLiteral("TButS"), QStringLiteral(" 查询 "), 21, [this] { TButSClick(); });
     TButS->setToolTip(QStringLiteral("单击得到搜索结果"));
-    ToolButton3 = app::addToolButton(bar, QStringLiteral("ToolButton3"), QStringLiteral("刷新"), 9, [this] { ToolButton3Click(); });
+    ToolButton3 = kit::addToolButton(bar, QStringLiteral("ToolButton3"), QStringLiteral("刷新"), 9, [this] { ToolButton3Click(); });
     ToolButton3->setToolTip(QStringLiteral("取消搜索结果"));
-    app::addSeparator(bar);
-    TBUTclear = app::addToolButton(bar, QStringLiteral("TBUTclear"), QStringLiteral("清空"), 17, [this] { TBUTclearClick(); });
+    kit::addSeparator(bar);
+    TBUTclear = kit::addToolButton(bar, QStringLiteral("TBUTclear"), QStringLiteral("清空"), 17, [this] { TBUTclearClick(); });
     TBUTclear->setToolTip(QStringLiteral("清空输入框,复选框的内容"));
     layout->addWidget(bar);
 
@@ -140,9 +141,9 @@ QWidget* TaForm7SS::buildListPanel() {
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    QToolBar* bar = app::makeToolBar(panel, QStringLiteral("ToolBar2"));
+    QToolBar* bar = kit::makeToolBar(panel, QStringLiteral("ToolBar2"));
     auto add = [&](const char* name, const QString& caption, const QString& hint, void (TaForm7SS::*handler)()) {
-        QToolButton* b = app::addToolButton(bar, QString::fromLatin1(name), caption, 21, [this, handler] { (this->*handler)(); });
+        QToolButton* b = kit::addToolButton(bar, QString::fromLatin1(name), caption, 21, [this, handler] { (this->*handler)(); });
         b->setToolTip(hint);
         b->setMinimumSize(42, 51);
         return b;
@@ -165,7 +166,7 @@ QWidget* TaForm7SS::buildListPanel() {
 void TaForm7SS::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!event->spontaneous()) {
-        app::centreOnScreen(this);
+        kit::centreOnScreen(this);
         FormShow();
     }
 }
@@ -206,7 +207,7 @@ void TaForm7SS::TButSClick() {
 }
 
 void TaForm7SS::listSearch(orders::ListSearchField field) {
-    const QStringList lines = orders::listLines(Memo1->toPlainText());
+    const QStringList lines = data::listLines(Memo1->toPlainText());
     if (lines.isEmpty())
         return;
     const int records = orders::showOrders(*windows_.ordersWindow->Query1, orders::listSearchStatement(field, lines));

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/window_registry.h"
 #include "orders/order_search.h"
+#include "window_kit/window_registry.h"
 
 #include <QWidget>
 
@@ -10,7 +10,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QToolButton;
 
-namespace app {
+namespace kit {
 class StatusPanels;
 }
 
@@ -20,7 +20,7 @@ class TaForm7SS : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TaForm7SS(app::WindowRegistry& windows, QWidget* parent = nullptr);
+    explicit TaForm7SS(kit::WindowRegistry& windows, QWidget* parent = nullptr);
 
     QCheckBox* CBXPH = nullptr;
     QLineEdit* EditPH = nullptr;
@@ -40,7 +40,7 @@ public:
     QToolButton* ToolButton12 = nullptr;
     QToolButton* ToolButton13 = nullptr;
     QToolButton* ToolButton14 = nullptr;
-    app::StatusPanels* sB = nullptr;
+    kit::StatusPanels* sB = nullptr;
 
     void FormShow();
     void TButSClick();
@@ -62,5 +62,5 @@ private:
     void showCount(int records);
     void setSearchesEnabled(bool enabled);
 
-    app::WindowRegistry& windows_;
+    kit::WindowRegistry& windows_;
 };

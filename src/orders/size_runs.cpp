@@ -2,7 +2,7 @@
 
 #include "data/query.h"
 #include "data/schema.h"
-#include "orders/progress.h"
+#include "window_kit/progress.h"
 
 namespace orders {
 
@@ -15,7 +15,7 @@ const QString& casesField() {
     return name;
 }
 
-int convertSizes(data::Query& query, StatusSink& status, Arithmetic arithmetic) {
+int convertSizes(data::Query& query, kit::StatusSink& status, Arithmetic arithmetic) {
     data::BusyScope busy(query);
     query.first();
     const int total = query.recordCount();
@@ -39,7 +39,7 @@ int convertSizes(data::Query& query, StatusSink& status, Arithmetic arithmetic) 
             query.post();
         }
         query.next();
-        status.setPanelText(ProgressPanel, progressText(mainTablePrefix(), total, done));
+        status.setPanelText(kit::ProgressPanel, kit::progressText(kit::mainTablePrefix(), total, done));
     }
     return skipped;
 }
@@ -70,9 +70,9 @@ void rotateSizes(data::Query& query, bool up) {
 
 }  // namespace
 
-int multiplyByCases(data::Query& query, StatusSink& status) { return convertSizes(query, status, Arithmetic::Multiply); }
+int multiplyByCases(data::Query& query, kit::StatusSink& status) { return convertSizes(query, status, Arithmetic::Multiply); }
 
-int divideByCases(data::Query& query, StatusSink& status) { return convertSizes(query, status, Arithmetic::Divide); }
+int divideByCases(data::Query& query, kit::StatusSink& status) { return convertSizes(query, status, Arithmetic::Divide); }
 
 void shiftSizeRunUp(data::Query& query) { rotateSizes(query, true); }
 

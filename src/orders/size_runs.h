@@ -4,9 +4,11 @@ namespace data {
 class Query;
 }
 
-namespace orders {
-
+namespace kit {
 class StatusSink;
+}
+
+namespace orders {
 
 // Multiply and divide walk every row of the order query's result, rewrite the
 // sixteen sizes and post each row, so the posting rule recomputes "双数". A row
@@ -16,9 +18,9 @@ class StatusSink;
 // not 0 the window shows zeroCasesMessage().
 
 // each size := size × cases
-int multiplyByCases(data::Query& query, StatusSink& status);
+int multiplyByCases(data::Query& query, kit::StatusSink& status);
 // each size := size ÷ cases, rounded to the nearest whole number, halves to even
-int divideByCases(data::Query& query, StatusSink& status);
+int divideByCases(data::Query& query, kit::StatusSink& status);
 
 // Rotate the current row's size run one size: up moves every value to the
 // next larger size and 48 to 33; down is the mirror image. The row is posted.

@@ -3,8 +3,8 @@
 #include "data/query.h"
 #include "data/schema.h"
 #include "data/statement.h"
-#include "orders/progress.h"
 #include "statistics/statistics_messages.h"
+#include "window_kit/progress.h"
 
 #include <array>
 #include <optional>
@@ -47,7 +47,7 @@ bool statisticsTableHoldsRows(data::Query& statistics) {
     return !statistics.isEmpty();
 }
 
-int clearStatisticsTable(data::Query& statistics, orders::StatusSink& status) {
+int clearStatisticsTable(data::Query& statistics, kit::StatusSink& status) {
     statistics.setSql(statisticsStatement());
     statistics.open();
     data::BusyScope busy(statistics);
@@ -60,13 +60,13 @@ int clearStatisticsTable(data::Query& statistics, orders::StatusSink& status) {
             break;
         statistics.remove();
         ++deleted;
-        status.setPanelText(orders::ProgressPanel, orders::progressText(orders::mainTablePrefix(), statistics.recordCount(),
+        status.setPanelText(kit::ProgressPanel, kit::progressText(kit::mainTablePrefix(), statistics.recordCount(),
                                                                         total - deleted, deleted));
     }
     return deleted;
 }
 
-int addUpOrders(data::Query& orders, data::Query& statistics, orders::StatusSink& status) {
+int addUpOrders(data::Query& orders, data::Query& statistics, kit::StatusSink& status) {
     int visited = 0;
     {
         data::BusyScope busyOrders(orders);
@@ -101,17 +101,17 @@ int addUpOrders(data::Query& orders, data::Query& statistics, orders::StatusSink
             }
             statistics.post();
             orders.next();
-            status.setPanelText(orders::ProgressPanel,
-                                orders::progressText(orders::mainTablePrefix(), orders.recordCount(), visited));
+            status.setPanelText(kit::ProgressPanel,
+                                kit::progressText(kit::mainTablePrefix(), orders.recordCount(), visited));
         }
     }
     statistics.setSql(finalStatisticsStatement());
     statistics.open();
-    status.setPanelText(orders::CountPanel, QString::number(statistics.recordCount()));
+    status.setPanelText(kit::CountPanel, QString::number(statistics.recordCount()));
     return visited;
 }
 
-int aggregateOrders(data::Query& orders, data::Query& statistics, orders::StatusSink& status) {
+int aggregateOrders(data::Query& orders, data::Query& statistics, kit::StatusSink& status) {
     if (statisticsTableHoldsRows(statistics))
         clearStatisticsTable(statistics, status);
     return addUpOrders(orders, statistics, status);

@@ -5,7 +5,7 @@
 namespace data {
 class Query;
 }
-namespace orders {
+namespace kit {
 class StatusSink;
 }
 
@@ -23,7 +23,7 @@ bool statisticsTableHoldsRows(data::Query& statistics);
 // (opened on the whole table first), with the "主表共有记录" progress after
 // each row: rows left, rows still to delete, rows deleted. The query is busy
 // meanwhile. Returns the number of rows deleted.
-int clearStatisticsTable(data::Query& statistics, orders::StatusSink& status);
+int clearStatisticsTable(data::Query& statistics, kit::StatusSink& status);
 
 // Adds every order of the order query's result into the statistics row of its
 // sole model and supplier, found by a lookup on the statistics query, or into
@@ -33,10 +33,10 @@ int clearStatisticsTable(data::Query& statistics, orders::StatusSink& status);
 // the statistics query shows the whole table again and the count panel gets
 // its number of rows. An error ends the run where it happened and leaves the
 // last lookup. Both queries are busy meanwhile. Returns the orders visited.
-int addUpOrders(data::Query& orders, data::Query& statistics, orders::StatusSink& status);
+int addUpOrders(data::Query& orders, data::Query& statistics, kit::StatusSink& status);
 
 // The statistics rebuilt from the orders shown: the table emptied when it
 // holds rows, then the orders added up.
-int aggregateOrders(data::Query& orders, data::Query& statistics, orders::StatusSink& status);
+int aggregateOrders(data::Query& orders, data::Query& statistics, kit::StatusSink& status);
 
 }  // namespace statistics

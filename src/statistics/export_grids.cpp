@@ -1,11 +1,11 @@
 #include "statistics/export_grids.h"
 
 #include "data/query.h"
-#include "orders/order_import.h"
 #include "platform/busy_cursor.h"
 #include "platform/dialogs.h"
 #include "spreadsheet/spreadsheet.h"
 #include "statistics/export_texts.h"
+#include "window_kit/shared_messages.h"
 
 namespace statistics {
 
@@ -69,10 +69,10 @@ void exportGrids(const std::vector<GridExport>& grids, const ExportServices& ser
     platform::Dialogs& dialogs = *services.dialogs;
     if (grids.empty())
         return;
-    if (!dialogs.question(services.owner, confirmExportQuestion(), noticeCaption()))
+    if (!dialogs.question(services.owner, confirmExportQuestion(), kit::noticeCaption()))
         return;
     if (grids.front().rowCount() > ExportRowWarning &&
-        !dialogs.question(services.owner, manyRowsExportQuestion(), noticeCaption()))
+        !dialogs.question(services.owner, manyRowsExportQuestion(), kit::noticeCaption()))
         return;
 
     platform::BusyCursor busy;
@@ -109,7 +109,7 @@ void exportGrids(const std::vector<GridExport>& grids, const ExportServices& ser
     } catch (const std::exception&) {
         // The data stays in the open workbook; only the page setup is missing.
         busy.restore();
-        dialogs.error(nullptr, exportFailedMessage(), noticeCaption(), platform::MessageIcon::Error);
+        dialogs.error(nullptr, exportFailedMessage(), kit::noticeCaption(), platform::MessageIcon::Error);
     }
 }
 

@@ -13,7 +13,7 @@ class Query;
 namespace dbui {
 class DbGrid;
 }
-namespace orders {
+namespace kit {
 class StatusSink;
 }
 namespace platform {
@@ -51,7 +51,7 @@ struct ExportServices {
     // Owner of the questions (the statistics window).
     QWidget* owner = nullptr;
     // The window's status panels (the clearing of the template writes there).
-    orders::StatusSink* status = nullptr;
+    kit::StatusSink* status = nullptr;
     // Whether the system has at least one printer.
     std::function<bool()> hasPrinter;
     // Today, for the template's date cell.

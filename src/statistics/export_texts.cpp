@@ -2,7 +2,6 @@
 
 namespace statistics {
 
-QString noticeCaption() { return QStringLiteral("提示信息"); }
 QString confirmExportQuestion() { return QStringLiteral("你真的要导出数据吗？"); }
 QString manyRowsExportQuestion() { return QStringLiteral("数据超过400行，是否继续？"); }
 QString confirmPrintQuestion() { return QStringLiteral("你真的要打印吗？"); }

@@ -5,7 +5,6 @@
 namespace statistics {
 
 // Texts of the export and print commands.
-QString noticeCaption();                         // "提示信息"
 QString confirmExportQuestion();                 // "你真的要导出数据吗？"
 QString manyRowsExportQuestion();                // "数据超过400行，是否继续？"
 QString confirmPrintQuestion();                  // "你真的要打印吗？"

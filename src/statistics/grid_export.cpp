@@ -2,13 +2,13 @@
 #include "dbui/data_source.h"
 #include "dbui/db_grid.h"
 #include "dbui/query_table_model.h"
-#include "orders/order_import.h"
 #include "platform/busy_cursor.h"
 #include "platform/dialogs.h"
 #include "spreadsheet/spreadsheet.h"
 #include "statistics/export_grids.h"
 #include "statistics/export_services.h"
 #include "statistics/export_texts.h"
+#include "window_kit/shared_messages.h"
 
 #include <QRegularExpression>
 
@@ -62,7 +62,7 @@ spreadsheet::Application* connectOffice(const ExportServices& services, platform
         return &services.office();
     } catch (const std::exception&) {
         busy.restore();
-        services.dialogs->warning(nullptr, orders::connectFailedMessage(), noticeCaption(), platform::MessageIcon::Warning);
+        services.dialogs->warning(nullptr, kit::connectFailedMessage(), kit::noticeCaption(), platform::MessageIcon::Warning);
         return nullptr;
     }
 }

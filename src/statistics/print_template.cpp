@@ -1,32 +1,32 @@
 #include "statistics/print_template.h"
 
 #include "data/query.h"
-#include "orders/order_import.h"
-#include "orders/progress.h"
 #include "platform/busy_cursor.h"
 #include "platform/dialogs.h"
 #include "spreadsheet/spreadsheet.h"
 #include "statistics/export_texts.h"
+#include "window_kit/progress.h"
+#include "window_kit/shared_messages.h"
 
 #include <QLocale>
 
 namespace statistics {
 
-void clearTemplateRows(spreadsheet::Worksheet& sheet, int columns, orders::StatusSink& status) {
+void clearTemplateRows(spreadsheet::Worksheet& sheet, int columns, kit::StatusSink& status) {
     for (int row = TemplateFirstDataRow, figure = TemplateFirstDataRow - 2;; ++row, ++figure) {
         if (sheet.cellText(row, 1).isEmpty()) {
-            status.setPanelText(orders::ProgressPanel, clearEndedText(figure));
+            status.setPanelText(kit::ProgressPanel, clearEndedText(figure));
             return;
         }
         for (int c = 1; c <= columns; ++c) {
             status.letEventsRun();
             if (!sheet.cellText(row, c).isEmpty()) {
                 sheet.clearCell(row, c);
-                status.setPanelText(orders::ProgressPanel, cellClearedText(row, figure));
+                status.setPanelText(kit::ProgressPanel, cellClearedText(row, figure));
             }
         }
         if (figure >= TemplateRowLimit) {
-            status.setPanelText(orders::ProgressPanel, clearTooManyRowsText());
+            status.setPanelText(kit::ProgressPanel, clearTooManyRowsText());
             return;
         }
     }
@@ -35,10 +35,10 @@ void clearTemplateRows(spreadsheet::Worksheet& sheet, int columns, orders::Statu
 void fillPrintTemplate(const QString& path, const GridExport& grid, int start, int presetRows,
                        const ExportServices& services) {
     platform::Dialogs& dialogs = *services.dialogs;
-    if (!dialogs.question(services.owner, confirmPrintQuestion(), noticeCaption()))
+    if (!dialogs.question(services.owner, confirmPrintQuestion(), kit::noticeCaption()))
         return;
     if (grid.rowCount() > presetRows &&
-        !dialogs.question(services.owner, manyRowsPrintQuestion(presetRows), noticeCaption()))
+        !dialogs.question(services.owner, manyRowsPrintQuestion(presetRows), kit::noticeCaption()))
         return;
 
     platform::BusyCursor busy;
@@ -61,7 +61,7 @@ void fillPrintTemplate(const QString& path, const GridExport& grid, int start, i
         return;
     }
     const int rows = grid.rowCount();
-    if (rows > presetRows && dialogs.question(services.owner, insertRowsQuestion(presetRows), noticeCaption()))
+    if (rows > presetRows && dialogs.question(services.owner, insertRowsQuestion(presetRows), kit::noticeCaption()))
         sheet->insertRows(TemplateInsertRow, rows - presetRows);
     writeGridRecords(*sheet, grid, start + 1, false);
 
@@ -75,7 +75,7 @@ void fillPrintTemplate(const QString& path, const GridExport& grid, int start, i
     } catch (const std::exception&) {
         // The filled workbook stays open; only the finishing touches are missing.
         busy.restore();
-        dialogs.error(nullptr, exportFailedMessage(), noticeCaption(), platform::MessageIcon::Error);
+        dialogs.error(nullptr, exportFailedMessage(), kit::noticeCaption(), platform::MessageIcon::Error);
     }
 }
 

@@ -25,6 +25,6 @@ void fillPrintTemplate(const QString& path, const GridExport& grid, int start, i
 
 // Empties columns 1 to `columns` of the rows from 6 on, down to the first row
 // whose first cell is empty, and reports into the third status panel.
-void clearTemplateRows(spreadsheet::Worksheet& sheet, int columns, orders::StatusSink& status);
+void clearTemplateRows(spreadsheet::Worksheet& sheet, int columns, kit::StatusSink& status);
 
 }  // namespace statistics

@@ -2,8 +2,8 @@
 
 #include "data/query.h"
 #include "data/statement.h"
-#include "orders/progress.h"
 #include "statistics/statistics_messages.h"
+#include "window_kit/progress.h"
 
 namespace statistics {
 
@@ -41,7 +41,7 @@ QString unregisteredLine(const QString& model, const QString& colour, const QStr
 }
 
 int assignSoles(data::Query& orders, data::Query& catalogue, const std::function<void(const QString&)>& addUnregisteredLine,
-                orders::StatusSink& status) {
+                kit::StatusSink& status) {
     int visited = 0;
     {
         data::BusyScope busyOrders(orders);
@@ -80,8 +80,8 @@ int assignSoles(data::Query& orders, data::Query& catalogue, const std::function
                     orders.post();
                 }
             }
-            status.setPanelText(orders::ProgressPanel,
-                                orders::progressText(orders::mainTablePrefix(), orders.recordCount(), visited));
+            status.setPanelText(kit::ProgressPanel,
+                                kit::progressText(kit::mainTablePrefix(), orders.recordCount(), visited));
             orders.next();
         }
     }

@@ -6,7 +6,7 @@
 namespace data {
 class Query;
 }
-namespace orders {
+namespace kit {
 class StatusSink;
 }
 
@@ -31,6 +31,6 @@ QString unregisteredLine(const QString& model, const QString& colour, const QStr
 // After each order the progress panel shows the "主表共有记录" progress. Both
 // queries are busy meanwhile. Returns the number of orders visited.
 int assignSoles(data::Query& orders, data::Query& catalogue, const std::function<void(const QString&)>& addUnregisteredLine,
-                orders::StatusSink& status);
+                kit::StatusSink& status);
 
 }  // namespace statistics

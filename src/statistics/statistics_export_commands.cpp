@@ -1,7 +1,5 @@
 #include "statistics/statistics_window.h"
 
-#include "app/status_panels.h"
-#include "orders/window_status.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/printers.h"
@@ -9,6 +7,9 @@
 #include "statistics/export_grids.h"
 #include "statistics/export_texts.h"
 #include "statistics/print_template.h"
+#include "window_kit/shared_messages.h"
+#include "window_kit/status_panels.h"
+#include "window_kit/window_status.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ namespace {
 constexpr int TemplateStartOffset = 5;
 constexpr int TemplatePresetRows = 12;
 
-statistics::ExportServices exportServices(app::WindowRegistry& windows, QWidget* owner, orders::StatusSink& status) {
+statistics::ExportServices exportServices(kit::WindowRegistry& windows, QWidget* owner, kit::StatusSink& status) {
     statistics::ExportServices services;
     services.office = [&windows]() -> spreadsheet::Application& {
         spreadsheet::Application& office = windows.spreadsheet();
@@ -33,12 +34,12 @@ statistics::ExportServices exportServices(app::WindowRegistry& windows, QWidget*
 }  // namespace
 
 void TAForm6TJ::ToolButton12Click() {
-    orders::WindowStatus status(*sBar);
+    kit::WindowStatus status(*sBar);
     statistics::exportGrids({statistics::describeGrid(*DBGrid2)}, exportServices(windows_, this, status));
 }
 
 void TAForm6TJ::ToolButton6Click() {
-    orders::WindowStatus status(*sBar);
+    kit::WindowStatus status(*sBar);
     const statistics::ExportServices services = exportServices(windows_, this, status);
     const statistics::GridExport grid = statistics::describeGrid(*DBGrid2);
     const QString path = platform::programFolder() + statistics::templateRelativePath();
@@ -46,7 +47,7 @@ void TAForm6TJ::ToolButton6Click() {
         statistics::fillPrintTemplate(path, grid, TemplateStartOffset, TemplatePresetRows, services);
         return;
     }
-    platform::dialogs().error(nullptr, statistics::templateMissingMessage(), statistics::noticeCaption(),
+    platform::dialogs().error(nullptr, statistics::templateMissingMessage(), kit::noticeCaption(),
                               platform::MessageIcon::Error);
     statistics::exportGrids({grid}, services);
 }

@@ -9,7 +9,7 @@ namespace statistics {
 // row for its shoe model and colour.
 inline QString unregisteredText() { return QStringLiteral("未登记"); }
 
-// Asked before the statistics are rebuilt (caption orders::noticeCaption()).
+// Asked before the statistics are rebuilt (caption kit::noticeCaption()).
 inline QString scanQuestion() { return QStringLiteral("你真的要扫描统计吗？"); }
 
 // The catalogue's and the statistics table's statements when nothing is looked up.

@@ -1,22 +1,22 @@
 #include "statistics/statistics_window.h"
 
-#include "app/status_panels.h"
-#include "app/toolbar.h"
 #include "catalogue/shoes_window.h"
 #include "data/schema.h"
 #include "dbui/data_source.h"
 #include "dbui/db_grid.h"
 #include "dbui/db_navigator.h"
 #include "dbui/query_table_model.h"
-#include "orders/order_messages.h"
 #include "orders/orders_window.h"
 #include "orders/search_window.h"
-#include "orders/window_status.h"
 #include "platform/dialogs.h"
 #include "statistics/aggregation.h"
 #include "statistics/sole_assignment.h"
 #include "statistics/statistics_messages.h"
 #include "statistics/statistics_posting.h"
+#include "window_kit/shared_messages.h"
+#include "window_kit/status_panels.h"
+#include "window_kit/toolbar.h"
+#include "window_kit/window_status.h"
 
 #include <QFrame>
 #include <QHeaderView>
@@ -82,7 +82,7 @@ QStringList TAForm6TJ::navigatorHints() {
             QStringLiteral("刷新数据")};
 }
 
-TAForm6TJ::TAForm6TJ(app::WindowRegistry& windows, QWidget* parent) : QWidget(parent, Qt::Window), windows_(windows) {
+TAForm6TJ::TAForm6TJ(kit::WindowRegistry& windows, QWidget* parent) : QWidget(parent, Qt::Window), windows_(windows) {
     setObjectName(QStringLiteral("AForm6TJ"));
     setWindowTitle(QStringLiteral("鞋底统计"));
     resize(1000, 700);
@@ -99,7 +99,7 @@ TAForm6TJ::TAForm6TJ(app::WindowRegistry& windows, QWidget* parent) : QWidget(pa
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     buildUpperHalf(layout);
-    sBar = new app::StatusPanels({50, 50}, this);
+    sBar = new kit::StatusPanels({50, 50}, this);
     layout->addWidget(sBar);
 
     if (windows_.ordersWindow)
@@ -113,18 +113,18 @@ void TAForm6TJ::buildUpperHalf(QVBoxLayout* layout) {
     dbui::DataSource* orders = windows_.ordersWindow ? windows_.ordersWindow->DataSource1 : nullptr;
     using Button = dbui::DbNavigator::Button;
 
-    ToolBar1 = app::makeToolBar(this, QStringLiteral("ToolBar1"));
+    ToolBar1 = kit::makeToolBar(this, QStringLiteral("ToolBar1"));
     DBNavigator2 = makeNavigator(ToolBar1, "DBNavigator2", QStringLiteral("订单记录导航"), orders,
                                  {Button::First, Button::Prior, Button::Next, Button::Last, Button::Delete, Button::Post,
                                   Button::Cancel});
-    app::addSeparator(ToolBar1);
+    kit::addSeparator(ToolBar1);
     auto add = [this](QToolBar* bar, const char* name, const QString& caption, int icon, void (TAForm6TJ::*handler)()) {
-        return app::addToolButton(bar, QString::fromLatin1(name), caption, icon, [this, handler] { (this->*handler)(); });
+        return kit::addToolButton(bar, QString::fromLatin1(name), caption, icon, [this, handler] { (this->*handler)(); });
     };
     ToolButton2 = add(ToolBar1, "ToolButton2", QStringLiteral("综合搜索"), 21, &TAForm6TJ::ToolButton2Click);
-    app::addSeparator(ToolBar1);
+    kit::addSeparator(ToolBar1);
     ToolButtonZL = add(ToolBar1, "ToolButtonZL", QStringLiteral("调用鞋底"), 6, &TAForm6TJ::ToolButtonZLClick);
-    app::addSeparator(ToolBar1);
+    kit::addSeparator(ToolBar1);
     ToolButton3 = add(ToolBar1, "ToolButton3", QStringLiteral("鞋底表"), 10, &TAForm6TJ::ToolButton3Click);
     ToolButton4 = add(ToolBar1, "ToolButton4", QStringLiteral("订单表"), 17, &TAForm6TJ::ToolButton4Click);
     layout->addWidget(ToolBar1);
@@ -159,16 +159,16 @@ void TAForm6TJ::buildLowerHalf(QWidget* lower) {
     auto* layout = new QVBoxLayout(lower);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    ToolBar2 = app::makeToolBar(lower, QStringLiteral("ToolBar2"));
+    ToolBar2 = kit::makeToolBar(lower, QStringLiteral("ToolBar2"));
     DBNavigator1 = makeNavigator(ToolBar2, "DBNavigator1", QStringLiteral("鞋底统计记录导航"), DataSource1, {Button::First, Button::Prior, Button::Next, Button::Last});
-    app::addSeparator(ToolBar2);
+    kit::addSeparator(ToolBar2);
     auto add = [this](const char* name, const QString& caption, int icon, void (TAForm6TJ::*handler)()) {
-        return app::addToolButton(ToolBar2, QString::fromLatin1(name), caption, icon, [this, handler] { (this->*handler)(); });
+        return kit::addToolButton(ToolBar2, QString::fromLatin1(name), caption, icon, [this, handler] { (this->*handler)(); });
     };
     ToolButton7 = add("ToolButton7", QStringLiteral("鞋底统计"), 3, &TAForm6TJ::ToolButton7Click);
-    app::addSeparator(ToolBar2);
+    kit::addSeparator(ToolBar2);
     ToolButton12 = add("ToolButton12", QStringLiteral("快速导出"), 7, &TAForm6TJ::ToolButton12Click);
-    app::addSeparator(ToolBar2);
+    kit::addSeparator(ToolBar2);
     ToolButton6 = add("ToolButton6", QStringLiteral("导出打印"), 2, &TAForm6TJ::ToolButton6Click);
     layout->addWidget(ToolBar2);
     DBGrid2 = makeGrid(lower, "DBGrid2", QStringLiteral("鞋底统计表"), DataSource1, statisticsColumns());
@@ -184,37 +184,37 @@ void TAForm6TJ::updateCommands() {
         w->setEnabled(idle);
 }
 
-void TAForm6TJ::ToolButton2Click() { app::WindowRegistry::show(windows_.searchWindow); }
-void TAForm6TJ::ToolButton3Click() { app::WindowRegistry::show(windows_.shoesWindow); }
-void TAForm6TJ::ToolButton4Click() { app::WindowRegistry::show(windows_.ordersWindow); }
+void TAForm6TJ::ToolButton2Click() { kit::WindowRegistry::show(windows_.searchWindow); }
+void TAForm6TJ::ToolButton3Click() { kit::WindowRegistry::show(windows_.shoesWindow); }
+void TAForm6TJ::ToolButton4Click() { kit::WindowRegistry::show(windows_.ordersWindow); }
 
 void TAForm6TJ::ToolButtonZLClick() {
     TAForm2shoes* shoes = windows_.shoesWindow;
     if (!shoes || !windows_.ordersWindow)
         return;
     {
-        orders::WindowStatus status(*sBar);
+        kit::WindowStatus status(*sBar);
         statistics::assignSoles(*windows_.ordersWindow->Query1, *shoes->Query1,
                                 [shoes](const QString& line) { shoes->addUnregisteredLine(line); }, status);
     }
     if (shoes->LISTNO->count() > 0)
-        app::WindowRegistry::show(shoes);
+        kit::WindowRegistry::show(shoes);
 }
 
 void TAForm6TJ::ToolButton7Click() {
     if (!windows_.ordersWindow)
         return;
-    if (!platform::dialogs().question(this, statistics::scanQuestion(), orders::noticeCaption()))
+    if (!platform::dialogs().question(this, statistics::scanQuestion(), kit::noticeCaption()))
         return;
     ToolButtonZLClick();
     if (statistics::statisticsTableHoldsRows(*Query1))
         ClearStatisticsTable();
-    orders::WindowStatus status(*sBar);
+    kit::WindowStatus status(*sBar);
     statistics::addUpOrders(*windows_.ordersWindow->Query1, *Query1, status);
 }
 
 void TAForm6TJ::ClearStatisticsTable() {
-    orders::WindowStatus status(*sBar);
+    kit::WindowStatus status(*sBar);
     statistics::clearStatisticsTable(*Query1, status);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/window_registry.h"
 #include "data/query.h"
+#include "window_kit/window_registry.h"
 
 #include <QList>
 #include <QWidget>
@@ -11,7 +11,7 @@ class QSplitter;
 class QToolBar;
 class QToolButton;
 
-namespace app {
+namespace kit {
 class StatusPanels;
 }
 namespace dbui {
@@ -26,7 +26,7 @@ class TAForm6TJ : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TAForm6TJ(app::WindowRegistry& windows, QWidget* parent = nullptr);
+    explicit TAForm6TJ(kit::WindowRegistry& windows, QWidget* parent = nullptr);
 
     data::Query* Query1 = nullptr;  // the statistics
     dbui::DataSource* DataSource1 = nullptr;
@@ -46,7 +46,7 @@ public:
     QToolButton* ToolButton12 = nullptr;  // "快速导出"
     QToolButton* ToolButton6 = nullptr;   // "导出打印"
     dbui::DbGrid* DBGrid2 = nullptr;      // the statistics
-    app::StatusPanels* sBar = nullptr;
+    kit::StatusPanels* sBar = nullptr;
 
     // The hints of both navigators, one per button from "first" to "refresh".
     static QStringList navigatorHints();
@@ -70,6 +70,6 @@ private:
     void buildLowerHalf(QWidget* lower);
     void updateCommands();
 
-    app::WindowRegistry& windows_;
+    kit::WindowRegistry& windows_;
     QList<QWidget*> commands_;  // disabled while a bulk loop runs
 };

@@ -1,15 +1,15 @@
 // Assistive tools read every control as what a person sees on it.
 #include "app/main_window.h"
 #include "app/startup.h"
-#include "app/status_panels.h"
+#include "catalogue/shoes_window.h"
 #include "data/engine.h"
 #include "data/table_files.h"
 #include "orders/order_entry_window.h"
-#include "catalogue/shoes_window.h"
 #include "orders/orders_window.h"
-#include "statistics/statistics_window.h"
 #include "orders/search_window.h"
 #include "platform/files.h"
+#include "statistics/statistics_window.h"
+#include "window_kit/status_panels.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -26,7 +26,7 @@ QString readName(QWidget* widget)
 
 TEST(StatusPanelsAccessible, APanelIsReadAsItsCurrentText)
 {
-    app::StatusPanels bar({50, 50});
+    kit::StatusPanels bar({50, 50});
     const struct {
         int panel;
         QString text;

@@ -1,4 +1,4 @@
-#include "app/image_list.h"
+#include "window_kit/image_list.h"
 
 #include "gui_app.h"
 
@@ -6,7 +6,7 @@
 
 namespace {
 
-using app::ImageList;
+using kit::ImageList;
 
 bool hasVisiblePixels(const QImage& image)
 {

@@ -1,7 +1,7 @@
 #include "app/jpeg_image.h"
 
-#include "app/app_resources.h"
 #include "app/picture.h"
+#include "window_kit/app_resources.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ using app::decodeJpeg;
 
 QByteArray shippedPicture()
 {
-    app::initResources();
+    kit::initResources();
     QFile file(QString::fromLatin1(app::PictureResource));
     if (!file.open(QIODevice::ReadOnly))
         return {};

@@ -1,6 +1,6 @@
 #include "app/main_window.h"
-#include "app/material_window.h"
 #include "app/startup.h"
+#include "catalogue/material_window.h"
 #include "catalogue/shoes_window.h"
 #include "data/table_files.h"
 #include "orders/orders_window.h"
@@ -185,11 +185,11 @@ TEST_F(MainWindow, HelpDoesNothingWhenTheFolderCannotBeMade) {
 
 TEST_F(MainWindow, ClosingAnotherWindowOnlyHidesIt) {
     QWidget* shoes = windows->registry().shoesWindow;
-    app::WindowRegistry::show(shoes);
+    kit::WindowRegistry::show(shoes);
     shoes->close();
     EXPECT_FALSE(shoes->isVisible());
     EXPECT_TRUE(main->isVisible());
-    app::WindowRegistry::show(shoes);
+    kit::WindowRegistry::show(shoes);
     EXPECT_TRUE(shoes->isVisible());
 }
 

@@ -4,7 +4,7 @@
 #include "catalogue/unregistered_models.h"
 #include "data/table_fixture.h"
 #include "orders/orders_fixture.h"
-#include "orders/progress.h"
+#include "window_kit/progress.h"
 
 #include <functional>
 #include <utility>

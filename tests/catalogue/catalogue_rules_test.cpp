@@ -163,8 +163,8 @@ TEST_F(CatalogueRules, SearchShowsTheMatchesAndCountsTermsAndRecords) {
         expected.sort();
         EXPECT_EQ(found, expected);
         EXPECT_EQ(sink.writes, (std::vector<std::pair<int, QString>>{
-                                   {orders::CountPanel, c.termCount},
-                                   {orders::ProgressPanel, QStringLiteral("共有数据%1条").arg(c.models.size())}}));
+                                   {kit::CountPanel, c.termCount},
+                                   {kit::ProgressPanel, QStringLiteral("共有数据%1条").arg(c.models.size())}}));
         EXPECT_EQ(shoes->sql().count(QLatin1Char('\n')), 0);  // one line of text
     }
 }
@@ -188,7 +188,7 @@ TEST_F(CatalogueRules, EmptyBoxDoesNothingAndRefreshShowsAll) {
     PanelRecorder sink;
     catalogue::showAllModels(*shoes, sink);
     EXPECT_EQ(shoes->sql(), QStringLiteral("select * from shoes.db"));
-    EXPECT_EQ(sink.writes, (std::vector<std::pair<int, QString>>{{orders::ProgressPanel, QStringLiteral("共有数据3条")}}));
+    EXPECT_EQ(sink.writes, (std::vector<std::pair<int, QString>>{{kit::ProgressPanel, QStringLiteral("共有数据3条")}}));
 }
 
 // Replacing the statement stores a record being edited instead of losing it.
@@ -226,7 +226,7 @@ TEST_F(CatalogueRules, DeleteAfterASearchRemovesOnlyTheMatches) {
     bool busyInside = true;
     sink.onEvents = [&] { busyInside = busyInside && shoes->isBusy(); };
     EXPECT_EQ(catalogue::deleteShownModels(*shoes, sink), 5);
-    EXPECT_EQ(sink.textsOf(orders::ProgressPanel),
+    EXPECT_EQ(sink.textsOf(kit::ProgressPanel),
               (QStringList{"此表共有记录4条:未完成:4@已完成:1", "此表共有记录3条:未完成:3@已完成:2",
                            "此表共有记录2条:未完成:2@已完成:3", "此表共有记录1条:未完成:1@已完成:4",
                            "此表共有记录0条:未完成:0@已完成:5", "删除完毕"}));
@@ -242,7 +242,7 @@ TEST_F(CatalogueRules, DeleteOfAnEmptyResultOnlySaysItIsDone) {
     ASSERT_TRUE(catalogue::searchModels(*shoes, catalogue::SearchField::ShoeModel, QStringLiteral("Z"), search));
     PanelRecorder sink;
     EXPECT_EQ(catalogue::deleteShownModels(*shoes, sink), 0);
-    EXPECT_EQ(sink.writes, (std::vector<std::pair<int, QString>>{{orders::ProgressPanel, QStringLiteral("删除完毕")}}));
+    EXPECT_EQ(sink.writes, (std::vector<std::pair<int, QString>>{{kit::ProgressPanel, QStringLiteral("删除完毕")}}));
     EXPECT_EQ(sink.eventTurns, 0);
     EXPECT_EQ(storedModels().size(), 1);
 }

@@ -1,6 +1,5 @@
-#include "app/material_window.h"
 #include "app/startup.h"
-#include "app/status_panels.h"
+#include "catalogue/material_window.h"
 #include "catalogue/press_bar.h"
 #include "catalogue/shoes_window.h"
 #include "data/engine.h"
@@ -14,6 +13,7 @@
 #include "platform/scripted_dialogs.h"
 #include "qt_printing.h"
 #include "statistics/statistics_window.h"
+#include "window_kit/status_panels.h"
 
 #include <QApplication>
 #include <QImage>

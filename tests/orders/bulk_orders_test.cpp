@@ -25,12 +25,12 @@ TEST_F(BulkOrders, MarkCountedMarksEveryShownRow) {
         addOrders(5, alreadyCounted);
         RecordingSink sink;
         EXPECT_EQ(orders::markCounted(*orders, sink), 5);
-        EXPECT_EQ(sink.textsOf(orders::ProgressPanel),
+        EXPECT_EQ(sink.textsOf(kit::ProgressPanel),
                   (QStringList{"此表共有记录5条:未完成:4@已完成:1@已求和:1", "此表共有记录5条:未完成:3@已完成:2@已求和:3",
                                "此表共有记录5条:未完成:2@已完成:3@已求和:6", "此表共有记录5条:未完成:1@已完成:4@已求和:10",
                                "此表共有记录5条:未完成:0@已完成:5@已求和:15"}));
-        EXPECT_EQ(sink.textsOf(orders::CountPanel), QStringList{"5"});
-        EXPECT_EQ(sink.writes.back().first, orders::CountPanel);
+        EXPECT_EQ(sink.textsOf(kit::CountPanel), QStringList{"5"});
+        EXPECT_EQ(sink.writes.back().first, kit::CountPanel);
         EXPECT_EQ(sink.eventTurns, 5);
         EXPECT_EQ(openQuery(QStringLiteral("select * from dd.db where 已统计=true"))->recordCount(), 5);
     }
@@ -44,7 +44,7 @@ TEST_F(BulkOrders, MarkCountedWalksTheNotCountedResultOnce) {
     RecordingSink sink;
     EXPECT_EQ(orders::markCounted(*orders, sink), 3);
     EXPECT_EQ(orders->recordCount(), 3);  // they stay until the query is opened again
-    EXPECT_EQ(sink.textsOf(orders::CountPanel), QStringList{"3"});
+    EXPECT_EQ(sink.textsOf(kit::CountPanel), QStringList{"3"});
     orders->open();
     EXPECT_EQ(orders->recordCount(), 0);
 }
@@ -52,7 +52,7 @@ TEST_F(BulkOrders, MarkCountedWalksTheNotCountedResultOnce) {
 TEST_F(BulkOrders, MarkCountedOnAnEmptyResult) {
     RecordingSink sink;
     EXPECT_EQ(orders::markCounted(*orders, sink), 0);
-    EXPECT_EQ(sink.writes, (std::vector<std::pair<int, QString>>{{orders::CountPanel, QStringLiteral("0")}}));
+    EXPECT_EQ(sink.writes, (std::vector<std::pair<int, QString>>{{kit::CountPanel, QStringLiteral("0")}}));
 }
 
 TEST_F(BulkOrders, DeleteRemovesExactlyTheShownRows) {
@@ -64,7 +64,7 @@ TEST_F(BulkOrders, DeleteRemovesExactlyTheShownRows) {
     ASSERT_EQ(orders->recordCount(), 6);
     RecordingSink sink;
     EXPECT_EQ(orders::deleteShownOrders(*orders, sink), 6);
-    const QStringList texts = sink.textsOf(orders::ProgressPanel);
+    const QStringList texts = sink.textsOf(kit::ProgressPanel);
     ASSERT_EQ(texts.size(), 7);
     EXPECT_EQ(texts[0], QStringLiteral("此表共有记录5条:未完成:5@已完成:1"));
     EXPECT_EQ(texts[1], QStringLiteral("此表共有记录4条:未完成:4@已完成:2"));
@@ -79,11 +79,11 @@ TEST_F(BulkOrders, DeleteRemovesExactlyTheShownRows) {
 TEST_F(BulkOrders, DeleteOnAnEmptyResultOnlyReportsTheEnd) {
     RecordingSink sink;
     EXPECT_EQ(orders::deleteShownOrders(*orders, sink), 0);
-    EXPECT_EQ(sink.writes, (std::vector<std::pair<int, QString>>{{orders::ProgressPanel, QStringLiteral("删除完毕")}}));
+    EXPECT_EQ(sink.writes, (std::vector<std::pair<int, QString>>{{kit::ProgressPanel, QStringLiteral("删除完毕")}}));
 }
 
 TEST_F(BulkOrders, BusyDuringTheLoopAndFreedHoweverItEnds) {
-    using Operation = int (*)(data::Query&, orders::StatusSink&);
+    using Operation = int (*)(data::Query&, kit::StatusSink&);
     for (Operation operation : {orders::markCounted, orders::deleteShownOrders}) {
         orders->setSql(QStringLiteral("select * from dd.db"));
         orders->open();
@@ -101,9 +101,9 @@ TEST_F(BulkOrders, BusyDuringTheLoopAndFreedHoweverItEnds) {
         EXPECT_THROW(operation(*orders, failing), std::runtime_error);
         EXPECT_FALSE(orders->isBusy());
         // the two rows handled before the failure stay handled; the end is not reported
-        EXPECT_FALSE(failing.textsOf(orders::ProgressPanel).contains(QStringLiteral("删除完毕")));
-        EXPECT_TRUE(failing.textsOf(orders::CountPanel).isEmpty());
-        EXPECT_TRUE(failing.textsOf(orders::ProgressPanel).last().contains(QStringLiteral("@已完成:2")));
+        EXPECT_FALSE(failing.textsOf(kit::ProgressPanel).contains(QStringLiteral("删除完毕")));
+        EXPECT_TRUE(failing.textsOf(kit::CountPanel).isEmpty());
+        EXPECT_TRUE(failing.textsOf(kit::ProgressPanel).last().contains(QStringLiteral("@已完成:2")));
 
         RecordingSink sink;
         sink.onEvents = [&] { EXPECT_TRUE(orders->isBusy()); };

@@ -2,7 +2,6 @@
 // spreadsheet layer, saved as .xls and .xlsx, read in by the order window.
 
 #include "../spreadsheet/office_environment.h"
-#include "app/status_panels.h"
 #include "app/startup.h"
 #include "data/table_files.h"
 #include "orders/orders_window.h"
@@ -11,6 +10,7 @@
 #include "platform/scripted_dialogs.h"
 #include "qt_printing.h"
 #include "spreadsheet/libreoffice.h"
+#include "window_kit/status_panels.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

@@ -1,4 +1,3 @@
-#include "app/status_panels.h"
 #include "app/startup.h"
 #include "data/table_files.h"
 #include "fake_spreadsheet.h"
@@ -7,6 +6,7 @@
 #include "platform/files.h"
 #include "platform/scripted_dialogs.h"
 #include "qt_printing.h"
+#include "window_kit/status_panels.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,15 +4,15 @@
 #include "fake_worksheet.h"
 #include "orders/order_import.h"
 #include "orders/order_posting.h"
-#include "orders/progress.h"
 #include "qt_printing.h"
+#include "window_kit/progress.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
-class RecordingStatus : public orders::StatusSink {
+class RecordingStatus : public kit::StatusSink {
 public:
     void setPanelText(int panel, const QString& text) override { panels[panel] = text; }
     void letEventsRun() override { ++eventRuns; }
@@ -99,7 +99,7 @@ TEST_F(OrderImport, ReadsRowsUntilTheFirstEmptyBatchCell) {
         EXPECT_EQ(outcome.end, orders::ImportOutcome::End::EmptyCell);
         EXPECT_EQ(outcome.rowsImported, c.rows);
         EXPECT_EQ(stored(QStringLiteral("批号")).size(), c.rows);
-        EXPECT_EQ(status.panels.value(orders::ProgressPanel), QString::fromUtf8(c.lastText));
+        EXPECT_EQ(status.panels.value(kit::ProgressPanel), QString::fromUtf8(c.lastText));
         EXPECT_EQ(status.eventRuns, c.rows + 1);
         EXPECT_EQ(failureMessages, 0);
         EXPECT_FALSE(query->isBusy());
@@ -171,7 +171,7 @@ TEST_F(OrderImport, TakesAtMost99999Rows) {
     const orders::ImportOutcome outcome = run();
     EXPECT_EQ(outcome.end, orders::ImportOutcome::End::TooManyRows);
     EXPECT_EQ(outcome.rowsImported, 99999);
-    EXPECT_EQ(status.panels.value(orders::ProgressPanel), QStringLiteral("行数大于十万行，数据导入已强行结束！"));
+    EXPECT_EQ(status.panels.value(kit::ProgressPanel), QStringLiteral("行数大于十万行，数据导入已强行结束！"));
     EXPECT_EQ(query->recordCount(), 99999);
 }
 

@@ -1,5 +1,6 @@
 #include "orders_fixture.h"
 
+#include "data/search_terms.h"
 #include "orders/order_search.h"
 #include "platform/files.h"
 
@@ -91,7 +92,7 @@ TEST(ListSearch, LinesOfTheListBox) {
         {"1001\n\n", {"1001", ""}},
     };
     for (const auto& [text, lines] : cases)
-        EXPECT_EQ(orders::listLines(QString::fromUtf8(text)), lines) << text;
+        EXPECT_EQ(data::listLines(QString::fromUtf8(text)), lines) << text;
 }
 
 TEST(ListSearch, OnlyABatchListIsCheckedAgainstItsLines) {

@@ -2,14 +2,14 @@
 
 #include "data/table_fixture.h"
 #include "orders/order_posting.h"
-#include "orders/progress.h"
+#include "window_kit/progress.h"
 
 #include <functional>
 #include <utility>
 #include <vector>
 
 // Keeps every text written to a panel, in order, and counts the event turns.
-class RecordingSink : public orders::StatusSink {
+class RecordingSink : public kit::StatusSink {
 public:
     void setPanelText(int panel, const QString& text) override { writes.emplace_back(panel, text); }
     void letEventsRun() override {

@@ -8,7 +8,7 @@ namespace {
 
 class SizeRuns : public OrderTables {};
 
-using Operation = int (*)(data::Query&, orders::StatusSink&);
+using Operation = int (*)(data::Query&, kit::StatusSink&);
 
 TEST_F(SizeRuns, MultiplyAndDivideEveryRow) {
     struct Case {
@@ -74,7 +74,7 @@ TEST_F(SizeRuns, ProgressCountsEveryRowAndRowsWithoutCasesAreSkipped) {
 
         RecordingSink sink;
         EXPECT_EQ(operation(*orders, sink), 2);
-        EXPECT_EQ(sink.textsOf(orders::ProgressPanel),
+        EXPECT_EQ(sink.textsOf(kit::ProgressPanel),
                   (QStringList{"主表共有记录5条:未完成:4@已完成:1", "主表共有记录5条:未完成:3@已完成:2",
                                "主表共有记录5条:未完成:2@已完成:3", "主表共有记录5条:未完成:1@已完成:4",
                                "主表共有记录5条:未完成:0@已完成:5"}));
@@ -97,7 +97,7 @@ TEST_F(SizeRuns, OnlyTheRowsOfTheResultChange) {
     orders->open();
     RecordingSink sink;
     orders::multiplyByCases(*orders, sink);
-    EXPECT_EQ(sink.textsOf(orders::ProgressPanel).last(), QStringLiteral("主表共有记录3条:未完成:0@已完成:3"));
+    EXPECT_EQ(sink.textsOf(kit::ProgressPanel).last(), QStringLiteral("主表共有记录3条:未完成:0@已完成:3"));
     QStringList doubled;
     for (int i = 1; i <= 10; ++i) {
         const QString batch = QStringLiteral("S%1").arg(i, 2, 10, QLatin1Char('0'));

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "app/startup.h"
-#include "app/status_panels.h"
 #include "data/engine.h"
 #include "data/query.h"
 #include "data/schema.h"
@@ -13,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/scripted_dialogs.h"
 #include "qt_printing.h"
+#include "window_kit/status_panels.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -23,10 +23,10 @@ TEST_F(Aggregation, TwoOrdersOfOnePairMakeOneRow) {
     EXPECT_EQ(run(sink), 2);
     EXPECT_EQ(storedStatistics(), QStringList{statisticsRow("鑫达", "D-1", {{38, 15}, {39, 10}})});
     EXPECT_EQ(storedStatistics().first().section('|', 2, 3), QStringLiteral("25|鑫达D-1"));
-    EXPECT_EQ(sink.textsOf(orders::ProgressPanel),
+    EXPECT_EQ(sink.textsOf(kit::ProgressPanel),
               (QStringList{"主表共有记录2条:未完成:1@已完成:1", "主表共有记录2条:未完成:0@已完成:2"}));
-    EXPECT_EQ(sink.textsOf(orders::CountPanel), QStringList{"1"});
-    EXPECT_EQ(sink.writes.back().first, orders::CountPanel);
+    EXPECT_EQ(sink.textsOf(kit::CountPanel), QStringList{"1"});
+    EXPECT_EQ(sink.writes.back().first, kit::CountPanel);
     EXPECT_EQ(sink.eventTurns, 2);
     EXPECT_EQ(statistics->sql(), QStringLiteral("select * from XdTJ.db"));
     EXPECT_EQ(statistics->recordCount(), 1);
@@ -82,7 +82,7 @@ TEST_F(Aggregation, OneRowPerSoleModelAndSupplier) {
         QStringList expected = c.expected;
         expected.sort();
         EXPECT_EQ(storedStatistics(), expected);
-        EXPECT_EQ(sink.textsOf(orders::CountPanel), QStringList{QString::number(c.expected.size())});
+        EXPECT_EQ(sink.textsOf(kit::CountPanel), QStringList{QString::number(c.expected.size())});
     }
 }
 
@@ -101,8 +101,8 @@ TEST_F(Aggregation, AnEmptyResultLeavesAnEmptyTable) {
     RecordingSink sink;
     EXPECT_EQ(run(sink), 0);
     EXPECT_TRUE(storedStatistics().isEmpty());
-    EXPECT_EQ(sink.textsOf(orders::CountPanel), QStringList{"0"});
-    EXPECT_EQ(sink.textsOf(orders::ProgressPanel), QStringList{"主表共有记录0条:未完成:0@已完成:1"});
+    EXPECT_EQ(sink.textsOf(kit::CountPanel), QStringList{"0"});
+    EXPECT_EQ(sink.textsOf(kit::ProgressPanel), QStringList{"主表共有记录0条:未完成:0@已完成:1"});
 }
 
 TEST_F(Aggregation, RunningTwiceGivesTheSameTable) {
@@ -124,7 +124,7 @@ TEST_F(Aggregation, EmptyingTheTableReportsEveryRow) {
         addStatisticsRow("鑫达", QStringLiteral("D-%1").arg(i), {{38, i}});
     RecordingSink sink;
     EXPECT_EQ(statistics::clearStatisticsTable(*statistics, sink), 4);
-    EXPECT_EQ(sink.textsOf(orders::ProgressPanel),
+    EXPECT_EQ(sink.textsOf(kit::ProgressPanel),
               (QStringList{"主表共有记录3条:未完成:3@已完成:1", "主表共有记录2条:未完成:2@已完成:2",
                            "主表共有记录1条:未完成:1@已完成:3", "主表共有记录0条:未完成:0@已完成:4"}));
     EXPECT_EQ(sink.eventTurns, 4);
@@ -198,7 +198,7 @@ TEST_F(Aggregation, AnErrorKeepsTheRowsWrittenSoFar) {
     EXPECT_FALSE(orders->isBusy());
     EXPECT_FALSE(statistics->isBusy());
     EXPECT_EQ(storedStatistics(), (QStringList{statisticsRow("鑫达", "D-1", {{38, 1}}), statisticsRow("鑫达", "D-2", {{38, 2}})}));
-    EXPECT_TRUE(sink.textsOf(orders::CountPanel).isEmpty());
+    EXPECT_TRUE(sink.textsOf(kit::CountPanel).isEmpty());
     EXPECT_EQ(statistics->sql(), statistics::statisticsLookupStatement("D-2", "鑫达"));
 }
 
@@ -282,7 +282,7 @@ TEST_F(Aggregation, RandomOrdersMatchAPlainComputation) {
     showAllOrders();
     run(sink);
     EXPECT_EQ(storedStatistics(), expectedRows);
-    EXPECT_EQ(sink.textsOf(orders::CountPanel), QStringList{QString::number(expectedRows.size())});
+    EXPECT_EQ(sink.textsOf(kit::CountPanel), QStringList{QString::number(expectedRows.size())});
     EXPECT_EQ(lines.size(), int(openQuery(QStringLiteral("select * from dd.db where 供应商='未登记'"))->recordCount()));
 }
 

@@ -3,8 +3,8 @@
 #include "data/engine.h"
 #include "data/query.h"
 #include "data/table_files.h"
-#include "orders/progress.h"
 #include "statistics/export_services.h"
+#include "window_kit/progress.h"
 
 #include <QTemporaryDir>
 #include <memory>
@@ -64,10 +64,10 @@ public:
 };
 
 // Keeps every text written to a panel, in order.
-class PanelTexts : public orders::StatusSink {
+class PanelTexts : public kit::StatusSink {
 public:
     void setPanelText(int panel, const QString& text) override {
-        if (panel == orders::ProgressPanel)
+        if (panel == kit::ProgressPanel)
             texts << text;
     }
     void letEventsRun() override { ++eventTurns; }

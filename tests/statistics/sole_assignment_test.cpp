@@ -27,10 +27,10 @@ TEST_F(SoleAssignment, TheSecondOfThreeOrdersIsUnregistered) {
     EXPECT_EQ(run(sink), 3);
     EXPECT_EQ(storedAssignments(), (QStringList{"A0001:鑫达/D-1", "A0002:未登记/未登记", "A0003:华兴/D-2"}));
     EXPECT_EQ(lines, (QStringList{"Y9:红:5:B0001", "X1:黑:120:A0002"}));
-    EXPECT_EQ(sink.textsOf(orders::ProgressPanel),
+    EXPECT_EQ(sink.textsOf(kit::ProgressPanel),
               (QStringList{"主表共有记录3条:未完成:2@已完成:1", "主表共有记录3条:未完成:1@已完成:2",
                            "主表共有记录3条:未完成:0@已完成:3"}));
-    EXPECT_TRUE(sink.textsOf(orders::CountPanel).isEmpty());
+    EXPECT_TRUE(sink.textsOf(kit::CountPanel).isEmpty());
     EXPECT_EQ(sink.eventTurns, 3);
     EXPECT_TRUE(orders->eof());
     EXPECT_EQ(catalogue->sql(), QStringLiteral("select * from shoes.db"));
@@ -122,7 +122,7 @@ TEST_F(SoleAssignment, OnlyTheOrdersOfASearchAreTreated) {
     EXPECT_EQ(run(sink), 2);
     EXPECT_EQ(storedAssignments(), (QStringList{"A0001:/", "A0002:鑫达/D-1", "A0003:/", "A0004:未登记/未登记"}));
     EXPECT_EQ(lines, QStringList{"X9:白:0:A0004"});
-    EXPECT_EQ(sink.textsOf(orders::ProgressPanel).last(), QStringLiteral("主表共有记录2条:未完成:0@已完成:2"));
+    EXPECT_EQ(sink.textsOf(kit::ProgressPanel).last(), QStringLiteral("主表共有记录2条:未完成:0@已完成:2"));
 }
 
 TEST_F(SoleAssignment, OrdersPassTheirPostingRule) {
@@ -177,7 +177,7 @@ TEST_F(SoleAssignment, AnErrorEndsTheRunWhereItHappens) {
         EXPECT_FALSE(orders->isBusy());
         EXPECT_FALSE(catalogue->isBusy());
         EXPECT_EQ(storedAssignments(), (QStringList{"A0001:鑫达/D-1", "A0002:/", "A0003:/"}));
-        EXPECT_EQ(sink.textsOf(orders::ProgressPanel), QStringList{"主表共有记录3条:未完成:2@已完成:1"});
+        EXPECT_EQ(sink.textsOf(kit::ProgressPanel), QStringList{"主表共有记录3条:未完成:2@已完成:1"});
         EXPECT_EQ(catalogue->sql(), c.failInPost ? statistics::catalogueLookupStatement("X2", "白")
                                                  : statistics::catalogueLookupStatement("X1", "白"));
     }

@@ -24,7 +24,7 @@ protected:
         OrderWindowsTest::SetUp();
         statisticsWindow = windows->registry().statisticsWindow;
         shoes = windows->registry().shoesWindow;
-        app::WindowRegistry::show(statisticsWindow);
+        kit::WindowRegistry::show(statisticsWindow);
         QApplication::setActiveWindow(statisticsWindow);
         QApplication::processEvents();
     }

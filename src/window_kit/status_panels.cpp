@@ -1,6 +1,6 @@
-#include "app/status_panels.h"
+#include "window_kit/status_panels.h"
 
-namespace app {
+namespace kit {
 
 StatusPanels::StatusPanels(const QVector<int>& fixedWidths, QWidget* parent) : QStatusBar(parent) {
     setObjectName(QStringLiteral("sBar"));
@@ -35,4 +35,4 @@ QString StatusPanels::panelText(int panel) const {
     return label ? label->text() : QString();
 }
 
-}  // namespace app
+}  // namespace kit

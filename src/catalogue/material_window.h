@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-namespace app {
+namespace kit {
 class StatusPanels;
 }
 
@@ -13,5 +13,5 @@ class TaForm10YL : public QWidget {
 public:
     explicit TaForm10YL(QWidget* parent = nullptr);
 
-    app::StatusPanels* sBar = nullptr;
+    kit::StatusPanels* sBar = nullptr;
 };

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace orders {
+namespace kit {
 
 // Where the bulk loops report. The order window passes its status bar; the
 // panels are numbered from 0, the progress goes into the third (2).
@@ -28,4 +28,4 @@ QString progressText(const QString& prefix, int total, int done);
 // counts the rows left in the result, not the rows at the start).
 QString progressText(const QString& prefix, int rows, int notDone, int done);
 
-}  // namespace orders
+}  // namespace kit

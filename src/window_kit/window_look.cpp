@@ -1,11 +1,11 @@
-#include "app/window_look.h"
+#include "window_kit/window_look.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QScreen>
 #include <QWidget>
 
-namespace app {
+namespace kit {
 
 Qt::WindowFlags fixedWindowFlags() {
     return Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -25,4 +25,4 @@ QFont windowFont() {
     return font;
 }
 
-}  // namespace app
+}  // namespace kit

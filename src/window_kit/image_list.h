@@ -6,7 +6,7 @@
 
 #include <vector>
 
-namespace app {
+namespace kit {
 
 // The one image list of the program: every toolbar takes its icons from it by
 // index. It holds 26 icons of 30 by 30 pixels, loaded from the compiled-in
@@ -37,4 +37,4 @@ private:
     std::vector<QImage> images_;
 };
 
-}  // namespace app
+}  // namespace kit

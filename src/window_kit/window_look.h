@@ -5,7 +5,7 @@
 
 class QWidget;
 
-namespace app {
+namespace kit {
 
 // Flags of a window of fixed size: title, system menu, minimise and close
 // buttons, no maximise button.
@@ -18,4 +18,4 @@ void centreOnScreen(QWidget* window);
 // desktop's sans font at that size.
 QFont windowFont();
 
-}  // namespace app
+}  // namespace kit

@@ -1,10 +1,10 @@
-#include "app/toolbar.h"
+#include "window_kit/toolbar.h"
 
-#include "app/image_list.h"
+#include "window_kit/image_list.h"
 
 #include <QLayout>
 
-namespace app {
+namespace kit {
 
 QToolBar* makeToolBar(QWidget* parent, const QString& objectName) {
     auto* bar = new QToolBar(parent);
@@ -48,4 +48,4 @@ void addSeparator(QToolBar* bar, int width) {
     bar->addWidget(gap);
 }
 
-}  // namespace app
+}  // namespace kit

@@ -5,7 +5,7 @@
 #include <QToolButton>
 #include <functional>
 
-namespace app {
+namespace kit {
 
 // Toolbars of the windows: flat buttons showing a caption under a 30 by 30
 // icon from the one image list.
@@ -19,4 +19,4 @@ QToolButton* addToolButton(QToolBar* bar, const QString& objectName, const QStri
 // A separator of the given width between buttons.
 void addSeparator(QToolBar* bar, int width = 8);
 
-}  // namespace app
+}  // namespace kit

@@ -1,4 +1,4 @@
-#include "app/app_resources.h"
+#include "window_kit/app_resources.h"
 
 #include <QtGlobal>
 
@@ -8,7 +8,7 @@ static void registerResourceData()
     Q_INIT_RESOURCE(resources);
 }
 
-namespace app {
+namespace kit {
 
 void initResources()
 {
@@ -18,4 +18,4 @@ void initResources()
     (void)registered;
 }
 
-}  // namespace app
+}  // namespace kit

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace app {
+namespace kit {
 
 // Registers the compiled-in picture and icons (":/picture.jpg",
 // ":/icons/NN.png", the program's own icon ":/tavrel.png"). Safe to call any number of times; the image list and the
@@ -8,4 +8,4 @@ namespace app {
 // paths directly needs it.
 void initResources();
 
-}  // namespace app
+}  // namespace kit

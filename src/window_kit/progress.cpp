@@ -1,6 +1,6 @@
-#include "orders/progress.h"
+#include "window_kit/progress.h"
 
-namespace orders {
+namespace kit {
 
 QString mainTablePrefix() { return QStringLiteral("主表共有记录"); }
 QString thisTablePrefix() { return QStringLiteral("此表共有记录"); }
@@ -12,4 +12,4 @@ QString progressText(const QString& prefix, int rows, int notDone, int done) {
            QStringLiteral("@已完成:") + QString::number(done);
 }
 
-}  // namespace orders
+}  // namespace kit

@@ -1,16 +1,16 @@
-#include "orders/window_status.h"
+#include "window_kit/window_status.h"
 
-#include "app/status_panels.h"
+#include "window_kit/status_panels.h"
 
 #include <QCoreApplication>
 
-namespace orders {
+namespace kit {
 
 namespace {
 constexpr qint64 PaintIntervalMs = 50;
 }
 
-WindowStatus::WindowStatus(app::StatusPanels& panels) : panels_(panels) { sincePaint_.start(); }
+WindowStatus::WindowStatus(kit::StatusPanels& panels) : panels_(panels) { sincePaint_.start(); }
 
 WindowStatus::~WindowStatus() { flush(); }
 
@@ -29,4 +29,4 @@ void WindowStatus::flush() {
     sincePaint_.restart();
 }
 
-}  // namespace orders
+}  // namespace kit

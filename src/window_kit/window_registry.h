@@ -19,7 +19,7 @@ class TAForm6TJ;
 class TaForm7SS;
 class TaForm10YL;
 
-namespace app {
+namespace kit {
 
 // The windows of the program, created once at start-up in this order and
 // alive until it ends. Windows reach each other only through this object.
@@ -69,4 +69,4 @@ struct WindowRegistry {
     }
 };
 
-}  // namespace app
+}  // namespace kit

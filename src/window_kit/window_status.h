@@ -1,22 +1,22 @@
 #pragma once
 
-#include "orders/progress.h"
+#include "window_kit/progress.h"
 
 #include <QElapsedTimer>
 #include <QMap>
 
-namespace app {
+namespace kit {
 class StatusPanels;
 }
 
-namespace orders {
+namespace kit {
 
 // The status sink of a window: writes into its status bar. Progress texts of
 // long loops reach the screen at most every 50 ms; every row still lets
 // pending events run, and the last text always shows when the sink ends.
 class WindowStatus : public StatusSink {
 public:
-    explicit WindowStatus(app::StatusPanels& panels);
+    explicit WindowStatus(kit::StatusPanels& panels);
     ~WindowStatus() override;
 
     void setPanelText(int panel, const QString& text) override;
@@ -24,9 +24,9 @@ public:
     void flush();
 
 private:
-    app::StatusPanels& panels_;
+    kit::StatusPanels& panels_;
     QMap<int, QString> pending_;
     QElapsedTimer sincePaint_;
 };
 
-}  // namespace orders
+}  // namespace kit

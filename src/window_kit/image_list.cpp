@@ -1,10 +1,10 @@
-#include "app/image_list.h"
+#include "window_kit/image_list.h"
 
-#include "app/app_resources.h"
+#include "window_kit/app_resources.h"
 
 #include <QString>
 
-namespace app {
+namespace kit {
 
 ImageList::ImageList()
 {
@@ -41,4 +41,4 @@ QIcon ImageList::icon(int index) const
     return QIcon(pixmap(index));
 }
 
-}  // namespace app
+}  // namespace kit

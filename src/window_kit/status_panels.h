@@ -4,7 +4,7 @@
 #include <QStatusBar>
 #include <QVector>
 
-namespace app {
+namespace kit {
 
 // A status bar of fixed panels: every panel but the last has its own width,
 // the last takes the rest. Panels are numbered from 0.
@@ -23,4 +23,4 @@ private:
     QVector<QLabel*> panels_;
 };
 
-}  // namespace app
+}  // namespace kit
