@@ -5,8 +5,8 @@
 
 namespace spreadsheet {
 
-Error::Error(const QString& message)
-    : std::runtime_error(message.toStdString())
+Error::Error(const QString& message, Operation operation)
+    : std::runtime_error(message.toStdString()), operation_(operation)
 {
 }
 
