@@ -162,6 +162,14 @@ main_window_viewable() {
   [ -n "$id" ] && DISPLAY=":$display" xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable'
 }
 
+main_window_gone() {
+  for _ in $(seq 1 50); do
+    main_window_viewable || return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 wait_for_main_window() {
   for _ in $(seq 1 300); do
     main_window_viewable && return 0
@@ -201,6 +209,7 @@ check "first start: user data folder made" test -d "$userdata"
 check "first start: nothing kept beside the program" test ! -e "$root/usr/bin/打印"
 check "first start: print template in the user data folder" cmp -s "$shipped_template" "$userdata/打印/鞋底打印.xls"
 stop_program
+check "first start: stopping the launcher ends the program" main_window_gone
 
 # --- the user's own data ----------------------------------------------------------
 rm -f "$tables"/*.db
