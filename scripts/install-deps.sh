@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
+  dpkg-dev
   qt6-base-dev
   libsqlite3-dev libjpeg-dev
   libgtest-dev googletest
@@ -14,10 +15,11 @@ packages=(
   xvfb xauth x11-utils dbus at-spi2-core
 )
 
-# LibreOffice Calc (the spreadsheet the program drives) and its SDK (UNO
-# headers, cppumaker, link libraries), without the optional extras.
+# LibreOffice Calc (the spreadsheet the program drives), its Chinese language
+# pack and its SDK (UNO headers, cppumaker, link libraries), without the
+# optional extras.
 office_packages=(
-  libreoffice-calc libreoffice-dev
+  libreoffice-calc libreoffice-l10n-zh-cn libreoffice-dev
 )
 
 sudo_cmd=()

@@ -53,7 +53,7 @@ TaForm1::TaForm1(kit::WindowRegistry& windows, QWidget* parent)
     : QWidget(parent, kit::fixedWindowFlags()),
       windows_(windows) {
     setObjectName(QStringLiteral("aForm1"));
-    setWindowTitle(QStringLiteral("Tavrel 2026.12"));
+    setWindowTitle(QStringLiteral("Tavrel " TAVREL_VERSION));
     setFixedSize(ClientWidth, ClientHeight);
 
     auto* layout = new QVBoxLayout(this);

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Builds the Debian package, unpacks it into a scratch root and starts the
-# unpacked menu launcher there with a scratch home under a private X server:
-# the tables are made, the main window maps, the print template reaches the
-# user's data folder, and a second start keeps what the user has.
+# Builds the Debian package and checks its fields and documents, and that every
+# library its programs load comes from a package its Depends reaches. Then
+# unpacks it into a scratch root and starts the unpacked menu launcher there
+# with a scratch home under a private X server: the tables are made, the main
+# window maps, the print template reaches the user's data folder, a second
+# start keeps what the user has, and what the launcher cannot do is shown in
+# a box.
 #
 #   package_test.sh BUILD_DIR SOURCE_DIR [CPACK]
 set -uo pipefail
@@ -27,6 +30,7 @@ check() {  # check DESCRIPTION COMMAND...
   local what=$1; shift
   if "$@"; then echo "ok: $what"; else fail "$what"; fi
 }
+not() { ! "$@"; }
 die() { echo "FAILED: $*"; exit 1; }
 
 # --- the package -----------------------------------------------------------
@@ -36,16 +40,70 @@ deb=$(ls "$scratch"/package/*.deb 2>/dev/null | head -n 1)
 [ -n "$deb" ] || die "no .deb made"
 echo "package: $(basename "$deb")"
 
+# The package names in a dependency field, without versions, alternatives
+# and architectures.
+names_in() { sed 's/([^)]*)//g; s/[|,]/ /g; s/:[a-z0-9]*//g' <<<"$1"; }
+version=$(dpkg-deb -f "$deb" Version)
+maintainer=$(dpkg-deb -f "$deb" Maintainer)
 depends=$(dpkg-deb -f "$deb" Depends)
-for needed in libqt6widgets6 libsqlite3-0 libjpeg62-turbo libreoffice-calc fonts-wqy-microhei qt6-translations-l10n; do
-  check "depends on $needed" grep -q "$needed" <<<"$depends"
+# Named by hand (needed when running, linked by nothing), and found by
+# dpkg-shlibdeps in what the programs load.
+for needed in libreoffice-calc libreoffice-l10n-zh-cn qt6-qpa-plugins qt6-translations-l10n fonts-wqy-microhei \
+              libqt6widgets6 libsqlite3-0 libjpeg62-turbo pxlib1 libuno-cppu3 libc6 libstdc++6; do
+  check "depends on $needed" grep -qxF "$needed" <<<"$(names_in "$depends" | tr -s ' ' '\n')"
 done
 
 root="$scratch/root"
 dpkg-deb -x "$deb" "$root" || die "dpkg-deb -x"
-for f in usr/bin/tavrel usr/bin/tavrel-tables usr/bin/tavrel-start; do
+for f in usr/bin/tavrel usr/bin/tavrel-tables usr/bin/tavrel-start usr/libexec/tavrel/tavrel-notice; do
   check "$f is a program" test -x "$root/$f"
 done
+doc="$root/usr/share/doc/tavrel"
+check "copyright in the machine-readable format" grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$doc/copyright"
+gzip -dc "$doc/changelog.gz" >"$scratch/changelog" 2>/dev/null || fail "changelog.gz unreadable"
+check "latest changelog entry is version $version" test "$(dpkg-parsechangelog -l "$scratch/changelog" -S Version)" = "$version"
+check "latest changelog entry signed by the maintainer" test "$(dpkg-parsechangelog -l "$scratch/changelog" -S Maintainer)" = "$maintainer"
+
+# --- every library a packaged program loads comes with the package ------------
+# Each NEEDED entry of each packaged ELF file, resolved as the loader resolves
+# it here, must belong to a package that Depends names, directly or through
+# the dependencies of what it names (virtual packages through their providers).
+declare -A depends_of providers reachable
+while IFS=$'\t' read -r pkg pkg_depends pkg_provides; do
+  depends_of[$pkg]=$pkg_depends
+  for p in $(names_in "$pkg_provides"); do providers[$p]+=" $pkg"; done
+done < <(dpkg-query -W -f='${Package}\t${Depends}, ${Pre-Depends}\t${Provides}\n')
+queue=($(names_in "$depends"))
+while [ "${#queue[@]}" -gt 0 ]; do
+  p=${queue[0]}; queue=("${queue[@]:1}")
+  [ -n "${reachable[$p]-}" ] && continue
+  reachable[$p]=1
+  queue+=(${providers[$p]-} $(names_in "${depends_of[$p]-}"))
+done
+owner_of() {  # the installed package holding a file (the path as dpkg lists it)
+  local path owner
+  for path in "$1" "${1#/usr}" "/usr$1"; do
+    owner=$(dpkg-query -S "$path" 2>/dev/null | head -n 1 | cut -d: -f1) && [ -n "$owner" ] && { echo "$owner"; return; }
+  done
+}
+elf_count=0
+while IFS= read -r -d '' file; do
+  readelf -h "$file" >/dev/null 2>&1 || continue
+  elf_count=$((elf_count + 1))
+  resolved=$(ldd "$file" 2>/dev/null)
+  for lib in $(readelf -d "$file" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
+    path=$(awk -v lib="$lib" '$1 == lib && $2 == "=>" && $3 ~ /^\// {print $3}
+                               $1 ~ "^/.*/" lib "$" {print $1}' <<<"$resolved")
+    owner=$([ -n "$path" ] && owner_of "$path")
+    if [ -z "$owner" ]; then
+      fail "${file#"$root"}: $lib is not a packaged library here"
+    elif [ -z "${reachable[$owner]-}" ]; then
+      fail "${file#"$root"}: $lib ($owner) is not reached from Depends"
+    fi
+  done
+done < <(find "$root" -type f -print0)
+check "libraries of $elf_count programs checked" test "$elf_count" -ge 3
+
 entry="$root/usr/share/applications/tavrel.desktop"
 check "desktop entry named 鞋底统计" grep -qx 'Name=鞋底统计' "$entry"
 check "desktop entry has a generic name" grep -q '^GenericName=.' "$entry"
@@ -95,17 +153,38 @@ start_program() {
   program_pid=$!
 }
 
-# True once the main window is mapped and viewable.
+# True once the main window, captioned with the package's version, is mapped
+# and viewable.
 main_window_viewable() {
   local id
-  id=$(DISPLAY=":$display" xwininfo -root -tree 2>/dev/null | grep -o '^ *0x[0-9a-f]* "Tavrel [^"]*"' | head -n 1 |
+  id=$(DISPLAY=":$display" xwininfo -root -tree 2>/dev/null | grep -o "^ *0x[0-9a-f]* \"Tavrel $version\"" | head -n 1 |
        awk '{print $1}')
   [ -n "$id" ] && DISPLAY=":$display" xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable'
+}
+
+main_window_gone() {
+  for _ in $(seq 1 50); do
+    main_window_viewable || return 0
+    sleep 0.1
+  done
+  return 1
 }
 
 wait_for_main_window() {
   for _ in $(seq 1 300); do
     main_window_viewable && return 0
+    kill -0 "$program_pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# True once a box captioned "Tavrel" (the program's and the launcher's
+# messages) is shown.
+box_shown() { DISPLAY=":$display" xwininfo -root -tree 2>/dev/null | grep -q '"Tavrel"'; }
+wait_for_box() {
+  for _ in $(seq 1 300); do
+    box_shown && return 0
     kill -0 "$program_pid" 2>/dev/null || return 1
     sleep 0.1
   done
@@ -130,6 +209,7 @@ check "first start: user data folder made" test -d "$userdata"
 check "first start: nothing kept beside the program" test ! -e "$root/usr/bin/打印"
 check "first start: print template in the user data folder" cmp -s "$shipped_template" "$userdata/打印/鞋底打印.xls"
 stop_program
+check "first start: stopping the launcher ends the program" main_window_gone
 
 # --- the user's own data ----------------------------------------------------------
 rm -f "$tables"/*.db
@@ -162,16 +242,30 @@ partial="$home/缺表"
 mkdir -p "$partial"
 cp "$tables/dd.db" "$partial/dd.db"
 start_program "$partial"
-# The program reports the missing tables in a box captioned "Tavrel".
-for _ in $(seq 1 300); do
-  DISPLAY=":$display" xwininfo -root -tree 2>/dev/null | grep -q '"Tavrel"' && break
-  kill -0 "$program_pid" 2>/dev/null || break
-  sleep 0.1
-done
-check "missing tables: reported" bash -c "DISPLAY=':$display' xwininfo -root -tree | grep -q '\"Tavrel\"'"
+check "missing tables: reported" wait_for_box
 stop_program
 check "missing tables: none made" test ! -e "$partial/shoes.db" -a ! -e "$partial/xdtj.db"
 check "missing tables: the one there kept" cmp -s "$tables/dd.db" "$partial/dd.db"
+
+# --- what the launcher cannot do is shown in a box -----------------------------------
+# Each case: what is broken, the folder asked for, and the message expected.
+printf 'not a folder\n' >"$home/一个文件"
+launcher_cases=(
+  "-|$home/一个文件/数据|无法建立数据文件夹“$home/一个文件/数据”。"
+  "usr/bin/tavrel-tables|$home/新数据|无法在数据文件夹“$home/新数据”中建立数据表。"
+  "usr/bin/tavrel|$tables|鞋底统计程序无法启动，请重新安装。"
+)
+for case in "${launcher_cases[@]}"; do
+  IFS='|' read -r broken folder message <<<"$case"
+  [ "$broken" = - ] || chmod a-x "$root/$broken"
+  start_program "$folder"
+  check "launcher: \"$message\" shown" wait_for_box
+  check "launcher: \"$message\" written" grep -qF "tavrel-start: $message" "$scratch/program.log"
+  check "launcher: no main window after \"$message\"" not main_window_viewable
+  stop_program
+  [ "$broken" = - ] || chmod a+x "$root/$broken"
+done
+check "launcher: no tables made where the table tool failed" test ! -e "$home/新数据/shoes.db"
 
 if [ "$failures" -gt 0 ]; then
   echo "--- program output"; cat "$scratch/program.log"
