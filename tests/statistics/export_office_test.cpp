@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -197,7 +198,18 @@ TEST_F(OfficeExport, BySupplierWorkbooksReadBackAndPdfsArePdfs) {
         const QString base = purchases.filePath(QStringLiteral("2027-01-15/%1_2027-01-15").arg(e.name));
         QFile pdf(base + QStringLiteral(".pdf"));
         ASSERT_TRUE(pdf.open(QIODevice::ReadOnly)) << e.name.toStdString();
-        EXPECT_EQ(pdf.read(4), QByteArray("%PDF")) << e.name.toStdString();
+        const QByteArray pdfBytes = pdf.readAll();
+        EXPECT_TRUE(pdfBytes.startsWith("%PDF")) << e.name.toStdString();
+        // One landscape page (the page dictionaries are not compressed).
+        int pages = 0;
+        for (auto it = QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]")).globalMatch(QString::fromLatin1(pdfBytes));
+             it.hasNext(); it.next())
+            ++pages;
+        EXPECT_EQ(pages, 1) << e.name.toStdString();
+        const QRegularExpressionMatch box =
+            QRegularExpression(QStringLiteral("/MediaBox\\s*\\[\\s*0 0 ([0-9.]+) ([0-9.]+)")).match(QString::fromLatin1(pdfBytes));
+        ASSERT_TRUE(box.hasMatch()) << e.name.toStdString();
+        EXPECT_GT(box.captured(1).toDouble(), box.captured(2).toDouble()) << e.name.toStdString();
 
         auto book = office->openWorkbook(base + QStringLiteral(".xlsx"));
         ASSERT_EQ(book->sheetCount(), 1);
