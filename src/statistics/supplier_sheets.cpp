@@ -8,6 +8,7 @@
 #include "statistics/export_texts.h"
 
 #include <QDir>
+#include <QHash>
 #include <QLocale>
 
 namespace statistics {
@@ -44,18 +45,21 @@ std::vector<SupplierRows> groupBySupplier(data::Query& statistics) {
     for (const QString& size : data::sizeFieldNames())
         sizes.push_back(statistics.fieldIndex(size));
 
+    QHash<QString, size_t> groupOf;
     data::BusyScope busy(statistics);
     for (statistics.first(); !statistics.eof(); statistics.next()) {
         QString name = statistics.field(supplier).asText();
         if (name.trimmed().isEmpty())
             name.clear();
-        auto group = std::find_if(groups.begin(), groups.end(), [&](const SupplierRows& g) { return g.supplier == name; });
-        if (group == groups.end())
-            group = groups.insert(groups.end(), SupplierRows{name, {}});
+        auto known = groupOf.constFind(name);
+        if (known == groupOf.cend()) {
+            known = groupOf.insert(name, groups.size());
+            groups.push_back(SupplierRows{name, {}});
+        }
         PurchaseRow row{statistics.field(model).asText(), statistics.field(pairs).asText(), {}};
         for (int index : sizes)
             row.sizes << statistics.field(index).asText();
-        group->rows.push_back(row);
+        groups[known.value()].rows.push_back(row);
     }
     return groups;
 }
