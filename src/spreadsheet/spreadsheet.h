@@ -106,7 +106,11 @@ public:
     // The active sheet; an Error when it is not a worksheet.
     virtual std::shared_ptr<Worksheet> activeSheet() = 0;
 
+    // Errors of saving and exporting are Error::Operation::Save.
     virtual void saveAs(const QString& path, FileFormat format = FileFormat::FromExtension) = 0;
+    // Writes the workbook as a PDF file at path, laid out by the sheets'
+    // print settings; the workbook keeps its own file.
+    virtual void exportPdf(const QString& path) = 0;
     // Closes the workbook without saving.
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
@@ -137,6 +141,9 @@ public:
     virtual int workbookCount() = 0;
     virtual std::shared_ptr<Workbook> workbook(int index) = 0;
     virtual std::shared_ptr<Workbook> addWorkbook() = 0;
+    // A new workbook of one sheet that the office shows in no window, whatever
+    // isVisible() says: for workbooks that are only written, saved and closed.
+    virtual std::shared_ptr<Workbook> addHiddenWorkbook() = 0;
     virtual std::shared_ptr<Workbook> openWorkbook(const QString& path) = 0;
     // A new, untitled workbook made from the file at path: the file is only
     // read, and saving the workbook asks for a name of its own.

@@ -145,6 +145,27 @@ std::shared_ptr<Workbook> UnoApplication::addWorkbook()
     return workbook;
 }
 
+std::shared_ptr<Workbook> UnoApplication::addHiddenWorkbook()
+{
+    auto workbook = guarded(QStringLiteral("Creating a new workbook failed"), [&] {
+        css::beans::PropertyValue hidden;
+        hidden.Name = "Hidden";
+        hidden.Value <<= true;
+        Reference<css::sheet::XSpreadsheetDocument> document(
+            desktop()->loadComponentFromURL("private:factory/scalc", "_blank", 0,
+                                            css::uno::Sequence<css::beans::PropertyValue>(&hidden, 1)),
+            UNO_QUERY);
+        if (!document.is())
+            throw Error(QStringLiteral("LibreOffice made no new workbook"));
+        return std::make_shared<UnoWorkbook>(document, true);
+    });
+    workbook->keepHidden();
+    dropClosedWorkbooks();
+    workbooks_.push_back(workbook);
+    workbook->setSheetCount(1);
+    return workbook;
+}
+
 Reference<css::sheet::XSpreadsheetDocument>
 UnoApplication::findOpenDocument(const Reference<css::frame::XDesktop2>& desktop, const QString& path)
 {

@@ -25,6 +25,7 @@ public:
     int workbookCount() override;
     std::shared_ptr<Workbook> workbook(int index) override;
     std::shared_ptr<Workbook> addWorkbook() override;
+    std::shared_ptr<Workbook> addHiddenWorkbook() override;
     std::shared_ptr<Workbook> openWorkbook(const QString& path) override;
     std::shared_ptr<Workbook> openTemplate(const QString& path) override;
     void quit() override;

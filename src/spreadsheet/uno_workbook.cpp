@@ -30,7 +30,7 @@ QString filterName(const QString& path, FileFormat format)
         else if (suffix == QLatin1String("ods"))
             format = FileFormat::Ods;
         else
-            throw Error(QStringLiteral("Unknown workbook file type: %1").arg(path));
+            throw Error(QStringLiteral("Unknown workbook file type: %1").arg(path), Error::Operation::Save);
     }
     switch (format) {
     case FileFormat::Xls:
@@ -55,6 +55,20 @@ css::beans::PropertyValue property(const char* name, const css::uno::Any& value)
     p.Name = OUString::createFromAscii(name);
     p.Value = value;
     return p;
+}
+
+// Runs a store call; its failures are failures of saving.
+template <class F>
+void storing(const QString& what, F&& f)
+{
+    try {
+        f();
+    } catch (const css::lang::DisposedException&) {
+        throw Error(QStringLiteral("%1: the workbook was closed or LibreOffice has gone").arg(what), Error::Operation::Gone);
+    } catch (const css::uno::Exception& e) {
+        const QString detail = toQ(e.Message).trimmed();
+        throw Error(detail.isEmpty() ? what : QStringLiteral("%1: %2").arg(what, detail), Error::Operation::Save);
+    }
 }
 
 } // namespace
@@ -155,13 +169,27 @@ void UnoWorkbook::saveAs(const QString& path, FileFormat format)
     state_->checkOpen();
     const QString filter = filterName(path, format);
     flushAll();
-    guarded(QStringLiteral("Saving the workbook as %1 failed").arg(path), [&] {
+    storing(QStringLiteral("Saving the workbook as %1 failed").arg(path), [&] {
         const css::beans::PropertyValue properties[] = {
             property("FilterName", css::uno::Any(toOU(filter))),
             property("Overwrite", css::uno::Any(true)),
         };
         const css::uno::Sequence<css::beans::PropertyValue> args(properties, 2);
         Reference<css::frame::XStorable>(state_->document(), UNO_QUERY_THROW)->storeAsURL(fileUrl(path), args);
+    });
+}
+
+void UnoWorkbook::exportPdf(const QString& path)
+{
+    state_->checkOpen();
+    flushAll();
+    storing(QStringLiteral("Exporting the workbook as PDF to %1 failed").arg(path), [&] {
+        const css::beans::PropertyValue properties[] = {
+            property("FilterName", css::uno::Any(OUString("calc_pdf_Export"))),
+            property("Overwrite", css::uno::Any(true)),
+        };
+        const css::uno::Sequence<css::beans::PropertyValue> args(properties, 2);
+        Reference<css::frame::XStorable>(state_->document(), UNO_QUERY_THROW)->storeToURL(fileUrl(path), args);
     });
 }
 
@@ -202,6 +230,8 @@ void UnoWorkbook::setSheetCount(int count)
 
 void UnoWorkbook::setWindowVisible(bool visible)
 {
+    if (hidden_)
+        return;
     state_->checkOpen();
     flushAll();
     guarded(QStringLiteral("Showing the workbook failed"), [&] {

@@ -27,11 +27,14 @@ public:
     bool activeSheetIsWorksheet() override;
     std::shared_ptr<Worksheet> activeSheet() override;
     void saveAs(const QString& path, FileFormat format) override;
+    void exportPdf(const QString& path) override;
     void close() override;
     bool isOpen() const override { return state_->isOpen(); }
 
     // Makes the sheet count what a new workbook should start with.
     void setSheetCount(int count);
+    // A workbook made hidden stays hidden when the application is shown.
+    void keepHidden() { hidden_ = true; }
     void setWindowVisible(bool visible);
     void flushAll();
     // The office went away: every later call is an Error.
@@ -42,6 +45,7 @@ private:
 
     std::shared_ptr<DocumentState> state_;
     bool owned_;
+    bool hidden_ = false;
     std::vector<std::shared_ptr<UnoWorksheet>> sheets_;
 };
 

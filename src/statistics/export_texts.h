@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace statistics {
 
@@ -16,6 +17,22 @@ QString pageFooterText();                        // "Tavrel-Quorin下载"
 QString clearEndedText(int figure);              // "在第一列第" k "行检测到空值，清空已结束！"
 QString cellClearedText(int row, int figure);    // "在" row "::第" k "行检测到空值，清空已结束！"
 QString clearTooManyRowsText();                  // "行数大于十万行，清空已结束！"
+
+// Texts of the export by supplier.
+QString exportBySupplierCaption();               // "按供应商导出"
+QString exportBySupplierQuestion();              // "你真的要按供应商导出吗？"
+QString purchaseSheetTitle();                    // "鞋底采购单"
+QString supplierCaption();                       // "供应商："
+QString dateCaption();                           // "日期："
+QString totalCaption();                          // "合计"
+QString noSupplierLabel();                       // "未填供应商"
+QString suppliersExportedText(int count);        // "已导出" N "家供应商的采购单"
+// Added to the fault that ends the export: whose files were written.
+QString suppliersWrittenText(const QStringList& suppliers);
+QString folderNotCreatedText(const QString& path);
+
+// The folder of the purchase sheets beside the program: "采购单".
+QString purchaseFolderName();
 
 // The template beside the program: folder "打印", file "鞋底打印.xls".
 QString templateRelativePath();                  // "打印/鞋底打印.xls"

@@ -7,6 +7,7 @@
 #include "statistics/export_grids.h"
 #include "statistics/export_texts.h"
 #include "statistics/print_template.h"
+#include "statistics/supplier_export.h"
 #include "window_kit/shared_messages.h"
 #include "window_kit/status_panels.h"
 #include "window_kit/window_status.h"
@@ -50,4 +51,10 @@ void TAForm6TJ::ToolButton6Click() {
     platform::dialogs().error(nullptr, statistics::templateMissingMessage(), kit::noticeCaption(),
                               platform::MessageIcon::Error);
     statistics::exportGrids({grid}, services);
+}
+
+void TAForm6TJ::ToolButtonGYSClick() {
+    kit::WindowStatus status(*sBar);
+    const QString folder = platform::programFolder() + statistics::purchaseFolderName();
+    statistics::exportBySupplier(statistics::describeGrid(*DBGrid2), folder, exportServices(windows_, this, status));
 }

@@ -10,6 +10,7 @@
 #include "orders/search_window.h"
 #include "platform/dialogs.h"
 #include "statistics/aggregation.h"
+#include "statistics/export_texts.h"
 #include "statistics/sole_assignment.h"
 #include "statistics/statistics_messages.h"
 #include "statistics/statistics_posting.h"
@@ -151,7 +152,7 @@ void TAForm6TJ::buildUpperHalf(QVBoxLayout* layout) {
     layout->addWidget(Splitter1, 1);
 
     // Showing another window walks nothing and stays available.
-    commands_ = {DBNavigator2, ToolButtonZL, DBGrid1, DBNavigator1, ToolButton7, ToolButton12, ToolButton6, DBGrid2};
+    commands_ = {DBNavigator2, ToolButtonZL, DBGrid1, DBNavigator1, ToolButton7, ToolButton12, ToolButton6, ToolButtonGYS, DBGrid2};
 }
 
 void TAForm6TJ::buildLowerHalf(QWidget* lower) {
@@ -170,6 +171,8 @@ void TAForm6TJ::buildLowerHalf(QWidget* lower) {
     ToolButton12 = add("ToolButton12", QStringLiteral("快速导出"), 7, &TAForm6TJ::ToolButton12Click);
     kit::addSeparator(ToolBar2);
     ToolButton6 = add("ToolButton6", QStringLiteral("导出打印"), 2, &TAForm6TJ::ToolButton6Click);
+    kit::addSeparator(ToolBar2);
+    ToolButtonGYS = add("ToolButtonGYS", statistics::exportBySupplierCaption(), 1, &TAForm6TJ::ToolButtonGYSClick);
     layout->addWidget(ToolBar2);
     DBGrid2 = makeGrid(lower, "DBGrid2", QStringLiteral("鞋底统计表"), DataSource1, statisticsColumns());
     layout->addWidget(DBGrid2, 1);

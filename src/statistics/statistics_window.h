@@ -45,6 +45,7 @@ public:
     QToolButton* ToolButton7 = nullptr;   // "鞋底统计"
     QToolButton* ToolButton12 = nullptr;  // "快速导出"
     QToolButton* ToolButton6 = nullptr;   // "导出打印"
+    QToolButton* ToolButtonGYS = nullptr; // "按供应商导出"
     dbui::DbGrid* DBGrid2 = nullptr;      // the statistics
     kit::StatusPanels* sBar = nullptr;
 
@@ -64,6 +65,7 @@ public:
     // Export commands of the lower toolbar (defined in statistics_export_commands.cpp).
     void ToolButton12Click();  // "快速导出"
     void ToolButton6Click();   // "导出打印"
+    void ToolButtonGYSClick(); // "按供应商导出"
 
 private:
     void buildUpperHalf(class QVBoxLayout* layout);

@@ -2,6 +2,8 @@
 
 #include "fake_worksheet.h"
 
+#include <QFile>
+#include <functional>
 #include <memory>
 
 // A workbook of one fake worksheet, or one whose active sheet is no worksheet.
@@ -18,13 +20,28 @@ public:
             throw spreadsheet::Error(QStringLiteral("The active sheet is not a worksheet"));
         return sheet_;
     }
-    void saveAs(const QString&, spreadsheet::FileFormat) override {}
+    // Saving and exporting leave an empty file at the path and record it;
+    // failStore, when set, is asked first and may throw.
+    void saveAs(const QString& path, spreadsheet::FileFormat) override { store(path); }
+    void exportPdf(const QString& path) override { store(path); }
     void close() override { open_ = false; }
     bool isOpen() const override { return open_; }
 
     bool chartActive = false;
+    QStringList stored;
+    std::function<void(const QString&)> failStore;
+    std::shared_ptr<FakeWorksheet> fakeSheet() const { return sheet_; }
 
 private:
+    void store(const QString& path) {
+        if (failStore)
+            failStore(path);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            throw spreadsheet::Error(QStringLiteral("cannot write %1").arg(path), spreadsheet::Error::Operation::Save);
+        stored << path;
+    }
+
     std::shared_ptr<FakeWorksheet> sheet_;
     QString path_;
     bool open_ = true;
@@ -54,6 +71,13 @@ public:
         opened.push_back(book);
         return book;
     }
+    // Each hidden workbook has a sheet of its own.
+    std::shared_ptr<spreadsheet::Workbook> addHiddenWorkbook() override {
+        auto book = std::make_shared<FakeWorkbook>(std::make_shared<FakeWorksheet>(), QString());
+        book->failStore = failStore;
+        hidden.push_back(book);
+        return book;
+    }
     std::shared_ptr<spreadsheet::Workbook> openWorkbook(const QString& path) override {
         if (failOpen)
             throw spreadsheet::Error(QStringLiteral("not a workbook"));
@@ -68,6 +92,8 @@ public:
 
     std::shared_ptr<FakeWorksheet> sheet = std::make_shared<FakeWorksheet>();
     std::vector<std::shared_ptr<FakeWorkbook>> opened;
+    std::vector<std::shared_ptr<FakeWorkbook>> hidden;
+    std::function<void(const QString&)> failStore;  // given to each hidden workbook
     bool failConnect = false;
     bool failOpen = false;
     bool chartActive = false;

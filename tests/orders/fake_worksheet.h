@@ -73,7 +73,7 @@ public:
     void setCenterVertically(bool on) override { centredVertically = on; }
     void setPrintGridLines(bool on) override { gridLines = on; }
     void setOrientation(spreadsheet::PageOrientation o) override { orientation_ = o; }
-    void setFitToPagesWide(int) override {}
+    void setFitToPagesWide(int pages) override { pagesWide = pages; }
     QString centerFooter() override { return footer; }
     spreadsheet::PageOrientation orientation() override { return orientation_; }
     void flush() override {}
@@ -95,6 +95,7 @@ public:
     QString footer;
     bool centredHorizontally = false, centredVertically = false, gridLines = false;
     bool failPageSetup = false;
+    int pagesWide = 0;
 
     int reads = 0;
     int generatedRows = 0;  // rows from 2 on hold generated batch numbers G<row>

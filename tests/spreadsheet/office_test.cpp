@@ -2,6 +2,7 @@
 
 #include "office_environment.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace spreadsheet;
@@ -217,4 +218,24 @@ TEST_F(OfficeTest, FilesThatCannotBeOpenedAreErrors)
     auto book = app->addWorkbook();
     EXPECT_THROW(book->saveAs(OfficeEnvironment::scratchPath(QStringLiteral("book.txt"))), Error);
     EXPECT_THROW(book->saveAs(QStringLiteral("/proc/no-such-folder/book.xls")), Error);
+}
+
+TEST_F(OfficeTest, StoringFailuresAreSavingFailures)
+{
+    auto book = app->addHiddenWorkbook();
+    EXPECT_EQ(book->sheetCount(), 1);
+    const std::function<void()> stores[] = {
+        [&] { book->saveAs(OfficeEnvironment::scratchPath(QStringLiteral("book.txt"))); },
+        [&] { book->saveAs(QStringLiteral("/proc/no-such-folder/book.xlsx")); },
+        [&] { book->exportPdf(QStringLiteral("/proc/no-such-folder/book.pdf")); },
+    };
+    for (const auto& store : stores) {
+        try {
+            store();
+            ADD_FAILURE() << "stored where nothing can be stored";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.operation(), Error::Operation::Save) << e.message().toStdString();
+        }
+    }
+    book->close();
 }

@@ -38,19 +38,21 @@ public:
         query = std::make_unique<data::Query>(*engine);
         query->setSql(QStringLiteral("select * from xdtj.db"));
         query->open();
-        {
-            data::BusyScope busy(*query);
-            const QStringList columns = statisticsColumns();
-            for (int i = 1; i <= records; ++i) {
-                query->append();
-                const QStringList texts = statisticsRecord(i);
-                for (int c = 0; c < columns.size(); ++c)
-                    query->field(columns[c]).setText(texts[c]);
-                query->field(QStringLiteral("顺序")).setText(QStringLiteral("%1").arg(i, 6, 10, QLatin1Char('0')));
-                query->post();
-            }
-        }
+        for (int i = 1; i <= records; ++i)
+            append(statisticsRecord(i));
         query->open();
+    }
+
+    // Appends a record: the texts of the statistics columns in order (those
+    // left out stay empty).
+    void append(const QStringList& texts) {
+        data::BusyScope busy(*query);
+        const QStringList columns = statisticsColumns();
+        query->append();
+        for (int c = 0; c < texts.size(); ++c)
+            query->field(columns[c]).setText(texts[c]);
+        query->field(QStringLiteral("顺序")).setText(QStringLiteral("%1").arg(++appended, 6, 10, QLatin1Char('0')));
+        query->post();
     }
 
     // The lower grid of the statistics window over the query.
@@ -61,6 +63,7 @@ public:
     QTemporaryDir dir;
     std::unique_ptr<data::Engine> engine;
     std::unique_ptr<data::Query> query;
+    int appended = 0;
 };
 
 // Keeps every text written to a panel, in order.

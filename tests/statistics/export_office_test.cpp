@@ -8,11 +8,15 @@
 #include "spreadsheet/libreoffice.h"
 #include "statistics/export_grids.h"
 #include "statistics/print_template.h"
+#include "statistics/supplier_export.h"
+#include "platform/file_manager.h"
 #include "export_fixture.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QLocale>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -160,6 +164,77 @@ TEST_F(OfficeExport, OldDataIsClearedAndATemplateWithoutSheetZeroIsRefused) {
     EXPECT_TRUE(dialogs.messages().back().text.contains(QStringLiteral("\"0\""))) << dialogs.messages().back().text.toStdString();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(office->workbookCount(), workbooks) << "the copy of the bad template is closed";
+}
+
+TEST_F(OfficeExport, BySupplierWorkbooksReadBackAndPdfsArePdfs) {
+    // Row i: size 33 holds i, size 48 holds 10 i, the pairs 11 i.
+    StatisticsTables tables(0);
+    const QStringList suppliers{QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("甲"), QString()};
+    const QStringList models{QStringLiteral("0805"), QStringLiteral("D-1"), QStringLiteral("D-2"), QStringLiteral("E-1")};
+    for (int i = 1; i <= 4; ++i) {
+        QStringList texts{suppliers[i - 1], models[i - 1], QString::number(11 * i), QString::number(i)};
+        for (int size = 34; size <= 47; ++size)
+            texts << QStringLiteral("0");
+        tables.append(texts << QString::number(10 * i));
+    }
+    services.today = [] { return QDate(2027, 1, 15); };
+    platform::RecordingFileManager fileManager;
+    QTemporaryDir purchases;
+    const statistics::SupplierExportResult result = statistics::exportBySupplier(tables.grid(), purchases.path(), services);
+    EXPECT_EQ(result.suppliers, 3);
+    EXPECT_EQ(office->workbookCount(), 0) << "every workbook is closed";
+    EXPECT_FALSE(office->isVisible());
+    EXPECT_EQ(fileManager.openedFolders(), QStringList{purchases.filePath(QStringLiteral("2027-01-15"))});
+
+    struct Expected {
+        QString name;
+        QStringList models;
+        QString pairs, size33, size48;
+        QString size33WithFirst100;  // the sums are formulas: they follow a change
+    };
+    for (const Expected& e : {Expected{QStringLiteral("甲"), {QStringLiteral("0805"), QStringLiteral("D-2")}, "44", "4", "40", "103"},
+                              Expected{QStringLiteral("乙"), {QStringLiteral("D-1")}, "22", "2", "20", "100"},
+                              Expected{QStringLiteral("未填供应商"), {QStringLiteral("E-1")}, "44", "4", "40", "100"}}) {
+        const QString base = purchases.filePath(QStringLiteral("2027-01-15/%1_2027-01-15").arg(e.name));
+        QFile pdf(base + QStringLiteral(".pdf"));
+        ASSERT_TRUE(pdf.open(QIODevice::ReadOnly)) << e.name.toStdString();
+        const QByteArray pdfBytes = pdf.readAll();
+        EXPECT_TRUE(pdfBytes.startsWith("%PDF")) << e.name.toStdString();
+        // One landscape page (the page dictionaries are not compressed).
+        int pages = 0;
+        for (auto it = QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]")).globalMatch(QString::fromLatin1(pdfBytes));
+             it.hasNext(); it.next())
+            ++pages;
+        EXPECT_EQ(pages, 1) << e.name.toStdString();
+        const QRegularExpressionMatch box =
+            QRegularExpression(QStringLiteral("/MediaBox\\s*\\[\\s*0 0 ([0-9.]+) ([0-9.]+)")).match(QString::fromLatin1(pdfBytes));
+        ASSERT_TRUE(box.hasMatch()) << e.name.toStdString();
+        EXPECT_GT(box.captured(1).toDouble(), box.captured(2).toDouble()) << e.name.toStdString();
+
+        auto book = office->openWorkbook(base + QStringLiteral(".xlsx"));
+        ASSERT_EQ(book->sheetCount(), 1);
+        auto sheet = book->sheet(1);
+        EXPECT_EQ(sheet->name(), e.name);
+        EXPECT_EQ(sheet->cellText(1, 1), QStringLiteral("鞋底采购单"));
+        EXPECT_EQ(sheet->cellText(2, 2), e.name);
+        EXPECT_EQ(sheet->cellText(3, 2), QStringLiteral("2027年1月15日"));
+        EXPECT_EQ(sheet->cellText(5, 3), QStringLiteral("33"));
+        QStringList read;
+        for (int row = 6; row < 6 + e.models.size(); ++row)
+            read << sheet->cellText(row, 1);
+        EXPECT_EQ(read, e.models);
+        const int totals = 6 + int(e.models.size());
+        EXPECT_EQ((QStringList{sheet->cellText(totals, 1), sheet->cellText(totals, 2), sheet->cellText(totals, 3),
+                               sheet->cellText(totals, 18)}),
+                  (QStringList{QStringLiteral("合计"), e.pairs, e.size33, e.size48}));
+        EXPECT_EQ(sheet->usedRowCount(), totals);
+        EXPECT_EQ(sheet->orientation(), spreadsheet::PageOrientation::Landscape);
+        sheet->setCellNumber(6, 3, 100);
+        sheet->flush();
+        sheet->refresh();
+        EXPECT_EQ(sheet->cellText(totals, 3), e.size33WithFirst100);
+        book->close();
+    }
 }
 
 }  // namespace

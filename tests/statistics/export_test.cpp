@@ -7,9 +7,14 @@
 #include "statistics/export_grids.h"
 #include "statistics/export_texts.h"
 #include "statistics/print_template.h"
+#include "statistics/supplier_export.h"
+#include "statistics/supplier_sheets.h"
+#include "platform/error_display.h"
+#include "platform/file_manager.h"
 #include "export_fixture.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLocale>
 #include <gtest/gtest.h>
 
@@ -335,5 +340,195 @@ INSTANTIATE_TEST_SUITE_P(
                       ClearCase{"FiveOldRows", 5, 0, QStringLiteral("在第一列第9行检测到空值，清空已结束！"), 10},
                       ClearCase{"HundredThousand", 0, 100010, QStringLiteral("行数大于十万行，清空已结束！"), 99997}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The export by supplier. The day is not today's, so that nothing depends on
+// the clock.
+const QDate PurchaseDay(2027, 1, 15);
+
+class SupplierRun {
+public:
+    // Rows of supplier and model; the size 33 of row i (from 1) is i.
+    explicit SupplierRun(const std::vector<std::pair<QString, QString>>& rows) : tables(0) {
+        int i = 0;
+        for (const auto& [supplier, model] : rows) {
+            QStringList texts{supplier, model, QString::number(++i), QString::number(i)};
+            for (int size = 34; size <= 48; ++size)
+                texts << QStringLiteral("0");
+            tables.append(texts);
+        }
+        services.office = [this]() -> spreadsheet::Application& {
+            office.connect();
+            return office;
+        };
+        services.dialogs = &dialogs;
+        services.status = &status;
+        services.hasPrinter = [] { return false; };
+        services.today = [] { return PurchaseDay; };
+        dialogs.setDefaultAnswer(true);
+    }
+
+    statistics::SupplierExportResult run() {
+        return statistics::exportBySupplier(tables.grid(), tables.dir.filePath(QStringLiteral("采购单")), services);
+    }
+    QString day() const { return tables.dir.filePath(QStringLiteral("采购单/2027-01-15")); }
+    QStringList files() const {
+        QStringList names = QDir(day()).entryList(QDir::Files);
+        names.sort();
+        return names;
+    }
+
+    // "sheet name: model model ..." of each workbook made, with the models
+    // read down column A from the first data row to the totals row.
+    QStringList workbooks() const {
+        QStringList books;
+        for (const auto& book : office.hidden) {
+            FakeWorksheet& sheet = *book->fakeSheet();
+            QStringList models;
+            for (int row = 6; row < 100 && sheet.cellText(row, 1) != QStringLiteral("合计"); ++row)
+                models << sheet.cellText(row, 1);
+            books << sheet.name() + QStringLiteral(": ") + models.join(QLatin1Char(' '));
+        }
+        return books;
+    }
+
+    StatisticsTables tables;
+    FakeSpreadsheet office;
+    platform::ScriptedDialogs dialogs;
+    PanelTexts status;
+    statistics::ExportServices services;
+    platform::RecordingFileManager fileManager;
+};
+
+QStringList pairOfFiles(const QStringList& bases) {
+    QStringList files;
+    for (const QString& base : bases)
+        files << base + QStringLiteral(".pdf") << base + QStringLiteral(".xlsx");
+    files.sort();
+    return files;
+}
+
+struct SupplierCase {
+    const char* name;
+    std::vector<std::pair<QString, QString>> rows;
+    int exports;
+    QStringList workbooks;  // of all exports, in the order made
+    QStringList bases;      // file names without extension
+};
+
+void PrintTo(const SupplierCase& c, std::ostream* os) { *os << c.name; }
+
+class SupplierExport : public ::testing::TestWithParam<SupplierCase> {};
+
+TEST_P(SupplierExport, OneWorkbookAndPdfPerSupplierEveryRowOnceNothingReplaced) {
+    const SupplierCase& c = GetParam();
+    SupplierRun run(c.rows);
+    for (int n = 1; n <= c.exports; ++n) {
+        const statistics::SupplierExportResult result = run.run();
+        EXPECT_EQ(result.suppliers * 2, result.files.size());
+    }
+    EXPECT_EQ(run.workbooks(), c.workbooks);
+    EXPECT_EQ(run.files(), pairOfFiles(c.bases));
+    for (const auto& book : run.office.hidden)
+        EXPECT_FALSE(book->isOpen()) << "every workbook is closed";
+    EXPECT_TRUE(run.office.opened.empty()) << "no workbook is shown";
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(run.dialogs.messageTexts(), QStringList(c.exports, QStringLiteral("你真的要按供应商导出吗？")));
+    const int suppliers = int(c.workbooks.size()) / c.exports;
+    EXPECT_EQ(run.status.texts, QStringList(c.exports, QStringLiteral("已导出%1家供应商的采购单").arg(suppliers)));
+    EXPECT_EQ(run.fileManager.openedFolders(), suppliers ? QStringList(c.exports, run.day()) : QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SupplierExport,
+    ::testing::Values(
+        SupplierCase{"EmptyAndUnregistered",
+                     {{"鑫达", "D-1"}, {"", "E-1"}, {"未登记", "未登记"}, {"  ", "E-2"}, {"鑫达", "0805"}},
+                     1,
+                     {"鑫达: D-1 0805", "未填供应商: E-1 E-2", "未登记: 未登记"},
+                     {"鑫达_2027-01-15", "未填供应商_2027-01-15", "未登记_2027-01-15"}},
+        SupplierCase{"QuotesAndSlashes",
+                     {{"A/B \"C\"", "M-1"}, {"A_B _C_", "M-2"}, {"[x]:y?", "M-3"}},
+                     1,
+                     {"A_B \"C\": M-1", "A_B _C_: M-2", "_x__y_: M-3"},
+                     {"A_B _C__2027-01-15", "A_B _C__2027-01-15 (2)", "[x]_y__2027-01-15"}},
+        SupplierCase{"SecondExportSameDay",
+                     {{"鑫达", "D-1"}, {"", "E-1"}},
+                     2,
+                     {"鑫达: D-1", "未填供应商: E-1", "鑫达: D-1", "未填供应商: E-1"},
+                     {"鑫达_2027-01-15", "未填供应商_2027-01-15", "鑫达_2027-01-15 (2)", "未填供应商_2027-01-15 (2)"}},
+        SupplierCase{"NoRows", {}, 1, {}, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SupplierNames, SafeForFilesAndSheets) {
+    struct Case {
+        QString label, file, sheet;
+    };
+    const QString longName(100, QChar(u'鞋'));
+    for (const Case& c : {Case{"鑫达", "鑫达", "鑫达"},
+                          Case{"a<b>c:d\"e/f\\g|h?i*j", "a_b_c_d_e_f_g_h_i_j", "a<b>c_d\"e_f_g|h_i_j"},
+                          Case{" 鑫\t达 ", "鑫_达", " 鑫_达 "},
+                          Case{"'A'", "'A'", "A"},
+                          Case{"///", "___", "___"},
+                          Case{"  ?", "_", "  _"},
+                          Case{longName, longName.left(80), longName.left(31)}}) {
+        EXPECT_EQ(statistics::safeFileName(c.label), c.file) << c.label.toStdString();
+        EXPECT_EQ(statistics::safeSheetName(c.label), c.sheet) << c.label.toStdString();
+    }
+}
+
+TEST(SupplierSheet, TitleSupplierDateTotalsAndPrintSettings) {
+    SupplierRun run({{"鑫达", "0805"}, {"鑫达", "D-2"}});
+    run.run();
+    ASSERT_EQ(run.office.hidden.size(), 1u);
+    FakeWorksheet& sheet = *run.office.hidden[0]->fakeSheet();
+    struct Cell {
+        int row, column;
+        QString text;
+        bool number;
+    };
+    for (const Cell& cell : {Cell{1, 1, QStringLiteral("鞋底采购单"), false}, Cell{2, 2, QStringLiteral("鑫达"), false},
+                             Cell{3, 2, QStringLiteral("2027年1月15日"), false}, Cell{5, 1, QStringLiteral("鞋底型号"), false},
+                             Cell{5, 2, QStringLiteral("双数"), false}, Cell{5, 3, QStringLiteral("33"), false},
+                             Cell{5, 18, QStringLiteral("48"), false}, Cell{6, 1, QStringLiteral("0805"), false},
+                             Cell{6, 2, QStringLiteral("1"), true}, Cell{7, 3, QStringLiteral("2"), true},
+                             Cell{7, 18, QStringLiteral("0"), true}, Cell{8, 1, QStringLiteral("合计"), false},
+                             Cell{8, 2, QStringLiteral("=SUM(B6:B7)"), false}, Cell{8, 18, QStringLiteral("=SUM(R6:R7)"), false},
+                             Cell{9, 1, QString(), false}}) {
+        EXPECT_EQ(sheet.cellText(cell.row, cell.column), cell.text) << cell.row << "," << cell.column;
+        EXPECT_EQ(sheet.numberCells.contains({cell.row, cell.column}), cell.number) << cell.row << "," << cell.column;
+    }
+    EXPECT_EQ(sheet.formats.value(1), QStringLiteral("@"));
+    EXPECT_EQ(sheet.orientation(), spreadsheet::PageOrientation::Landscape);
+    EXPECT_EQ(sheet.pagesWide, 1);
+    EXPECT_TRUE(sheet.gridLines);
+}
+
+TEST(SupplierExportFault, EndsWithTheFaultAndNamesTheSuppliersWritten) {
+    struct Case {
+        const char* name;
+        QString failingFile;
+        QString written;
+        QStringList files;
+    };
+    for (const Case& c : {Case{"first workbook", QStringLiteral("甲_2027-01-15.xlsx"), QStringLiteral("没有写出任何供应商的采购单。"), {}},
+                          Case{"second PDF", QStringLiteral("乙_2027-01-15.pdf"), QStringLiteral("已写出1家供应商的采购单：甲"),
+                               pairOfFiles({QStringLiteral("甲_2027-01-15")})}}) {
+        SupplierRun run({{"甲", "D-1"}, {"乙", "D-2"}, {"丙", "D-3"}});
+        run.office.failStore = [&](const QString& path) {
+            if (path.endsWith(c.failingFile))
+                throw spreadsheet::Error(QStringLiteral("磁盘已满"), spreadsheet::Error::Operation::Save);
+        };
+        EXPECT_FALSE(platform::runGuarded([&] { run.run(); })) << c.name;
+        EXPECT_EQ(run.dialogs.messageTexts(),
+                  (QStringList{QStringLiteral("你真的要按供应商导出吗？"), QStringLiteral("磁盘已满\n") + c.written}))
+            << c.name;
+        EXPECT_EQ(run.files(), c.files) << c.name;
+        EXPECT_FALSE(run.office.hidden.back()->isOpen()) << c.name;
+        EXPECT_EQ(run.office.hidden.size(), c.files.size() / 2 + 1) << c.name;
+        EXPECT_TRUE(run.fileManager.openedFolders().isEmpty()) << c.name;
+        EXPECT_TRUE(run.status.texts.isEmpty()) << c.name;
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << c.name;
+    }
+}
 
 }  // namespace

@@ -4,10 +4,12 @@
 #include "data/table_files.h"
 #include "dbui/db_grid.h"
 #include "orders/fake_spreadsheet.h"
+#include "platform/file_manager.h"
 #include "platform/files.h"
 #include "platform/scripted_dialogs.h"
 #include "qt_printing.h"
 #include "statistics/statistics_window.h"
+#include "window_kit/status_panels.h"
 
 #include <QApplication>
 #include <QDir>
@@ -57,7 +59,8 @@ TEST_F(ExportButtons, EachButtonAsksItsOwnQuestion) {
     for (const Case& c : {Case{"quick export", false, &TAForm6TJ::ToolButton12Click, {exportQuestion}},
                           Case{"template missing", false, &TAForm6TJ::ToolButton6Click,
                                {QStringLiteral("鞋底打印.xls模板文件已丢失!"), exportQuestion}},
-                          Case{"template present", true, &TAForm6TJ::ToolButton6Click, {QStringLiteral("你真的要打印吗？")}}}) {
+                          Case{"template present", true, &TAForm6TJ::ToolButton6Click, {QStringLiteral("你真的要打印吗？")}},
+                          Case{"by supplier", false, &TAForm6TJ::ToolButtonGYSClick, {QStringLiteral("你真的要按供应商导出吗？")}}}) {
         if (c.withTemplate)
             placeTemplate();
         dialogs.clear();
@@ -73,7 +76,11 @@ TEST_F(ExportButtons, EachButtonAsksItsOwnQuestion) {
             EXPECT_EQ(missing.caption, QStringLiteral("提示信息"));
             EXPECT_EQ(missing.owner, nullptr);
         }
-        EXPECT_TRUE(office->opened.empty()) << c.name;
+        EXPECT_EQ(question.icon, platform::MessageIcon::Question) << c.name;
+        EXPECT_EQ(question.buttons, platform::MessageButtons::OkCancel) << c.name;
+        EXPECT_EQ(question.caption, QStringLiteral("提示信息")) << c.name;
+        EXPECT_TRUE(office->opened.empty() && office->hidden.empty()) << c.name;
+        EXPECT_EQ(office->connects, 0) << c.name;
         EXPECT_EQ(dialogs.pendingAnswers(), 0) << c.name;
     }
 }
@@ -85,6 +92,30 @@ TEST_F(ExportButtons, QuickExportFillsASheetNamedAfterTheGrid) {
     EXPECT_EQ(office->sheet->name(), window->DBGrid2->objectName());
     EXPECT_FALSE(office->sheet->cellText(1, 1).isEmpty());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// The purchase sheets go into "采购单" beside the program, one folder a day.
+TEST_F(ExportButtons, BySupplierWritesBesideTheProgram) {
+    auto* query = window->Query1;
+    for (const char* supplier : {"鑫达", "", "鑫达"}) {
+        query->append();
+        query->field(QStringLiteral("供应商")).setText(QString::fromUtf8(supplier));
+        query->field(QStringLiteral("鞋底型号")).setText(QStringLiteral("D-1"));
+        for (int size = 33; size <= 48; ++size)
+            query->field(QString::number(size)).setText(QStringLiteral("1"));
+        query->post();
+    }
+    dialogs.setDefaultAnswer(true);
+    platform::RecordingFileManager files;
+    window->ToolButtonGYSClick();
+    const QDir purchases(programDir.filePath(QStringLiteral("采购单")));
+    const QStringList days = purchases.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    ASSERT_EQ(days.size(), 1);
+    const QString day = purchases.filePath(days[0]);
+    EXPECT_EQ(files.openedFolders(), QStringList{day});
+    EXPECT_EQ(QDir(day).entryList(QDir::Files, QDir::Name).size(), 4);
+    EXPECT_EQ(window->sBar->panelText(2), QStringLiteral("已导出2家供应商的采购单"));
+    EXPECT_EQ(office->hidden.size(), 2u);
 }
 
 }  // namespace

@@ -100,15 +100,16 @@ TEST_F(StatisticsWindow, FrameToolbarsAndStatusBar) {
     EXPECT_EQ(w->windowTitle(), QStringLiteral("鞋底统计"));
     EXPECT_TRUE(w->windowState() & Qt::WindowMaximized);
     EXPECT_EQ(toolbarNames(w->ToolBar1), QStringLiteral("DBNavigator2 | ToolButton2 | ToolButtonZL | ToolButton3 ToolButton4"));
-    EXPECT_EQ(toolbarNames(w->ToolBar2), QStringLiteral("DBNavigator1 | ToolButton7 | ToolButton12 | ToolButton6"));
+    EXPECT_EQ(toolbarNames(w->ToolBar2), QStringLiteral("DBNavigator1 | ToolButton7 | ToolButton12 | ToolButton6 | ToolButtonGYS"));
     struct Button {
         QToolButton* button;
         const char* caption;
     };
     for (const Button& b : {Button{w->ToolButton2, "综合搜索"}, Button{w->ToolButtonZL, "调用鞋底"}, Button{w->ToolButton3, "鞋底表"},
                             Button{w->ToolButton4, "订单表"}, Button{w->ToolButton7, "鞋底统计"}, Button{w->ToolButton12, "快速导出"},
-                            Button{w->ToolButton6, "导出打印"}}) {
+                            Button{w->ToolButton6, "导出打印"}, Button{w->ToolButtonGYS, "按供应商导出"}}) {
         EXPECT_EQ(b.button->text(), QString::fromUtf8(b.caption));
+        EXPECT_FALSE(b.button->icon().isNull()) << b.caption;
         EXPECT_EQ(b.button->accessibleName(), QString::fromUtf8(b.caption));
         EXPECT_TRUE(b.button->isVisible()) << b.caption;
     }
@@ -264,7 +265,7 @@ TEST_F(StatisticsWindow, CommandsAreDisabledWhileTheLoopsRun) {
     seedJob();
     TAForm6TJ* w = statisticsWindow;
     const QList<QWidget*> walking = {w->DBNavigator2, w->ToolButtonZL, w->DBGrid1, w->DBNavigator1,
-                                     w->ToolButton7,  w->ToolButton12, w->ToolButton6, w->DBGrid2};
+                                     w->ToolButton7,  w->ToolButton12, w->ToolButton6, w->ToolButtonGYS, w->DBGrid2};
     auto enabledNames = [&] {
         QStringList names;
         for (QWidget* widget : walking)
