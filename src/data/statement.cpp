@@ -2,12 +2,40 @@
 
 #include "data/errors.h"
 
+#include <QSet>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <sqlite3.h>
+
 namespace data {
 
 QString quotedLiteral(const QString& text) {
     QString doubled = text;
     doubled.replace(QLatin1Char('\''), QStringLiteral("''"));
     return QLatin1Char('\'') + doubled + QLatin1Char('\'');
+}
+
+QString searchableText(const QString& text) {
+    QString kept = text;
+    kept.remove(QChar(0));
+    return kept;
+}
+
+QString containsPattern(const QString& text) {
+    const QChar escape = QLatin1Char('\\');
+    QString pattern;
+    pattern.reserve(text.size() + 2);
+    bool escaped = false;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('%') || c == QLatin1Char('_') || c == escape) {
+            pattern += escape;
+            escaped = true;
+        }
+        pattern += c;
+    }
+    const QString quoted = quotedLiteral(QLatin1Char('%') + pattern + QLatin1Char('%'));
+    return escaped ? quoted + QStringLiteral(" ESCAPE ") + quotedLiteral(escape) : quoted;
 }
 
 namespace {
@@ -49,7 +77,7 @@ public:
         ++pos_;
         if (isWord("where")) {
             ++pos_;
-            st.condition = parseOr();
+            st.condition = std::make_unique<Condition>(parseChain(Condition::Kind::Or));
         }
         if (current().kind != Token::Kind::End)
             fail(QStringLiteral("unexpected \"%1\"").arg(current().text), current());
@@ -98,7 +126,7 @@ private:
     }
 
     static bool isKeyword(const QString& word) {
-        static const char* const keywords[] = {"select", "from", "where", "and", "or", "like", "true", "false"};
+        static const char* const keywords[] = {"select", "from", "where", "and", "or", "like", "escape", "true", "false"};
         for (const char* k : keywords)
             if (word.compare(QLatin1String(k), Qt::CaseInsensitive) == 0)
                 return true;
@@ -123,50 +151,55 @@ private:
         ++pos_;
     }
 
-    std::unique_ptr<Condition> parseOr() {
-        auto left = parseAnd();
-        while (isWord("or")) {
+    // A chain of one kind; a bracketed chain of the same kind joins it.
+    Condition parseChain(Condition::Kind kind) {
+        Condition chain{kind, {}, {}, {}, {}};
+        for (;;) {
+            Condition term = kind == Condition::Kind::Or ? parseChain(Condition::Kind::And) : parseFactor();
+            if (term.kind == kind)
+                std::move(term.terms.begin(), term.terms.end(), std::back_inserter(chain.terms));
+            else
+                chain.terms.push_back(std::move(term));
+            if (!isWord(kind == Condition::Kind::Or ? "or" : "and"))
+                break;
             ++pos_;
-            auto node = std::make_unique<Condition>();
-            node->kind = Condition::Kind::Or;
-            node->left = std::move(left);
-            node->right = parseAnd();
-            left = std::move(node);
         }
-        return left;
+        if (chain.terms.size() == 1) {
+            Condition only = std::move(chain.terms.front());
+            return only;
+        }
+        return chain;
     }
 
-    std::unique_ptr<Condition> parseAnd() {
-        auto left = parseFactor();
-        while (isWord("and")) {
-            ++pos_;
-            auto node = std::make_unique<Condition>();
-            node->kind = Condition::Kind::And;
-            node->left = std::move(left);
-            node->right = parseFactor();
-            left = std::move(node);
-        }
-        return left;
-    }
-
-    std::unique_ptr<Condition> parseFactor() {
+    Condition parseFactor() {
         if (current().kind == Token::Kind::Symbol && current().text == QLatin1String("(")) {
+            if (++nesting_ > MaxStatementNesting)
+                throw EngineError(QStringLiteral("查询语句的括号嵌套超过%1层，无法执行。").arg(MaxStatementNesting));
             ++pos_;
-            auto inner = parseOr();
+            Condition inner = parseChain(Condition::Kind::Or);
             expectSymbol(")");
+            --nesting_;
             return inner;
         }
-        auto node = std::make_unique<Condition>();
-        node->a = parseOperand();
+        Condition node{Condition::Kind::Equals, {}, {}, {}, {}};
+        node.a = parseOperand();
         if (current().kind == Token::Kind::Symbol && current().text == QLatin1String("=")) {
-            node->kind = Condition::Kind::Equals;
+            node.kind = Condition::Kind::Equals;
         } else if (isWord("like")) {
-            node->kind = Condition::Kind::Like;
+            node.kind = Condition::Kind::Like;
         } else {
             fail(QStringLiteral("\"=\" or LIKE was expected"), current());
         }
         ++pos_;
-        node->b = parseOperand();
+        node.b = parseOperand();
+        if (node.kind == Condition::Kind::Like && isWord("escape")) {
+            ++pos_;
+            const Token& escape = current();
+            if (escape.kind != Token::Kind::Text || escape.text.size() != 1 || escape.text[0].isSurrogate() || escape.text[0].isNull())
+                fail(QStringLiteral("one character in quotes was expected after ESCAPE"), escape);
+            node.escape = escape.text;
+            ++pos_;
+        }
         return node;
     }
 
@@ -195,32 +228,240 @@ private:
     const QString& text_;
     std::vector<Token> tokens_;
     std::size_t pos_ = 0;
+    int nesting_ = 0;
 };
+
+// A piece of SQL with the parameters it binds, in order.
+struct Sql {
+    QString text;
+    std::vector<QVariant> parameters;
+};
+
+// A LIKE pattern of the form '%text%' (any number of % on either side, none
+// and no _ inside, escaped characters counting as themselves) is a
+// containment test of that text. Anything else is left to LIKE.
+std::optional<QString> containedText(const QString& pattern, const QString& escape) {
+    const bool escapes = !escape.isEmpty();
+    const QChar esc = escapes ? escape[0] : QChar();
+    // An escape character that is itself a wildcard changes what the
+    // wildcards mean; such patterns go to LIKE as they are.
+    if (escapes && (esc == QLatin1Char('%') || esc == QLatin1Char('_')))
+        return std::nullopt;
+    const qsizetype n = pattern.size();
+    qsizetype i = 0;
+    while (i < n && pattern[i] == QLatin1Char('%'))
+        ++i;
+    if (i == 0)
+        return std::nullopt;
+    QString text;
+    while (i < n) {
+        const QChar c = pattern[i];
+        if (escapes && c == esc) {
+            if (i + 1 == n)
+                return std::nullopt;  // an escape with nothing after it never matches
+            text += pattern[i + 1];
+            i += 2;
+        } else if (c == QLatin1Char('%')) {
+            break;
+        } else if (c == QLatin1Char('_')) {
+            return std::nullopt;
+        } else {
+            text += c;
+            ++i;
+        }
+    }
+    const qsizetype textEnd = i;
+    for (; i < n; ++i)
+        if (pattern[i] != QLatin1Char('%'))
+            return std::nullopt;
+    if (textEnd == n && !text.isEmpty())
+        return std::nullopt;  // '%text' tests the end only
+    return text;
+}
+
+// The values as one JSON array of strings and integers, for json_each().
+QString jsonArray(const std::vector<QVariant>& values) {
+    QString json;
+    json.reserve(qsizetype(values.size()) * 12 + 2);
+    json += QLatin1Char('[');
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i > 0)
+            json += QLatin1Char(',');
+        if (values[i].typeId() == QMetaType::LongLong) {
+            json += QString::number(values[i].toLongLong());
+            continue;
+        }
+        json += QLatin1Char('"');
+        for (const QChar c : values[i].toString()) {
+            if (c == QLatin1Char('"') || c == QLatin1Char('\\')) {
+                json += QLatin1Char('\\');
+                json += c;
+            } else if (c.unicode() < 0x20) {
+                json += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            } else {
+                json += c;
+            }
+        }
+        json += QLatin1Char('"');
+    }
+    json += QLatin1Char(']');
+    return json;
+}
 
 class Translator {
 public:
     Translator(const OpenTable& table) : table_(table) {}
 
-    QString translate(const Condition& c) {
+    Sql translate(const Condition& c) {
         switch (c.kind) {
         case Condition::Kind::And:
-        case Condition::Kind::Or: {
-            // Left before right: the parameters are bound in the order of the text.
-            const QString left = translate(*c.left);
-            const QString right = translate(*c.right);
-            return QStringLiteral("(%1 %2 %3)").arg(left, c.kind == Condition::Kind::And ? QStringLiteral("AND") : QStringLiteral("OR"), right);
-        }
+        case Condition::Kind::Or:
+            return chain(c);
         case Condition::Kind::Equals:
             return equals(c.a, c.b);
         case Condition::Kind::Like:
-            return like(c.a, c.b);
+            return like(c);
         }
         return {};
     }
 
-    std::vector<QVariant> parameters;
-
 private:
+    // SQLite nests a chain "a OR b OR c ..." one level per term and refuses
+    // expressions deeper than 1000 levels; chains longer than this are
+    // bracketed in groups of this many.
+    static constexpr std::size_t GroupSize = 64;
+
+    static constexpr const char* True = "1";
+    static constexpr const char* False = "0";
+
+    // The terms of an OR or AND. Under OR, the equalities of one field with
+    // a value become one membership test and the containments of one field
+    // one containment test, in the place of their first term. Constant
+    // terms decide the chain or drop out; repeated terms without values
+    // count once.
+    Sql chain(const Condition& c) {
+        const bool isOr = c.kind == Condition::Kind::Or;
+        const QString decisive = QLatin1String(isOr ? True : False);
+        const QString neutral = QLatin1String(isOr ? False : True);
+
+        struct Item {
+            Sql sql;
+            int field = -1;  // for a gathered test: the field
+            bool contains = false;
+            std::vector<QVariant> values;
+        };
+        std::vector<Item> items;
+        std::map<std::pair<int, bool>, std::size_t> gathered;  // (field, contains) -> item
+        auto gather = [&](int field, bool contains, QVariant value) {
+            const auto key = std::make_pair(field, contains);
+            auto it = gathered.find(key);
+            if (it == gathered.end()) {
+                it = gathered.emplace(key, items.size()).first;
+                items.push_back({{}, field, contains, {}});
+            }
+            items[it->second].values.push_back(std::move(value));
+        };
+        QSet<QString> seen;
+
+        for (const Condition& term : c.terms) {
+            if (isOr) {
+                if (std::optional<std::pair<int, QVariant>> eq = gatherableEquality(term)) {
+                    gather(eq->first, false, std::move(eq->second));
+                    continue;
+                }
+                if (std::optional<std::pair<int, QString>> in = gatherableContainment(term)) {
+                    gather(in->first, true, QVariant(in->second));
+                    continue;
+                }
+            }
+            Sql sql = translate(term);
+            if (sql.text == decisive)
+                return {decisive, {}};
+            if (sql.text == neutral)
+                continue;
+            if (sql.parameters.empty()) {
+                if (seen.contains(sql.text))
+                    continue;
+                seen.insert(sql.text);
+            }
+            items.push_back({std::move(sql), -1, false, {}});
+        }
+
+        std::vector<Sql> pieces;
+        pieces.reserve(items.size());
+        for (Item& item : items) {
+            if (item.field < 0)
+                pieces.push_back(std::move(item.sql));
+            else if (item.contains)
+                pieces.push_back(containment(item.field, item.values));
+            else
+                pieces.push_back(membership(item.field, item.values));
+        }
+        if (pieces.empty())
+            return {neutral, {}};
+        return joined(std::move(pieces), QLatin1String(isOr ? " OR " : " AND "));
+    }
+
+    // Pieces joined flat, or, past GroupSize, in bracketed groups of groups.
+    static Sql joined(std::vector<Sql> pieces, const QString& op) {
+        while (pieces.size() > GroupSize) {
+            std::vector<Sql> groups;
+            for (std::size_t i = 0; i < pieces.size(); i += GroupSize) {
+                std::vector<Sql> group(std::make_move_iterator(pieces.begin() + i),
+                                       std::make_move_iterator(pieces.begin() + std::min(pieces.size(), i + GroupSize)));
+                groups.push_back(bracketed(std::move(group), op));
+            }
+            pieces = std::move(groups);
+        }
+        if (pieces.size() == 1)
+            return std::move(pieces.front());
+        return bracketed(std::move(pieces), op);
+    }
+
+    static Sql bracketed(std::vector<Sql> pieces, const QString& op) {
+        if (pieces.size() == 1)
+            return std::move(pieces.front());
+        Sql out;
+        out.text = QLatin1Char('(');
+        for (std::size_t i = 0; i < pieces.size(); ++i) {
+            if (i > 0)
+                out.text += op;
+            out.text += pieces[i].text;
+            std::move(pieces[i].parameters.begin(), pieces[i].parameters.end(), std::back_inserter(out.parameters));
+        }
+        out.text += QLatin1Char(')');
+        return out;
+    }
+
+    // A field compared with a value that is not empty: the value as it is
+    // bound. Values holding NUL stay on their own, as JSON would cut them.
+    std::optional<std::pair<int, QVariant>> gatherableEquality(const Condition& c) const {
+        if (c.kind != Condition::Kind::Equals)
+            return std::nullopt;
+        const int fa = fieldOf(c.a);
+        const int fb = fieldOf(c.b);
+        if ((fa < 0) == (fb < 0))
+            return std::nullopt;
+        const Operand& value = fa >= 0 ? c.b : c.a;
+        const int field = fa >= 0 ? fa : fb;
+        if (table_.fields[field].kind == FieldKind::Boolean || value.kind == Operand::Kind::Logical ||
+            value.kind == Operand::Kind::Name || value.text.isEmpty() || value.text.contains(QChar(0)))
+            return std::nullopt;
+        return std::make_pair(field, boundValue(field, value));
+    }
+
+    std::optional<std::pair<int, QString>> gatherableContainment(const Condition& c) const {
+        if (c.kind != Condition::Kind::Like || c.b.kind != Operand::Kind::Text)
+            return std::nullopt;
+        const int field = fieldOf(c.a);
+        if (field < 0)
+            return std::nullopt;
+        std::optional<QString> text = containedText(c.b.text, c.escape);
+        if (!text || text->contains(QChar(0)))
+            return std::nullopt;
+        return std::make_pair(field, *text);
+    }
+
     // A Number operand names a field when the table has a field of that name
     // (the size fields "33" to "48"); otherwise it is a number.
     int fieldOf(const Operand& op) const {
@@ -235,18 +476,19 @@ private:
         return index;
     }
 
-    QString parameter(const QVariant& value) {
-        parameters.push_back(value);
-        return QStringLiteral("?");
+    QVariant boundValue(int field, const Operand& value) const {
+        if (value.kind == Operand::Kind::Number && table_.fields[field].kind == FieldKind::Integer)
+            return QVariant(value.text.toLongLong());
+        return QVariant(value.text);
     }
 
-    QString equals(const Operand& a, const Operand& b) {
+    Sql equals(const Operand& a, const Operand& b) {
         int fa = fieldOf(a);
         int fb = fieldOf(b);
         if (fa < 0 && fb < 0)
-            return constantEquals(a, b);
+            return {constantEquals(a, b), {}};
         if (fa >= 0 && fb >= 0)
-            return QStringLiteral("%1 IS %2").arg(column(fa), column(fb));
+            return {QStringLiteral("%1 IS %2").arg(column(fa), column(fb)), {}};
         const Operand& value = fa >= 0 ? b : a;
         const int field = fa >= 0 ? fa : fb;
         const QString col = column(field);
@@ -258,7 +500,7 @@ private:
             else if (value.kind == Operand::Kind::Number)
                 flag = value.text.toLongLong() != 0;
             // A flag that was never set counts as false.
-            return flag ? QStringLiteral("(coalesce(%1, 0) <> 0)").arg(col) : QStringLiteral("(coalesce(%1, 0) = 0)").arg(col);
+            return {flag ? QStringLiteral("(coalesce(%1, 0) <> 0)").arg(col) : QStringLiteral("(coalesce(%1, 0) = 0)").arg(col), {}};
         }
         case FieldKind::Integer:
         case FieldKind::Text:
@@ -268,32 +510,53 @@ private:
                                       .arg(fa >= 0 ? a.position : b.position));
             // Empty text and no value are one thing.
             if (value.kind == Operand::Kind::Text && value.text.isEmpty())
-                return QStringLiteral("(%1 IS NULL OR %1 = '')").arg(col);
-            if (value.kind == Operand::Kind::Number)
-                return QStringLiteral("%1 = %2").arg(col, parameter(table_.fields[field].kind == FieldKind::Integer
-                                                                        ? QVariant(value.text.toLongLong())
-                                                                        : QVariant(value.text)));
-            return QStringLiteral("%1 = %2").arg(col, parameter(value.text));
+                return {QStringLiteral("(%1 IS NULL OR %1 = '')").arg(col), {}};
+            return {col + QStringLiteral(" = ?"), {boundValue(field, value)}};
         }
         return {};
     }
 
-    QString constantEquals(const Operand& a, const Operand& b) {
+    static QString constantEquals(const Operand& a, const Operand& b) {
         const bool same = a.kind == b.kind ? (a.kind == Operand::Kind::Number ? a.text.toLongLong() == b.text.toLongLong()
                                                                               : a.text == b.text)
                                            : false;
-        return same ? QStringLiteral("1") : QStringLiteral("0");
+        return QLatin1String(same ? True : False);
     }
 
-    QString like(const Operand& a, const Operand& b) {
-        const int field = fieldOf(a);
+    Sql like(const Condition& c) {
+        const int field = fieldOf(c.a);
         if (field < 0)
-            throw EngineError(QStringLiteral("A field name was expected before LIKE at position %1.").arg(a.position));
-        if (b.kind != Operand::Kind::Text)
-            throw EngineError(QStringLiteral("A text value was expected after LIKE at position %1.").arg(b.position));
+            throw EngineError(QStringLiteral("A field name was expected before LIKE at position %1.").arg(c.a.position));
+        if (c.b.kind != Operand::Kind::Text)
+            throw EngineError(QStringLiteral("A text value was expected after LIKE at position %1.").arg(c.b.position));
+        if (std::optional<QString> text = containedText(c.b.text, c.escape))
+            return containment(field, {QVariant(*text)});
         // LIKE never matches a blank field: NULL LIKE anything is not true.
         const QString col = column(field);
-        return QStringLiteral("(%1 <> '' AND %1 LIKE %2)").arg(col, parameter(b.text));
+        const int limit = sqlite3_limit(table_.connection->handle(), SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1);
+        if (c.b.text.toUtf8().size() > limit)
+            throw EngineError(QStringLiteral("LIKE 的匹配模式超过%1字节，无法执行。").arg(limit));
+        if (c.escape.isEmpty())
+            return {QStringLiteral("(%1 <> '' AND %1 LIKE ?)").arg(col), {QVariant(c.b.text)}};
+        return {QStringLiteral("(%1 <> '' AND %1 LIKE ? ESCAPE ?)").arg(col), {QVariant(c.b.text), QVariant(c.escape)}};
+    }
+
+    // The field holds one of the texts, ignoring ASCII case as LIKE does; a
+    // blank field holds none.
+    Sql containment(int field, const std::vector<QVariant>& texts) const {
+        const QString col = column(field);
+        if (texts.size() == 1)
+            return {QStringLiteral("(%1 <> '' AND instr(upper(%1), upper(?)) > 0)").arg(col), texts};
+        return {QStringLiteral("(%1 <> '' AND EXISTS (SELECT 1 FROM json_each(?) WHERE instr(upper(%1), upper(value)) > 0))").arg(col),
+                {QVariant(jsonArray(texts))}};
+    }
+
+    // The field equals one of the values.
+    Sql membership(int field, const std::vector<QVariant>& values) const {
+        const QString col = column(field);
+        if (values.size() == 1)
+            return {col + QStringLiteral(" = ?"), values};
+        return {col + QStringLiteral(" IN (SELECT value FROM json_each(?))"), {QVariant(jsonArray(values))}};
     }
 
     QString column(int field) const {
@@ -308,7 +571,10 @@ private:
 SelectStatement parseSelect(const QString& text) { return Parser(text).parse(); }
 
 std::shared_ptr<const PreparedSelect> Engine::prepareSelect(const QString& text) {
+    // Statements are kept up to a number and a total length: a pasted list
+    // makes statements of megabytes.
     constexpr qsizetype MaxKept = 4096;
+    constexpr qsizetype MaxKeptCharacters = 16 * 1024 * 1024;
     if (const auto it = selects_.constFind(text); it != selects_.constEnd())
         return it.value();
     const SelectStatement statement = parseSelect(text);
@@ -322,20 +588,35 @@ std::shared_ptr<const PreparedSelect> Engine::prepareSelect(const QString& text)
     prepared->idsSql = QStringLiteral("SELECT rowid FROM %1 WHERE %2").arg(t.quotedName, prepared->where.sql);
     prepared->rowsSql =
         QStringLiteral("SELECT %1 FROM %2 WHERE %3").arg(columns.join(QLatin1Char(',')), t.quotedName, prepared->where.sql);
-    if (selects_.size() >= MaxKept)
+    // The SQL is well formed by construction, so SQLite refusing it means
+    // it is beyond its limits (too deep, too many values).
+    try {
+        t.connection->prepare(prepared->idsSql);
+    } catch (const EngineError& e) {
+        const int primary = e.code() & 0xff;
+        if (primary != SQLITE_ERROR && primary != SQLITE_TOOBIG)
+            throw;
+        std::vector<EngineError::Entry> entries{{0, QStringLiteral("查询条件太多或太复杂，数据库无法执行。")}};
+        entries.insert(entries.end(), e.entries().begin(), e.entries().end());
+        throw EngineError(std::move(entries));
+    }
+    const qsizetype size = text.size();
+    if (selects_.size() >= MaxKept || keptCharacters_ + size > MaxKeptCharacters) {
         selects_.clear();
-    selects_.insert(text, prepared);
+        keptCharacters_ = 0;
+    }
+    if (size <= MaxKeptCharacters) {
+        selects_.insert(text, prepared);
+        keptCharacters_ += size;
+    }
     return prepared;
 }
 
 TranslatedCondition translateCondition(const Condition* condition, const OpenTable& table) {
     if (!condition)
         return {QStringLiteral("1"), {}};
-    Translator t(table);
-    TranslatedCondition result;
-    result.sql = t.translate(*condition);
-    result.parameters = std::move(t.parameters);
-    return result;
+    Sql sql = Translator(table).translate(*condition);
+    return {std::move(sql.text), std::move(sql.parameters)};
 }
 
 }  // namespace data
