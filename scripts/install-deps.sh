@@ -12,6 +12,7 @@ packages=(
   qt6-translations-l10n
   pxlib-dev
   xvfb xauth x11-utils dbus at-spi2-core
+  clang libclang-rt-dev
 )
 
 # LibreOffice Calc (the spreadsheet the program drives) and its SDK (UNO
