@@ -279,6 +279,13 @@ std::optional<QString> containedText(const QString& pattern, const QString& esca
     return text;
 }
 
+QString asciiUpper(QString text) {
+    for (QChar& c : text)
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+            c = QChar(c.unicode() - ('a' - 'A'));
+    return text;
+}
+
 // The values as one JSON array of strings and integers, for json_each().
 QString jsonArray(const std::vector<QVariant>& values) {
     QString json;
@@ -542,13 +549,18 @@ private:
     }
 
     // The field holds one of the texts, ignoring ASCII case as LIKE does; a
-    // blank field holds none.
+    // blank field holds none. The texts are upper-cased here as SQLite's
+    // upper() does it (ASCII letters only), once instead of once a record.
     Sql containment(int field, const std::vector<QVariant>& texts) const {
         const QString col = column(field);
-        if (texts.size() == 1)
-            return {QStringLiteral("(%1 <> '' AND instr(upper(%1), upper(?)) > 0)").arg(col), texts};
-        return {QStringLiteral("(%1 <> '' AND EXISTS (SELECT 1 FROM json_each(?) WHERE instr(upper(%1), upper(value)) > 0))").arg(col),
-                {QVariant(jsonArray(texts))}};
+        std::vector<QVariant> upper;
+        upper.reserve(texts.size());
+        for (const QVariant& t : texts)
+            upper.push_back(QVariant(asciiUpper(t.toString())));
+        if (upper.size() == 1)
+            return {QStringLiteral("(%1 <> '' AND instr(upper(%1), ?) > 0)").arg(col), std::move(upper)};
+        return {QStringLiteral("(%1 <> '' AND EXISTS (SELECT 1 FROM json_each(?) WHERE instr(upper(%1), value) > 0))").arg(col),
+                {QVariant(jsonArray(upper))}};
     }
 
     // The field equals one of the values.
