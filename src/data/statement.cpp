@@ -344,8 +344,8 @@ private:
     // The terms of an OR or AND. Under OR, the equalities of one field with
     // a value become one membership test and the containments of one field
     // one containment test, in the place of their first term. Constant
-    // terms decide the chain or drop out; repeated terms without values
-    // count once.
+    // terms decide the chain or drop out (every term is still checked);
+    // repeated terms without values count once.
     Sql chain(const Condition& c) {
         const bool isOr = c.kind == Condition::Kind::Or;
         const QString decisive = QLatin1String(isOr ? True : False);
@@ -369,6 +369,7 @@ private:
             items[it->second].values.push_back(std::move(value));
         };
         QSet<QString> seen;
+        bool decided = false;
 
         for (const Condition& term : c.terms) {
             if (isOr) {
@@ -382,9 +383,8 @@ private:
                 }
             }
             Sql sql = translate(term);
-            if (sql.text == decisive)
-                return {decisive, {}};
-            if (sql.text == neutral)
+            decided = decided || sql.text == decisive;
+            if (decided || sql.text == neutral)
                 continue;
             if (sql.parameters.empty()) {
                 if (seen.contains(sql.text))
@@ -394,6 +394,8 @@ private:
             items.push_back({std::move(sql), -1, false, {}});
         }
 
+        if (decided)
+            return {decisive, {}};
         std::vector<Sql> pieces;
         pieces.reserve(items.size());
         for (Item& item : items) {
