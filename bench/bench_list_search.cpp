@@ -3,7 +3,8 @@
 // 100,000 orders, with the order window and the search window shown on a
 // real X server (a private Xvfb) — beside the same search on a query no
 // window shows, and beside one plain SQL statement over the raw table, in
-// one run. The catalogue search of 1,000 terms is timed the same way.
+// one run (target: 1 s in the shown windows). The catalogue search of 1,000
+// terms over its 2,000 records is timed the same way, without a target.
 //
 //   tavrel-bench-list-search            starts Xvfb, runs the pass, stops Xvfb
 //   tavrel-bench-list-search --child    the pass on the display in DISPLAY
@@ -200,7 +201,7 @@ int runPass(int argc, char** argv) {
                                      "SELECT rowid FROM shoes WHERE \"鞋的型号\" <> '' AND EXISTS (SELECT 1 FROM json_each(?) "
                                      "WHERE instr(upper(\"鞋的型号\"), value) > 0)",
                                      upper, shoesPlain);
-    report.loop("鞋的型号 search of 1,000 terms", shoesShown, shoesAlone, shoesSql, TargetMs);
+    report.loop("鞋的型号 search of 1,000 terms", shoesShown, shoesAlone, shoesSql, 0.0);
     report.note(QStringLiteral("shown: %1 / without windows: %2 / plain SQL: %3 rows")
                     .arg(shoesText, status.shown(orders::ProgressPanel))
                     .arg(shoesPlain));
