@@ -327,7 +327,7 @@ private:
         const QString col = column(field);
         const int limit = sqlite3_limit(table_.connection->handle(), SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1);
         if (c.b.text.toUtf8().size() > limit)
-            throw EngineError(QStringLiteral("LIKE 的匹配模式超过%1字节，无法执行。").arg(limit));
+            throw EngineError(QStringLiteral("模糊查询的匹配内容超过%1字节，无法执行。").arg(limit));
         if (c.escape.isEmpty())
             return {QStringLiteral("(%1 <> '' AND %1 LIKE ?)").arg(col), {QVariant(c.b.text)}};
         return {QStringLiteral("(%1 <> '' AND %1 LIKE ? ESCAPE ?)").arg(col), {QVariant(c.b.text), QVariant(c.escape)}};

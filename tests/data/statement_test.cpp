@@ -183,7 +183,7 @@ TEST_F(Matching, UnknownTableOrFieldIsAnEngineErrorNamingIt) {
         alternating = QStringLiteral("批号='%1' %2 (%3)").arg(i).arg(i % 2 ? QStringLiteral("or") : QStringLiteral("and"), alternating);
     const std::pair<QString, QString> refused[] = {
         {alternating, QStringLiteral("查询条件太多或太复杂，数据库无法执行。")},
-        {QStringLiteral("鞋的型号 like 'a%1%'").arg(QString(50000, QLatin1Char('x'))), QStringLiteral("LIKE 的匹配模式超过50000字节，无法执行。")},
+        {QStringLiteral("鞋的型号 like 'a%1%'").arg(QString(50000, QLatin1Char('x'))), QStringLiteral("模糊查询的匹配内容超过50000字节，无法执行。")},
     };
     data::Query q(*engine);
     for (const Case& c : cases) {
