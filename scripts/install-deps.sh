@@ -13,6 +13,7 @@ packages=(
   qt6-translations-l10n
   pxlib-dev
   xvfb xauth x11-utils dbus at-spi2-core
+  clang libclang-rt-dev
 )
 
 # LibreOffice Calc (the spreadsheet the program drives), its Chinese language

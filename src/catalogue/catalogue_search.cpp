@@ -13,7 +13,7 @@ QString fieldName(SearchField field) {
     return field == SearchField::SoleModel ? QStringLiteral("鞋底型号") : QStringLiteral("鞋的型号");
 }
 
-QString likeTerm(const QString& term) { return data::quotedLiteral(QLatin1Char('%') + data::trimBlanks(term) + QLatin1Char('%')); }
+QString likeTerm(const QString& term) { return data::containsPattern(data::trimBlanks(data::searchableText(term))); }
 
 // A pending edit is stored rather than lost when the statement is replaced.
 void replaceStatement(data::Query& query, const QString& statement) {

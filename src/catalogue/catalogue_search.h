@@ -24,8 +24,9 @@ QString allModelsStatement();  // "select * from shoes.db"
 QStringList searchTerms(const QString& boxText);
 
 // " select * from shoes.db where 1=1  " and ( field LIKE '%term%' or ...),
-// each term without leading and trailing blanks and control characters, as
-// a quoted literal. Empty when there are no terms.
+// each term without NUL characters and without leading and trailing blanks
+// and control characters, matched literally (see data::containsPattern).
+// Empty when there are no terms.
 QString searchStatement(SearchField field, const QStringList& terms);
 
 // "共有数据" N "条".

@@ -74,6 +74,7 @@ public:
 private:
     QString directory_;
     QHash<QString, std::shared_ptr<const PreparedSelect>> selects_;
+    qsizetype keptCharacters_ = 0;  // the length of the texts in selects_
     std::map<QString, std::shared_ptr<OpenTable>> open_;  // by lower-case file name
 };
 

@@ -2,12 +2,36 @@
 
 #include "data/errors.h"
 
+#include <sqlite3.h>
+
 namespace data {
 
 QString quotedLiteral(const QString& text) {
     QString doubled = text;
     doubled.replace(QLatin1Char('\''), QStringLiteral("''"));
     return QLatin1Char('\'') + doubled + QLatin1Char('\'');
+}
+
+QString searchableText(const QString& text) {
+    QString kept = text;
+    kept.remove(QChar(0));
+    return kept;
+}
+
+QString containsPattern(const QString& text) {
+    const QChar escape = QLatin1Char('\\');
+    QString pattern;
+    pattern.reserve(text.size() + 2);
+    bool escaped = false;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('%') || c == QLatin1Char('_') || c == escape) {
+            pattern += escape;
+            escaped = true;
+        }
+        pattern += c;
+    }
+    const QString quoted = quotedLiteral(QLatin1Char('%') + pattern + QLatin1Char('%'));
+    return escaped ? quoted + QStringLiteral(" ESCAPE ") + quotedLiteral(escape) : quoted;
 }
 
 namespace {
@@ -49,7 +73,7 @@ public:
         ++pos_;
         if (isWord("where")) {
             ++pos_;
-            st.condition = parseOr();
+            st.condition = std::make_unique<Condition>(parseChain(Condition::Kind::Or));
         }
         if (current().kind != Token::Kind::End)
             fail(QStringLiteral("unexpected \"%1\"").arg(current().text), current());
@@ -98,7 +122,7 @@ private:
     }
 
     static bool isKeyword(const QString& word) {
-        static const char* const keywords[] = {"select", "from", "where", "and", "or", "like", "true", "false"};
+        static const char* const keywords[] = {"select", "from", "where", "and", "or", "like", "escape", "true", "false"};
         for (const char* k : keywords)
             if (word.compare(QLatin1String(k), Qt::CaseInsensitive) == 0)
                 return true;
@@ -123,50 +147,55 @@ private:
         ++pos_;
     }
 
-    std::unique_ptr<Condition> parseOr() {
-        auto left = parseAnd();
-        while (isWord("or")) {
+    // A chain of one kind; a bracketed chain of the same kind joins it.
+    Condition parseChain(Condition::Kind kind) {
+        Condition chain{kind, {}, {}, {}, {}};
+        for (;;) {
+            Condition term = kind == Condition::Kind::Or ? parseChain(Condition::Kind::And) : parseFactor();
+            if (term.kind == kind)
+                std::move(term.terms.begin(), term.terms.end(), std::back_inserter(chain.terms));
+            else
+                chain.terms.push_back(std::move(term));
+            if (!isWord(kind == Condition::Kind::Or ? "or" : "and"))
+                break;
             ++pos_;
-            auto node = std::make_unique<Condition>();
-            node->kind = Condition::Kind::Or;
-            node->left = std::move(left);
-            node->right = parseAnd();
-            left = std::move(node);
         }
-        return left;
+        if (chain.terms.size() == 1) {
+            Condition only = std::move(chain.terms.front());
+            return only;
+        }
+        return chain;
     }
 
-    std::unique_ptr<Condition> parseAnd() {
-        auto left = parseFactor();
-        while (isWord("and")) {
-            ++pos_;
-            auto node = std::make_unique<Condition>();
-            node->kind = Condition::Kind::And;
-            node->left = std::move(left);
-            node->right = parseFactor();
-            left = std::move(node);
-        }
-        return left;
-    }
-
-    std::unique_ptr<Condition> parseFactor() {
+    Condition parseFactor() {
         if (current().kind == Token::Kind::Symbol && current().text == QLatin1String("(")) {
+            if (++nesting_ > MaxStatementNesting)
+                throw EngineError(QStringLiteral("查询语句的括号嵌套超过%1层，无法执行。").arg(MaxStatementNesting));
             ++pos_;
-            auto inner = parseOr();
+            Condition inner = parseChain(Condition::Kind::Or);
             expectSymbol(")");
+            --nesting_;
             return inner;
         }
-        auto node = std::make_unique<Condition>();
-        node->a = parseOperand();
+        Condition node{Condition::Kind::Equals, {}, {}, {}, {}};
+        node.a = parseOperand();
         if (current().kind == Token::Kind::Symbol && current().text == QLatin1String("=")) {
-            node->kind = Condition::Kind::Equals;
+            node.kind = Condition::Kind::Equals;
         } else if (isWord("like")) {
-            node->kind = Condition::Kind::Like;
+            node.kind = Condition::Kind::Like;
         } else {
             fail(QStringLiteral("\"=\" or LIKE was expected"), current());
         }
         ++pos_;
-        node->b = parseOperand();
+        node.b = parseOperand();
+        if (node.kind == Condition::Kind::Like && isWord("escape")) {
+            ++pos_;
+            const Token& escape = current();
+            if (escape.kind != Token::Kind::Text || escape.text.size() != 1 || escape.text[0].isSurrogate() || escape.text[0].isNull())
+                fail(QStringLiteral("one character in quotes was expected after ESCAPE"), escape);
+            node.escape = escape.text;
+            ++pos_;
+        }
         return node;
     }
 
@@ -195,112 +224,7 @@ private:
     const QString& text_;
     std::vector<Token> tokens_;
     std::size_t pos_ = 0;
-};
-
-class Translator {
-public:
-    Translator(const OpenTable& table) : table_(table) {}
-
-    QString translate(const Condition& c) {
-        switch (c.kind) {
-        case Condition::Kind::And:
-        case Condition::Kind::Or: {
-            // Left before right: the parameters are bound in the order of the text.
-            const QString left = translate(*c.left);
-            const QString right = translate(*c.right);
-            return QStringLiteral("(%1 %2 %3)").arg(left, c.kind == Condition::Kind::And ? QStringLiteral("AND") : QStringLiteral("OR"), right);
-        }
-        case Condition::Kind::Equals:
-            return equals(c.a, c.b);
-        case Condition::Kind::Like:
-            return like(c.a, c.b);
-        }
-        return {};
-    }
-
-    std::vector<QVariant> parameters;
-
-private:
-    // A Number operand names a field when the table has a field of that name
-    // (the size fields "33" to "48"); otherwise it is a number.
-    int fieldOf(const Operand& op) const {
-        if (op.kind != Operand::Kind::Name && op.kind != Operand::Kind::Number)
-            return -1;
-        const int index = table_.fieldIndex(op.text);
-        if (index < 0 && op.kind == Operand::Kind::Name)
-            throw EngineError(QStringLiteral("Unknown field \"%1\" at position %2 in table \"%3\".")
-                                  .arg(op.text)
-                                  .arg(op.position)
-                                  .arg(table_.fileName));
-        return index;
-    }
-
-    QString parameter(const QVariant& value) {
-        parameters.push_back(value);
-        return QStringLiteral("?");
-    }
-
-    QString equals(const Operand& a, const Operand& b) {
-        int fa = fieldOf(a);
-        int fb = fieldOf(b);
-        if (fa < 0 && fb < 0)
-            return constantEquals(a, b);
-        if (fa >= 0 && fb >= 0)
-            return QStringLiteral("%1 IS %2").arg(column(fa), column(fb));
-        const Operand& value = fa >= 0 ? b : a;
-        const int field = fa >= 0 ? fa : fb;
-        const QString col = column(field);
-        switch (table_.fields[field].kind) {
-        case FieldKind::Boolean: {
-            bool flag = false;
-            if (value.kind == Operand::Kind::Logical || value.kind == Operand::Kind::Text)
-                flag = value.text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
-            else if (value.kind == Operand::Kind::Number)
-                flag = value.text.toLongLong() != 0;
-            // A flag that was never set counts as false.
-            return flag ? QStringLiteral("(coalesce(%1, 0) <> 0)").arg(col) : QStringLiteral("(coalesce(%1, 0) = 0)").arg(col);
-        }
-        case FieldKind::Integer:
-        case FieldKind::Text:
-            if (value.kind == Operand::Kind::Logical)
-                throw EngineError(QStringLiteral("Field \"%1\" at position %2 is not a logical field.")
-                                      .arg(table_.fields[field].name)
-                                      .arg(fa >= 0 ? a.position : b.position));
-            // Empty text and no value are one thing.
-            if (value.kind == Operand::Kind::Text && value.text.isEmpty())
-                return QStringLiteral("(%1 IS NULL OR %1 = '')").arg(col);
-            if (value.kind == Operand::Kind::Number)
-                return QStringLiteral("%1 = %2").arg(col, parameter(table_.fields[field].kind == FieldKind::Integer
-                                                                        ? QVariant(value.text.toLongLong())
-                                                                        : QVariant(value.text)));
-            return QStringLiteral("%1 = %2").arg(col, parameter(value.text));
-        }
-        return {};
-    }
-
-    QString constantEquals(const Operand& a, const Operand& b) {
-        const bool same = a.kind == b.kind ? (a.kind == Operand::Kind::Number ? a.text.toLongLong() == b.text.toLongLong()
-                                                                              : a.text == b.text)
-                                           : false;
-        return same ? QStringLiteral("1") : QStringLiteral("0");
-    }
-
-    QString like(const Operand& a, const Operand& b) {
-        const int field = fieldOf(a);
-        if (field < 0)
-            throw EngineError(QStringLiteral("A field name was expected before LIKE at position %1.").arg(a.position));
-        if (b.kind != Operand::Kind::Text)
-            throw EngineError(QStringLiteral("A text value was expected after LIKE at position %1.").arg(b.position));
-        // LIKE never matches a blank field: NULL LIKE anything is not true.
-        const QString col = column(field);
-        return QStringLiteral("(%1 <> '' AND %1 LIKE %2)").arg(col, parameter(b.text));
-    }
-
-    QString column(int field) const {
-        return field < int(table_.quotedFields.size()) ? table_.quotedFields[field] : quotedIdentifier(table_.fields[field].name);
-    }
-
-    const OpenTable& table_;
+    int nesting_ = 0;
 };
 
 }  // namespace
@@ -308,7 +232,10 @@ private:
 SelectStatement parseSelect(const QString& text) { return Parser(text).parse(); }
 
 std::shared_ptr<const PreparedSelect> Engine::prepareSelect(const QString& text) {
+    // Statements are kept up to a number and a total length: a pasted list
+    // makes statements of megabytes.
     constexpr qsizetype MaxKept = 4096;
+    constexpr qsizetype MaxKeptCharacters = 16 * 1024 * 1024;
     if (const auto it = selects_.constFind(text); it != selects_.constEnd())
         return it.value();
     const SelectStatement statement = parseSelect(text);
@@ -322,20 +249,28 @@ std::shared_ptr<const PreparedSelect> Engine::prepareSelect(const QString& text)
     prepared->idsSql = QStringLiteral("SELECT rowid FROM %1 WHERE %2").arg(t.quotedName, prepared->where.sql);
     prepared->rowsSql =
         QStringLiteral("SELECT %1 FROM %2 WHERE %3").arg(columns.join(QLatin1Char(',')), t.quotedName, prepared->where.sql);
-    if (selects_.size() >= MaxKept)
+    // The SQL is well formed by construction, so SQLite refusing it means
+    // it is beyond its limits (too deep, too many values).
+    try {
+        t.connection->prepare(prepared->idsSql);
+    } catch (const EngineError& e) {
+        const int primary = e.code() & 0xff;
+        if (primary != SQLITE_ERROR && primary != SQLITE_TOOBIG)
+            throw;
+        std::vector<EngineError::Entry> entries{{0, QStringLiteral("查询条件太多或太复杂，数据库无法执行。")}};
+        entries.insert(entries.end(), e.entries().begin(), e.entries().end());
+        throw EngineError(std::move(entries));
+    }
+    const qsizetype size = text.size();
+    if (selects_.size() >= MaxKept || keptCharacters_ + size > MaxKeptCharacters) {
         selects_.clear();
-    selects_.insert(text, prepared);
+        keptCharacters_ = 0;
+    }
+    if (size <= MaxKeptCharacters) {
+        selects_.insert(text, prepared);
+        keptCharacters_ += size;
+    }
     return prepared;
-}
-
-TranslatedCondition translateCondition(const Condition* condition, const OpenTable& table) {
-    if (!condition)
-        return {QStringLiteral("1"), {}};
-    Translator t(table);
-    TranslatedCondition result;
-    result.sql = t.translate(*condition);
-    result.parameters = std::move(t.parameters);
-    return result;
 }
 
 }  // namespace data

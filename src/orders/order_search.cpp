@@ -17,10 +17,12 @@ QString asciiUpper(const QString& text) {
     return upper;
 }
 
-QString equalsClause(const QString& field, const QString& value) { return field + QLatin1Char('=') + data::quotedLiteral(value); }
+QString equalsClause(const QString& field, const QString& value) {
+    return field + QLatin1Char('=') + data::quotedLiteral(data::searchableText(value));
+}
 
 QString containsClause(const QString& field, const QString& value) {
-    return field + QStringLiteral(" LIKE ") + data::quotedLiteral(QLatin1Char('%') + data::trimBlanks(value) + QLatin1Char('%'));
+    return field + QStringLiteral(" LIKE ") + data::containsPattern(data::trimBlanks(data::searchableText(value)));
 }
 
 QString listFieldName(ListSearchField field) {
@@ -67,9 +69,10 @@ QString listSearchStatement(ListSearchField field, const QStringList& lines) {
     const QString name = listFieldName(field);
     // The comparisons are written out piece by piece; the blanks are part of them.
     QString statement = QStringLiteral(" select * from dd.db where 1=1  ");
-    statement += QStringLiteral(" and ( ") + name + QLatin1Char('=') + data::quotedLiteral(lines.first());
+    statement.reserve(statement.size() + lines.size() * (name.size() + 16));
+    statement += QStringLiteral(" and ( ") + name + QLatin1Char('=') + data::quotedLiteral(data::searchableText(lines.first()));
     for (qsizetype i = 1; i < lines.size(); ++i)
-        statement += QStringLiteral(" or ") + name + QStringLiteral(" = ") + data::quotedLiteral(lines[i]);
+        statement += QStringLiteral(" or ") + name + QStringLiteral(" = ") + data::quotedLiteral(data::searchableText(lines[i]));
     statement += QLatin1Char(')');
     return statement;
 }

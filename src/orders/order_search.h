@@ -33,13 +33,16 @@ QString allOrdersStatement();  // "select * from dd.db"
 // edit is not empty (batch, order, colour, model, counted, not counted)
 // joined by " AND " after "select * from dd.db where ", or every order
 // without a clause; then every ASCII letter upper-cased, values included.
+// Contains-clauses match the text literally (data::containsPattern); NUL
+// characters are left out of every value.
 QString combinedSearchStatement(const SearchCriteria& criteria);
 
 // The fields a list of values can be searched on.
 enum class ListSearchField { BatchNumber, OrderNumber, ShoeModel };
 
-// The list search statement over the lines, used exactly as they stand;
-// empty when there are no lines (nothing is searched then).
+// The list search statement over the lines, used exactly as they stand
+// but for NUL characters; empty when there are no lines (nothing is
+// searched then). Any number of lines makes a statement the engine takes.
 QString listSearchStatement(ListSearchField field, const QStringList& lines);
 
 // True when the search should show wrongBatchListMessage(): only a

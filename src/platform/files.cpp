@@ -109,8 +109,14 @@ void createEmptyFile(const QString& path)
 
 QStringList decodeTextLines(const QByteArray& bytes)
 {
-    if (bytes.startsWith(Utf8ByteOrderMark))
-        return splitLines(QString::fromUtf8(QByteArrayView(bytes).sliced(Utf8ByteOrderMark.size())));
+    // EF BB BF also begins GBK text ("锘" and one more character), so the
+    // mark decides UTF-8 only when all that follows is valid UTF-8.
+    if (bytes.startsWith(Utf8ByteOrderMark)) {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = utf8.decode(QByteArrayView(bytes).sliced(Utf8ByteOrderMark.size()));
+        if (!utf8.hasError())
+            return splitLines(text);
+    }
     return splitLines(decodeCodePage(bytes));
 }
 

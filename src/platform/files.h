@@ -39,7 +39,8 @@ bool ensureFolder(const QString& path);
 void createEmptyFile(const QString& path);
 
 // The lines of a text file in the program's code page (GBK), or in UTF-8 when
-// the file starts with the UTF-8 byte-order mark. Lines come without their
+// the file starts with the UTF-8 byte-order mark and the rest of it is valid
+// UTF-8. Lines come without their
 // CR/LF; blank lines are kept; a final line break adds no empty line.
 // Throws FileError when the file cannot be read.
 QStringList readTextLines(const QString& path);

@@ -124,6 +124,8 @@ TEST_F(CatalogueRules, SearchStatementsJoinTheTermsWithOr) {
         {F::ShoeModel, {"O'B"}, head + " and ( 鞋的型号 LIKE '%O''B%')"},
         {F::ShoeModel, {"\u3000X"}, head + " and ( 鞋的型号 LIKE '%\u3000X%')"},
         {F::SoleModel, {}, QString()},
+        {F::ShoeModel, {"5%", "a_\\", QStringLiteral("B") + QChar(0) + "1"},
+         head + " and ( 鞋的型号 LIKE '%5\\%%' ESCAPE '\\' or 鞋的型号 LIKE '%a\\_\\\\%' ESCAPE '\\' or 鞋的型号 LIKE '%B1%')"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(catalogue::searchStatement(c.field, c.terms), c.statement);
@@ -135,8 +137,13 @@ TEST_F(CatalogueRules, SearchShowsTheMatchesAndCountsTermsAndRecords) {
                {"X12", "黑", "R-3", "S"},
                {"Q9", "黑", "R-12", "S"},
                {"M'1", "黑", "D'9", "S"},
-               {"", "黑", "D-5", "S"}});
+               {"", "黑", "D-5", "S"},
+               {"5%_1", "黑", "E\\1", "S"}});
     using F = catalogue::SearchField;
+    // A box of many terms, as pasted: "12" among terms that match nothing.
+    QString manyTerms;
+    for (int i = 0; i < 100000; ++i)
+        manyTerms += i == 70000 ? QStringLiteral("12\n") : QStringLiteral("Z%1\n").arg(i);
     struct Case {
         F field;
         QString box;
@@ -149,7 +156,14 @@ TEST_F(CatalogueRules, SearchShowsTheMatchesAndCountsTermsAndRecords) {
         {F::ShoeModel, " Q9 ", {"Q9"}, "1"},
         {F::ShoeModel, "M'1", {"M'1"}, "1"},
         {F::ShoeModel, "'", {"M'1"}, "1"},
-        {F::ShoeModel, "A3B\n\n", {"A3B", "112", "X12", "Q9", "M'1"}, "2"},  // '%%' skips the blank model
+        {F::ShoeModel, "A3B\n\n", {"A3B", "112", "X12", "Q9", "M'1", "5%_1"}, "2"},  // '%%' skips the blank model
+        // Wildcards, the escape character and NUL are searched for as typed.
+        {F::ShoeModel, "%", {"5%_1"}, "1"},
+        {F::ShoeModel, "_", {"5%_1"}, "1"},
+        {F::SoleModel, "\\", {"5%_1"}, "1"},
+        {F::ShoeModel, QStringLiteral("%") + QChar(0) + "_", {"5%_1"}, "1"},
+        {F::ShoeModel, manyTerms, {"112", "X12"}, "100000"},
+        {F::SoleModel, QString(100000, QLatin1Char('D')), {}, "1"},
         {F::SoleModel, "R-\nD'", {"X12", "Q9", "M'1"}, "2"},
         {F::SoleModel, "none", {}, "1"},
     };

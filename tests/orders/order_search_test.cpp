@@ -9,6 +9,8 @@ namespace {
 using orders::ListSearchField;
 using orders::SearchCriteria;
 
+const QString Nul(QChar(0));
+
 SearchCriteria batchCriteria(const QString& batch) {
     SearchCriteria c;
     c.batchTicked = true;
@@ -58,6 +60,11 @@ TEST(CombinedSearch, StatementFromTheTickedCriteria) {
          "SELECT * FROM DD.DB WHERE 单号='O''K'"},
         {"non-ascii letters stay", with([](SearchCriteria& c) { c.batchTicked = true; c.batch = "éb"; }),
          "SELECT * FROM DD.DB WHERE 批号='éB'"},
+        {"wildcards and the escape character are escaped",
+         with([](SearchCriteria& c) { c.colourTicked = c.modelTicked = c.modelFuzzy = true; c.colour = "5%"; c.model = "a_\\1"; }),
+         "SELECT * FROM DD.DB WHERE 颜色 LIKE '%5\\%%' ESCAPE '\\' AND 鞋的型号 LIKE '%A\\_\\\\1%' ESCAPE '\\'"},
+        {"NUL left out", with([](SearchCriteria& c) { c.batchTicked = c.colourTicked = true; c.batch = "A" + Nul + "1"; c.colour = Nul + "黑" + Nul; }),
+         "SELECT * FROM DD.DB WHERE 批号='A1' AND 颜色 LIKE '%黑%'"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(orders::combinedSearchStatement(c.criteria), QString::fromUtf8(c.statement)) << c.name;
@@ -76,6 +83,7 @@ TEST(ListSearch, StatementFromTheLines) {
         {ListSearchField::ShoeModel, {"a 1", "", "b'2"},
          " select * from dd.db where 1=1   and ( 鞋的型号='a 1' or 鞋的型号 = '' or 鞋的型号 = 'b''2')"},
         {ListSearchField::BatchNumber, {}, ""},
+        {ListSearchField::BatchNumber, {"10%", "1" + Nul + "2"}, " select * from dd.db where 1=1   and ( 批号='10%' or 批号 = '12')"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(orders::listSearchStatement(c.field, c.lines), QString::fromUtf8(c.statement));
@@ -117,8 +125,21 @@ protected:
                                                  {QStringLiteral("颜色"), "棕"}});
         addOrder(*orders, QStringLiteral("1001"), {{QStringLiteral("单号"), "D2"}, {QStringLiteral("鞋的型号"), "a12"}});
         addOrder(*orders, QStringLiteral("1002"), {{QStringLiteral("单号"), "O'K"}});
+        addOrder(*orders, QStringLiteral("1003"), {{QStringLiteral("鞋的型号"), "A_1"}, {QStringLiteral("颜色"), "5%_\\"}});
     }
 };
+
+// Lines as pasted from a workbook column: the given ones among `count`
+// numbers that match nothing.
+QStringList pastedColumn(int count, const QStringList& among) {
+    QStringList lines;
+    for (int i = 0; lines.size() < count; ++i) {
+        if (i % 997 == 0 && i / 997 < among.size())
+            lines << among[i / 997];
+        lines << QStringLiteral("N%1").arg(i, 6, 10, QLatin1Char('0'));
+    }
+    return lines;
+}
 
 TEST_F(SearchOnTables, StatementsFindTheOrders) {
     struct Case {
@@ -131,17 +152,31 @@ TEST_F(SearchOnTables, StatementsFindTheOrders) {
         return orders::combinedSearchStatement(c);
     };
     const Case cases[] = {
-        {combined([](SearchCriteria&) {}), {"A1", "A2", "1001", "1002"}},
+        {combined([](SearchCriteria&) {}), {"A1", "A2", "1001", "1002", "1003"}},
         {orders::combinedSearchStatement(batchCriteria("a1")), {"A1"}},
         {combined([](SearchCriteria& c) { c.batchTicked = true; c.batch = "A1"; c.counted = true; }), {"A1"}},
-        {combined([](SearchCriteria& c) { c.notCounted = true; }), {"A2", "1001", "1002"}},
+        {combined([](SearchCriteria& c) { c.notCounted = true; }), {"A2", "1001", "1002", "1003"}},
         {combined([](SearchCriteria& c) { c.modelTicked = true; c.model = "a12"; }), {"A1"}},
         {combined([](SearchCriteria& c) { c.modelTicked = c.modelFuzzy = true; c.model = " 12y "; }), {"A2"}},
-        {combined([](SearchCriteria& c) { c.colourTicked = true; c.colour = " "; }), {"A1", "A2"}},
+        {combined([](SearchCriteria& c) { c.colourTicked = true; c.colour = " "; }), {"A1", "A2", "1003"}},
+        // What is typed is searched literally.
+        {combined([](SearchCriteria& c) { c.colourTicked = true; c.colour = "%"; }), {"1003"}},
+        {combined([](SearchCriteria& c) { c.colourTicked = true; c.colour = "\\"; }), {"1003"}},
+        {combined([](SearchCriteria& c) { c.colourTicked = true; c.colour = "5" + Nul + "%"; }), {"1003"}},
+        {combined([](SearchCriteria& c) { c.modelTicked = c.modelFuzzy = true; c.model = "_"; }), {"1003"}},
+        {combined([](SearchCriteria& c) { c.modelTicked = c.modelFuzzy = true; c.model = "a_1"; }), {"1003"}},
+        {combined([](SearchCriteria& c) { c.modelTicked = c.modelFuzzy = true; c.model = QString(100000, 'x'); }), {}},
+        {combined([](SearchCriteria& c) { c.modelTicked = c.modelFuzzy = true; c.model = "12" + QString(100000, ' '); }),
+         {"A1", "A2", "1001"}},
         {combined([](SearchCriteria& c) { c.orderTicked = true; c.order = "o'k"; }), {"1002"}},
         {orders::listSearchStatement(ListSearchField::BatchNumber, {"1001", "1002"}), {"1001", "1002"}},
         {orders::listSearchStatement(ListSearchField::OrderNumber, {"D1", "O'K"}), {"A1", "A2", "1002"}},
         {orders::listSearchStatement(ListSearchField::ShoeModel, {"a12"}), {"1001"}},
+        // Pasted columns of any length.
+        {orders::listSearchStatement(ListSearchField::BatchNumber, pastedColumn(10000, {"1002", "A1", "1003"})),
+         {"A1", "1002", "1003"}},
+        {orders::listSearchStatement(ListSearchField::OrderNumber, pastedColumn(100000, {"D2", "O'K"})), {"1001", "1002"}},
+        {orders::listSearchStatement(ListSearchField::ShoeModel, pastedColumn(100000, {})), {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.statement.toStdString());

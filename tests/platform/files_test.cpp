@@ -41,6 +41,9 @@ TEST_F(FilesTest, ReadTextLinesDecodesAndSplitsLines)
         {"GbkMixedWithAscii", "A-" + SoleModelGbk + "-38\n", {"A-鞋底型号-38"}},
         {"Utf8WithByteOrderMark", Bom + "鞋底型号\r\n白色", {"鞋底型号", "白色"}},
         {"ByteOrderMarkOnly", Bom, {}},
+        // GBK text beginning with "锘俊", "锘卡" or "锘开" starts with the same three bytes.
+        {"GbkStartingLikeAByteOrderMark", Bom + "\xA1\r\n" + WhiteGbk, {"锘俊", "白色"}},
+        {"GbkStartingWithKa", Bom + "\xA8" + SoleModelGbk + "\r\n", {"锘卡鞋底型号"}},
         {"LineFeedsOnly", "a\nb\n", {"a", "b"}},
         {"LoneCarriageReturns", "a\rb", {"a", "b"}},
         {"BlankLinesAreKept", "a\r\n\r\n\r\nb\r\n\r\n", {"a", "", "", "b", ""}},
