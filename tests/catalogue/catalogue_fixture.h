@@ -10,8 +10,6 @@
 #include <utility>
 #include <vector>
 
-using PanelRecorder = RecordingSink;
-
 // The unregistered list as a plain list of lines.
 class LineList : public catalogue::EntryList {
 public:

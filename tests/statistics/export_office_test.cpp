@@ -8,16 +8,17 @@
 #include "spreadsheet/libreoffice.h"
 #include "statistics/export_grids.h"
 #include "statistics/print_template.h"
-#include "export_fixture.h"
+#include "statistics_fixture.h"
 
 #include <QApplication>
 #include <QFile>
-#include <QLocale>
 #include <gtest/gtest.h>
 
 namespace {
 
-const QDate Today(2026, 12, 8);
+// A fixed day that is not today, and how a Chinese system writes it in full.
+const QDate Today(2025, 3, 7);
+const QString TodayInFull = QStringLiteral("2025年3月7日星期五");
 
 class OfficeExport : public ::testing::Test {
 protected:
@@ -31,6 +32,7 @@ protected:
         services.status = &status;
         services.hasPrinter = [this] { return printer; };
         services.today = [] { return Today; };
+        services.locale = QLocale(QLocale::Chinese, QLocale::China);
         dialogs.setDefaultAnswer(true);
     }
     void TearDown() override { office->quit(); }
@@ -50,7 +52,7 @@ protected:
 
     std::unique_ptr<spreadsheet::Application> office;
     platform::ScriptedDialogs dialogs;
-    PanelTexts status;
+    RecordingSink status;
     statistics::ExportServices services;
     bool printer = true;
     const QString templatePath = QStringLiteral(TAVREL_PRINT_TEMPLATE_FILE);
@@ -63,7 +65,8 @@ TEST_F(OfficeExport, QuickExportTitleRowDataAndPageSetup) {
         bool printer;
     };
     for (const Case& c : {Case{"empty, printer", 0, true}, Case{"three rows, no printer", 3, false}}) {
-        StatisticsTables tables(c.records);
+        StatisticsTables tables;
+        tables.fillStatistics(c.records);
         printer = c.printer;
         statistics::exportGrids({tables.grid()}, services);
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -78,6 +81,9 @@ TEST_F(OfficeExport, QuickExportTitleRowDataAndPageSetup) {
             EXPECT_EQ(rowTexts(*sheet, i + 1), statisticsRecord(i)) << c.name;
         EXPECT_EQ(sheet->centerFooter() == QStringLiteral("Tavrel-Quorin下载"), c.printer) << c.name;
         EXPECT_EQ(sheet->orientation() == spreadsheet::PageOrientation::Landscape, c.printer) << c.name;
+        EXPECT_EQ(sheet->centerHorizontally(), c.printer) << c.name;
+        EXPECT_EQ(sheet->centerVertically(), c.printer) << c.name;
+        EXPECT_EQ(sheet->printGridLines(), c.printer) << c.name;
         EXPECT_TRUE(book->filePath().isEmpty());
     }
 }
@@ -95,19 +101,20 @@ TEST_F(OfficeExport, TemplateFillsPresetRowsOrInsertsAndTotalsFollow) {
                                {confirm, QStringLiteral("数据超过12行，是否继续？"),
                                 QStringLiteral("数据超过12行，目标表格预设行数不够，是否自动插入？")},
                                19}}) {
-        StatisticsTables tables(c.records);
+        StatisticsTables tables;
+        tables.fillStatistics(c.records);
         dialogs.clear();
-        status.texts.clear();
+        status.writes.clear();
         statistics::fillPrintTemplate(templatePath, tables.grid(), 5, 12, services);
         EXPECT_EQ(dialogs.messageTexts(), c.questions) << c.name;
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-        EXPECT_EQ(status.texts, QStringList{QStringLiteral("在第一列第4行检测到空值，清空已结束！")}) << c.name;
+        EXPECT_EQ(status.progressTexts(), QStringList{QStringLiteral("在第一列第4行检测到空值，清空已结束！")}) << c.name;
 
         auto book = result();
         EXPECT_TRUE(book->filePath().isEmpty()) << "an untitled copy, not the template itself";
         auto sheet = book->sheet(QStringLiteral("0"));
         sheet->refresh();
-        EXPECT_EQ(sheet->cellText(3, 3), QLocale::system().toString(Today, QLocale::LongFormat)) << c.name;
+        EXPECT_EQ(sheet->cellText(3, 3), TodayInFull) << c.name;
         EXPECT_EQ(sheet->cellText(5, 1), QStringLiteral("供应商")) << c.name;
         for (int i = 1; i <= c.records; ++i)
             EXPECT_EQ(rowTexts(*sheet, 5 + i), statisticsRecord(i)) << c.name << " record " << i;
@@ -140,10 +147,11 @@ TEST_F(OfficeExport, OldDataIsClearedAndATemplateWithoutSheetZeroIsRefused) {
         book->close();
     }
 
-    StatisticsTables tables(2);
+    StatisticsTables tables;
+    tables.fillStatistics(2);
     statistics::fillPrintTemplate(oldData, tables.grid(), 5, 12, services);
-    EXPECT_EQ(status.texts.back(), QStringLiteral("在第一列第9行检测到空值，清空已结束！"));
-    EXPECT_EQ(status.texts.front(), QStringLiteral("在6::第4行检测到空值，清空已结束！"));
+    EXPECT_EQ(status.progressTexts().back(), QStringLiteral("在第一列第9行检测到空值，清空已结束！"));
+    EXPECT_EQ(status.progressTexts().front(), QStringLiteral("在6::第4行检测到空值，清空已结束！"));
     auto sheet = result()->sheet(QStringLiteral("0"));
     sheet->refresh();
     EXPECT_EQ(rowTexts(*sheet, 7), statisticsRecord(2));

@@ -7,10 +7,9 @@
 #include "statistics/export_grids.h"
 #include "statistics/export_texts.h"
 #include "statistics/print_template.h"
-#include "export_fixture.h"
+#include "statistics_fixture.h"
 
 #include <QApplication>
-#include <QLocale>
 #include <gtest/gtest.h>
 
 namespace {
@@ -18,11 +17,14 @@ namespace {
 using platform::MessageIcon;
 using platform::MessageKind;
 
-const QDate Today(2026, 12, 8);
+// A fixed day that is not today, and how a Chinese system writes it in full.
+const QDate Today(2025, 3, 7);
+const QString TodayInFull = QStringLiteral("2025年3月7日星期五");
 
 class ExportRun {
 public:
-    explicit ExportRun(int records) : tables(records) {
+    explicit ExportRun(int records) {
+        tables.fillStatistics(records);
         services.office = [this]() -> spreadsheet::Application& {
             office.connect();
             return office;
@@ -31,6 +33,7 @@ public:
         services.status = &status;
         services.hasPrinter = [this] { return printer; };
         services.today = [] { return Today; };
+        services.locale = QLocale(QLocale::Chinese, QLocale::China);
     }
 
     FakeWorksheet& sheet() { return *office.sheet; }
@@ -38,7 +41,7 @@ public:
     StatisticsTables tables;
     FakeSpreadsheet office;
     platform::ScriptedDialogs dialogs;
-    PanelTexts status;
+    RecordingSink status;
     statistics::ExportServices services;
     bool printer = true;
 };
@@ -243,7 +246,7 @@ TEST_P(PrintQuestions, AskInOrderInsertWhatDoesNotFit) {
     EXPECT_TRUE(run.office.isVisible());
     EXPECT_EQ(run.sheet().insertedRows, c.inserted);
     EXPECT_LE(run.sheet().insertCalls, 1);
-    EXPECT_EQ(run.sheet().cellText(3, 3), QLocale::system().toString(Today, QLocale::LongFormat));
+    EXPECT_EQ(run.sheet().cellText(3, 3), TodayInFull);
     EXPECT_EQ(run.sheet().footer, QStringLiteral("Tavrel-Quorin下载"));
     EXPECT_EQ(run.sheet().cellText(5, 1), QStringLiteral("供应商"));
     for (int i = 1; i <= c.records; ++i)
@@ -311,14 +314,14 @@ TEST_P(ClearRows, EmptiesDownToTheFirstEmptyFirstCell) {
         sheet.setCellText(row, 20, QStringLiteral("x"));
     }
     sheet.setCellText(6 + c.filledRows, 2, QStringLiteral("合计"));
-    PanelTexts status;
+    RecordingSink status;
     statistics::clearTemplateRows(sheet, 20, status);
 
-    ASSERT_FALSE(status.texts.isEmpty());
-    EXPECT_EQ(status.texts.back(), c.lastText);
-    EXPECT_EQ(status.texts.size() - 1, c.clearedTexts);
+    ASSERT_FALSE(status.progressTexts().isEmpty());
+    EXPECT_EQ(status.progressTexts().back(), c.lastText);
+    EXPECT_EQ(status.progressTexts().size() - 1, c.clearedTexts);
     if (c.filledRows || c.generatedRows) {
-        EXPECT_EQ(status.texts.front(), QStringLiteral("在6::第4行检测到空值，清空已结束！"));
+        EXPECT_EQ(status.progressTexts().front(), QStringLiteral("在6::第4行检测到空值，清空已结束！"));
     }
     if (c.generatedRows)
         return;  // the generated first cells always read filled

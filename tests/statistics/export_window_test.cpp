@@ -1,36 +1,24 @@
 // The statistics window's export buttons: which routine each one starts.
 
-#include "app/startup.h"
-#include "data/table_files.h"
 #include "dbui/db_grid.h"
 #include "orders/fake_spreadsheet.h"
-#include "platform/files.h"
-#include "platform/scripted_dialogs.h"
-#include "qt_printing.h"
+#include "program_windows_fixture.h"
 #include "statistics/statistics_window.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
-class ExportButtons : public ::testing::Test {
+class ExportButtons : public ProgramWindowsTest {
 protected:
     void SetUp() override {
-        platform::setProgramFolder(programDir.path());
-        data::createTableFiles(dataDir.path());
-        engine = std::make_unique<data::Engine>(dataDir.path());
-        windows = std::make_unique<app::ProgramWindows>(*engine);
+        ProgramWindowsTest::SetUp();
         windows->registry().makeSpreadsheet = [this] { return office; };
         window = windows->registry().statisticsWindow;
         ASSERT_NE(window, nullptr);
-    }
-    void TearDown() override {
-        windows.reset();
-        platform::setProgramFolder(QString());
     }
     void placeTemplate() {
         ASSERT_TRUE(QDir(programDir.path()).mkpath(QStringLiteral("打印")));
@@ -38,12 +26,8 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));  // the fake office never reads it
     }
 
-    QTemporaryDir programDir, dataDir;
-    std::unique_ptr<data::Engine> engine;
-    std::unique_ptr<app::ProgramWindows> windows;
     std::shared_ptr<FakeSpreadsheet> office = std::make_shared<FakeSpreadsheet>();
     TAForm6TJ* window = nullptr;
-    platform::ScriptedDialogs dialogs;
 };
 
 TEST_F(ExportButtons, EachButtonAsksItsOwnQuestion) {
@@ -60,7 +44,6 @@ TEST_F(ExportButtons, EachButtonAsksItsOwnQuestion) {
                           Case{"template present", true, &TAForm6TJ::ToolButton6Click, {QStringLiteral("你真的要打印吗？")}}}) {
         if (c.withTemplate)
             placeTemplate();
-        dialogs.clear();
         dialogs.queueAnswer(false);
         (window->*c.click)();
         EXPECT_EQ(dialogs.messageTexts(), c.texts) << c.name;
@@ -75,12 +58,14 @@ TEST_F(ExportButtons, EachButtonAsksItsOwnQuestion) {
         }
         EXPECT_TRUE(office->opened.empty()) << c.name;
         EXPECT_EQ(dialogs.pendingAnswers(), 0) << c.name;
+        dialogs.clear();
     }
 }
 
 TEST_F(ExportButtons, QuickExportFillsASheetNamedAfterTheGrid) {
     dialogs.setDefaultAnswer(true);
     window->ToolButton12Click();
+    EXPECT_EQ(takeMessages().size(), 1u);  // the question, answered OK
     ASSERT_EQ(office->opened.size(), 1u);
     EXPECT_EQ(office->sheet->name(), window->DBGrid2->objectName());
     EXPECT_FALSE(office->sheet->cellText(1, 1).isEmpty());
