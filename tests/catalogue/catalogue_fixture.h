@@ -3,8 +3,7 @@
 #include "catalogue/catalogue_posting.h"
 #include "catalogue/unregistered_models.h"
 #include "data/table_fixture.h"
-#include "orders/orders_fixture.h"
-#include "window_kit/progress.h"
+#include "recording_sink.h"
 
 #include <functional>
 #include <utility>
