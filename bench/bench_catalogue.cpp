@@ -6,6 +6,7 @@
 
 #include "catalogue/catalogue_posting.h"
 #include "catalogue/unregistered_models.h"
+#include "data/catalogue_lookup.h"
 #include "data/engine.h"
 #include "data/query.h"
 #include "data/statement.h"
@@ -133,13 +134,13 @@ int main(int argc, char** argv) {
 
     t.restart();
     for (const auto& [model, colour] : pairs)
-        data::parseSelect(catalogue::lookupStatement(model, colour));
+        data::parseSelect(data::catalogueLookupStatement(model, colour));
     line("  building and parsing 100,000 lookups", msSince(t));
 
     t.restart();
     const std::shared_ptr<data::OpenTable> table = engine.table(QStringLiteral("shoes.db"));
     for (const auto& [model, colour] : pairs) {
-        const data::SelectStatement statement = data::parseSelect(catalogue::lookupStatement(model, colour));
+        const data::SelectStatement statement = data::parseSelect(data::catalogueLookupStatement(model, colour));
         data::translateCondition(statement.condition.get(), *table);
     }
     line("  building, parsing and translating 100,000 lookups", msSince(t));
@@ -149,7 +150,7 @@ int main(int argc, char** argv) {
     {
         data::BusyScope lookingUp(shoes);
         for (const auto& [model, colour] : pairs) {
-            shoes.setSql(catalogue::lookupStatement(model, colour));
+            shoes.setSql(data::catalogueLookupStatement(model, colour));
             shoes.open();
             missing += shoes.isEmpty() ? 1 : 0;
         }

@@ -5,6 +5,7 @@
 // statistics) on a copy of the same tables in the same run. The two results
 // are compared for equality.
 
+#include "data/catalogue_lookup.h"
 #include "data/engine.h"
 #include "data/query.h"
 #include "data/statement.h"
@@ -116,7 +117,7 @@ int main(int argc, char** argv) {
         const int model = catalogue.fieldIndex(QStringLiteral("供应商"));
         qint64 found = 0;
         for (int i = 0; i < job.orders; ++i) {
-            catalogue.setSql(statistics::catalogueLookupStatement(QStringLiteral("S%1").arg(1000 + i % 520),
+            catalogue.setSql(data::catalogueLookupStatement(QStringLiteral("S%1").arg(1000 + i % 520),
                                                                   QStringLiteral("黑")));
             catalogue.open();
             if (!catalogue.isEmpty())

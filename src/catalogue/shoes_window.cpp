@@ -26,7 +26,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QListWidget>
-#include <QTimer>
 #include <QPlainTextEdit>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -200,10 +199,7 @@ void TAForm2shoes::buildRightPanel() {
     // One line of text each: the list lays out thousands of lines without
     // measuring every one again each time a line is added.
     LISTNO->setUniformItemSizes(true);
-    pendingLinesTimer_ = new QTimer(this);
-    pendingLinesTimer_->setSingleShot(true);
-    pendingLinesTimer_->setInterval(dbui::DataSource::followIntervalMs());
-    connect(pendingLinesTimer_, &QTimer::timeout, this, &TAForm2shoes::showPendingLines);
+    pendingLinesTimer_ = dbui::makeFollowTimer(dbui::DataSource::followIntervalMs(), [this] { showPendingLines(); });
     connect(LISTNO, &QListWidget::itemDoubleClicked, this, [this] { LISTNODblClick(); });
     placeRightPanelParts();
 }

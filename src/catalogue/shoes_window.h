@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/query.h"
+#include "dbui/follow_timer.h"
 #include "window_kit/window_registry.h"
 
 #include <QWidget>
@@ -98,5 +99,5 @@ private:
     // Lines added while a loop looks orders up in the catalogue reach the
     // list a few times a second, many at once.
     QStringList pendingLines_;
-    class QTimer* pendingLinesTimer_ = nullptr;
+    std::unique_ptr<dbui::FollowTimer> pendingLinesTimer_;
 };

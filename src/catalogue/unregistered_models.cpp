@@ -1,8 +1,8 @@
 #include "catalogue/unregistered_models.h"
 
 #include "catalogue/catalogue_search.h"
+#include "data/catalogue_lookup.h"
 #include "data/query.h"
-#include "data/statement.h"
 #include "window_kit/progress.h"
 
 #include <QSet>
@@ -56,11 +56,6 @@ QStringList entryParts(const QString& entry) {
 
 bool sameModelAndColour(const QString& a, const QString& b) { return pairKey(a) == pairKey(b); }
 
-QString lookupStatement(const QString& model, const QString& colour) {
-    return QStringLiteral("select * from shoes.db WHERE ") + ShoeModel + QLatin1Char('=') + data::quotedLiteral(model) +
-           QStringLiteral(" and ") + Colour + QLatin1Char('=') + data::quotedLiteral(colour) + QLatin1Char(' ');
-}
-
 int scanUnregisteredModels(data::Query& orders, data::Query& catalogue, EntryList& list, kit::StatusSink& status) {
     list.clear();
     data::BusyScope walking(orders);
@@ -75,7 +70,7 @@ int scanUnregisteredModels(data::Query& orders, data::Query& catalogue, EntryLis
         status.letEventsRun();
         const QString model = orders.field(modelField).asText();
         const QString colour = orders.field(colourField).asText();
-        catalogue.setSql(lookupStatement(model, colour));
+        catalogue.setSql(data::catalogueLookupStatement(model, colour));
         catalogue.open();
         if (catalogue.isEmpty()) {
             const QString entry = unregisteredEntry(model, colour);

@@ -29,10 +29,6 @@ QStringList entryParts(const QString& entry);
 // 12:黑.
 bool sameModelAndColour(const QString& a, const QString& b);
 
-// The lookup of one model and colour in the catalogue, both as quoted
-// literals: select * from shoes.db WHERE 鞋的型号='...' and 颜色='...' .
-QString lookupStatement(const QString& model, const QString& colour);
-
 // The list the scan fills: the window's list box, or a plain list.
 class EntryList {
 public:
@@ -45,7 +41,7 @@ public:
 
 // The scan: empties the list, then looks every order of the order query's
 // result (from the first, letting events run before each) up in the
-// catalogue, replacing the catalogue query's statement with lookupStatement()
+// catalogue, replacing the catalogue query's statement with data::catalogueLookupStatement()
 // for each, and adds unregisteredEntry() for an order without a catalogue
 // record unless the list already names its model and colour. A record being
 // edited in the catalogue is posted first. The catalogue query ends on every

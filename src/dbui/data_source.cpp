@@ -1,6 +1,6 @@
 #include "dbui/data_source.h"
 
-#include <QTimer>
+#include "dbui/follow_timer.h"
 
 namespace dbui {
 
@@ -11,10 +11,7 @@ constexpr int FollowIntervalMs = 100;
 
 DataSource::DataSource(data::Query* query, QObject* parent) : QObject(parent)
 {
-    catchUpTimer_ = new QTimer(this);
-    catchUpTimer_->setSingleShot(true);
-    catchUpTimer_->setInterval(FollowIntervalMs);
-    connect(catchUpTimer_, &QTimer::timeout, this, &DataSource::catchUp);
+    catchUpTimer_ = makeFollowTimer(FollowIntervalMs, [this] { catchUp(); });
     setQuery(query);
 }
 

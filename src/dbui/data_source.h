@@ -1,11 +1,12 @@
 #pragma once
 
 #include "data/query.h"
+#include "dbui/follow_timer.h"
 
 #include <QObject>
 #include <QPointer>
 
-class QTimer;
+#include <memory>
 
 namespace dbui {
 
@@ -70,7 +71,7 @@ private:
     QPointer<data::Query> query_;
     bool enabled_ = true;
     bool followingLoop_ = false;
-    QTimer* catchUpTimer_ = nullptr;
+    std::unique_ptr<FollowTimer> catchUpTimer_;
 };
 
 }  // namespace dbui

@@ -76,6 +76,13 @@ public:
     // The centre text of the footer; empty when the footer is off.
     virtual QString centerFooter() = 0;
     virtual PageOrientation orientation() = 0;
+    virtual bool centerHorizontally() = 0;
+    virtual bool centerVertically() = 0;
+    virtual bool printGridLines() = 0;
+    // Pages wide the sheet is fitted to; 0 when it is not fitted.
+    virtual int fitToPagesWide() = 0;
+    // Width of a column in 1/100 mm.
+    virtual int columnWidth(int column) = 0;
 
     // Writes are gathered and sent in blocks; flush() sends them now. Reading,
     // saving and showing the workbook flush on their own.

@@ -473,4 +473,50 @@ PageOrientation UnoWorksheet::orientation()
     });
 }
 
+bool UnoWorksheet::centerHorizontally()
+{
+    return pageStyleFlag("CenterHorizontally");
+}
+
+bool UnoWorksheet::centerVertically()
+{
+    return pageStyleFlag("CenterVertically");
+}
+
+bool UnoWorksheet::printGridLines()
+{
+    return pageStyleFlag("PrintGrid");
+}
+
+bool UnoWorksheet::pageStyleFlag(const char* property)
+{
+    state_->checkOpen();
+    return guarded(QStringLiteral("Reading the page settings failed"), [&] {
+        bool on = false;
+        pageStyle()->getPropertyValue(OUString::createFromAscii(property)) >>= on;
+        return on;
+    });
+}
+
+int UnoWorksheet::fitToPagesWide()
+{
+    state_->checkOpen();
+    return guarded(QStringLiteral("Reading the page scale failed"), [&] {
+        sal_Int16 pages = 0;
+        pageStyle()->getPropertyValue("ScaleToPagesX") >>= pages;
+        return int(pages);
+    });
+}
+
+int UnoWorksheet::columnWidth(int columnNumber)
+{
+    state_->checkOpen();
+    flush();
+    return guarded(QStringLiteral("Reading the width of column %1 failed").arg(columnNumber), [&] {
+        sal_Int32 width = 0;
+        column(columnNumber)->getPropertyValue("Width") >>= width;
+        return int(width);
+    });
+}
+
 } // namespace spreadsheet::uno

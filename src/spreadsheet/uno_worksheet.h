@@ -49,6 +49,11 @@ public:
     void setFitToPagesWide(int pages) override;
     QString centerFooter() override;
     PageOrientation orientation() override;
+    bool centerHorizontally() override;
+    bool centerVertically() override;
+    bool printGridLines() override;
+    int fitToPagesWide() override;
+    int columnWidth(int column) override;
 
     void flush() override;
     void refresh() override;
@@ -62,6 +67,7 @@ private:
     void markDates(int rows, int columns, std::vector<CellValue>& cells);
     std::pair<int, int> usedSize();
     Reference<css::beans::XPropertySet> column(int column);
+    bool pageStyleFlag(const char* property);
     Reference<css::beans::XPropertySet> pageStyle();
     Reference<css::table::XCellRange> range(int top, int left, int bottom, int right);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -54,8 +55,9 @@ struct ExportServices {
     kit::StatusSink* status = nullptr;
     // Whether the system has at least one printer.
     std::function<bool()> hasPrinter;
-    // Today, for the template's date cell.
+    // Today, for the template's date cell, written in full as this locale writes it.
     std::function<QDate()> today = [] { return QDate::currentDate(); };
+    QLocale locale = QLocale::system();
 };
 
 // Writes a field's text into a cell: a whole number goes in as a number so

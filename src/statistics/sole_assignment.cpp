@@ -1,7 +1,7 @@
 #include "statistics/sole_assignment.h"
 
+#include "data/catalogue_lookup.h"
 #include "data/query.h"
-#include "data/statement.h"
 #include "statistics/statistics_messages.h"
 #include "window_kit/progress.h"
 
@@ -31,11 +31,6 @@ struct OrderFields {
 
 }  // namespace
 
-QString catalogueLookupStatement(const QString& model, const QString& colour) {
-    return QStringLiteral("select * from shoes.db WHERE 鞋的型号=") + data::quotedLiteral(model) + QStringLiteral(" AND 颜色=") +
-           data::quotedLiteral(colour) + QLatin1Char(' ');
-}
-
 QString unregisteredLine(const QString& model, const QString& colour, const QString& pairs, const QString& batch) {
     return QStringList{model, colour, pairs, batch}.join(QLatin1Char(':'));
 }
@@ -53,7 +48,7 @@ int assignSoles(data::Query& orders, data::Query& catalogue, const std::function
             status.letEventsRun();
             ++visited;
             const QString model = orders.field(order.model).asText();
-            catalogue.setSql(catalogueLookupStatement(model, orders.field(order.colour).asText()));
+            catalogue.setSql(data::catalogueLookupStatement(model, orders.field(order.colour).asText()));
             catalogue.open();
             if (catalogue.isEmpty()) {
                 if (addUnregisteredLine)

@@ -12,10 +12,6 @@ class StatusSink;
 
 namespace statistics {
 
-// The catalogue lookup for one order's shoe model and colour; the values are
-// quoted as literals, so a quote inside them is part of the value.
-QString catalogueLookupStatement(const QString& model, const QString& colour);
-
 // The line listed for an order the catalogue does not know:
 // model ":" colour ":" pairs ":" batch number.
 QString unregisteredLine(const QString& model, const QString& colour, const QString& pairs, const QString& batch);

@@ -1,19 +1,15 @@
 // Assistive tools read every control as what a person sees on it.
 #include "app/main_window.h"
-#include "app/startup.h"
 #include "catalogue/shoes_window.h"
-#include "data/engine.h"
-#include "data/table_files.h"
 #include "orders/order_entry_window.h"
 #include "orders/orders_window.h"
 #include "orders/search_window.h"
-#include "platform/files.h"
+#include "program_windows_fixture.h"
 #include "statistics/statistics_window.h"
 #include "window_kit/status_panels.h"
 
 #include <QAccessible>
 #include <QApplication>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -44,25 +40,7 @@ TEST(StatusPanelsAccessible, APanelIsReadAsItsCurrentText)
     EXPECT_EQ(readName(bar.panel(0)), QString());
 }
 
-class ProgramWindowNames : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(dataDir.isValid());
-        platform::setProgramFolder(programDir.path());
-        data::createTableFiles(dataDir.path());
-        engine = std::make_unique<data::Engine>(dataDir.path());
-        windows = std::make_unique<app::ProgramWindows>(*engine);
-    }
-    void TearDown() override {
-        windows.reset();
-        platform::setProgramFolder(QString());
-    }
-
-    QTemporaryDir dataDir;
-    QTemporaryDir programDir;
-    std::unique_ptr<data::Engine> engine;
-    std::unique_ptr<app::ProgramWindows> windows;
-};
+using ProgramWindowNames = ProgramWindowsTest;
 
 TEST_F(ProgramWindowNames, NoControlIsReadByItsObjectName) {
     auto& r = windows->registry();

@@ -6,8 +6,7 @@
 #include "orders/orders_window.h"
 #include "platform/file_manager.h"
 #include "platform/files.h"
-#include "platform/scripted_dialogs.h"
-#include "qt_printing.h"
+#include "program_windows_fixture.h"
 #include "statistics/statistics_window.h"
 
 #include <QApplication>
@@ -101,24 +100,15 @@ TEST_F(Startup, AForeignTableFileIsReportedWithoutTheCreateHint) {
     }
 }
 
-class MainWindow : public Startup {
+class MainWindow : public ProgramWindowsTest {
 protected:
     void SetUp() override {
-        Startup::SetUp();
-        data::createTableFiles(dataDir.path());
-        engine = std::make_unique<data::Engine>(dataDir.path());
-        windows = std::make_unique<app::ProgramWindows>(*engine);
+        ProgramWindowsTest::SetUp();
         main = windows->registry().mainWindow;
         main->show();
         QApplication::processEvents();
     }
-    void TearDown() override {
-        windows.reset();
-        Startup::TearDown();
-    }
 
-    std::unique_ptr<data::Engine> engine;
-    std::unique_ptr<app::ProgramWindows> windows;
     TaForm1* main = nullptr;
 };
 

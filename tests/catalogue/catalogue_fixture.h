@@ -3,14 +3,11 @@
 #include "catalogue/catalogue_posting.h"
 #include "catalogue/unregistered_models.h"
 #include "data/table_fixture.h"
-#include "orders/orders_fixture.h"
-#include "window_kit/progress.h"
+#include "recording_sink.h"
 
 #include <functional>
 #include <utility>
 #include <vector>
-
-using PanelRecorder = RecordingSink;
 
 // The unregistered list as a plain list of lines.
 class LineList : public catalogue::EntryList {

@@ -1,18 +1,14 @@
-#include "app/startup.h"
 #include "catalogue/material_window.h"
 #include "catalogue/press_bar.h"
 #include "catalogue/shoes_window.h"
-#include "data/engine.h"
-#include "data/table_files.h"
 #include "dbui/data_source.h"
 #include "dbui/db_grid.h"
 #include "dbui/db_memo.h"
 #include "dbui/db_navigator.h"
 #include "orders/orders_window.h"
-#include "platform/files.h"
-#include "platform/scripted_dialogs.h"
-#include "qt_printing.h"
+#include "program_windows_fixture.h"
 #include "statistics/statistics_window.h"
+#include "stepped_timers.h"
 #include "window_kit/status_panels.h"
 
 #include <QApplication>
@@ -30,51 +26,26 @@
 
 namespace {
 
-using Row = std::map<QString, QString>;
-using Message = platform::ScriptedDialogs::Message;
 
 const QString Model = QStringLiteral("鞋的型号");
 const QString Colour = QStringLiteral("颜色");
 
 // The program's windows over real tables in a temporary folder, the
 // sole-model window shown, every message box answered by a script.
-class ShoesWindow : public ::testing::Test {
+class ShoesWindow : public ProgramWindowsTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(dataDir.isValid());
-        ASSERT_TRUE(programDir.isValid());
-        platform::setProgramFolder(programDir.path());
-        data::createTableFiles(dataDir.path());
-        engine = std::make_unique<data::Engine>(dataDir.path());
-        dialogs = std::make_unique<platform::ScriptedDialogs>();
-        windows = std::make_unique<app::ProgramWindows>(*engine);
+        ProgramWindowsTest::SetUp();
         shoes = windows->registry().shoesWindow;
         material = windows->registry().materialWindow;
         query = shoes->Query1;
-        shoes->show();
-        QApplication::setActiveWindow(shoes);
-        QApplication::processEvents();
-    }
-
-    void TearDown() override {
-        EXPECT_EQ(dialogs->messageTexts(), QStringList()) << "message boxes the test did not expect";
-        windows.reset();
-        dialogs.reset();
-        platform::setProgramFolder(QString());
+        showActive(shoes);
     }
 
     // Stores rows in a table without any posting rule, then reopens the
     // window's queries on every record.
     void seed(const QString& table, const std::vector<Row>& rows) {
-        data::Query writer(*engine);
-        writer.setSql(QStringLiteral("select * from ") + table);
-        writer.open();
-        for (const Row& row : rows) {
-            writer.append();
-            for (const auto& [field, value] : row)
-                writer.field(field).setText(value);
-            writer.post();
-        }
+        storeRows(table, rows);
         query->setSql(QStringLiteral("select * from shoes.db"));
         query->open();
         orderQuery()->setSql(QStringLiteral("select * from dd.db"));
@@ -115,22 +86,9 @@ protected:
         return lines;
     }
 
-    std::vector<Message> takeMessages() {
-        std::vector<Message> shown = dialogs->messages();
-        dialogs->clear();
-        return shown;
-    }
-
     QToolButton* button(const char* name) const { return shoes->findChild<QToolButton*>(QString::fromLatin1(name)); }
     QString panel(int index) const { return shoes->sBar->panelText(index); }
 
-    // A click delivered as the user's would be: through the application
-    // object, which shows whatever escapes the handler.
-    static void click(QWidget* target) {
-        ASSERT_TRUE(target);
-        ASSERT_TRUE(target->isVisible()) << target->objectName().toStdString();
-        QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(8, target->height() / 2));
-    }
     // Double-clicks a list entry (selecting it with the first click).
     void doubleClickEntry(int row) {
         QListWidget* list = shoes->LISTNO;
@@ -140,11 +98,7 @@ protected:
         QApplication::processEvents();
     }
 
-    QTemporaryDir dataDir;
-    QTemporaryDir programDir;
-    std::unique_ptr<data::Engine> engine;
-    std::unique_ptr<platform::ScriptedDialogs> dialogs;
-    std::unique_ptr<app::ProgramWindows> windows;
+    SteppedTimers timers;  // made before the windows
     TAForm2shoes* shoes = nullptr;
     TaForm10YL* material = nullptr;
     data::Query* query = nullptr;
@@ -155,20 +109,11 @@ protected:
 TEST_F(ShoesWindow, ToolbarHoldsItsEntriesInOrderWithTheirCaptions) {
     auto* bar = shoes->findChild<QToolBar*>(QStringLiteral("ToolBar1"));
     ASSERT_TRUE(bar);
-    QStringList names, captions;
-    for (QAction* action : bar->actions()) {
-        QWidget* w = bar->widgetForAction(action);
-        ASSERT_TRUE(w);
-        EXPECT_TRUE(w->isVisible()) << w->objectName().toStdString();
-        names << (w->objectName().isEmpty() ? QStringLiteral("|") : w->objectName());
-        if (auto* b = qobject_cast<QToolButton*>(w)) {
-            captions << b->text();
-            EXPECT_EQ(b->accessibleName(), b->text());
-            EXPECT_EQ(b->size(), QSize(55, 51));
-        }
-    }
-    EXPECT_EQ(names.join(' '), QStringLiteral("DBNavigator1 | ToolButton2 | ToolButton6 | Panel2 ToolButton8 ToolButton1 ToolButton3"));
-    EXPECT_EQ(captions.join(','), QStringLiteral("删除,统计,鞋的型号,鞋底型号,刷新"));
+    const ToolbarEntries entries = toolbarEntries(bar);
+    EXPECT_EQ(entries.names, QStringLiteral("DBNavigator1 | ToolButton2 | ToolButton6 | Panel2 ToolButton8 ToolButton1 ToolButton3"));
+    EXPECT_EQ(entries.captions, QStringLiteral("删除,统计,鞋的型号,鞋底型号,刷新"));
+    for (QToolButton* b : entries.buttons)
+        EXPECT_EQ(b->size(), QSize(55, 51));
     EXPECT_EQ(shoes->Memo1->parentWidget()->size(), QSize(100, 51));
     EXPECT_EQ(shoes->Memo1->width(), 96);
 
@@ -296,12 +241,7 @@ TEST_F(ShoesWindow, ADuplicateInsertedWithTheNavigatorIsReportedAndGone) {
     query->field(Colour).setText(QStringLiteral("棕"));
     click(shoes->DBNavigator1->button(dbui::DbNavigator::Button::Post));
 
-    std::vector<Message> shown = takeMessages();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, QStringLiteral("型号颜色重复！"));
-    EXPECT_EQ(shown[0].caption, QString());
-    EXPECT_EQ(shown[0].icon, platform::MessageIcon::Information);
-    EXPECT_EQ(shown[0].buttons, platform::MessageButtons::Ok);
+    expectOneBox(QStringLiteral("型号颜色重复！"), QString(), platform::MessageIcon::Information, platform::MessageButtons::Ok);
     EXPECT_EQ(query->state(), data::Query::State::Browse);
     EXPECT_EQ(shoes->DBGrid1->model()->rowCount(), 2);
     EXPECT_EQ(storedModels(), (QStringList{"A1/黑/", "B1/棕/"}));
@@ -315,15 +255,15 @@ TEST_F(ShoesWindow, OtherRefusedPostsAreLeftToTheErrorDisplay) {
     EXPECT_EQ(shoes->Query1PostError(*query, data::EngineError(QStringLiteral("disk full"), 0x2203)),
               data::Query::PostErrorAction::Fail);
     EXPECT_EQ(query->state(), data::Query::State::Edit);
-    EXPECT_TRUE(dialogs->messages().empty());
+    EXPECT_TRUE(dialogs.messages().empty());
 }
 
 TEST_F(ShoesWindow, NavigatorDeleteAsksFirst) {
     seedModels({{"A1", "黑"}, {"B1", "棕"}});
     QToolButton* remove = shoes->DBNavigator1->button(dbui::DbNavigator::Button::Delete);
-    dialogs->queueAnswer(false);
+    dialogs.queueAnswer(false);
     click(remove);
-    dialogs->queueAnswer(true);
+    dialogs.queueAnswer(true);
     click(remove);
     std::vector<Message> shown = takeMessages();
     ASSERT_EQ(shown.size(), 2u);
@@ -367,18 +307,14 @@ TEST_F(ShoesWindow, DeleteAsksAndRemovesTheShownRecords) {
     click(button("ToolButton8"));
     ASSERT_EQ(query->recordCount(), 5);
 
-    dialogs->queueAnswer(false);
+    dialogs.queueAnswer(false);
     click(button("ToolButton2"));
-    std::vector<Message> shown = takeMessages();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, QStringLiteral("你真的要删除吗？"));
-    EXPECT_EQ(shown[0].caption, QStringLiteral("提示信息"));
-    EXPECT_EQ(shown[0].icon, platform::MessageIcon::Question);
-    EXPECT_EQ(shown[0].buttons, platform::MessageButtons::OkCancel);
+    expectOneBox(QStringLiteral("你真的要删除吗？"), QStringLiteral("提示信息"),
+                 platform::MessageIcon::Question, platform::MessageButtons::OkCancel);
     EXPECT_EQ(storedModels().size(), 6);
     EXPECT_EQ(panel(2), QStringLiteral("共有数据5条"));
 
-    dialogs->queueAnswer(true);
+    dialogs.queueAnswer(true);
     click(button("ToolButton2"));
     EXPECT_EQ(takeMessages().size(), 1u);
     EXPECT_EQ(panel(2), QStringLiteral("删除完毕"));
@@ -532,7 +468,10 @@ TEST_F(ShoesWindow, LinesAddedDuringALookupLoopAreShownInBatches) {
         for (int i = 1; i <= 3; ++i)
             shoes->addUnregisteredLine(QStringLiteral("A%1:黑:10:B%1").arg(i));
         EXPECT_EQ(shoes->LISTNO->count(), 1);
-        QTest::qWait(3 * dbui::DataSource::followIntervalMs());
+        QApplication::processEvents();
+        timers.advance(99);
+        EXPECT_EQ(shoes->LISTNO->count(), 1) << "shown before a tenth of a second had passed";
+        timers.advance(1);
         EXPECT_EQ(shoes->LISTNO->count(), 4) << "no batch shown while the loop ran";
         shoes->addUnregisteredLine(QStringLiteral("A4:黑:10:B4"));
     }

@@ -45,13 +45,6 @@ TEST(UnregisteredEntries, EntriesNameTheSamePairOnlyByTheirFirstTwoParts) {
     }
 }
 
-TEST(UnregisteredEntries, LookupQuotesModelAndColour) {
-    EXPECT_EQ(catalogue::lookupStatement(QStringLiteral("8012"), QStringLiteral("黑")),
-              QStringLiteral("select * from shoes.db WHERE 鞋的型号='8012' and 颜色='黑' "));
-    EXPECT_EQ(catalogue::lookupStatement(QStringLiteral("O'B"), QString()),
-              QStringLiteral("select * from shoes.db WHERE 鞋的型号='O''B' and 颜色='' "));
-}
-
 using UnregisteredScan = CatalogueTables;
 
 TEST_F(UnregisteredScan, ListsEachMissingModelAndColourOnce) {
@@ -82,7 +75,7 @@ TEST_F(UnregisteredScan, ListsEachMissingModelAndColourOnce) {
         shoes->open();
         LineList list;
         list.lines = {QStringLiteral("stale:entry")};
-        PanelRecorder sink;
+        RecordingSink sink;
         EXPECT_EQ(catalogue::scanUnregisteredModels(*orders, *shoes, list, sink), c.listed.size());
         EXPECT_EQ(list.lines, c.listed);
         EXPECT_EQ(sink.eventTurns, int(c.orders.size()));
@@ -104,7 +97,7 @@ TEST_F(UnregisteredScan, CoversOnlyTheShownOrders) {
     orders->setSql(orders::listSearchStatement(orders::ListSearchField::ShoeModel, {"G1", "G3"}));
     orders->open();
     LineList list;
-    PanelRecorder sink;
+    RecordingSink sink;
     catalogue::scanUnregisteredModels(*orders, *shoes, list, sink);
     EXPECT_EQ(list.lines, (QStringList{"G1:黑", "G3:黑"}));
 }
@@ -114,7 +107,7 @@ TEST_F(UnregisteredScan, CoversOnlyTheShownOrders) {
 TEST_F(UnregisteredScan, AFourPartEntryNamesItsModelAndColour) {
     addOrders({{"8012", "黑"}, {"8012", "棕"}, {"8012", "黑"}});
     LineList list;
-    PanelRecorder sink;
+    RecordingSink sink;
     bool busy = true;
     sink.onEvents = [&] {
         busy = busy && orders->isBusy() && shoes->isBusy();
@@ -135,7 +128,7 @@ TEST_F(UnregisteredScan, StoresACatalogueRecordBeingEdited) {
     shoes->edit();
     shoes->field(QStringLiteral("供应商")).setText(QStringLiteral("S9"));
     LineList list;
-    PanelRecorder sink;
+    RecordingSink sink;
     catalogue::scanUnregisteredModels(*orders, *shoes, list, sink);
     EXPECT_EQ(openQuery(QStringLiteral("select * from shoes.db"))->field(QStringLiteral("供应商")).asText(), QStringLiteral("S9"));
     EXPECT_TRUE(list.lines.isEmpty());

@@ -1,3 +1,4 @@
+#include "data/catalogue_lookup.h"
 #include "data/statement.h"
 #include "table_fixture.h"
 
@@ -214,6 +215,42 @@ TEST_F(Matching, ValueWithQuoteBuiltByTheHelperFindsItsRecord) {
     q.setSql(QStringLiteral("select * from dd.db where 批号=") + data::quotedLiteral(QStringLiteral("B'3")));
     q.open();
     EXPECT_EQ(column(q, QStringLiteral("批号")), QStringList{QStringLiteral("B'3")});
+}
+
+// The catalogue lookup finds the record of exactly that model and colour.
+TEST_F(Matching, CatalogueLookupFindsExactlyItsModelAndColour) {
+    auto shoes = openQuery(QStringLiteral("select * from shoes.db"));
+    for (const auto& [model, colour] : std::vector<std::pair<QString, QString>>{
+             {"8012", "黑"}, {"8012", "黑/BLACK"}, {"18012", "黑"}, {"O'B", ""}, {"A''1", "棕"}, {"", "白"}}) {
+        shoes->append();
+        shoes->field(QStringLiteral("鞋的型号")).setText(model);
+        shoes->field(QStringLiteral("颜色")).setText(colour);
+        shoes->post();
+    }
+    struct Case {
+        QString model, colour, found;
+    };
+    const Case cases[] = {
+        {"8012", "黑", "8012/黑"},
+        {"8012", "黑/BLACK", "8012/黑/BLACK"},
+        {"801", "黑", ""},
+        {"8012", "棕", ""},
+        {"O'B", "", "O'B/"},
+        {"O'B", "黑", ""},
+        {"A''1", "棕", "A''1/棕"},
+        {"A'1", "棕", ""},
+        {"", "白", "/白"},
+        {"8012' or '1'='1", "黑", ""},
+    };
+    data::Query q(*engine);
+    for (const Case& c : cases) {
+        q.setSql(data::catalogueLookupStatement(c.model, c.colour));
+        q.open();
+        QStringList found;
+        for (q.first(); !q.eof(); q.next())
+            found << q.field(QStringLiteral("鞋的型号")).asText() + QLatin1Char('/') + q.field(QStringLiteral("颜色")).asText();
+        EXPECT_EQ(found.join(QLatin1Char(',')), c.found) << c.model.toStdString() << " " << c.colour.toStdString();
+    }
 }
 
 }  // namespace

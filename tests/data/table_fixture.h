@@ -7,22 +7,39 @@
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <map>
 #include <memory>
+#include <vector>
 
-// A folder with the three empty tables and an engine over it.
-class TableFixture : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
+// A temporary folder with the three empty tables and an engine over it.
+class TableFolder {
+public:
+    TableFolder() {
+        EXPECT_TRUE(dir.isValid());
         data::createTableFiles(dir.path());
         engine = std::make_unique<data::Engine>(dir.path());
     }
+    TableFolder(const TableFolder&) = delete;
+    TableFolder& operator=(const TableFolder&) = delete;
 
     std::unique_ptr<data::Query> openQuery(const QString& sql) {
         auto q = std::make_unique<data::Query>(*engine);
         q->setSql(sql);
         q->open();
         return q;
+    }
+
+    // Stores rows in a table as given, through a query of its own without
+    // any posting rule.
+    using Row = std::map<QString, QVariant>;
+    void storeRows(const QString& table, const std::vector<Row>& rows) {
+        auto writer = openQuery(QStringLiteral("select * from ") + table);
+        for (const Row& row : rows) {
+            writer->append();
+            for (const auto& [field, value] : row)
+                writer->field(field).setValue(value);
+            writer->post();
+        }
     }
 
     // Appends and posts one order with the given batch number and fields.
@@ -44,3 +61,5 @@ protected:
     QTemporaryDir dir;
     std::unique_ptr<data::Engine> engine;
 };
+
+class TableFixture : public ::testing::Test, public TableFolder {};

@@ -1,16 +1,12 @@
 #include "dbui_fixture.h"
 
 #include "dbui/db_memo.h"
+#include "stepped_timers.h"
 
-#include <QElapsedTimer>
 #include <QSet>
 #include <stdexcept>
 
 namespace {
-
-const QString Batch = QStringLiteral("批号");
-const QString Cases = QStringLiteral("件数");
-const QString Remark = QStringLiteral("备注");
 
 class PaintCounter : public QObject {
 public:
@@ -25,12 +21,10 @@ protected:
     }
 };
 
-// Catch-ups the data source may make in the given time: one per interval,
-// each painting the grid a few times, and the last one.
-qint64 catchUpBound(qint64 elapsedMs, int perCatchUp)
-{
-    return (elapsedMs / dbui::DataSource::followIntervalMs() + 2) * perCatchUp;
-}
+// A loop walks a row every RowMs: the data source's interval passes every
+// RowsPerInterval rows.
+constexpr int RowMs = 10;
+constexpr int RowsPerInterval = 10;
 
 class BulkLoopFollowTest : public DbuiFixture {
 protected:
@@ -54,12 +48,13 @@ protected:
     }
 
     // A bulk loop as the windows run it: events once per row, each row
-    // changed and posted.
+    // changed and posted, RowMs passing per row.
     int multiplyLoop()
     {
         int eventRounds = 0;
         data::BusyScope busy(*query);
         for (query->first(); !query->eof(); query->next()) {
+            timers.advance(RowMs);
             QCoreApplication::processEvents();
             ++eventRounds;
             query->edit();
@@ -69,11 +64,13 @@ protected:
         }
         return eventRounds;
     }
+
+    SteppedTimers timers;  // made before the fixture's data source
 };
 
-TEST_F(BulkLoopFollowTest, GridRepaintsBoundedDuringALoopAndEndsOnItsRecordWithItsData)
+TEST_F(BulkLoopFollowTest, WidgetsCatchUpOncePerIntervalAndEndOnTheLoopsRecordWithItsData)
 {
-    fill(10000);
+    fill(1000);
     query->first();
     auto grid = shownGrid();
     dbui::DbMemo memo;
@@ -81,46 +78,48 @@ TEST_F(BulkLoopFollowTest, GridRepaintsBoundedDuringALoopAndEndsOnItsRecordWithI
     memo.setFieldName(Remark);
     int memoShows = 0;
     QObject::connect(&memo, &QPlainTextEdit::textChanged, [&] { ++memoShows; });
+    int resets = 0;
+    QObject::connect(source.get(), &dbui::DataSource::resultReset, [&] { ++resets; });
     PaintCounter counter;
     grid->viewport()->installEventFilter(&counter);
 
-    QElapsedTimer clock;
-    clock.start();
     const int eventRounds = multiplyLoop();
-    const qint64 elapsed = clock.elapsed();
     QCoreApplication::processEvents();
 
-    EXPECT_EQ(eventRounds, 10000);  // events still ran on every row
-    EXPECT_LE(counter.paints, catchUpBound(elapsed, 3)) << "ms " << elapsed;
-    EXPECT_LE(memoShows, catchUpBound(elapsed, 2));
+    EXPECT_EQ(eventRounds, 1000);  // events still ran on every row
+    // Every interval once while the loop ran (the first falls due on row 11), once at its end.
+    EXPECT_EQ(timers.fired, 99);
+    EXPECT_EQ(resets, 100);
+    EXPECT_LE(memoShows, 100);
+    EXPECT_LE(counter.paints, 3 * 100);
     EXPECT_FALSE(source->isFollowingLoop());
-    ASSERT_EQ(query->recNo(), 10000);
-    EXPECT_EQ(currentRow(*grid), 9999);
-    EXPECT_EQ(grid->model()->index(9999, 1).data().toString(), QStringLiteral("7"));
-    EXPECT_EQ(grid->model()->index(9999, 2).data().toString(), QStringLiteral("第10000行"));
-    EXPECT_EQ(memo.toPlainText(), QStringLiteral("第10000行"));
+    ASSERT_EQ(query->recNo(), 1000);
+    EXPECT_EQ(currentRow(*grid), 999);
+    EXPECT_EQ(grid->model()->index(999, 1).data().toString(), QStringLiteral("7"));
+    EXPECT_EQ(grid->model()->index(999, 2).data().toString(), QStringLiteral("第1000行"));
+    EXPECT_EQ(memo.toPlainText(), QStringLiteral("第1000行"));
 }
 
-// The grid still follows while the loop runs, only not every row.
-TEST_F(BulkLoopFollowTest, GridCatchesUpWithTheLoopAFewTimesASecond)
+// The grid still follows while the loop runs: it shows the loop's row each
+// time an interval has passed, and no other.
+TEST_F(BulkLoopFollowTest, GridShowsTheLoopsRowEachTimeAnIntervalHasPassed)
 {
-    fill(300);
+    fill(50);
     query->first();
     auto grid = shownGrid();
-    QSet<int> rowsShown;
-    QElapsedTimer clock;
-    clock.start();
+    QList<int> rowsShown;
     {
         data::BusyScope busy(*query);
         for (query->first(); !query->eof(); query->next()) {
-            QTest::qSleep(2);
             QCoreApplication::processEvents();
-            rowsShown.insert(currentRow(*grid));
+            timers.advance(RowMs);
+            if (rowsShown.isEmpty() || rowsShown.last() != currentRow(*grid))
+                rowsShown << currentRow(*grid);
         }
     }
-    const qint64 elapsed = clock.elapsed();
-    EXPECT_GE(rowsShown.size(), 2) << "the grid never caught up during " << elapsed << " ms";
-    EXPECT_LE(rowsShown.size(), catchUpBound(elapsed, 1)) << "ms " << elapsed;
+    // The first row moved to starts the interval; the loop's end shows its last row.
+    EXPECT_EQ(rowsShown, QList<int>({0, 10, 20, 30, 40}));
+    EXPECT_EQ(currentRow(*grid), 49);
 }
 
 TEST_F(BulkLoopFollowTest, LoopEndingInAnErrorLeavesTheWidgetsFollowingAgain)
@@ -146,9 +145,9 @@ TEST_F(BulkLoopFollowTest, LoopEndingInAnErrorLeavesTheWidgetsFollowingAgain)
 }
 
 // A lookup query whose statement the loop replaces on every record.
-TEST_F(BulkLoopFollowTest, LookupGridShowsTheLatestLookupAFewTimesASecond)
+TEST_F(BulkLoopFollowTest, LookupGridShowsTheLatestLookupOncePerInterval)
 {
-    fill(2000);
+    fill(500);
     data::Query lookup(*engine);
     lookup.setSql(QStringLiteral("select * from dd.db"));
     lookup.open();
@@ -162,21 +161,19 @@ TEST_F(BulkLoopFollowTest, LookupGridShowsTheLatestLookupAFewTimesASecond)
     int resets = 0;
     QObject::connect(grid.model(), &QAbstractItemModel::modelReset, [&] { ++resets; });
 
-    QElapsedTimer clock;
-    clock.start();
     QString last;
     {
         data::BusyScope busyOrders(*query);
         data::BusyScope busyLookup(lookup);
         for (query->first(); !query->eof(); query->next()) {
+            timers.advance(RowMs);
             QCoreApplication::processEvents();
             last = query->field(Batch).asText();
             lookup.setSql(QStringLiteral("select * from dd.db WHERE 批号='%1' ").arg(last));
             lookup.open();
         }
     }
-    const qint64 elapsed = clock.elapsed();
-    EXPECT_LE(resets, catchUpBound(elapsed, 1)) << "ms " << elapsed;
+    EXPECT_EQ(resets, 500 / RowsPerInterval);  // one an interval, the last when the loop ends
     ASSERT_EQ(grid.model()->rowCount(), 1);
     EXPECT_EQ(grid.model()->index(0, 0).data().toString(), last);
 }

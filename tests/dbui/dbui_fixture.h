@@ -1,31 +1,27 @@
 #pragma once
 
-#include "data/engine.h"
-#include "data/query.h"
-#include "data/table_files.h"
+#include "data/table_fixture.h"
 #include "dbui/data_source.h"
 #include "dbui/db_grid.h"
 #include "qt_printing.h"
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
 
+inline const QString Batch = QStringLiteral("批号");
+inline const QString Cases = QStringLiteral("件数");
+inline const QString Remark = QStringLiteral("备注");
+
 // Real tables in a temporary folder, the order table open in a live query
 // and a data source over it.
-class DbuiFixture : public ::testing::Test {
+class DbuiFixture : public TableFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        data::createTableFiles(dir.path());
-        engine = std::make_unique<data::Engine>(dir.path());
-        query = std::make_unique<data::Query>(*engine);
-        query->setSql(QStringLiteral("select * from dd.db"));
-        query->open();
+        query = openQuery(QStringLiteral("select * from dd.db"));
         source = std::make_unique<dbui::DataSource>(query.get());
     }
 
@@ -40,16 +36,7 @@ protected:
     }
 
     // What is stored in the table, read through a query of its own.
-    QStringList stored(const QString& field)
-    {
-        data::Query reader(*engine);
-        reader.setSql(QStringLiteral("select * from dd.db"));
-        reader.open();
-        QStringList values;
-        for (reader.first(); !reader.eof(); reader.next())
-            values << reader.field(field).asText();
-        return values;
-    }
+    QStringList stored(const QString& field) { return column(*openQuery(QStringLiteral("select * from dd.db")), field); }
 
     // A shown grid over the data source with the given columns, holding the focus.
     std::unique_ptr<dbui::DbGrid> makeGrid(const QStringList& columns)
@@ -79,8 +66,6 @@ protected:
     static int currentRow(const dbui::DbGrid& grid) { return grid.currentIndex().row(); }
     static int currentColumn(const dbui::DbGrid& grid) { return grid.currentIndex().column(); }
 
-    QTemporaryDir dir;
-    std::unique_ptr<data::Engine> engine;
     std::unique_ptr<data::Query> query;
     std::unique_ptr<dbui::DataSource> source;
 };

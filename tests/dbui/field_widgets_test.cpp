@@ -6,7 +6,6 @@
 namespace {
 
 const QString Counted = QStringLiteral("已统计");
-const QString Remark = QStringLiteral("备注");
 
 class FieldWidgetsTest : public DbuiFixture {};
 

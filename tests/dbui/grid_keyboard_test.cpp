@@ -6,10 +6,6 @@
 
 namespace {
 
-const QString Batch = QStringLiteral("批号");
-const QString Cases = QStringLiteral("件数");
-const QString Remark = QStringLiteral("备注");
-
 class GridKeyboardTest : public DbuiFixture {
 protected:
     std::unique_ptr<dbui::DbGrid> makeRuledGrid()

@@ -10,10 +10,6 @@
 
 namespace {
 
-const QString Batch = QStringLiteral("批号");
-const QString Cases = QStringLiteral("件数");
-const QString Remark = QStringLiteral("备注");
-
 class GridTest : public DbuiFixture {};
 
 TEST_F(GridTest, ColumnsAreChosenByFieldNameWithOptionalCaptions)

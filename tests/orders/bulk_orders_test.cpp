@@ -6,7 +6,7 @@
 
 namespace {
 
-class BulkOrders : public OrderTables {
+class BulkOrders : public TablesTest<OrderTables> {
 protected:
     void addOrders(int n, bool counted = false) {
         for (int i = 1; i <= n; ++i)

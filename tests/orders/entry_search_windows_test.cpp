@@ -67,12 +67,7 @@ TEST_F(OrderEntryWindow, RefusesABadOrderNumberWithoutTouchingAnything) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.number.toStdString());
         enter(c.number, 1, 3);
-        std::vector<Message> shown = takeMessages();
-        ASSERT_EQ(shown.size(), 1u);
-        EXPECT_EQ(shown[0].text, c.message);
-        EXPECT_EQ(shown[0].caption, QStringLiteral("提示信息"));
-        EXPECT_EQ(shown[0].icon, platform::MessageIcon::Error);
-        EXPECT_EQ(shown[0].buttons, platform::MessageButtons::Ok);
+        expectOneBox(c.message, QStringLiteral("提示信息"), platform::MessageIcon::Error, platform::MessageButtons::Ok);
         EXPECT_EQ(stored(Batch), QStringList{QStringLiteral("A1")});
         EXPECT_EQ(query->sql(), AllOrders);
         EXPECT_TRUE(query->isOpen());

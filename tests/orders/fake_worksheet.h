@@ -76,6 +76,11 @@ public:
     void setFitToPagesWide(int pages) override { pagesWide = pages; }
     QString centerFooter() override { return footer; }
     spreadsheet::PageOrientation orientation() override { return orientation_; }
+    bool centerHorizontally() override { return centredHorizontally; }
+    bool centerVertically() override { return centredVertically; }
+    bool printGridLines() override { return gridLines; }
+    int fitToPagesWide() override { return pagesWide; }
+    int columnWidth(int) override { return 0; }
     void flush() override {}
     void refresh() override {}
 
@@ -94,6 +99,7 @@ public:
     QSet<QPair<int, int>> numberCells;  // cells written as numbers
     QString footer;
     bool centredHorizontally = false, centredVertically = false, gridLines = false;
+    int pagesWide = 0;
     bool failPageSetup = false;
     int pagesWide = 0;
 

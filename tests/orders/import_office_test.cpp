@@ -2,28 +2,20 @@
 // spreadsheet layer, saved as .xls and .xlsx, read in by the order window.
 
 #include "../spreadsheet/office_environment.h"
-#include "app/startup.h"
-#include "data/table_files.h"
 #include "orders/orders_window.h"
 #include "platform/file_manager.h"
-#include "platform/files.h"
-#include "platform/scripted_dialogs.h"
-#include "qt_printing.h"
+#include "program_windows_fixture.h"
 #include "spreadsheet/libreoffice.h"
 #include "window_kit/status_panels.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
-class OfficeImport : public ::testing::TestWithParam<const char*> {
+class OfficeImport : public ProgramWindowsFixture<::testing::TestWithParam<const char*>> {
 protected:
     void SetUp() override {
-        platform::setProgramFolder(programDir.path());
-        data::createTableFiles(dataDir.path());
-        engine = std::make_unique<data::Engine>(dataDir.path());
-        windows = std::make_unique<app::ProgramWindows>(*engine);
+        ProgramWindowsFixture::SetUp();
         windows->registry().makeSpreadsheet = [] {
             return std::shared_ptr<spreadsheet::Application>(spreadsheet::createLibreOfficeApplication(OfficeEnvironment::options()));
         };
@@ -32,8 +24,7 @@ protected:
     void TearDown() override {
         if (windows->registry().spreadsheetApp)
             windows->registry().spreadsheetApp->quit();
-        windows.reset();
-        platform::setProgramFolder(QString());
+        ProgramWindowsFixture::TearDown();
     }
 
     // A workbook of orders made through the layer and saved under name.
@@ -55,17 +46,13 @@ protected:
             sheet->setCellNumber(r, 10, r);   // size 37
             sheet->setCellText(r, 22, QStringLiteral("备注%1").arg(r));
         }
-        const QString path = dataDir.filePath(name);
+        const QString path = dir.filePath(name);
         book->saveAs(path);
         book->close();
         return path;
     }
 
-    QTemporaryDir programDir, dataDir;
-    std::unique_ptr<data::Engine> engine;
-    std::unique_ptr<app::ProgramWindows> windows;
     TaForm3DD* orders = nullptr;
-    platform::ScriptedDialogs dialogs;
     platform::RecordingFileManager files;
 };
 
@@ -95,6 +82,7 @@ TEST_P(OfficeImport, ReadsAWorkbookAndRefusesItTheSecondTime) {
     orders->ToolButton12Click();
     EXPECT_EQ(dialogs.messageTexts(),
               (QStringList{QStringLiteral("批号重复!!!"), QStringLiteral("数据导入异常，请检查该行数据是否已存在！导入已强行终止。")}));
+    dialogs.clear();
     q.open();
     EXPECT_EQ(q.recordCount(), 3);
 }

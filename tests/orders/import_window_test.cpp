@@ -1,67 +1,42 @@
-#include "app/startup.h"
-#include "data/table_files.h"
 #include "fake_spreadsheet.h"
 #include "orders/orders_window.h"
 #include "platform/file_manager.h"
-#include "platform/files.h"
-#include "platform/scripted_dialogs.h"
-#include "qt_printing.h"
+#include "program_windows_fixture.h"
 #include "window_kit/status_panels.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
 using platform::MessageIcon;
 
-class ImportWindow : public ::testing::Test {
+class ImportWindow : public ProgramWindowsTest {
 protected:
     void SetUp() override {
-        platform::setProgramFolder(programDir.path());
+        ProgramWindowsTest::SetUp();
         office = std::make_shared<FakeSpreadsheet>();
-        dataDir = std::make_unique<QTemporaryDir>();
-        data::createTableFiles(dataDir->path());
-        engine = std::make_unique<data::Engine>(dataDir->path());
-        windows = std::make_unique<app::ProgramWindows>(*engine);
         windows->registry().makeSpreadsheet = [this] { return office; };
         orders = windows->registry().ordersWindow;
-        workbook = dataDir->filePath(QStringLiteral("orders.xls"));
+        workbook = dir.filePath(QStringLiteral("orders.xls"));
         QFile file(workbook);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));  // the fake office never reads it
         office->sheet->setRow(1, {QStringLiteral("批号")});
     }
-    void TearDown() override {
-        windows.reset();
-        engine.reset();
-        platform::setProgramFolder(QString());
-    }
-
     void addRow(int row, const QString& batch) {
         office->sheet->setRow(row, {batch, QStringLiteral("A1"), QStringLiteral("h"), QStringLiteral("2"), QString(),
                                     QStringLiteral("1"), QStringLiteral("2")});
     }
 
-    int storedOrders() {
-        data::Query q(*engine);
-        q.setSql(QStringLiteral("select * from dd.db"));
-        q.open();
-        return q.recordCount();
-    }
+    int storedOrders() { return openQuery(QStringLiteral("select * from dd.db"))->recordCount(); }
 
     QString statusText() { return orders->sBar->panelText(2); }
 
 public:
-    QTemporaryDir programDir;
-    std::unique_ptr<QTemporaryDir> dataDir;
-    std::unique_ptr<data::Engine> engine;
-    std::unique_ptr<app::ProgramWindows> windows;
     std::shared_ptr<FakeSpreadsheet> office;
     TaForm3DD* orders = nullptr;
     QString workbook;
-    platform::ScriptedDialogs dialogs;
     platform::RecordingFileManager files;
 };
 
@@ -115,13 +90,13 @@ TEST_F(ImportWindow, EachFailingStepShowsItsMessageAndImportsNothing) {
         SCOPED_TRACE(c.name);
         TearDown();
         SetUp();
-        dialogs.clear();
         addRow(2, QStringLiteral("M1"));
         c.arrange(*this);
         dialogs.queueFile(workbook);
         orders->ToolButton12Click();
-        ASSERT_EQ(dialogs.messages().size(), 1);
-        const auto& box = dialogs.messages().front();
+        const std::vector<Message> shown = takeMessages();
+        ASSERT_EQ(shown.size(), 1);
+        const Message& box = shown.front();
         const QString expected = c.text ? QString::fromUtf8(c.text) : QStringLiteral("文件") + workbook + QStringLiteral("不存在");
         EXPECT_EQ(box.text, expected);
         EXPECT_EQ(box.caption, QString::fromUtf8(c.caption));
@@ -153,6 +128,7 @@ TEST_F(ImportWindow, ADuplicateShowsBothMessagesInOrder) {
               (QStringList{QStringLiteral("批号重复!!!"), QStringLiteral("数据导入异常，请检查该行数据是否已存在！导入已强行终止。")}));
     EXPECT_EQ(dialogs.messages().at(0).caption, QString());
     EXPECT_EQ(dialogs.messages().at(1).caption, QStringLiteral("提示信息"));
+    dialogs.clear();
     EXPECT_EQ(storedOrders(), 1);
     EXPECT_FALSE(orders->Query1->isBusy());
 }

@@ -8,7 +8,7 @@ namespace {
 using orders::OrderEntryOutcome;
 using orders::OrderEntryRequest;
 
-class OrderEntry : public OrderTables {
+class OrderEntry : public TablesTest<OrderTables> {
 protected:
     QStringList storedBatches() {
         auto all = openQuery(QStringLiteral("select * from dd.db"));

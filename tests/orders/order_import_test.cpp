@@ -1,24 +1,13 @@
-#include "data/engine.h"
-#include "data/query.h"
-#include "data/table_files.h"
+#include "data/table_fixture.h"
 #include "fake_worksheet.h"
 #include "orders/order_import.h"
 #include "orders/order_posting.h"
 #include "qt_printing.h"
-#include "window_kit/progress.h"
+#include "recording_sink.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
-
-class RecordingStatus : public kit::StatusSink {
-public:
-    void setPanelText(int panel, const QString& text) override { panels[panel] = text; }
-    void letEventsRun() override { ++eventRuns; }
-    QMap<int, QString> panels;
-    int eventRuns = 0;
-};
 
 QStringList gridColumns() {
     QStringList columns{QStringLiteral("批号"), QStringLiteral("鞋的型号"), QStringLiteral("颜色"), QStringLiteral("件数"),
@@ -44,17 +33,12 @@ protected:
     // A fresh folder of tables, an empty sheet and no messages yet.
     void reset() {
         query.reset();
-        engine.reset();
-        dir = std::make_unique<QTemporaryDir>();
+        tables = std::make_unique<TableFolder>();
         sheet = FakeWorksheet();
-        status = RecordingStatus();
+        status = RecordingSink();
         duplicateMessages = failureMessages = 0;
-        data::createTableFiles(dir->path());
-        engine = std::make_unique<data::Engine>(dir->path());
-        query = std::make_unique<data::Query>(*engine);
+        query = tables->openQuery(QStringLiteral("select * from dd.db"));
         orders::installOrderPostingRule(*query, [this] { ++duplicateMessages; });
-        query->setSql(QStringLiteral("select * from dd.db"));
-        query->open();
         sheet.setRow(1, gridColumns());  // heading row, never read as data
     }
 
@@ -63,20 +47,13 @@ protected:
     }
 
     QStringList stored(const QString& field) {
-        data::Query q(*engine);
-        q.setSql(QStringLiteral("select * from dd.db"));
-        q.open();
-        QStringList values;
-        for (q.first(); !q.eof(); q.next())
-            values << q.field(field).asText();
-        return values;
+        return TableFolder::column(*tables->openQuery(QStringLiteral("select * from dd.db")), field);
     }
 
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<data::Engine> engine;
+    std::unique_ptr<TableFolder> tables;
     std::unique_ptr<data::Query> query;
     FakeWorksheet sheet;
-    RecordingStatus status;
+    RecordingSink status;
     int duplicateMessages = 0;
     int failureMessages = 0;
 };
@@ -99,8 +76,8 @@ TEST_F(OrderImport, ReadsRowsUntilTheFirstEmptyBatchCell) {
         EXPECT_EQ(outcome.end, orders::ImportOutcome::End::EmptyCell);
         EXPECT_EQ(outcome.rowsImported, c.rows);
         EXPECT_EQ(stored(QStringLiteral("批号")).size(), c.rows);
-        EXPECT_EQ(status.panels.value(kit::ProgressPanel), QString::fromUtf8(c.lastText));
-        EXPECT_EQ(status.eventRuns, c.rows + 1);
+        EXPECT_EQ(status.panelText(kit::ProgressPanel), QString::fromUtf8(c.lastText));
+        EXPECT_EQ(status.eventTurns, c.rows + 1);
         EXPECT_EQ(failureMessages, 0);
         EXPECT_FALSE(query->isBusy());
     }
@@ -171,7 +148,7 @@ TEST_F(OrderImport, TakesAtMost99999Rows) {
     const orders::ImportOutcome outcome = run();
     EXPECT_EQ(outcome.end, orders::ImportOutcome::End::TooManyRows);
     EXPECT_EQ(outcome.rowsImported, 99999);
-    EXPECT_EQ(status.panels.value(kit::ProgressPanel), QStringLiteral("行数大于十万行，数据导入已强行结束！"));
+    EXPECT_EQ(status.panelText(kit::ProgressPanel), QStringLiteral("行数大于十万行，数据导入已强行结束！"));
     EXPECT_EQ(query->recordCount(), 99999);
 }
 

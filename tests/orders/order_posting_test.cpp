@@ -9,7 +9,7 @@ namespace {
 
 using Fields = QList<QPair<QString, QVariant>>;
 
-class OrderPosting : public OrderTables {};
+class OrderPosting : public TablesTest<OrderTables> {};
 
 TEST_F(OrderPosting, StoresWholeNumbersColourNamesAndThePairsTotal) {
     struct Case {

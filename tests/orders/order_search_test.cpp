@@ -115,10 +115,9 @@ TEST(SearchTexts, CountText) {
     EXPECT_EQ(orders::countText(0), QStringLiteral("共有记录:0条"));
 }
 
-class SearchOnTables : public OrderTables {
+class SearchOnTables : public TablesTest<OrderTables> {
 protected:
     void SetUp() override {
-        OrderTables::SetUp();
         addOrder(*orders, QStringLiteral("A1"), {{QStringLiteral("单号"), "D1"}, {QStringLiteral("鞋的型号"), "A12"},
                                                  {QStringLiteral("颜色"), "黑/BLACK"}, {QStringLiteral("已统计"), true}});
         addOrder(*orders, QStringLiteral("A2"), {{QStringLiteral("单号"), "D1"}, {QStringLiteral("鞋的型号"), "XA12Y"},

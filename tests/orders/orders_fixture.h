@@ -2,41 +2,17 @@
 
 #include "data/table_fixture.h"
 #include "orders/order_posting.h"
-#include "window_kit/progress.h"
+#include "recording_sink.h"
 
 #include <functional>
 #include <utility>
 #include <vector>
 
-// Keeps every text written to a panel, in order, and counts the event turns.
-class RecordingSink : public kit::StatusSink {
-public:
-    void setPanelText(int panel, const QString& text) override { writes.emplace_back(panel, text); }
-    void letEventsRun() override {
-        ++eventTurns;
-        if (onEvents)
-            onEvents();
-    }
-
-    QStringList textsOf(int panel) const {
-        QStringList texts;
-        for (const auto& [p, text] : writes)
-            if (p == panel)
-                texts << text;
-        return texts;
-    }
-
-    std::vector<std::pair<int, QString>> writes;
-    int eventTurns = 0;
-    std::function<void()> onEvents;
-};
-
 // The three tables and the order query with the posting rule installed, as
 // the order window sets it up.
-class OrderTables : public TableFixture {
-protected:
-    void SetUp() override {
-        TableFixture::SetUp();
+class OrderTables : public TableFolder {
+public:
+    OrderTables() {
         orders = openQuery(QStringLiteral("select * from dd.db"));
         orders::installOrderPostingRule(*orders, [this] { ++duplicateMessages; });
     }
@@ -75,6 +51,10 @@ protected:
     std::unique_ptr<data::Query> orders;
     int duplicateMessages = 0;
 };
+
+// A test over a set of tables (OrderTables, StatisticsTables).
+template <class Tables>
+class TablesTest : public ::testing::Test, public Tables {};
 
 // Sizes "33".."48" with value at the given size, 0 elsewhere.
 inline std::vector<qint64> sizeRun(std::initializer_list<std::pair<int, qint64>> values) {

@@ -24,18 +24,10 @@ using OrderWindow = OrderWindowsTest;
 TEST_F(OrderWindow, ToolbarHoldsItsEntriesInOrderWithTheirCaptions) {
     auto* bar = orders->findChild<QToolBar*>(QStringLiteral("ToolBar1"));
     ASSERT_TRUE(bar);
-    QStringList names, captions;
-    for (QAction* action : bar->actions()) {
-        QWidget* w = bar->widgetForAction(action);
-        ASSERT_TRUE(w);
-        EXPECT_TRUE(w->isVisible()) << w->objectName().toStdString();
-        names << (w->objectName().isEmpty() ? QStringLiteral("|") : w->objectName());
-        if (auto* b = qobject_cast<QToolButton*>(w))
-            captions << b->text();
-    }
-    EXPECT_EQ(names.join(' '), QStringLiteral("DBNavigator1 | ToolButton1 ToolButton12 | ToolButton2 ToolButton9 | "
+    const ToolbarEntries entries = toolbarEntries(bar);
+    EXPECT_EQ(entries.names, QStringLiteral("DBNavigator1 | ToolButton1 ToolButton12 | ToolButton2 ToolButton9 | "
                                               "ToolButton5 ToolButton11 | Panel1 | ToolButton8"));
-    EXPECT_EQ(captions.join(','), QStringLiteral("订单输入,订单导入,综合搜索,件数相乘,鞋底统计,标为统计,删除订单"));
+    EXPECT_EQ(entries.captions, QStringLiteral("订单输入,订单导入,综合搜索,件数相乘,鞋底统计,标为统计,删除订单"));
     EXPECT_EQ(orders->DBCheckBox1->parentWidget()->objectName(), QStringLiteral("Panel1"));
     EXPECT_EQ(orders->DBCheckBox1->text(), Counted);
 
@@ -57,7 +49,7 @@ TEST_F(OrderWindow, NavigatorShowsEightButtonsAndAsksBeforeDeleting) {
 
     seedBatches({QStringLiteral("A1"), QStringLiteral("A2")});
     QToolButton* remove = orders->DBNavigator1->button(B::Delete);
-    dialogs->queueAnswer(false);
+    dialogs.queueAnswer(false);
     click(remove);
     std::vector<Message> shown = takeMessages();
     ASSERT_EQ(shown.size(), 1u);
@@ -65,7 +57,7 @@ TEST_F(OrderWindow, NavigatorShowsEightButtonsAndAsksBeforeDeleting) {
     EXPECT_EQ(shown[0].buttons, platform::MessageButtons::OkCancel);
     EXPECT_EQ(stored(Batch), (QStringList{QStringLiteral("A1"), QStringLiteral("A2")}));
 
-    dialogs->queueAnswer(true);
+    dialogs.queueAnswer(true);
     click(remove);
     EXPECT_EQ(takeMessages().size(), 1u);
     EXPECT_EQ(stored(Batch), QStringList{QStringLiteral("A2")});
@@ -155,12 +147,7 @@ TEST_F(OrderWindow, ADuplicateBatchTypedInTheGridIsReportedOnceAndDropped) {
     ASSERT_TRUE(editor);
     pressEnter(editor);
 
-    std::vector<Message> shown = takeMessages();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, QStringLiteral("批号重复!!!"));
-    EXPECT_EQ(shown[0].caption, QString());
-    EXPECT_EQ(shown[0].icon, platform::MessageIcon::Information);
-    EXPECT_EQ(shown[0].buttons, platform::MessageButtons::Ok);
+    expectOneBox(QStringLiteral("批号重复!!!"), QString(), platform::MessageIcon::Information, platform::MessageButtons::Ok);
     EXPECT_EQ(query->state(), data::Query::State::Browse);
     EXPECT_EQ(grid->model()->rowCount(), 2);
     EXPECT_EQ(stored(Batch), (QStringList{QStringLiteral("A1"), QStringLiteral("A2")}));
@@ -261,12 +248,8 @@ TEST_F(OrderWindow, MultiplyAndDivideWalkTheResultAndReportRowsWithoutCases) {
         EXPECT_EQ(stored(QStringLiteral("36")), (QStringList{c.size36, QStringLiteral("5"), QStringLiteral("0")}));
         EXPECT_EQ(stored(QStringLiteral("41")).value(2), c.size41);
         EXPECT_EQ(query->recNo(), 3);
-        std::vector<Message> shown = takeMessages();
-        ASSERT_EQ(shown.size(), 1u);
-        EXPECT_EQ(shown[0].text, QStringLiteral("有1行件数为0，未作处理！"));
-        EXPECT_EQ(shown[0].caption, QStringLiteral("提示信息"));
-        EXPECT_EQ(shown[0].icon, platform::MessageIcon::Information);
-        EXPECT_EQ(shown[0].buttons, platform::MessageButtons::Ok);
+        expectOneBox(QStringLiteral("有1行件数为0，未作处理！"), QStringLiteral("提示信息"),
+                     platform::MessageIcon::Information, platform::MessageButtons::Ok);
     }
 }
 
@@ -310,7 +293,7 @@ TEST_F(OrderWindow, DeleteOrdersAsksFirstAndRemovesOnlyTheShownOrders) {
     ASSERT_EQ(query->recordCount(), 2);
     QAbstractButton* remove = child(orders, "ToolButton8");
 
-    dialogs->queueAnswer(false);
+    dialogs.queueAnswer(false);
     click(remove);
     std::vector<Message> shown = takeMessages();
     ASSERT_EQ(shown.size(), 1u);
@@ -322,7 +305,7 @@ TEST_F(OrderWindow, DeleteOrdersAsksFirstAndRemovesOnlyTheShownOrders) {
     EXPECT_EQ(stored(Batch).size(), 4);
     EXPECT_EQ(ordersPanel(2), TaForm3DD::gridHint());
 
-    dialogs->queueAnswer(true);
+    dialogs.queueAnswer(true);
     click(remove);
     EXPECT_EQ(takeMessages().size(), 1u);
     EXPECT_EQ(stored(Batch), (QStringList{QStringLiteral("B1"), QStringLiteral("B2")}));

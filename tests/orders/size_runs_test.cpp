@@ -6,7 +6,7 @@
 
 namespace {
 
-class SizeRuns : public OrderTables {};
+class SizeRuns : public TablesTest<OrderTables> {};
 
 using Operation = int (*)(data::Query&, kit::StatusSink&);
 

@@ -184,7 +184,8 @@ TEST_F(OfficeTest, SheetsByIndexAndName)
     ASSERT_EQ(book->sheetCount(), 3);
     book->sheet(2)->setName(QStringLiteral("0"));
     EXPECT_EQ(book->sheet(QStringLiteral("0")), book->sheet(2)); // one object per sheet
-    EXPECT_EQ(book->sheet(3)->name(), book->sheet(3)->name());
+    EXPECT_EQ(book->sheet(2)->name(), QStringLiteral("0"));
+    EXPECT_EQ(book->sheet(book->sheet(3)->name()), book->sheet(3));
     EXPECT_THROW(book->sheet(0), Error);
     EXPECT_THROW(book->sheet(4), Error);
     EXPECT_THROW(book->sheet(QStringLiteral("missing")), Error);
@@ -195,19 +196,47 @@ TEST_F(OfficeTest, SheetsByIndexAndName)
     EXPECT_THROW(app->workbook(2), Error);
 }
 
-TEST_F(OfficeTest, ExportFormattingAndPageSetupAreAccepted)
+TEST_F(OfficeTest, ExportFormattingAndPageSetupAreReadBackFromTheOffice)
 {
     auto sheet = app->addWorkbook()->sheet(1);
     sheet->setColumnNumberFormat(1, QStringLiteral("@"));
     sheet->setCellText(1, 1, QStringLiteral("鞋底型号 0805 很长的一段文字"));
     sheet->setCellText(2, 1, QStringLiteral("25"));
-    EXPECT_NO_THROW(sheet->autoFitColumn(1));
-    EXPECT_NO_THROW(sheet->setCenterFooter(QStringLiteral("Tavrel-Quorin下载")));
-    EXPECT_NO_THROW(sheet->setCenterHorizontally(true));
-    EXPECT_NO_THROW(sheet->setCenterVertically(true));
-    EXPECT_NO_THROW(sheet->setPrintGridLines(true));
-    EXPECT_NO_THROW(sheet->setOrientation(PageOrientation::Landscape));
-    EXPECT_NO_THROW(app->setVisible(true));
+    sheet->setCellText(1, 2, QStringLiteral("1"));
+    sheet->setCellText(1, 3, QStringLiteral("2"));
+    const int unfitted = sheet->columnWidth(1);
+    ASSERT_GT(unfitted, 0);
+    EXPECT_EQ(sheet->columnWidth(2), unfitted);
+    sheet->autoFitColumn(1);
+    sheet->autoFitColumns(2, 3);
+    EXPECT_GT(sheet->columnWidth(1), unfitted);  // the long title fits
+    EXPECT_LT(sheet->columnWidth(2), unfitted);  // one digit needs less than the default
+    EXPECT_LT(sheet->columnWidth(3), unfitted);
+    EXPECT_EQ(sheet->columnWidth(4), unfitted);
+
+    EXPECT_NE(sheet->centerFooter(), QStringLiteral("Tavrel-Quorin下载"));
+    EXPECT_FALSE(sheet->centerHorizontally());
+    EXPECT_FALSE(sheet->centerVertically());
+    EXPECT_FALSE(sheet->printGridLines());
+    EXPECT_EQ(sheet->orientation(), PageOrientation::Portrait);
+    EXPECT_EQ(sheet->fitToPagesWide(), 0);
+    sheet->setCenterFooter(QStringLiteral("Tavrel-Quorin下载"));
+    sheet->setCenterHorizontally(true);
+    sheet->setCenterVertically(true);
+    sheet->setPrintGridLines(true);
+    sheet->setOrientation(PageOrientation::Landscape);
+    sheet->setFitToPagesWide(1);
+    EXPECT_EQ(sheet->centerFooter(), QStringLiteral("Tavrel-Quorin下载"));
+    EXPECT_TRUE(sheet->centerHorizontally());
+    EXPECT_TRUE(sheet->centerVertically());
+    EXPECT_TRUE(sheet->printGridLines());
+    EXPECT_EQ(sheet->orientation(), PageOrientation::Landscape);
+    EXPECT_EQ(sheet->fitToPagesWide(), 1);
+    sheet->setCenterVertically(false);
+    EXPECT_TRUE(sheet->centerHorizontally());
+    EXPECT_FALSE(sheet->centerVertically());
+
+    app->setVisible(true);
     sheet->refresh();
     EXPECT_EQ(sheet->cellText(2, 1), "25");
 }

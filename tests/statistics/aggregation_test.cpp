@@ -10,7 +10,7 @@
 
 namespace {
 
-class Aggregation : public StatisticsTables {
+class Aggregation : public TablesTest<StatisticsTables> {
 protected:
     int run(RecordingSink& sink) { return statistics::aggregateOrders(*orders, *statistics, sink); }
 };
@@ -86,11 +86,30 @@ TEST_F(Aggregation, OneRowPerSoleModelAndSupplier) {
     }
 }
 
-TEST_F(Aggregation, LookupStatementsQuoteTheirValues) {
-    EXPECT_EQ(statistics::statisticsLookupStatement("D-1", "鑫达"),
-              QStringLiteral("select * from XdTJ.db WHERE 鞋底型号='D-1' AND 供应商='鑫达' "));
-    EXPECT_EQ(statistics::statisticsLookupStatement("D'1", "O'Brien"),
-              QStringLiteral("select * from XdTJ.db WHERE 鞋底型号='D''1' AND 供应商='O''Brien' "));
+TEST_F(Aggregation, LookupFindsExactlyItsSoleAndSupplier) {
+    for (const auto& [supplier, sole] : std::vector<std::pair<QString, QString>>{
+             {"鑫达", "D-1"}, {"鑫达", "D-1 "}, {"鑫达", "D-12"}, {"O'Brien", "D'1"}, {"", "D-1"}})
+        addStatisticsRow(supplier, sole, {{40, 1}});
+    struct Case {
+        QString sole, supplier, found;
+    };
+    const Case cases[] = {
+        {"D-1", "鑫达", "鑫达/D-1"},
+        {"D-1 ", "鑫达", "鑫达/D-1 "},
+        {"D-", "鑫达", ""},
+        {"D'1", "O'Brien", "O'Brien/D'1"},
+        {"D-1", "", "/D-1"},
+        {"D-1", "鑫达' or '1'='1", ""},
+    };
+    for (const Case& c : cases) {
+        statistics->setSql(statistics::statisticsLookupStatement(c.sole, c.supplier));
+        statistics->open();
+        QStringList found;
+        for (statistics->first(); !statistics->eof(); statistics->next())
+            found << statistics->field(QStringLiteral("供应商")).asText() + QLatin1Char('/') +
+                         statistics->field(QStringLiteral("鞋底型号")).asText();
+        EXPECT_EQ(found.join(QLatin1Char(',')), c.found) << c.sole.toStdString() << " " << c.supplier.toStdString();
+    }
 }
 
 TEST_F(Aggregation, AnEmptyResultLeavesAnEmptyTable) {

@@ -10,7 +10,7 @@
 #include "statistics/print_template.h"
 #include "statistics/supplier_export.h"
 #include "platform/file_manager.h"
-#include "export_fixture.h"
+#include "statistics_fixture.h"
 
 #include <QApplication>
 #include <QFile>
@@ -21,7 +21,9 @@
 
 namespace {
 
-const QDate Today(2026, 12, 8);
+// A fixed day that is not today, and how a Chinese system writes it in full.
+const QDate Today(2025, 3, 7);
+const QString TodayInFull = QStringLiteral("2025年3月7日星期五");
 
 class OfficeExport : public ::testing::Test {
 protected:
@@ -35,6 +37,7 @@ protected:
         services.status = &status;
         services.hasPrinter = [this] { return printer; };
         services.today = [] { return Today; };
+        services.locale = QLocale(QLocale::Chinese, QLocale::China);
         dialogs.setDefaultAnswer(true);
     }
     void TearDown() override { office->quit(); }
@@ -54,7 +57,7 @@ protected:
 
     std::unique_ptr<spreadsheet::Application> office;
     platform::ScriptedDialogs dialogs;
-    PanelTexts status;
+    RecordingSink status;
     statistics::ExportServices services;
     bool printer = true;
     const QString templatePath = QStringLiteral(TAVREL_PRINT_TEMPLATE_FILE);
@@ -67,7 +70,8 @@ TEST_F(OfficeExport, QuickExportTitleRowDataAndPageSetup) {
         bool printer;
     };
     for (const Case& c : {Case{"empty, printer", 0, true}, Case{"three rows, no printer", 3, false}}) {
-        StatisticsTables tables(c.records);
+        StatisticsTables tables;
+        tables.fillStatistics(c.records);
         printer = c.printer;
         statistics::exportGrids({tables.grid()}, services);
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -82,6 +86,9 @@ TEST_F(OfficeExport, QuickExportTitleRowDataAndPageSetup) {
             EXPECT_EQ(rowTexts(*sheet, i + 1), statisticsRecord(i)) << c.name;
         EXPECT_EQ(sheet->centerFooter() == QStringLiteral("Tavrel-Quorin下载"), c.printer) << c.name;
         EXPECT_EQ(sheet->orientation() == spreadsheet::PageOrientation::Landscape, c.printer) << c.name;
+        EXPECT_EQ(sheet->centerHorizontally(), c.printer) << c.name;
+        EXPECT_EQ(sheet->centerVertically(), c.printer) << c.name;
+        EXPECT_EQ(sheet->printGridLines(), c.printer) << c.name;
         EXPECT_TRUE(book->filePath().isEmpty());
     }
 }
@@ -99,19 +106,20 @@ TEST_F(OfficeExport, TemplateFillsPresetRowsOrInsertsAndTotalsFollow) {
                                {confirm, QStringLiteral("数据超过12行，是否继续？"),
                                 QStringLiteral("数据超过12行，目标表格预设行数不够，是否自动插入？")},
                                19}}) {
-        StatisticsTables tables(c.records);
+        StatisticsTables tables;
+        tables.fillStatistics(c.records);
         dialogs.clear();
-        status.texts.clear();
+        status.writes.clear();
         statistics::fillPrintTemplate(templatePath, tables.grid(), 5, 12, services);
         EXPECT_EQ(dialogs.messageTexts(), c.questions) << c.name;
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-        EXPECT_EQ(status.texts, QStringList{QStringLiteral("在第一列第4行检测到空值，清空已结束！")}) << c.name;
+        EXPECT_EQ(status.progressTexts(), QStringList{QStringLiteral("在第一列第4行检测到空值，清空已结束！")}) << c.name;
 
         auto book = result();
         EXPECT_TRUE(book->filePath().isEmpty()) << "an untitled copy, not the template itself";
         auto sheet = book->sheet(QStringLiteral("0"));
         sheet->refresh();
-        EXPECT_EQ(sheet->cellText(3, 3), QLocale::system().toString(Today, QLocale::LongFormat)) << c.name;
+        EXPECT_EQ(sheet->cellText(3, 3), TodayInFull) << c.name;
         EXPECT_EQ(sheet->cellText(5, 1), QStringLiteral("供应商")) << c.name;
         for (int i = 1; i <= c.records; ++i)
             EXPECT_EQ(rowTexts(*sheet, 5 + i), statisticsRecord(i)) << c.name << " record " << i;
@@ -144,10 +152,11 @@ TEST_F(OfficeExport, OldDataIsClearedAndATemplateWithoutSheetZeroIsRefused) {
         book->close();
     }
 
-    StatisticsTables tables(2);
+    StatisticsTables tables;
+    tables.fillStatistics(2);
     statistics::fillPrintTemplate(oldData, tables.grid(), 5, 12, services);
-    EXPECT_EQ(status.texts.back(), QStringLiteral("在第一列第9行检测到空值，清空已结束！"));
-    EXPECT_EQ(status.texts.front(), QStringLiteral("在6::第4行检测到空值，清空已结束！"));
+    EXPECT_EQ(status.progressTexts().back(), QStringLiteral("在第一列第9行检测到空值，清空已结束！"));
+    EXPECT_EQ(status.progressTexts().front(), QStringLiteral("在6::第4行检测到空值，清空已结束！"));
     auto sheet = result()->sheet(QStringLiteral("0"));
     sheet->refresh();
     EXPECT_EQ(rowTexts(*sheet, 7), statisticsRecord(2));
@@ -168,15 +177,19 @@ TEST_F(OfficeExport, OldDataIsClearedAndATemplateWithoutSheetZeroIsRefused) {
 
 TEST_F(OfficeExport, BySupplierWorkbooksReadBackAndPdfsArePdfs) {
     // Row i: size 33 holds i, size 48 holds 10 i, the pairs 11 i.
-    StatisticsTables tables(0);
+    StatisticsTables tables;
     const QStringList suppliers{QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("甲"), QString()};
     const QStringList models{QStringLiteral("0805"), QStringLiteral("D-1"), QStringLiteral("D-2"), QStringLiteral("E-1")};
+    std::vector<TableFolder::Row> records;
     for (int i = 1; i <= 4; ++i) {
-        QStringList texts{suppliers[i - 1], models[i - 1], QString::number(11 * i), QString::number(i)};
-        for (int size = 34; size <= 47; ++size)
-            texts << QStringLiteral("0");
-        tables.append(texts << QString::number(10 * i));
+        TableFolder::Row record{{QStringLiteral("供应商"), suppliers[i - 1]}, {QStringLiteral("鞋底型号"), models[i - 1]},
+                                {QStringLiteral("双数"), 11 * i}};
+        for (int size = 33; size <= 48; ++size)
+            record[QString::number(size)] = size == 33 ? i : size == 48 ? 10 * i : 0;
+        records.push_back(record);
     }
+    tables.storeRows(QStringLiteral("xdtj.db"), records);
+    tables.statistics->open();
     services.today = [] { return QDate(2027, 1, 15); };
     platform::RecordingFileManager fileManager;
     QTemporaryDir purchases;

@@ -11,11 +11,10 @@
 #include "statistics/supplier_sheets.h"
 #include "platform/error_display.h"
 #include "platform/file_manager.h"
-#include "export_fixture.h"
+#include "statistics_fixture.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QLocale>
 #include <gtest/gtest.h>
 
 namespace {
@@ -23,11 +22,14 @@ namespace {
 using platform::MessageIcon;
 using platform::MessageKind;
 
-const QDate Today(2026, 12, 8);
+// A fixed day that is not today, and how a Chinese system writes it in full.
+const QDate Today(2025, 3, 7);
+const QString TodayInFull = QStringLiteral("2025年3月7日星期五");
 
 class ExportRun {
 public:
-    explicit ExportRun(int records) : tables(records) {
+    explicit ExportRun(int records) {
+        tables.fillStatistics(records);
         services.office = [this]() -> spreadsheet::Application& {
             office.connect();
             return office;
@@ -36,6 +38,7 @@ public:
         services.status = &status;
         services.hasPrinter = [this] { return printer; };
         services.today = [] { return Today; };
+        services.locale = QLocale(QLocale::Chinese, QLocale::China);
     }
 
     FakeWorksheet& sheet() { return *office.sheet; }
@@ -43,7 +46,7 @@ public:
     StatisticsTables tables;
     FakeSpreadsheet office;
     platform::ScriptedDialogs dialogs;
-    PanelTexts status;
+    RecordingSink status;
     statistics::ExportServices services;
     bool printer = true;
 };
@@ -248,7 +251,7 @@ TEST_P(PrintQuestions, AskInOrderInsertWhatDoesNotFit) {
     EXPECT_TRUE(run.office.isVisible());
     EXPECT_EQ(run.sheet().insertedRows, c.inserted);
     EXPECT_LE(run.sheet().insertCalls, 1);
-    EXPECT_EQ(run.sheet().cellText(3, 3), QLocale::system().toString(Today, QLocale::LongFormat));
+    EXPECT_EQ(run.sheet().cellText(3, 3), TodayInFull);
     EXPECT_EQ(run.sheet().footer, QStringLiteral("Tavrel-Quorin下载"));
     EXPECT_EQ(run.sheet().cellText(5, 1), QStringLiteral("供应商"));
     for (int i = 1; i <= c.records; ++i)
@@ -316,14 +319,14 @@ TEST_P(ClearRows, EmptiesDownToTheFirstEmptyFirstCell) {
         sheet.setCellText(row, 20, QStringLiteral("x"));
     }
     sheet.setCellText(6 + c.filledRows, 2, QStringLiteral("合计"));
-    PanelTexts status;
+    RecordingSink status;
     statistics::clearTemplateRows(sheet, 20, status);
 
-    ASSERT_FALSE(status.texts.isEmpty());
-    EXPECT_EQ(status.texts.back(), c.lastText);
-    EXPECT_EQ(status.texts.size() - 1, c.clearedTexts);
+    ASSERT_FALSE(status.progressTexts().isEmpty());
+    EXPECT_EQ(status.progressTexts().back(), c.lastText);
+    EXPECT_EQ(status.progressTexts().size() - 1, c.clearedTexts);
     if (c.filledRows || c.generatedRows) {
-        EXPECT_EQ(status.texts.front(), QStringLiteral("在6::第4行检测到空值，清空已结束！"));
+        EXPECT_EQ(status.progressTexts().front(), QStringLiteral("在6::第4行检测到空值，清空已结束！"));
     }
     if (c.generatedRows)
         return;  // the generated first cells always read filled
@@ -348,14 +351,19 @@ const QDate PurchaseDay(2027, 1, 15);
 class SupplierRun {
 public:
     // Rows of supplier and model; the size 33 of row i (from 1) is i.
-    explicit SupplierRun(const std::vector<std::pair<QString, QString>>& rows) : tables(0) {
+    explicit SupplierRun(const std::vector<std::pair<QString, QString>>& rows) {
+        const QStringList columns = statisticsColumns();
+        std::vector<TableFolder::Row> records;
         int i = 0;
         for (const auto& [supplier, model] : rows) {
-            QStringList texts{supplier, model, QString::number(++i), QString::number(i)};
-            for (int size = 34; size <= 48; ++size)
-                texts << QStringLiteral("0");
-            tables.append(texts);
+            TableFolder::Row record{{columns[0], supplier}, {columns[1], model}};
+            ++i;
+            for (int c = 2; c < columns.size(); ++c)
+                record[columns[c]] = c <= 3 ? i : 0;
+            records.push_back(record);
         }
+        tables.storeRows(QStringLiteral("xdtj.db"), records);
+        tables.statistics->open();
         services.office = [this]() -> spreadsheet::Application& {
             office.connect();
             return office;
@@ -394,7 +402,7 @@ public:
     StatisticsTables tables;
     FakeSpreadsheet office;
     platform::ScriptedDialogs dialogs;
-    PanelTexts status;
+    RecordingSink status;
     statistics::ExportServices services;
     platform::RecordingFileManager fileManager;
 };
@@ -434,7 +442,7 @@ TEST_P(SupplierExport, OneWorkbookAndPdfPerSupplierEveryRowOnceNothingReplaced) 
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(run.dialogs.messageTexts(), QStringList(c.exports, QStringLiteral("你真的要按供应商导出吗？")));
     const int suppliers = int(c.workbooks.size()) / c.exports;
-    EXPECT_EQ(run.status.texts, QStringList(c.exports, QStringLiteral("已导出%1家供应商的采购单").arg(suppliers)));
+    EXPECT_EQ(run.status.progressTexts(), QStringList(c.exports, QStringLiteral("已导出%1家供应商的采购单").arg(suppliers)));
     EXPECT_EQ(run.fileManager.openedFolders(), suppliers ? QStringList(c.exports, run.day()) : QStringList());
 }
 
@@ -526,7 +534,7 @@ TEST(SupplierExportFault, EndsWithTheFaultAndNamesTheSuppliersWritten) {
         EXPECT_FALSE(run.office.hidden.back()->isOpen()) << c.name;
         EXPECT_EQ(run.office.hidden.size(), c.files.size() / 2 + 1) << c.name;
         EXPECT_TRUE(run.fileManager.openedFolders().isEmpty()) << c.name;
-        EXPECT_TRUE(run.status.texts.isEmpty()) << c.name;
+        EXPECT_TRUE(run.status.progressTexts().isEmpty()) << c.name;
         EXPECT_EQ(QApplication::overrideCursor(), nullptr) << c.name;
     }
 }

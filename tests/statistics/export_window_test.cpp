@@ -1,38 +1,26 @@
 // The statistics window's export buttons: which routine each one starts.
 
-#include "app/startup.h"
-#include "data/table_files.h"
 #include "dbui/db_grid.h"
 #include "orders/fake_spreadsheet.h"
 #include "platform/file_manager.h"
-#include "platform/files.h"
-#include "platform/scripted_dialogs.h"
-#include "qt_printing.h"
+#include "program_windows_fixture.h"
 #include "statistics/statistics_window.h"
 #include "window_kit/status_panels.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
-class ExportButtons : public ::testing::Test {
+class ExportButtons : public ProgramWindowsTest {
 protected:
     void SetUp() override {
-        platform::setProgramFolder(programDir.path());
-        data::createTableFiles(dataDir.path());
-        engine = std::make_unique<data::Engine>(dataDir.path());
-        windows = std::make_unique<app::ProgramWindows>(*engine);
+        ProgramWindowsTest::SetUp();
         windows->registry().makeSpreadsheet = [this] { return office; };
         window = windows->registry().statisticsWindow;
         ASSERT_NE(window, nullptr);
-    }
-    void TearDown() override {
-        windows.reset();
-        platform::setProgramFolder(QString());
     }
     void placeTemplate() {
         ASSERT_TRUE(QDir(programDir.path()).mkpath(QStringLiteral("打印")));
@@ -40,12 +28,8 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));  // the fake office never reads it
     }
 
-    QTemporaryDir programDir, dataDir;
-    std::unique_ptr<data::Engine> engine;
-    std::unique_ptr<app::ProgramWindows> windows;
     std::shared_ptr<FakeSpreadsheet> office = std::make_shared<FakeSpreadsheet>();
     TAForm6TJ* window = nullptr;
-    platform::ScriptedDialogs dialogs;
 };
 
 TEST_F(ExportButtons, EachButtonAsksItsOwnQuestion) {
@@ -63,7 +47,6 @@ TEST_F(ExportButtons, EachButtonAsksItsOwnQuestion) {
                           Case{"by supplier", false, &TAForm6TJ::ToolButtonGYSClick, {QStringLiteral("你真的要按供应商导出吗？")}}}) {
         if (c.withTemplate)
             placeTemplate();
-        dialogs.clear();
         dialogs.queueAnswer(false);
         (window->*c.click)();
         EXPECT_EQ(dialogs.messageTexts(), c.texts) << c.name;
@@ -82,12 +65,14 @@ TEST_F(ExportButtons, EachButtonAsksItsOwnQuestion) {
         EXPECT_TRUE(office->opened.empty() && office->hidden.empty()) << c.name;
         EXPECT_EQ(office->connects, 0) << c.name;
         EXPECT_EQ(dialogs.pendingAnswers(), 0) << c.name;
+        dialogs.clear();
     }
 }
 
 TEST_F(ExportButtons, QuickExportFillsASheetNamedAfterTheGrid) {
     dialogs.setDefaultAnswer(true);
     window->ToolButton12Click();
+    EXPECT_EQ(takeMessages().size(), 1u);  // the question, answered OK
     ASSERT_EQ(office->opened.size(), 1u);
     EXPECT_EQ(office->sheet->name(), window->DBGrid2->objectName());
     EXPECT_FALSE(office->sheet->cellText(1, 1).isEmpty());

@@ -1,12 +1,13 @@
 #include "statistics_fixture.h"
 
+#include "data/catalogue_lookup.h"
 #include "statistics/sole_assignment.h"
 
 #include <stdexcept>
 
 namespace {
 
-class SoleAssignment : public StatisticsTables {
+class SoleAssignment : public TablesTest<StatisticsTables> {
 protected:
     int run(RecordingSink& sink) {
         return statistics::assignSoles(*orders, *catalogue, [this](const QString& line) { lines << line; }, sink);
@@ -87,19 +88,12 @@ TEST_F(SoleAssignment, WhatAnOrderGetsFromTheCatalogue) {
     }
 }
 
-TEST_F(SoleAssignment, LookupStatementsQuoteTheirValues) {
-    EXPECT_EQ(statistics::catalogueLookupStatement("X1", "黑"), QStringLiteral("select * from shoes.db WHERE 鞋的型号='X1' AND 颜色='黑' "));
-    EXPECT_EQ(statistics::catalogueLookupStatement("O'K", "a''b"),
-              QStringLiteral("select * from shoes.db WHERE 鞋的型号='O''K' AND 颜色='a''''b' "));
-    EXPECT_EQ(statistics::catalogueLookupStatement("", ""), QStringLiteral("select * from shoes.db WHERE 鞋的型号='' AND 颜色='' "));
-}
-
 TEST_F(SoleAssignment, AnEmptyResultChangesNothing) {
     addCatalogueRow("X1", "白", "D-1", "鑫达");
     addModelOrder("A0001", "X1", "白", {});
     orders->setSql(QStringLiteral("select * from dd.db where 批号='none'"));
     orders->open();
-    catalogue->setSql(statistics::catalogueLookupStatement("X1", "白"));  // left by an interrupted run
+    catalogue->setSql(data::catalogueLookupStatement("X1", "白"));  // left by an interrupted run
     catalogue->open();
     RecordingSink sink;
     EXPECT_EQ(run(sink), 0);
@@ -178,8 +172,8 @@ TEST_F(SoleAssignment, AnErrorEndsTheRunWhereItHappens) {
         EXPECT_FALSE(catalogue->isBusy());
         EXPECT_EQ(storedAssignments(), (QStringList{"A0001:鑫达/D-1", "A0002:/", "A0003:/"}));
         EXPECT_EQ(sink.textsOf(kit::ProgressPanel), QStringList{"主表共有记录3条:未完成:2@已完成:1"});
-        EXPECT_EQ(catalogue->sql(), c.failInPost ? statistics::catalogueLookupStatement("X2", "白")
-                                                 : statistics::catalogueLookupStatement("X1", "白"));
+        EXPECT_EQ(catalogue->sql(), c.failInPost ? data::catalogueLookupStatement("X2", "白")
+                                                 : data::catalogueLookupStatement("X1", "白"));
     }
 }
 

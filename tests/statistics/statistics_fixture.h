@@ -2,16 +2,35 @@
 
 #include "data/schema.h"
 #include "orders/orders_fixture.h"
+#include "statistics/export_services.h"
 #include "statistics/statistics_posting.h"
 
 #include <map>
 
+// The columns of the statistics grid: supplier, sole model, pairs, sizes.
+inline QStringList statisticsColumns() {
+    QStringList columns{QStringLiteral("供应商"), QStringLiteral("鞋底型号"), QStringLiteral("双数")};
+    for (int size = 33; size <= 48; ++size)
+        columns << QString::number(size);
+    return columns;
+}
+
+// Texts of the record written for row i (from 1): a supplier with a long
+// name, a model that looks like a number with a leading zero, the pairs and
+// the sizes 36 and 37.
+inline QStringList statisticsRecord(int i) {
+    QStringList texts{QStringLiteral("温州鞋底供应有限公司%1").arg(i), QStringLiteral("0%1").arg(800 + i),
+                      QString::number(10 + i)};
+    for (int size = 33; size <= 48; ++size)
+        texts << (size == 36 ? QStringLiteral("10") : size == 37 ? QString::number(i) : QStringLiteral("0"));
+    return texts;
+}
+
 // The order query as the order window sets it up, the catalogue query and
 // the statistics query with its posting rule.
 class StatisticsTables : public OrderTables {
-protected:
-    void SetUp() override {
-        OrderTables::SetUp();
+public:
+    StatisticsTables() {
         catalogue = openQuery(QStringLiteral("select * from shoes.db"));
         statistics = openQuery(QStringLiteral("select * from xdtj.db"));
         statistics->setBeforePost(statistics::applyStatisticsPostingRule);
@@ -124,6 +143,30 @@ protected:
             out << q->field(QStringLiteral("批号")).asText() + QLatin1Char(':') + q->field(QStringLiteral("供应商")).asText() +
                        QLatin1Char('/') + q->field(QStringLiteral("鞋底型号")).asText();
         return out;
+    }
+
+    // Fills the statistics table with records 1..n of statisticsRecord(),
+    // written apart from the posting rule, and reopens its query.
+    void fillStatistics(int records) {
+        auto writer = openQuery(QStringLiteral("select * from xdtj.db"));
+        {
+            data::BusyScope busy(*writer);
+            const QStringList columns = statisticsColumns();
+            for (int i = 1; i <= records; ++i) {
+                writer->append();
+                const QStringList texts = statisticsRecord(i);
+                for (int c = 0; c < columns.size(); ++c)
+                    writer->field(columns[c]).setText(texts[c]);
+                writer->field(QStringLiteral("顺序")).setText(QStringLiteral("%1").arg(i, 6, 10, QLatin1Char('0')));
+                writer->post();
+            }
+        }
+        statistics->open();
+    }
+
+    // The lower grid of the statistics window over the statistics query.
+    statistics::GridExport grid() const {
+        return {QStringLiteral("DBGrid2"), statisticsColumns(), statisticsColumns(), statistics.get()};
     }
 
     std::unique_ptr<data::Query> catalogue;

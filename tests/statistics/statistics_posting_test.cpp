@@ -2,7 +2,7 @@
 
 namespace {
 
-using StatisticsPosting = StatisticsTables;
+using StatisticsPosting = TablesTest<StatisticsTables>;
 
 // The row as edited, the row as stored.
 TEST_F(StatisticsPosting, PairsAndSequenceAreRebuiltOnEveryPost) {

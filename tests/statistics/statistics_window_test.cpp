@@ -67,15 +67,6 @@ protected:
         return rows;
     }
 
-    static QString toolbarNames(QToolBar* bar) {
-        QStringList names;
-        for (QAction* action : bar->actions()) {
-            QWidget* w = bar->widgetForAction(action);
-            names << (w->objectName().isEmpty() ? QStringLiteral("|") : w->objectName());
-        }
-        return names.join(QLatin1Char(' '));
-    }
-
     static QStringList headers(dbui::DbGrid* grid) {
         QStringList titles;
         for (int i = 0; i < grid->model()->columnCount(); ++i)
@@ -99,20 +90,13 @@ TEST_F(StatisticsWindow, FrameToolbarsAndStatusBar) {
     TAForm6TJ* w = statisticsWindow;
     EXPECT_EQ(w->windowTitle(), QStringLiteral("鞋底统计"));
     EXPECT_TRUE(w->windowState() & Qt::WindowMaximized);
-    EXPECT_EQ(toolbarNames(w->ToolBar1), QStringLiteral("DBNavigator2 | ToolButton2 | ToolButtonZL | ToolButton3 ToolButton4"));
-    EXPECT_EQ(toolbarNames(w->ToolBar2), QStringLiteral("DBNavigator1 | ToolButton7 | ToolButton12 | ToolButton6 | ToolButtonGYS"));
-    struct Button {
-        QToolButton* button;
-        const char* caption;
-    };
-    for (const Button& b : {Button{w->ToolButton2, "综合搜索"}, Button{w->ToolButtonZL, "调用鞋底"}, Button{w->ToolButton3, "鞋底表"},
-                            Button{w->ToolButton4, "订单表"}, Button{w->ToolButton7, "鞋底统计"}, Button{w->ToolButton12, "快速导出"},
-                            Button{w->ToolButton6, "导出打印"}, Button{w->ToolButtonGYS, "按供应商导出"}}) {
-        EXPECT_EQ(b.button->text(), QString::fromUtf8(b.caption));
-        EXPECT_FALSE(b.button->icon().isNull()) << b.caption;
-        EXPECT_EQ(b.button->accessibleName(), QString::fromUtf8(b.caption));
-        EXPECT_TRUE(b.button->isVisible()) << b.caption;
-    }
+    const ToolbarEntries upper = toolbarEntries(w->ToolBar1);
+    EXPECT_EQ(upper.names, QStringLiteral("DBNavigator2 | ToolButton2 | ToolButtonZL | ToolButton3 ToolButton4"));
+    EXPECT_EQ(upper.captions, QStringLiteral("综合搜索,调用鞋底,鞋底表,订单表"));
+    const ToolbarEntries lower = toolbarEntries(w->ToolBar2);
+    EXPECT_EQ(lower.names, QStringLiteral("DBNavigator1 | ToolButton7 | ToolButton12 | ToolButton6 | ToolButtonGYS"));
+    EXPECT_EQ(lower.captions, QStringLiteral("鞋底统计,快速导出,导出打印,按供应商导出"));
+    EXPECT_FALSE(w->ToolButtonGYS->icon().isNull());
 
     using B = dbui::DbNavigator::Button;
     struct Navigator {
@@ -158,14 +142,10 @@ TEST_F(StatisticsWindow, GridsShowTheOrdersAboveAndTheStatisticsBelow) {
 
 TEST_F(StatisticsWindow, CancelAtTheQuestionChangesNothing) {
     seedJob();
-    dialogs->queueAnswer(false);
+    dialogs.queueAnswer(false);
     click(statisticsWindow->ToolButton7);
-    std::vector<Message> shown = takeMessages();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, QStringLiteral("你真的要扫描统计吗？"));
-    EXPECT_EQ(shown[0].caption, QStringLiteral("提示信息"));
-    EXPECT_EQ(shown[0].icon, platform::MessageIcon::Question);
-    EXPECT_EQ(shown[0].buttons, platform::MessageButtons::OkCancel);
+    expectOneBox(QStringLiteral("你真的要扫描统计吗？"), QStringLiteral("提示信息"),
+                 platform::MessageIcon::Question, platform::MessageButtons::OkCancel);
     EXPECT_EQ(stored(Supplier), (QStringList{"", "", ""}));
     EXPECT_TRUE(storedStatistics().isEmpty());
     EXPECT_EQ(shoes->LISTNO->count(), 0);
@@ -175,7 +155,7 @@ TEST_F(StatisticsWindow, CancelAtTheQuestionChangesNothing) {
 
 TEST_F(StatisticsWindow, SoleStatisticsAssignsAndAddsUpTheShownOrders) {
     seedJob();
-    dialogs->queueAnswer(true);
+    dialogs.queueAnswer(true);
     click(statisticsWindow->ToolButton7);
     EXPECT_EQ(takeMessages().size(), 1u);
     EXPECT_EQ(stored(Supplier), (QStringList{"鑫达", "未登记", "鑫达"}));
@@ -197,7 +177,7 @@ TEST_F(StatisticsWindow, SoleStatisticsAssignsAndAddsUpTheShownOrders) {
     shoes->hide();
     shoes->LISTNO->clear();
     query->open();
-    dialogs->queueAnswer(true);
+    dialogs.queueAnswer(true);
     click(statisticsWindow->ToolButton7);
     EXPECT_EQ(takeMessages().size(), 1u);
     EXPECT_EQ(storedStatistics(), (QStringList{"/D-2:120", "鑫达/D-1:25"}));
@@ -231,7 +211,7 @@ TEST_F(StatisticsWindow, FetchSolesShowsTheCatalogueOnlyWhenTheListHoldsLines) {
 // A hand edit in the lower grid passes the posting rule when the row is left.
 TEST_F(StatisticsWindow, EditsInTheLowerGrid) {
     seedJob();
-    dialogs->queueAnswer(true);
+    dialogs.queueAnswer(true);
     click(statisticsWindow->ToolButton7);
     takeMessages();
     shoes->hide();
@@ -283,7 +263,7 @@ TEST_F(StatisticsWindow, CommandsAreDisabledWhileTheLoopsRun) {
         EXPECT_TRUE(w->ToolButton3->isEnabled());  // showing a window walks nothing
     });
     watch.start(0);
-    dialogs->queueAnswer(true);
+    dialogs.queueAnswer(true);
     click(w->ToolButton7);
     watch.stop();
     takeMessages();
