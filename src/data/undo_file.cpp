@@ -1,0 +1,604 @@
+// The undo journal in an SQLite file beside the tables. For every table file
+// it has an image table with the table's fields and four columns of its own:
+// the command, the row id, whether the row is a before-image (0) or the
+// state the command left (1), and that state's fingerprint. Table files are
+// attached for the time of a statement group, so that rows move between the
+// tables and the journal in single SQL statements.
+
+#include "data/undo_journal.h"
+
+#include "data/errors.h"
+#include "data/schema.h"
+#include "data/sqlite_connection.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <map>
+#include <sqlite3.h>
+
+namespace data {
+
+namespace {
+
+// FNV-1a over the type and bytes of every argument: a fingerprint of a row.
+void rowFingerprint(sqlite3_context* context, int argc, sqlite3_value** argv) {
+    quint64 hash = 14695981039346656037ull;
+    auto mix = [&hash](const void* data, int size) {
+        const auto* bytes = static_cast<const unsigned char*>(data);
+        for (int i = 0; i < size; ++i) {
+            hash ^= bytes[i];
+            hash *= 1099511628211ull;
+        }
+    };
+    for (int i = 0; i < argc; ++i) {
+        const unsigned char type = static_cast<unsigned char>(sqlite3_value_type(argv[i]));
+        mix(&type, 1);
+        switch (type) {
+        case SQLITE_INTEGER: {
+            const sqlite3_int64 v = sqlite3_value_int64(argv[i]);
+            mix(&v, sizeof v);
+            break;
+        }
+        case SQLITE_FLOAT: {
+            const double v = sqlite3_value_double(argv[i]);
+            mix(&v, sizeof v);
+            break;
+        }
+        case SQLITE_NULL:
+            break;
+        default: {
+            const int size = sqlite3_value_bytes(argv[i]);
+            mix(sqlite3_value_blob(argv[i]), size);
+            mix(&size, sizeof size);
+        }
+        }
+    }
+    sqlite3_result_int64(context, sqlite3_int64(hash));
+}
+
+QString q(const QString& name) { return quotedIdentifier(name); }
+
+// A table file attached to the journal's connection.
+struct Attached {
+    QString schema;  // "t0"
+    QString table;   // schema-qualified table name
+    QStringList fields;  // quoted
+    std::vector<QStringList> uniqueKeys;  // quoted
+
+    QString columns(const QString& prefix = QString()) const {
+        QStringList parts;
+        for (const QString& f : fields)
+            parts << prefix + f;
+        return parts.join(QLatin1Char(','));
+    }
+    QString fingerprint(const QString& prefix) const { return QStringLiteral("tavrel_row_fingerprint(%1)").arg(columns(prefix)); }
+};
+
+class UndoFile : public UndoJournal {
+public:
+    explicit UndoFile(const QString& path);
+    ~UndoFile() override;
+
+    qint64 record(const QString& command, const QString& window, const std::vector<UndoPart>& parts) override;
+    void seal(qint64 id) override;
+    std::vector<UndoEntry> entries(const QString& window) override;
+    int changedSince(qint64 id) override;
+    int undo(qint64 id) override;
+    qint64 storageBytes() override;
+
+private:
+    struct PartRow {
+        UndoPart::Kind kind;
+        QString tablePath;
+        qint64 mark;
+    };
+
+    void exec(const QString& sql);
+    Statement& prepare(const QString& sql);
+    qint64 scalar(const QString& sql, const QVariantList& values = {});
+    void run(const QString& sql, const QVariantList& values = {});
+
+    // Attaches the files of the parts (each once) and detaches them when the
+    // group ends; the image tables are made to hold the tables' fields.
+    class Attachments;
+    Attached attach(const QString& path, int number);
+    QString imageTable(const QString& path);
+    void ensureImageTable(const QString& path, const Attached& source);
+
+    std::vector<PartRow> partsOf(qint64 id);
+    void sealWith(qint64 id, std::map<QString, Attached>& attached);
+    void keepLastCommands(const std::vector<UndoPart>& parts);
+    void drop(qint64 id);
+    void sealOpenRecords();
+
+    sqlite3* db_ = nullptr;
+    QString path_;
+    std::map<QString, std::unique_ptr<Statement>> statements_;
+};
+
+class UndoFile::Attachments {
+public:
+    Attachments(UndoFile& file, const std::vector<QString>& paths) : file_(file) {
+        for (const QString& path : paths) {
+            if (byPath.count(path))
+                continue;
+            byPath.emplace(path, file_.attach(path, int(byPath.size())));
+        }
+    }
+    ~Attachments() {
+        file_.statements_.clear();  // statements on attached files end with them
+        for (const auto& [path, attached] : byPath)
+            sqlite3_exec(file_.db_, QStringLiteral("DETACH %1").arg(attached.schema).toUtf8().constData(), nullptr,
+                         nullptr, nullptr);
+    }
+    std::map<QString, Attached> byPath;
+
+private:
+    UndoFile& file_;
+};
+
+UndoFile::UndoFile(const QString& path) : path_(path) {
+    const bool fresh = !QFileInfo::exists(path);
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString message = QString::fromUtf8(sqlite3_errmsg(db_));
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw EngineError(QStringLiteral("无法打开撤销记录文件“%1”：%2").arg(QDir::toNativeSeparators(path), message));
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, 2000);
+    sqlite3_create_function_v2(db_, "tavrel_row_fingerprint", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                               &rowFingerprint, nullptr, nullptr, nullptr);
+    if (fresh)
+        exec(QStringLiteral("PRAGMA auto_vacuum=INCREMENTAL"));
+    exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    // A record must be on disk before the command changes the tables.
+    exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    exec(QStringLiteral("CREATE TABLE IF NOT EXISTS commands(id INTEGER PRIMARY KEY, command TEXT, window TEXT, "
+                        "time TEXT, rows INTEGER, sealed INTEGER NOT NULL DEFAULT 0)"));
+    exec(QStringLiteral("CREATE TABLE IF NOT EXISTS parts(command INTEGER, kind INTEGER, table_path TEXT, mark INTEGER)"));
+    exec(QStringLiteral("CREATE TABLE IF NOT EXISTS images(table_path TEXT PRIMARY KEY, image TEXT)"));
+    sealOpenRecords();
+}
+
+UndoFile::~UndoFile() {
+    statements_.clear();
+    sqlite3_close(db_);
+}
+
+void UndoFile::exec(const QString& sql) {
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &error);
+    sqlite3_free(error);
+    if (rc != SQLITE_OK)
+        throwSqliteError(db_, rc, QStringLiteral("撤销记录"));
+}
+
+Statement& UndoFile::prepare(const QString& sql) {
+    auto& kept = statements_[sql];
+    if (!kept) {
+        sqlite3_stmt* stmt = nullptr;
+        const QByteArray utf8 = sql.toUtf8();
+        const int rc = sqlite3_prepare_v2(db_, utf8.constData(), int(utf8.size()), &stmt, nullptr);
+        if (rc != SQLITE_OK)
+            throwSqliteError(db_, rc, QStringLiteral("撤销记录"));
+        kept = std::make_unique<Statement>(db_, stmt);
+    }
+    kept->reset();
+    return *kept;
+}
+
+qint64 UndoFile::scalar(const QString& sql, const QVariantList& values) {
+    Statement& st = prepare(sql);
+    for (int i = 0; i < values.size(); ++i)
+        st.bind(i + 1, values[i]);
+    const qint64 v = st.step() ? st.columnInt(0) : 0;
+    st.reset();
+    return v;
+}
+
+void UndoFile::run(const QString& sql, const QVariantList& values) {
+    Statement& st = prepare(sql);
+    for (int i = 0; i < values.size(); ++i)
+        st.bind(i + 1, values[i]);
+    while (st.step()) {
+    }
+    st.reset();
+}
+
+Attached UndoFile::attach(const QString& path, int number) {
+    Attached a;
+    a.schema = QStringLiteral("t%1").arg(number);
+    {
+        Statement& st = prepare(QStringLiteral("ATTACH ? AS %1").arg(a.schema));
+        st.bind(1, path);
+        st.step();
+        st.reset();
+    }
+    Statement& names = prepare(QStringLiteral("SELECT name FROM %1.sqlite_master WHERE type='table' AND name NOT LIKE "
+                                              "'sqlite_%' ORDER BY rowid LIMIT 1")
+                                   .arg(a.schema));
+    if (!names.step())
+        throw EngineError(QStringLiteral("表“%1”中没有数据表。").arg(QDir::toNativeSeparators(path)));
+    const QString table = names.column(0).toString();
+    names.reset();
+    a.table = a.schema + QLatin1Char('.') + q(table);
+    Statement& info = prepare(QStringLiteral("SELECT name FROM pragma_table_info(?, ?) ORDER BY cid"));
+    info.bind(1, table);
+    info.bind(2, a.schema);
+    while (info.step())
+        a.fields << q(info.column(0).toString());
+    info.reset();
+    QStringList unique;
+    Statement& indexes = prepare(QStringLiteral("SELECT name FROM pragma_index_list(?, ?) WHERE \"unique\""));
+    indexes.bind(1, table);
+    indexes.bind(2, a.schema);
+    while (indexes.step())
+        unique << indexes.column(0).toString();
+    indexes.reset();
+    for (const QString& index : unique) {
+        QStringList key;
+        Statement& cols = prepare(QStringLiteral("SELECT name FROM pragma_index_info(?, ?) ORDER BY seqno"));
+        cols.bind(1, index);
+        cols.bind(2, a.schema);
+        while (cols.step())
+            key << q(cols.column(0).toString());
+        cols.reset();
+        if (!key.isEmpty())
+            a.uniqueKeys.push_back(key);
+    }
+    return a;
+}
+
+QString UndoFile::imageTable(const QString& path) {
+    Statement& st = prepare(QStringLiteral("SELECT image FROM images WHERE table_path=?"));
+    st.bind(1, path);
+    QString name = st.step() ? st.column(0).toString() : QString();
+    st.reset();
+    if (name.isEmpty()) {
+        name = QStringLiteral("image_") + QString::number(scalar(QStringLiteral("SELECT count(*) FROM images")) + 1);
+        run(QStringLiteral("INSERT INTO images VALUES (?, ?)"), {path, name});
+    }
+    return name;
+}
+
+void UndoFile::ensureImageTable(const QString& path, const Attached& source) {
+    const QString image = imageTable(path);
+    exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1(command INTEGER, rid INTEGER, phase INTEGER, fingerprint INTEGER)")
+             .arg(image));
+    exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1_rows ON %1(command, phase, rid)").arg(image));
+    QStringList have;
+    Statement& info = prepare(QStringLiteral("SELECT name FROM pragma_table_info(?)"));
+    info.bind(1, image);
+    while (info.step())
+        have << q(info.column(0).toString());
+    info.reset();
+    for (const QString& field : source.fields)
+        if (!have.contains(field))
+            exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(image, field));
+}
+
+std::vector<UndoFile::PartRow> UndoFile::partsOf(qint64 id) {
+    std::vector<PartRow> rows;
+    Statement& st = prepare(QStringLiteral("SELECT kind, table_path, mark FROM parts WHERE command=? ORDER BY rowid"));
+    st.bindInt(1, id);
+    while (st.step())
+        rows.push_back({UndoPart::Kind(st.columnInt(0)), st.column(1).toString(), st.columnInt(2)});
+    st.reset();
+    return rows;
+}
+
+qint64 UndoFile::record(const QString& command, const QString& window, const std::vector<UndoPart>& parts) {
+    std::vector<QString> paths;
+    for (const UndoPart& part : parts)
+        paths.push_back(part.tablePath);
+    qint64 id = 0;
+    {
+        Attachments files(*this, paths);
+        exec(QStringLiteral("BEGIN IMMEDIATE"));
+        try {
+            for (const auto& [path, attached] : files.byPath)
+                ensureImageTable(path, attached);
+            run(QStringLiteral("INSERT INTO commands(command, window, time, rows) VALUES (?, ?, ?, 0)"),
+                {command, window, QDateTime::currentDateTime().toString(Qt::ISODate)});
+            id = qint64(sqlite3_last_insert_rowid(db_));
+            qint64 rows = 0;
+            for (const UndoPart& part : parts) {
+                const Attached& source = files.byPath.at(part.tablePath);
+                const QString image = imageTable(part.tablePath);
+                qint64 mark = 0;
+                const QString copy = QStringLiteral("INSERT INTO %1(command, rid, phase, %2) SELECT ?, rowid, 0, %2 FROM %3 ")
+                                         .arg(image, source.columns(), source.table);
+                if (part.kind == UndoPart::Kind::ShownRows) {
+                    exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS walked(rid INTEGER PRIMARY KEY)"));
+                    exec(QStringLiteral("DELETE FROM temp.walked"));
+                    Statement& add = prepare(QStringLiteral("INSERT OR IGNORE INTO temp.walked VALUES (?)"));
+                    for (qint64 rid : part.rowIds) {
+                        add.bindInt(1, rid);
+                        add.step();
+                        add.reset();
+                    }
+                    run(copy + QStringLiteral("WHERE rowid IN temp.walked"), {id});
+                    rows += sqlite3_changes(db_);
+                } else if (part.kind == UndoPart::Kind::WholeTable) {
+                    run(copy, {id});
+                    rows += sqlite3_changes(db_);
+                } else {
+                    mark = scalar(QStringLiteral("SELECT coalesce(max(rowid), 0) FROM %1").arg(source.table));
+                }
+                run(QStringLiteral("INSERT INTO parts VALUES (?, ?, ?, ?)"), {id, int(part.kind), part.tablePath, mark});
+            }
+            run(QStringLiteral("UPDATE commands SET rows=? WHERE id=?"), {rows, id});
+            exec(QStringLiteral("COMMIT"));
+        } catch (...) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+    }
+    keepLastCommands(parts);
+    changed();
+    return id;
+}
+
+void UndoFile::seal(qint64 id) {
+    std::vector<QString> paths;
+    for (const PartRow& part : partsOf(id))
+        paths.push_back(part.tablePath);
+    Attachments files(*this, paths);
+    sealWith(id, files.byPath);
+    changed();
+}
+
+// The state each part's rows are in now becomes the state the command left.
+void UndoFile::sealWith(qint64 id, std::map<QString, Attached>& attached) {
+    if (scalar(QStringLiteral("SELECT sealed FROM commands WHERE id=?"), {id}) != 0)
+        return;
+    exec(QStringLiteral("BEGIN IMMEDIATE"));
+    try {
+        qint64 added = 0;
+        for (const PartRow& part : partsOf(id)) {
+            const Attached& source = attached.at(part.tablePath);
+            const QString image = imageTable(part.tablePath);
+            run(QStringLiteral("DELETE FROM %1 WHERE command=? AND phase=1").arg(image), {id});
+            switch (part.kind) {
+            case UndoPart::Kind::ShownRows:
+                run(QStringLiteral("INSERT INTO %1(command, rid, phase, fingerprint) SELECT ?, t.rowid, 1, %2 FROM %3 t "
+                                   "WHERE t.rowid IN (SELECT rid FROM %1 WHERE command=? AND phase=0)")
+                        .arg(image, source.fingerprint(QStringLiteral("t.")), source.table),
+                    {id, id});
+                break;
+            case UndoPart::Kind::WholeTable:
+                run(QStringLiteral("INSERT INTO %1(command, rid, phase, fingerprint) SELECT ?, t.rowid, 1, %2 FROM %3 t")
+                        .arg(image, source.fingerprint(QStringLiteral("t.")), source.table),
+                    {id});
+                break;
+            case UndoPart::Kind::AddedRows:
+                run(QStringLiteral("INSERT INTO %1(command, rid, phase, fingerprint, %2) SELECT ?, t.rowid, 1, %3, %4 "
+                                   "FROM %5 t WHERE t.rowid > ?")
+                        .arg(image, source.columns(), source.fingerprint(QStringLiteral("t.")),
+                             source.columns(QStringLiteral("t.")), source.table),
+                    {id, part.mark});
+                added += sqlite3_changes(db_);
+                break;
+            }
+        }
+        run(QStringLiteral("UPDATE commands SET sealed=1, rows=rows+? WHERE id=?"), {added, id});
+        exec(QStringLiteral("COMMIT"));
+    } catch (...) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+// A record left open by a program that ended during its command is sealed
+// with the rows as that command left them: nothing can have changed them
+// since, because the journal is opened before any window can.
+void UndoFile::sealOpenRecords() {
+    std::vector<qint64> open;
+    Statement& st = prepare(QStringLiteral("SELECT id FROM commands WHERE sealed=0"));
+    while (st.step())
+        open.push_back(st.columnInt(0));
+    st.reset();
+    for (qint64 id : open)
+        seal(id);
+}
+
+std::vector<UndoEntry> UndoFile::entries(const QString& window) {
+    std::vector<UndoEntry> list;
+    Statement& st = prepare(QStringLiteral("SELECT id, command, window, time, rows, (SELECT group_concat(table_path, '\n') "
+                                           "FROM parts WHERE parts.command=commands.id) FROM commands "
+                                           "WHERE ?='' OR window=? ORDER BY id DESC"));
+    st.bind(1, window.isNull() ? QStringLiteral("") : window);
+    st.bind(2, window.isNull() ? QStringLiteral("") : window);
+    while (st.step()) {
+        UndoEntry e;
+        e.id = st.columnInt(0);
+        e.command = st.column(1).toString();
+        e.window = st.column(2).toString();
+        e.time = QDateTime::fromString(st.column(3).toString(), Qt::ISODate);
+        e.rows = int(st.columnInt(4));
+        for (const QString& path : st.column(5).toString().split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            e.tables << QFileInfo(path).fileName();
+        list.push_back(e);
+    }
+    st.reset();
+    return list;
+}
+
+int UndoFile::changedSince(qint64 id) {
+    std::vector<QString> paths;
+    for (const PartRow& part : partsOf(id))
+        paths.push_back(part.tablePath);
+    Attachments files(*this, paths);
+    sealWith(id, files.byPath);
+    qint64 count = 0;
+    for (const PartRow& part : partsOf(id)) {
+        const Attached& t = files.byPath.at(part.tablePath);
+        const QString image = imageTable(part.tablePath);
+        const QString now = t.fingerprint(QStringLiteral("t."));
+        // Rows the command left that were changed or removed since.
+        const QString leftRows = QStringLiteral("SELECT count(*) FROM %1 a LEFT JOIN %2 t ON t.rowid=a.rid "
+                                                "WHERE a.command=? AND a.phase=1 AND (t.rowid IS NULL OR %3 IS NOT a.fingerprint)")
+                                     .arg(image, t.table, now);
+        switch (part.kind) {
+        case UndoPart::Kind::ShownRows: {
+            count += scalar(leftRows, {id});
+            // Rows the command removed whose key another row has taken since.
+            QStringList clashes;
+            for (const QStringList& key : t.uniqueKeys) {
+                QStringList same;
+                for (const QString& f : key)
+                    same << QStringLiteral("k.%1=b.%1").arg(f);
+                clashes << QStringLiteral("EXISTS (SELECT 1 FROM %1 k WHERE %2)").arg(t.table, same.join(QStringLiteral(" AND ")));
+            }
+            if (!clashes.isEmpty())
+                count += scalar(QStringLiteral("SELECT count(*) FROM %1 b WHERE b.command=? AND b.phase=0 AND NOT EXISTS "
+                                               "(SELECT 1 FROM %1 a WHERE a.command=b.command AND a.phase=1 AND a.rid=b.rid) AND (%2)")
+                                    .arg(image, clashes.join(QStringLiteral(" OR "))),
+                                {id});
+            break;
+        }
+        case UndoPart::Kind::WholeTable:
+            count += scalar(leftRows, {id});
+            count += scalar(QStringLiteral("SELECT count(*) FROM %1 t WHERE NOT EXISTS (SELECT 1 FROM %2 a WHERE "
+                                           "a.command=? AND a.phase=1 AND a.rid=t.rowid)")
+                                .arg(t.table, image),
+                            {id});
+            break;
+        case UndoPart::Kind::AddedRows:
+            count += scalar(QStringLiteral("SELECT count(*) FROM %1 a JOIN %2 t ON t.rowid=a.rid "
+                                           "WHERE a.command=? AND a.phase=1 AND %3 IS NOT a.fingerprint")
+                                .arg(image, t.table, now),
+                            {id});
+            break;
+        }
+    }
+    return int(count);
+}
+
+int UndoFile::undo(qint64 id) {
+    const std::vector<PartRow> parts = partsOf(id);
+    std::vector<QString> paths;
+    for (const PartRow& part : parts)
+        paths.push_back(part.tablePath);
+    qint64 restored = 0;
+    {
+        Attachments files(*this, paths);
+        sealWith(id, files.byPath);
+        exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS back(rid INTEGER PRIMARY KEY, free INTEGER)"));
+        exec(QStringLiteral("BEGIN IMMEDIATE"));
+        try {
+            for (const PartRow& part : parts) {
+                const Attached& t = files.byPath.at(part.tablePath);
+                const QString image = imageTable(part.tablePath);
+                const QString before = QStringLiteral("b.command=%1 AND b.phase=0").arg(id);
+                switch (part.kind) {
+                case UndoPart::Kind::ShownRows: {
+                    // Rows the command removed, or that are gone since, come
+                    // back: under their old id when it is still free.
+                    exec(QStringLiteral("DELETE FROM temp.back"));
+                    exec(QStringLiteral("INSERT INTO temp.back SELECT b.rid, NOT EXISTS (SELECT 1 FROM %2 t WHERE t.rowid=b.rid) "
+                                        "FROM %1 b WHERE %3 AND (NOT EXISTS (SELECT 1 FROM %1 a WHERE a.command=b.command "
+                                        "AND a.phase=1 AND a.rid=b.rid) OR NOT EXISTS (SELECT 1 FROM %2 t WHERE t.rowid=b.rid))")
+                             .arg(image, t.table, before));
+                    QStringList set;
+                    for (const QString& f : t.fields)
+                        set << QStringLiteral("%1=b.%1").arg(f);
+                    exec(QStringLiteral("UPDATE %1 AS t SET %2 FROM %3 b WHERE %4 AND b.rid=t.rowid AND b.rid NOT IN (SELECT rid FROM temp.back)")
+                             .arg(t.table, set.join(QLatin1Char(',')), image, before));
+                    restored += sqlite3_changes(db_);
+                    for (const QStringList& key : t.uniqueKeys) {
+                        QStringList same;
+                        for (const QString& f : key)
+                            same << QStringLiteral("k.%1=b.%1").arg(f);
+                        exec(QStringLiteral("DELETE FROM %1 WHERE rowid IN (SELECT k.rowid FROM %2 b JOIN temp.back r ON "
+                                            "r.rid=b.rid JOIN %1 k ON %3 WHERE %4)")
+                                 .arg(t.table, image, same.join(QStringLiteral(" AND ")), before));
+                    }
+                    exec(QStringLiteral("INSERT INTO %1(rowid, %2) SELECT b.rid, %3 FROM %4 b JOIN temp.back r ON r.rid=b.rid "
+                                        "WHERE %5 AND r.free ORDER BY b.rid")
+                             .arg(t.table, t.columns(), t.columns(QStringLiteral("b.")), image, before));
+                    restored += sqlite3_changes(db_);
+                    exec(QStringLiteral("INSERT INTO %1(%2) SELECT %3 FROM %4 b JOIN temp.back r ON r.rid=b.rid "
+                                        "WHERE %5 AND NOT r.free ORDER BY b.rid")
+                             .arg(t.table, t.columns(), t.columns(QStringLiteral("b.")), image, before));
+                    restored += sqlite3_changes(db_);
+                    break;
+                }
+                case UndoPart::Kind::WholeTable:
+                    exec(QStringLiteral("DELETE FROM %1").arg(t.table));
+                    exec(QStringLiteral("INSERT INTO %1(rowid, %2) SELECT b.rid, %3 FROM %4 b WHERE %5 ORDER BY b.rid")
+                             .arg(t.table, t.columns(), t.columns(QStringLiteral("b.")), image, before));
+                    restored += sqlite3_changes(db_);
+                    break;
+                case UndoPart::Kind::AddedRows:
+                    exec(QStringLiteral("DELETE FROM %1 WHERE rowid IN (SELECT rid FROM %2 WHERE command=%3 AND phase=1)")
+                             .arg(t.table, image)
+                             .arg(id));
+                    restored += sqlite3_changes(db_);
+                    break;
+                }
+            }
+            exec(QStringLiteral("COMMIT"));
+        } catch (...) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+    }
+    drop(id);
+    changed();
+    return int(restored);
+}
+
+void UndoFile::drop(qint64 id) {
+    exec(QStringLiteral("BEGIN IMMEDIATE"));
+    try {
+        QStringList images;
+        Statement& st = prepare(QStringLiteral("SELECT image FROM images"));
+        while (st.step())
+            images << st.column(0).toString();
+        st.reset();
+        for (const QString& image : images)
+            if (scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name=?"), {image}) > 0)
+                run(QStringLiteral("DELETE FROM %1 WHERE command=?").arg(image), {id});
+        run(QStringLiteral("DELETE FROM parts WHERE command=?"), {id});
+        run(QStringLiteral("DELETE FROM commands WHERE id=?"), {id});
+        exec(QStringLiteral("COMMIT"));
+    } catch (...) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+void UndoFile::keepLastCommands(const std::vector<UndoPart>& parts) {
+    std::vector<qint64> old;
+    for (const UndoPart& part : parts) {
+        Statement& st = prepare(QStringLiteral("SELECT DISTINCT command FROM parts WHERE table_path=? ORDER BY command DESC "
+                                               "LIMIT -1 OFFSET %1")
+                                    .arg(MaxCommandsPerTable));
+        st.bind(1, part.tablePath);
+        while (st.step())
+            old.push_back(st.columnInt(0));
+        st.reset();
+    }
+    if (old.empty())
+        return;
+    for (qint64 id : old)
+        drop(id);
+    exec(QStringLiteral("PRAGMA incremental_vacuum"));
+}
+
+qint64 UndoFile::storageBytes() {
+    return scalar(QStringLiteral("PRAGMA page_count")) * scalar(QStringLiteral("PRAGMA page_size"));
+}
+
+}  // namespace
+
+QString undoFileName() { return QStringLiteral("undo.db"); }
+
+std::unique_ptr<UndoJournal> openUndoFile(const QString& directory) {
+    return std::make_unique<UndoFile>(QDir(directory).filePath(undoFileName()));
+}
+
+}  // namespace data
