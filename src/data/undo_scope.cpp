@@ -11,6 +11,8 @@ namespace data {
 namespace {
 
 QString tablePath(const Engine& engine, const QString& tableName) {
+    if (tableName.isEmpty())  // a closed query
+        throw EngineError(QStringLiteral("Cannot perform this operation on a closed dataset."));
     const QString path = engine.resolve(tableName);
     if (path.isEmpty())
         throw EngineError(QStringLiteral("找不到表“%1”。").arg(tableName));

@@ -167,8 +167,8 @@ TEST_F(ShoesWindow, ToolbarHoldsItsEntriesInOrderWithTheirCaptions) {
             EXPECT_EQ(b->size(), QSize(55, 51));
         }
     }
-    EXPECT_EQ(names.join(' '), QStringLiteral("DBNavigator1 | ToolButton2 | ToolButton6 | Panel2 ToolButton8 ToolButton1 ToolButton3"));
-    EXPECT_EQ(captions.join(','), QStringLiteral("删除,统计,鞋的型号,鞋底型号,刷新"));
+    EXPECT_EQ(names.join(' '), QStringLiteral("DBNavigator1 | ToolButton2 | ToolButton6 | Panel2 ToolButton8 ToolButton1 ToolButton3 | ToolButtonCX"));
+    EXPECT_EQ(captions.join(','), QStringLiteral("删除,统计,鞋的型号,鞋底型号,刷新,撤销"));
     EXPECT_EQ(shoes->Memo1->parentWidget()->size(), QSize(100, 51));
     EXPECT_EQ(shoes->Memo1->width(), 96);
 

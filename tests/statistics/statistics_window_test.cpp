@@ -99,7 +99,7 @@ TEST_F(StatisticsWindow, FrameToolbarsAndStatusBar) {
     TAForm6TJ* w = statisticsWindow;
     EXPECT_EQ(w->windowTitle(), QStringLiteral("鞋底统计"));
     EXPECT_TRUE(w->windowState() & Qt::WindowMaximized);
-    EXPECT_EQ(toolbarNames(w->ToolBar1), QStringLiteral("DBNavigator2 | ToolButton2 | ToolButtonZL | ToolButton3 ToolButton4"));
+    EXPECT_EQ(toolbarNames(w->ToolBar1), QStringLiteral("DBNavigator2 | ToolButton2 | ToolButtonZL | ToolButton3 ToolButton4 | ToolButtonCX"));
     EXPECT_EQ(toolbarNames(w->ToolBar2), QStringLiteral("DBNavigator1 | ToolButton7 | ToolButton12 | ToolButton6"));
     struct Button {
         QToolButton* button;
@@ -107,7 +107,7 @@ TEST_F(StatisticsWindow, FrameToolbarsAndStatusBar) {
     };
     for (const Button& b : {Button{w->ToolButton2, "综合搜索"}, Button{w->ToolButtonZL, "调用鞋底"}, Button{w->ToolButton3, "鞋底表"},
                             Button{w->ToolButton4, "订单表"}, Button{w->ToolButton7, "鞋底统计"}, Button{w->ToolButton12, "快速导出"},
-                            Button{w->ToolButton6, "导出打印"}}) {
+                            Button{w->ToolButton6, "导出打印"}, Button{w->ToolButtonCX, "撤销"}}) {
         EXPECT_EQ(b.button->text(), QString::fromUtf8(b.caption));
         EXPECT_EQ(b.button->accessibleName(), QString::fromUtf8(b.caption));
         EXPECT_TRUE(b.button->isVisible()) << b.caption;
