@@ -1,7 +1,8 @@
 // The undo journal in an SQLite file beside the tables. For every table file
-// it has an image table with the table's fields and four columns of its own:
-// the command, the row id, whether the row is a before-image (0) or the
-// state the command left (1), and that state's fingerprint. Table files are
+// it has an image table with the table's fields and three columns of its
+// own: the command, the row id, and whether the row is a before-image (0) or
+// a row the command added (1); beside it a narrow table of the fingerprints
+// of the rows as the command left them. Table files are
 // attached for the time of a statement group, so that rows move between the
 // tables and the journal in single SQL statements.
 
@@ -13,43 +14,45 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <cstring>
+#include <functional>
 #include <map>
+#include <string_view>
 #include <sqlite3.h>
 
 namespace data {
 
 namespace {
 
-// FNV-1a over the type and bytes of every argument: a fingerprint of a row.
+// A fingerprint of a row: every argument's type and value mixed into 64
+// bits (texts through the standard library's string hash).
 void rowFingerprint(sqlite3_context* context, int argc, sqlite3_value** argv) {
     quint64 hash = 14695981039346656037ull;
-    auto mix = [&hash](const void* data, int size) {
-        const auto* bytes = static_cast<const unsigned char*>(data);
-        for (int i = 0; i < size; ++i) {
-            hash ^= bytes[i];
-            hash *= 1099511628211ull;
-        }
+    auto mix = [&hash](quint64 v) {
+        hash ^= v + 0x9e3779b97f4a7c15ull + (hash << 6) + (hash >> 2);
+        hash *= 1099511628211ull;
     };
     for (int i = 0; i < argc; ++i) {
-        const unsigned char type = static_cast<unsigned char>(sqlite3_value_type(argv[i]));
-        mix(&type, 1);
+        const int type = sqlite3_value_type(argv[i]);
+        mix(quint64(type));
         switch (type) {
-        case SQLITE_INTEGER: {
-            const sqlite3_int64 v = sqlite3_value_int64(argv[i]);
-            mix(&v, sizeof v);
+        case SQLITE_INTEGER:
+            mix(quint64(sqlite3_value_int64(argv[i])));
             break;
-        }
         case SQLITE_FLOAT: {
             const double v = sqlite3_value_double(argv[i]);
-            mix(&v, sizeof v);
+            quint64 bits = 0;
+            std::memcpy(&bits, &v, sizeof bits);
+            mix(bits);
             break;
         }
         case SQLITE_NULL:
             break;
         default: {
+            const auto* bytes = static_cast<const char*>(sqlite3_value_blob(argv[i]));
             const int size = sqlite3_value_bytes(argv[i]);
-            mix(sqlite3_value_blob(argv[i]), size);
-            mix(&size, sizeof size);
+            mix(quint64(std::hash<std::string_view>{}(std::string_view(bytes ? bytes : "", std::size_t(size)))));
+            mix(quint64(size));
         }
         }
     }
@@ -265,9 +268,13 @@ QString UndoFile::imageTable(const QString& path) {
 
 void UndoFile::ensureImageTable(const QString& path, const Attached& source) {
     const QString image = imageTable(path);
-    exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1(command INTEGER, rid INTEGER, phase INTEGER, fingerprint INTEGER)")
+    exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1(command INTEGER, rid INTEGER, phase INTEGER)")
              .arg(image));
     exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1_rows ON %1(command, phase, rid)").arg(image));
+    // The state the command left: one narrow row per row, by command and row id.
+    exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1_after(command INTEGER, rid INTEGER, fingerprint INTEGER, "
+                        "PRIMARY KEY(command, rid)) WITHOUT ROWID")
+             .arg(image));
     QStringList have;
     Statement& info = prepare(QStringLiteral("SELECT name FROM pragma_table_info(?)"));
     info.bind(1, image);
@@ -310,7 +317,15 @@ qint64 UndoFile::record(const QString& command, const QString& window, const std
                 qint64 mark = 0;
                 const QString copy = QStringLiteral("INSERT INTO %1(command, rid, phase, %2) SELECT ?, rowid, 0, %2 FROM %3 ")
                                          .arg(image, source.columns(), source.table);
-                if (part.kind == UndoPart::Kind::ShownRows) {
+                const bool everyRow = part.kind == UndoPart::Kind::ShownRows &&
+                                      qint64(part.rowIds.size()) ==
+                                          scalar(QStringLiteral("SELECT count(*) FROM %1").arg(source.table));
+                if (everyRow) {
+                    // The result shows the whole table (the usual case): no
+                    // list of row ids to match.
+                    run(copy, {id});
+                    rows += sqlite3_changes(db_);
+                } else if (part.kind == UndoPart::Kind::ShownRows) {
                     exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS walked(rid INTEGER PRIMARY KEY)"));
                     exec(QStringLiteral("DELETE FROM temp.walked"));
                     Statement& add = prepare(QStringLiteral("INSERT OR IGNORE INTO temp.walked VALUES (?)"));
@@ -360,26 +375,30 @@ void UndoFile::sealWith(qint64 id, std::map<QString, Attached>& attached) {
         for (const PartRow& part : partsOf(id)) {
             const Attached& source = attached.at(part.tablePath);
             const QString image = imageTable(part.tablePath);
+            run(QStringLiteral("DELETE FROM %1_after WHERE command=?").arg(image), {id});
             run(QStringLiteral("DELETE FROM %1 WHERE command=? AND phase=1").arg(image), {id});
             switch (part.kind) {
             case UndoPart::Kind::ShownRows:
-                run(QStringLiteral("INSERT INTO %1(command, rid, phase, fingerprint) SELECT ?, t.rowid, 1, %2 FROM %3 t "
+                run(QStringLiteral("INSERT INTO %1_after SELECT ?, t.rowid, %2 FROM %3 t "
                                    "WHERE t.rowid IN (SELECT rid FROM %1 WHERE command=? AND phase=0)")
                         .arg(image, source.fingerprint(QStringLiteral("t.")), source.table),
                     {id, id});
                 break;
             case UndoPart::Kind::WholeTable:
-                run(QStringLiteral("INSERT INTO %1(command, rid, phase, fingerprint) SELECT ?, t.rowid, 1, %2 FROM %3 t")
+                run(QStringLiteral("INSERT INTO %1_after SELECT ?, t.rowid, %2 FROM %3 t")
                         .arg(image, source.fingerprint(QStringLiteral("t.")), source.table),
                     {id});
                 break;
             case UndoPart::Kind::AddedRows:
-                run(QStringLiteral("INSERT INTO %1(command, rid, phase, fingerprint, %2) SELECT ?, t.rowid, 1, %3, %4 "
-                                   "FROM %5 t WHERE t.rowid > ?")
-                        .arg(image, source.columns(), source.fingerprint(QStringLiteral("t.")),
-                             source.columns(QStringLiteral("t.")), source.table),
+                // The rows added, kept as they were added (batch numbers
+                // and all), and their fingerprints.
+                run(QStringLiteral("INSERT INTO %1(command, rid, phase, %2) SELECT ?, rowid, 1, %2 FROM %3 WHERE rowid > ?")
+                        .arg(image, source.columns(), source.table),
                     {id, part.mark});
                 added += sqlite3_changes(db_);
+                run(QStringLiteral("INSERT INTO %1_after SELECT ?, t.rowid, %2 FROM %3 t WHERE t.rowid > ?")
+                        .arg(image, source.fingerprint(QStringLiteral("t.")), source.table),
+                    {id, part.mark});
                 break;
             }
         }
@@ -438,8 +457,8 @@ int UndoFile::changedSince(qint64 id) {
         const QString image = imageTable(part.tablePath);
         const QString now = t.fingerprint(QStringLiteral("t."));
         // Rows the command left that were changed or removed since.
-        const QString leftRows = QStringLiteral("SELECT count(*) FROM %1 a LEFT JOIN %2 t ON t.rowid=a.rid "
-                                                "WHERE a.command=? AND a.phase=1 AND (t.rowid IS NULL OR %3 IS NOT a.fingerprint)")
+        const QString leftRows = QStringLiteral("SELECT count(*) FROM %1_after a LEFT JOIN %2 t ON t.rowid=a.rid "
+                                                "WHERE a.command=? AND (t.rowid IS NULL OR %3 IS NOT a.fingerprint)")
                                      .arg(image, t.table, now);
         switch (part.kind) {
         case UndoPart::Kind::ShownRows: {
@@ -454,21 +473,21 @@ int UndoFile::changedSince(qint64 id) {
             }
             if (!clashes.isEmpty())
                 count += scalar(QStringLiteral("SELECT count(*) FROM %1 b WHERE b.command=? AND b.phase=0 AND NOT EXISTS "
-                                               "(SELECT 1 FROM %1 a WHERE a.command=b.command AND a.phase=1 AND a.rid=b.rid) AND (%2)")
+                                               "(SELECT 1 FROM %1_after a WHERE a.command=b.command AND a.rid=b.rid) AND (%2)")
                                     .arg(image, clashes.join(QStringLiteral(" OR "))),
                                 {id});
             break;
         }
         case UndoPart::Kind::WholeTable:
             count += scalar(leftRows, {id});
-            count += scalar(QStringLiteral("SELECT count(*) FROM %1 t WHERE NOT EXISTS (SELECT 1 FROM %2 a WHERE "
-                                           "a.command=? AND a.phase=1 AND a.rid=t.rowid)")
+            count += scalar(QStringLiteral("SELECT count(*) FROM %1 t WHERE NOT EXISTS (SELECT 1 FROM %2_after a WHERE "
+                                           "a.command=? AND a.rid=t.rowid)")
                                 .arg(t.table, image),
                             {id});
             break;
         case UndoPart::Kind::AddedRows:
-            count += scalar(QStringLiteral("SELECT count(*) FROM %1 a JOIN %2 t ON t.rowid=a.rid "
-                                           "WHERE a.command=? AND a.phase=1 AND %3 IS NOT a.fingerprint")
+            count += scalar(QStringLiteral("SELECT count(*) FROM %1_after a JOIN %2 t ON t.rowid=a.rid "
+                                           "WHERE a.command=? AND %3 IS NOT a.fingerprint")
                                 .arg(image, t.table, now),
                             {id});
             break;
@@ -499,8 +518,8 @@ int UndoFile::undo(qint64 id) {
                     // back: under their old id when it is still free.
                     exec(QStringLiteral("DELETE FROM temp.back"));
                     exec(QStringLiteral("INSERT INTO temp.back SELECT b.rid, NOT EXISTS (SELECT 1 FROM %2 t WHERE t.rowid=b.rid) "
-                                        "FROM %1 b WHERE %3 AND (NOT EXISTS (SELECT 1 FROM %1 a WHERE a.command=b.command "
-                                        "AND a.phase=1 AND a.rid=b.rid) OR NOT EXISTS (SELECT 1 FROM %2 t WHERE t.rowid=b.rid))")
+                                        "FROM %1 b WHERE %3 AND (NOT EXISTS (SELECT 1 FROM %1_after a WHERE a.command=b.command "
+                                        "AND a.rid=b.rid) OR NOT EXISTS (SELECT 1 FROM %2 t WHERE t.rowid=b.rid))")
                              .arg(image, t.table, before));
                     QStringList set;
                     for (const QString& f : t.fields)
@@ -533,7 +552,7 @@ int UndoFile::undo(qint64 id) {
                     restored += sqlite3_changes(db_);
                     break;
                 case UndoPart::Kind::AddedRows:
-                    exec(QStringLiteral("DELETE FROM %1 WHERE rowid IN (SELECT rid FROM %2 WHERE command=%3 AND phase=1)")
+                    exec(QStringLiteral("DELETE FROM %1 WHERE rowid IN (SELECT rid FROM %2_after WHERE command=%3)")
                              .arg(t.table, image)
                              .arg(id));
                     restored += sqlite3_changes(db_);
@@ -560,8 +579,10 @@ void UndoFile::drop(qint64 id) {
             images << st.column(0).toString();
         st.reset();
         for (const QString& image : images)
-            if (scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name=?"), {image}) > 0)
+            if (scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name=?"), {image}) > 0) {
                 run(QStringLiteral("DELETE FROM %1 WHERE command=?").arg(image), {id});
+                run(QStringLiteral("DELETE FROM %1_after WHERE command=?").arg(image), {id});
+            }
         run(QStringLiteral("DELETE FROM parts WHERE command=?"), {id});
         run(QStringLiteral("DELETE FROM commands WHERE id=?"), {id});
         exec(QStringLiteral("COMMIT"));
