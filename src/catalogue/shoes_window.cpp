@@ -282,6 +282,7 @@ void TAForm2shoes::ToolButton2Click() {
 }
 
 void TAForm2shoes::ToolButtonCXClick() {
+    Query1->checkBrowseMode();  // stored first, not dropped by the reopening
     bool undone = false;
     {
         kit::WindowStatus status(*sBar);

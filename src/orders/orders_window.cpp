@@ -241,6 +241,9 @@ void TaForm3DD::ToolButton8Click() {
 }
 
 void TaForm3DD::ToolButtonCXClick() {
+    // A record being edited is stored first, so that reopening the query
+    // does not drop it and the undo sees it.
+    Query1->checkBrowseMode();
     bool undone = false;
     {
         kit::WindowStatus status(*sBar);

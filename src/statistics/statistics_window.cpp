@@ -224,6 +224,10 @@ void TAForm6TJ::ToolButton7Click() {
 }
 
 void TAForm6TJ::ToolButtonCXClick() {
+    // Records being edited are stored first, not dropped by the reopening.
+    if (windows_.ordersWindow)
+        windows_.ordersWindow->Query1->checkBrowseMode();
+    Query1->checkBrowseMode();
     bool undone = false;
     {
         kit::WindowStatus status(*sBar);

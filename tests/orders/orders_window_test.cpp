@@ -418,16 +418,13 @@ TEST_F(OrderWindow, UndoButtonsTakeBackTheLastCommandOfTheirWindow) {
     }
 }
 
-// Rows changed by hand after the command are named before they are overwritten.
+// Rows changed by hand after the command are named before they are
+// overwritten; a change still being typed is stored first, not dropped.
 TEST_F(OrderWindow, UndoAsksBeforeOverwritingHandEdits) {
     seed({{{Batch, QStringLiteral("A1")}, {Cases, 2}, {QStringLiteral("40"), 3}}});
     click(child(orders, "ToolButton9"));
-    data::Query writer(*engine);
-    writer.setSql(QStringLiteral("select * from dd.db"));
-    writer.open();
-    writer.edit();
-    writer.field(QStringLiteral("备注")).setText(QStringLiteral("手改"));
-    writer.post();
+    query->edit();
+    query->field(QStringLiteral("备注")).setText(QStringLiteral("手改"));
     dialogs->queueAnswer(true);
     dialogs->queueAnswer(false);
     click(child(orders, "ToolButtonCX"));
@@ -435,6 +432,7 @@ TEST_F(OrderWindow, UndoAsksBeforeOverwritingHandEdits) {
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_TRUE(shown[1].text.startsWith(QStringLiteral("有1条记录在之后被修改过"))) << shown[1].text.toStdString();
     EXPECT_EQ(storedSizes(0)[7], QStringLiteral("6"));  // kept on Cancel
+    EXPECT_EQ(stored(QStringLiteral("备注")), QStringList{QStringLiteral("手改")});
 
     dialogs->queueAnswer(true);
     dialogs->queueAnswer(true);
