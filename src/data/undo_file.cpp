@@ -2,25 +2,25 @@
 // it has an image table with the table's fields and three columns of its
 // own: the command, the row id, and whether the row is a before-image (0) or
 // a row the command added (1); beside it a narrow table of the fingerprints
-// of the rows as the command left them. Table files are
-// attached for the time of a statement group, so that rows move between the
-// tables and the journal in single SQL statements.
+// of the rows as the command left them. Table files are attached for the
+// time of a statement group, so that rows move between the tables and the
+// journal in single SQL statements.
 
-#include "data/undo_journal.h"
+#include "data/undo_file_impl.h"
 
 #include "data/errors.h"
 #include "data/schema.h"
-#include "data/sqlite_connection.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <cstring>
 #include <functional>
-#include <map>
-#include <string_view>
 #include <sqlite3.h>
+#include <string_view>
 
 namespace data {
+
+namespace undo_file {
 
 namespace {
 
@@ -59,86 +59,24 @@ void rowFingerprint(sqlite3_context* context, int argc, sqlite3_value** argv) {
     sqlite3_result_int64(context, sqlite3_int64(hash));
 }
 
+}  // namespace
+
 QString q(const QString& name) { return quotedIdentifier(name); }
 
-// A table file attached to the journal's connection.
-struct Attached {
-    QString schema;  // "t0"
-    QString table;   // schema-qualified table name
-    QStringList fields;  // quoted
-    std::vector<QStringList> uniqueKeys;  // quoted
-
-    QString columns(const QString& prefix = QString()) const {
-        QStringList parts;
-        for (const QString& f : fields)
-            parts << prefix + f;
-        return parts.join(QLatin1Char(','));
+UndoFile::Attachments::Attachments(UndoFile& file, const std::vector<QString>& paths) : file_(file) {
+    for (const QString& path : paths) {
+        if (byPath.count(path))
+            continue;
+        byPath.emplace(path, file_.attach(path, int(byPath.size())));
     }
-    QString fingerprint(const QString& prefix) const { return QStringLiteral("tavrel_row_fingerprint(%1)").arg(columns(prefix)); }
-};
+}
 
-class UndoFile : public UndoJournal {
-public:
-    explicit UndoFile(const QString& path);
-    ~UndoFile() override;
-
-    qint64 record(const QString& command, const QString& window, const std::vector<UndoPart>& parts) override;
-    void seal(qint64 id) override;
-    std::vector<UndoEntry> entries(const QString& window) override;
-    int changedSince(qint64 id) override;
-    int undo(qint64 id) override;
-    qint64 storageBytes() override;
-
-private:
-    struct PartRow {
-        UndoPart::Kind kind;
-        QString tablePath;
-        qint64 mark;
-    };
-
-    void exec(const QString& sql);
-    Statement& prepare(const QString& sql);
-    qint64 scalar(const QString& sql, const QVariantList& values = {});
-    void run(const QString& sql, const QVariantList& values = {});
-
-    // Attaches the files of the parts (each once) and detaches them when the
-    // group ends; the image tables are made to hold the tables' fields.
-    class Attachments;
-    Attached attach(const QString& path, int number);
-    QString imageTable(const QString& path);
-    void ensureImageTable(const QString& path, const Attached& source);
-
-    std::vector<PartRow> partsOf(qint64 id);
-    void sealWith(qint64 id, std::map<QString, Attached>& attached);
-    void keepLastCommands(const std::vector<UndoPart>& parts);
-    void drop(qint64 id);
-    void sealOpenRecords();
-
-    sqlite3* db_ = nullptr;
-    QString path_;
-    std::map<QString, std::unique_ptr<Statement>> statements_;
-};
-
-class UndoFile::Attachments {
-public:
-    Attachments(UndoFile& file, const std::vector<QString>& paths) : file_(file) {
-        for (const QString& path : paths) {
-            if (byPath.count(path))
-                continue;
-            byPath.emplace(path, file_.attach(path, int(byPath.size())));
-        }
-    }
-    ~Attachments() {
-        file_.statements_.clear();  // statements on attached files end with them
-        for (const auto& [path, attached] : byPath)
-            sqlite3_exec(file_.db_, QStringLiteral("DETACH %1").arg(attached.schema).toUtf8().constData(), nullptr,
-                         nullptr, nullptr);
-    }
-    std::map<QString, Attached> byPath;
-
-private:
-    UndoFile& file_;
-};
+UndoFile::Attachments::~Attachments() {
+    file_.statements_.clear();  // statements on attached files end with them
+    for (const auto& [path, attached] : byPath)
+        sqlite3_exec(file_.db_, QStringLiteral("DETACH %1").arg(attached.schema).toUtf8().constData(), nullptr, nullptr,
+                     nullptr);
+}
 
 UndoFile::UndoFile(const QString& path) : path_(path) {
     const bool fresh = !QFileInfo::exists(path);
@@ -445,131 +383,6 @@ std::vector<UndoEntry> UndoFile::entries(const QString& window) {
     return list;
 }
 
-int UndoFile::changedSince(qint64 id) {
-    std::vector<QString> paths;
-    for (const PartRow& part : partsOf(id))
-        paths.push_back(part.tablePath);
-    Attachments files(*this, paths);
-    sealWith(id, files.byPath);
-    qint64 count = 0;
-    for (const PartRow& part : partsOf(id)) {
-        const Attached& t = files.byPath.at(part.tablePath);
-        const QString image = imageTable(part.tablePath);
-        const QString now = t.fingerprint(QStringLiteral("t."));
-        // Rows the command left that were changed or removed since.
-        const QString leftRows = QStringLiteral("SELECT count(*) FROM %1_after a LEFT JOIN %2 t ON t.rowid=a.rid "
-                                                "WHERE a.command=? AND (t.rowid IS NULL OR %3 IS NOT a.fingerprint)")
-                                     .arg(image, t.table, now);
-        switch (part.kind) {
-        case UndoPart::Kind::ShownRows: {
-            count += scalar(leftRows, {id});
-            // Rows the command removed whose key another row has taken since.
-            QStringList clashes;
-            for (const QStringList& key : t.uniqueKeys) {
-                QStringList same;
-                for (const QString& f : key)
-                    same << QStringLiteral("k.%1=b.%1").arg(f);
-                clashes << QStringLiteral("EXISTS (SELECT 1 FROM %1 k WHERE %2)").arg(t.table, same.join(QStringLiteral(" AND ")));
-            }
-            if (!clashes.isEmpty())
-                count += scalar(QStringLiteral("SELECT count(*) FROM %1 b WHERE b.command=? AND b.phase=0 AND NOT EXISTS "
-                                               "(SELECT 1 FROM %1_after a WHERE a.command=b.command AND a.rid=b.rid) AND (%2)")
-                                    .arg(image, clashes.join(QStringLiteral(" OR "))),
-                                {id});
-            break;
-        }
-        case UndoPart::Kind::WholeTable:
-            count += scalar(leftRows, {id});
-            count += scalar(QStringLiteral("SELECT count(*) FROM %1 t WHERE NOT EXISTS (SELECT 1 FROM %2_after a WHERE "
-                                           "a.command=? AND a.rid=t.rowid)")
-                                .arg(t.table, image),
-                            {id});
-            break;
-        case UndoPart::Kind::AddedRows:
-            count += scalar(QStringLiteral("SELECT count(*) FROM %1_after a JOIN %2 t ON t.rowid=a.rid "
-                                           "WHERE a.command=? AND %3 IS NOT a.fingerprint")
-                                .arg(image, t.table, now),
-                            {id});
-            break;
-        }
-    }
-    return int(count);
-}
-
-int UndoFile::undo(qint64 id) {
-    const std::vector<PartRow> parts = partsOf(id);
-    std::vector<QString> paths;
-    for (const PartRow& part : parts)
-        paths.push_back(part.tablePath);
-    qint64 restored = 0;
-    {
-        Attachments files(*this, paths);
-        sealWith(id, files.byPath);
-        exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS back(rid INTEGER PRIMARY KEY, free INTEGER)"));
-        exec(QStringLiteral("BEGIN IMMEDIATE"));
-        try {
-            for (const PartRow& part : parts) {
-                const Attached& t = files.byPath.at(part.tablePath);
-                const QString image = imageTable(part.tablePath);
-                const QString before = QStringLiteral("b.command=%1 AND b.phase=0").arg(id);
-                switch (part.kind) {
-                case UndoPart::Kind::ShownRows: {
-                    // Rows the command removed, or that are gone since, come
-                    // back: under their old id when it is still free.
-                    exec(QStringLiteral("DELETE FROM temp.back"));
-                    exec(QStringLiteral("INSERT INTO temp.back SELECT b.rid, NOT EXISTS (SELECT 1 FROM %2 t WHERE t.rowid=b.rid) "
-                                        "FROM %1 b WHERE %3 AND (NOT EXISTS (SELECT 1 FROM %1_after a WHERE a.command=b.command "
-                                        "AND a.rid=b.rid) OR NOT EXISTS (SELECT 1 FROM %2 t WHERE t.rowid=b.rid))")
-                             .arg(image, t.table, before));
-                    QStringList set;
-                    for (const QString& f : t.fields)
-                        set << QStringLiteral("%1=b.%1").arg(f);
-                    exec(QStringLiteral("UPDATE %1 AS t SET %2 FROM %3 b WHERE %4 AND b.rid=t.rowid AND b.rid NOT IN (SELECT rid FROM temp.back)")
-                             .arg(t.table, set.join(QLatin1Char(',')), image, before));
-                    restored += sqlite3_changes(db_);
-                    for (const QStringList& key : t.uniqueKeys) {
-                        QStringList same;
-                        for (const QString& f : key)
-                            same << QStringLiteral("k.%1=b.%1").arg(f);
-                        exec(QStringLiteral("DELETE FROM %1 WHERE rowid IN (SELECT k.rowid FROM %2 b JOIN temp.back r ON "
-                                            "r.rid=b.rid JOIN %1 k ON %3 WHERE %4)")
-                                 .arg(t.table, image, same.join(QStringLiteral(" AND ")), before));
-                    }
-                    exec(QStringLiteral("INSERT INTO %1(rowid, %2) SELECT b.rid, %3 FROM %4 b JOIN temp.back r ON r.rid=b.rid "
-                                        "WHERE %5 AND r.free ORDER BY b.rid")
-                             .arg(t.table, t.columns(), t.columns(QStringLiteral("b.")), image, before));
-                    restored += sqlite3_changes(db_);
-                    exec(QStringLiteral("INSERT INTO %1(%2) SELECT %3 FROM %4 b JOIN temp.back r ON r.rid=b.rid "
-                                        "WHERE %5 AND NOT r.free ORDER BY b.rid")
-                             .arg(t.table, t.columns(), t.columns(QStringLiteral("b.")), image, before));
-                    restored += sqlite3_changes(db_);
-                    break;
-                }
-                case UndoPart::Kind::WholeTable:
-                    exec(QStringLiteral("DELETE FROM %1").arg(t.table));
-                    exec(QStringLiteral("INSERT INTO %1(rowid, %2) SELECT b.rid, %3 FROM %4 b WHERE %5 ORDER BY b.rid")
-                             .arg(t.table, t.columns(), t.columns(QStringLiteral("b.")), image, before));
-                    restored += sqlite3_changes(db_);
-                    break;
-                case UndoPart::Kind::AddedRows:
-                    exec(QStringLiteral("DELETE FROM %1 WHERE rowid IN (SELECT rid FROM %2_after WHERE command=%3)")
-                             .arg(t.table, image)
-                             .arg(id));
-                    restored += sqlite3_changes(db_);
-                    break;
-                }
-            }
-            exec(QStringLiteral("COMMIT"));
-        } catch (...) {
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-            throw;
-        }
-    }
-    drop(id);
-    changed();
-    return int(restored);
-}
-
 void UndoFile::drop(qint64 id) {
     exec(QStringLiteral("BEGIN IMMEDIATE"));
     try {
@@ -614,12 +427,12 @@ qint64 UndoFile::storageBytes() {
     return scalar(QStringLiteral("PRAGMA page_count")) * scalar(QStringLiteral("PRAGMA page_size"));
 }
 
-}  // namespace
+}  // namespace undo_file
 
 QString undoFileName() { return QStringLiteral("undo.db"); }
 
 std::unique_ptr<UndoJournal> openUndoFile(const QString& directory) {
-    return std::make_unique<UndoFile>(QDir(directory).filePath(undoFileName()));
+    return std::make_unique<undo_file::UndoFile>(QDir(directory).filePath(undoFileName()));
 }
 
 }  // namespace data
