@@ -26,7 +26,9 @@ QString describe(int number, const data::UndoEntry& e) {
 
 // Runs work with the folder held, so that the program cannot start on it
 // meanwhile; refuses when the program holds it.
-int withFolder(const QString& dir, QTextStream& err, const std::function<int(data::UndoJournal&)>& work) {
+// Nothing recorded yet is an empty list, but nothing to undo.
+int withFolder(const QString& dir, QTextStream& out, QTextStream& err, bool listing,
+               const std::function<int(data::UndoJournal&)>& work) {
     if (!QFileInfo(dir).isDir()) {
         err << QStringLiteral("文件夹“%1”不存在。").arg(QDir::toNativeSeparators(dir)) << "\n";
         return 1;
@@ -37,8 +39,8 @@ int withFolder(const QString& dir, QTextStream& err, const std::function<int(dat
         return 1;
     }
     if (!QFileInfo::exists(QDir(dir).filePath(data::undoFileName()))) {
-        err << QStringLiteral("没有可撤销的命令。") << "\n";
-        return 1;
+        (listing ? out : err) << QStringLiteral("没有可撤销的命令。") << "\n";
+        return listing ? 0 : 1;
     }
     try {
         std::unique_ptr<data::UndoJournal> journal = data::openUndoFile(dir);
@@ -52,7 +54,7 @@ int withFolder(const QString& dir, QTextStream& err, const std::function<int(dat
 }  // namespace
 
 int listUndoRecords(const QString& dir, QTextStream& out, QTextStream& err) {
-    return withFolder(dir, err, [&](data::UndoJournal& journal) {
+    return withFolder(dir, out, err, true, [&](data::UndoJournal& journal) {
         const std::vector<data::UndoEntry> entries = journal.entries();
         int number = 0;
         for (const data::UndoEntry& e : entries)
@@ -68,7 +70,7 @@ int listUndoRecords(const QString& dir, QTextStream& out, QTextStream& err) {
 
 int undoLastCommands(const QString& dir, int count, QTextStream& out, QTextStream& err,
                      const std::function<bool(const QString& question)>& confirm) {
-    return withFolder(dir, err, [&](data::UndoJournal& journal) {
+    return withFolder(dir, out, err, false, [&](data::UndoJournal& journal) {
         for (int i = 0; i < count; ++i) {
             const std::vector<data::UndoEntry> entries = journal.entries();
             if (entries.empty()) {
