@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <cstring>
 #include <functional>
 #include <sqlite3.h>
@@ -307,6 +308,10 @@ void UndoFile::seal(qint64 id) {
 void UndoFile::sealWith(qint64 id, std::map<QString, Attached>& attached) {
     if (scalar(QStringLiteral("SELECT sealed FROM commands WHERE id=?"), {id}) != 0)
         return;
+    // A seal lost with the power is taken again when the journal is next
+    // opened, from the rows as they then are: no need to wait for the disk.
+    exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    const auto durable = qScopeGuard([this] { sqlite3_exec(db_, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr); });
     exec(QStringLiteral("BEGIN IMMEDIATE"));
     try {
         qint64 added = 0;
