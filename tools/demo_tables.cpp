@@ -3,6 +3,7 @@
 #include "data/engine.h"
 #include "data/query.h"
 #include "data/table_files.h"
+#include "data/undo_journal.h"
 #include "orders/order_posting.h"
 #include "statistics/aggregation.h"
 #include "statistics/sole_assignment.h"
@@ -135,6 +136,8 @@ void fillStatistics(data::Engine& engine) {
 void fillDemoTables(const QString& dir) {
     data::createTableFiles(dir);
     data::Engine engine(dir);
+    // The demo's own filling is nothing a clerk would undo.
+    engine.setUndoJournal(std::make_unique<data::NoUndoJournal>());
     fillCatalogue(engine);
     fillOrders(engine);
     fillStatistics(engine);

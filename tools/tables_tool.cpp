@@ -4,11 +4,14 @@
 //   tavrel-tables create DIR
 //   tavrel-tables demo DIR
 //   tavrel-tables import-paradox [--encoding NAME] PARADOX_DIR DATA_DIR
+//   tavrel-tables undo-list DATA_DIR
+//   tavrel-tables undo DATA_DIR [N]
 
 #include "demo_tables.h"
 #include "data/errors.h"
 #include "data/table_files.h"
 #include "paradox/paradox_import.h"
+#include "undo_commands.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,7 +22,9 @@ namespace {
 int usage() {
     QTextStream(stderr) << "usage: tavrel-tables create DIR\n"
                            "       tavrel-tables demo DIR\n"
-                           "       tavrel-tables import-paradox [--encoding NAME] PARADOX_DIR DATA_DIR\n";
+                           "       tavrel-tables import-paradox [--encoding NAME] PARADOX_DIR DATA_DIR\n"
+                           "       tavrel-tables undo-list DATA_DIR\n"
+                           "       tavrel-tables undo DATA_DIR [N]\n";
     return 2;
 }
 
@@ -78,6 +83,24 @@ int importParadox(QStringList args) {
     }
 }
 
+// undo-list DIR, undo DIR [N]; the question about rows changed since a
+// command is answered on standard input.
+int undo(const QStringList& args) {
+    QTextStream out(stdout), err(stderr);
+    if (args[0] == QLatin1String("undo-list"))
+        return args.size() == 2 ? listUndoRecords(args[1], out, err) : usage();
+    bool ok = true;
+    const int count = args.size() == 3 ? args[2].toInt(&ok) : 1;
+    if (args.size() < 2 || args.size() > 3 || !ok || count < 1)
+        return usage();
+    return undoLastCommands(args[1], count, out, err, [&out](const QString& question) {
+        out << question << QStringLiteral("（y/N）") << Qt::flush;
+        QTextStream in(stdin);
+        const QString answer = in.readLine().trimmed();
+        return answer.compare(QLatin1String("y"), Qt::CaseInsensitive) == 0;
+    });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -85,6 +108,8 @@ int main(int argc, char** argv) {
     const QStringList args = app.arguments();
     if (args.size() >= 2 && args[1] == QLatin1String("import-paradox"))
         return importParadox(args.mid(2));
+    if (args.size() >= 2 && (args[1] == QLatin1String("undo-list") || args[1] == QLatin1String("undo")))
+        return undo(args.mid(1));
     if (args.size() != 3 || (args[1] != QLatin1String("create") && args[1] != QLatin1String("demo")))
         return usage();
     return createTables(args[1], args[2]);

@@ -12,6 +12,7 @@
 #include "platform/dialogs.h"
 #include "platform/error_display.h"
 #include "platform/files.h"
+#include "platform/folder_lock.h"
 #include "platform/qt_texts.h"
 #include "spreadsheet/libreoffice.h"
 #include "statistics/statistics_window.h"
@@ -87,6 +88,9 @@ int runProgram(int argc, char** argv) {
     platform::runGuarded([] { platform::programFolder(); });
 
     data::Engine engine;
+    // Held until the program ends: the table tool does not undo commands
+    // behind the back of a running program.
+    const platform::FolderLock tablesInUse(engine.directory());
     std::unique_ptr<ProgramWindows> windows;
     try {
         windows = std::make_unique<ProgramWindows>(engine);

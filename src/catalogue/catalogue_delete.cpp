@@ -1,12 +1,14 @@
 #include "catalogue/catalogue_delete.h"
 
 #include "data/query.h"
+#include "data/undo_scope.h"
 #include "window_kit/progress.h"
 #include "window_kit/shared_messages.h"
 
 namespace catalogue {
 
 int deleteShownModels(data::Query& query, kit::StatusSink& status) {
+    const data::UndoScope undo(query.engine(), QStringLiteral("删除"), data::catalogueWindowName(), {data::shownRows(query)});
     data::BusyScope busy(query);
     query.first();
     const int total = query.recordCount();

@@ -15,9 +15,11 @@
 #include "orders/orders_window.h"
 #include "platform/dialogs.h"
 #include "statistics/statistics_window.h"
+#include "data/undo_scope.h"
 #include "window_kit/shared_messages.h"
 #include "window_kit/status_panels.h"
 #include "window_kit/toolbar.h"
+#include "window_kit/undo_button.h"
 #include "window_kit/window_look.h"
 #include "window_kit/window_status.h"
 
@@ -153,6 +155,9 @@ void TAForm2shoes::buildToolBar(QVBoxLayout* layout) {
     add("ToolButton8", QStringLiteral("鞋的型号"), 21, &TAForm2shoes::ToolButton8Click);
     add("ToolButton1", QStringLiteral("鞋底型号"), 21, &TAForm2shoes::ToolButton1Click);
     add("ToolButton3", QStringLiteral("刷新"), 8, &TAForm2shoes::ToolButton3Click);
+    kit::addSeparator(bar);
+    kit::addUndoButton(bar, windows_.engine.undoJournal(), data::catalogueWindowName(), {Query1}, [this] { ToolButtonCXClick(); })
+        ->setFixedSize(ButtonWidth, ButtonHeight);
     layout->addWidget(bar);
 }
 
@@ -270,6 +275,17 @@ void TAForm2shoes::ToolButton2Click() {
         return;
     kit::WindowStatus status(*sBar);
     catalogue::deleteShownModels(*Query1, status);
+}
+
+void TAForm2shoes::ToolButtonCXClick() {
+    Query1->checkBrowseMode();  // stored first, not dropped by the reopening
+    bool undone = false;
+    {
+        kit::WindowStatus status(*sBar);
+        undone = kit::undoLastCommand(this, windows_.engine.undoJournal(), data::catalogueWindowName(), status);
+    }
+    if (undone)
+        Query1->open();
 }
 
 void TAForm2shoes::ToolButton6Click() { kit::WindowRegistry::show(windows_.statisticsWindow); }

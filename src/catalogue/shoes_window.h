@@ -64,6 +64,7 @@ public:
     void ToolButton3Click();
     void ToolButton6Click();
     void ToolButton8Click();
+    void ToolButtonCXClick();  // "撤销"
     void DBMemo1DblClick();
     void FormShow();
     void FormResize();

@@ -1,6 +1,7 @@
 #include "data/engine.h"
 
 #include "data/errors.h"
+#include "data/undo_journal.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -65,6 +66,16 @@ const QString& OpenTable::readRowsSql(int count) const {
 
 Engine::Engine(QString directory)
     : directory_(directory.isEmpty() ? QDir::currentPath() : std::move(directory)) {}
+
+Engine::~Engine() = default;
+
+UndoJournal& Engine::undoJournal() {
+    if (!undo_)
+        undo_ = openUndoFile(directory_);
+    return *undo_;
+}
+
+void Engine::setUndoJournal(std::unique_ptr<UndoJournal> journal) { undo_ = std::move(journal); }
 
 QString Engine::resolve(const QString& name) const {
     const QDir dir(directory_);

@@ -49,6 +49,7 @@ private:
 };
 
 struct PreparedSelect;  // data/statement.h
+class UndoJournal;      // data/undo_journal.h
 
 // The table engine: finds tables by bare file name in one directory (the
 // working directory of the process unless told otherwise), case-insensitively,
@@ -56,6 +57,7 @@ struct PreparedSelect;  // data/statement.h
 class Engine {
 public:
     explicit Engine(QString directory = QString());
+    ~Engine();
 
     const QString& directory() const { return directory_; }
 
@@ -71,8 +73,14 @@ public:
     // text that fails is not kept and fails again the same way.
     std::shared_ptr<const PreparedSelect> prepareSelect(const QString& text);
 
+    // The journal of the bulk commands, "undo.db" beside the tables unless
+    // another store is given; opened on first use.
+    UndoJournal& undoJournal();
+    void setUndoJournal(std::unique_ptr<UndoJournal> journal);
+
 private:
     QString directory_;
+    std::unique_ptr<UndoJournal> undo_;
     QHash<QString, std::shared_ptr<const PreparedSelect>> selects_;
     qsizetype keptCharacters_ = 0;  // the length of the texts in selects_
     std::map<QString, std::shared_ptr<OpenTable>> open_;  // by lower-case file name

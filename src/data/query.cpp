@@ -173,6 +173,15 @@ void Query::setState(State state) {
     emit stateChanged(state_);
 }
 
+std::vector<qint64> Query::rowIds() const {
+    std::vector<qint64> ids;
+    ids.reserve(ids_.size());
+    for (qint64 id : ids_)
+        if (id != 0)
+            ids.push_back(id);
+    return ids;
+}
+
 int Query::recordCount() const { return int(ids_.size()) - (state_ == State::Insert ? 1 : 0); }
 
 // ---- cursor ---------------------------------------------------------------

@@ -74,6 +74,7 @@ public:
     State state() const { return state_; }
     bool isEditing() const { return state_ == State::Edit || state_ == State::Insert; }
     QString tableName() const;
+    Engine& engine() const { return engine_; }
 
     // Cursor. Moving first posts a pending record, or drops it when nothing
     // in it was changed.
@@ -88,6 +89,7 @@ public:
     int recordCount() const;                   // stored records in the result
     int rowCount() const { return int(ids_.size()); }  // rows to show, a pending insert included
     bool isEmpty() const { return ids_.empty(); }
+    std::vector<qint64> rowIds() const;        // of the stored records in the result
 
     // Fields
     int fieldCount() const;

@@ -1,12 +1,14 @@
 #include "orders/bulk_orders.h"
 
 #include "data/query.h"
+#include "data/undo_scope.h"
 #include "orders/order_messages.h"
 #include "window_kit/progress.h"
 
 namespace orders {
 
 int markCounted(data::Query& query, kit::StatusSink& status) {
+    const data::UndoScope undo(query.engine(), QStringLiteral("标为统计"), data::ordersWindowName(), {data::shownRows(query)});
     data::BusyScope busy(query);
     query.first();
     const int total = query.recordCount();
@@ -28,6 +30,7 @@ int markCounted(data::Query& query, kit::StatusSink& status) {
 }
 
 int deleteShownOrders(data::Query& query, kit::StatusSink& status) {
+    const data::UndoScope undo(query.engine(), QStringLiteral("删除订单"), data::ordersWindowName(), {data::shownRows(query)});
     data::BusyScope busy(query);
     query.first();
     const int total = query.recordCount();

@@ -1,6 +1,7 @@
 #include "orders/order_import.h"
 
 #include "data/query.h"
+#include "data/undo_scope.h"
 #include "spreadsheet/spreadsheet.h"
 #include "window_kit/progress.h"
 
@@ -18,6 +19,7 @@ QString importFailedMessage() {
 
 ImportOutcome importWorksheet(spreadsheet::Worksheet& sheet, data::Query& query, const QStringList& columns,
                               kit::StatusSink& status, const std::function<void()>& showFailure) {
+    const data::UndoScope undo(query.engine(), QStringLiteral("订单导入"), data::ordersWindowName(), {data::addedRows(query)});
     data::BusyScope busy(query);
     ImportOutcome outcome;
     int sheetRow = 1;

@@ -1,6 +1,7 @@
 #include "orders/orders_window.h"
 
 #include "data/schema.h"
+#include "data/undo_scope.h"
 #include "dbui/data_source.h"
 #include "dbui/db_check_box.h"
 #include "dbui/db_grid.h"
@@ -21,6 +22,7 @@
 #include "statistics/statistics_window.h"
 #include "window_kit/status_panels.h"
 #include "window_kit/toolbar.h"
+#include "window_kit/undo_button.h"
 #include "window_kit/window_status.h"
 
 #include <QFileInfo>
@@ -139,6 +141,8 @@ void TaForm3DD::buildToolBar(QVBoxLayout* layout) {
     bar->addWidget(checkPanel);
     kit::addSeparator(bar);
     QToolButton* remove = add("ToolButton8", QStringLiteral("删除订单"), 4, &TaForm3DD::ToolButton8Click);
+    kit::addSeparator(bar);
+    kit::addUndoButton(bar, windows_.engine.undoJournal(), data::ordersWindowName(), {Query1}, [this] { ToolButtonCXClick(); });
     layout->addWidget(bar);
 
     // The check box enables itself whenever the record changes, so the panel
@@ -234,6 +238,19 @@ void TaForm3DD::ToolButton8Click() {
         return;
     kit::WindowStatus status(*sBar);
     orders::deleteShownOrders(*Query1, status);
+}
+
+void TaForm3DD::ToolButtonCXClick() {
+    // A record being edited is stored first, so that reopening the query
+    // does not drop it and the undo sees it.
+    Query1->checkBrowseMode();
+    bool undone = false;
+    {
+        kit::WindowStatus status(*sBar);
+        undone = kit::undoLastCommand(this, windows_.engine.undoJournal(), data::ordersWindowName(), status);
+    }
+    if (undone)
+        Query1->open();
 }
 
 QStringList TaForm3DD::importFilters() {

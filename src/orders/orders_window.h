@@ -57,6 +57,7 @@ public:
     void ToolButton9Click();
     void ToolButton11Click();
     void ToolButton12Click();
+    void ToolButtonCXClick();  // "撤销"
     void ImportWorksheet(spreadsheet::Worksheet& sheet, dbui::DbGrid* grid);
 
     // The file types the import's file dialog offers, the first one chosen.

@@ -2,6 +2,7 @@
 
 #include "data/query.h"
 #include "data/schema.h"
+#include "data/undo_scope.h"
 #include "window_kit/progress.h"
 
 namespace orders {
@@ -16,6 +17,9 @@ const QString& casesField() {
 }
 
 int convertSizes(data::Query& query, kit::StatusSink& status, Arithmetic arithmetic) {
+    const data::UndoScope undo(query.engine(),
+                               arithmetic == Arithmetic::Multiply ? QStringLiteral("件数相乘") : QStringLiteral("除以件数"),
+                               data::ordersWindowName(), {data::shownRows(query)});
     data::BusyScope busy(query);
     query.first();
     const int total = query.recordCount();

@@ -3,6 +3,7 @@
 #include "data/query.h"
 #include "data/schema.h"
 #include "data/statement.h"
+#include "data/undo_scope.h"
 #include "statistics/statistics_messages.h"
 #include "window_kit/progress.h"
 
@@ -111,7 +112,13 @@ int addUpOrders(data::Query& orders, data::Query& statistics, kit::StatusSink& s
     return visited;
 }
 
+data::UndoScope::Parts aggregationUndoParts(const data::Query& orders) {
+    return {data::shownRows(orders), data::wholeTable(orders.engine(), statisticsTableName())};
+}
+
 int aggregateOrders(data::Query& orders, data::Query& statistics, kit::StatusSink& status) {
+    const data::UndoScope undo(orders.engine(), aggregationCommand(), data::statisticsWindowName(),
+                               aggregationUndoParts(orders));
     if (statisticsTableHoldsRows(statistics))
         clearStatisticsTable(statistics, status);
     return addUpOrders(orders, statistics, status);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/undo_scope.h"
+
 #include <QString>
 
 namespace data {
@@ -34,6 +36,12 @@ int clearStatisticsTable(data::Query& statistics, kit::StatusSink& status);
 // its number of rows. An error ends the run where it happened and leaves the
 // last lookup. Both queries are busy meanwhile. Returns the orders visited.
 int addUpOrders(data::Query& orders, data::Query& statistics, kit::StatusSink& status);
+
+// What the aggregation records for its undo: the orders shown and the whole
+// statistics table.
+inline QString aggregationCommand() { return QStringLiteral("鞋底统计"); }
+inline QString statisticsTableName() { return QStringLiteral("xdtj.db"); }
+data::UndoScope::Parts aggregationUndoParts(const data::Query& orders);
 
 // The statistics rebuilt from the orders shown: the table emptied when it
 // holds rows, then the orders added up.

@@ -2,6 +2,7 @@
 
 #include "data/catalogue_lookup.h"
 #include "data/query.h"
+#include "data/undo_scope.h"
 #include "statistics/statistics_messages.h"
 #include "window_kit/progress.h"
 
@@ -39,6 +40,8 @@ int assignSoles(data::Query& orders, data::Query& catalogue, const std::function
                 kit::StatusSink& status) {
     int visited = 0;
     {
+        const data::UndoScope undo(orders.engine(), QStringLiteral("调用鞋底"), data::statisticsWindowName(),
+                                   {data::shownRows(orders)});
         data::BusyScope busyOrders(orders);
         data::BusyScope busyCatalogue(catalogue);
         orders.first();

@@ -2,6 +2,7 @@
 
 #include "catalogue/shoes_window.h"
 #include "data/schema.h"
+#include "data/undo_scope.h"
 #include "dbui/data_source.h"
 #include "dbui/db_grid.h"
 #include "dbui/db_navigator.h"
@@ -17,6 +18,7 @@
 #include "window_kit/shared_messages.h"
 #include "window_kit/status_panels.h"
 #include "window_kit/toolbar.h"
+#include "window_kit/undo_button.h"
 #include "window_kit/window_status.h"
 
 #include <QFrame>
@@ -128,6 +130,12 @@ void TAForm6TJ::buildUpperHalf(QVBoxLayout* layout) {
     kit::addSeparator(ToolBar1);
     ToolButton3 = add(ToolBar1, "ToolButton3", QStringLiteral("鞋底表"), 10, &TAForm6TJ::ToolButton3Click);
     ToolButton4 = add(ToolBar1, "ToolButton4", QStringLiteral("订单表"), 17, &TAForm6TJ::ToolButton4Click);
+    kit::addSeparator(ToolBar1);
+    QList<data::Query*> walked{Query1};
+    if (windows_.ordersWindow)
+        walked << windows_.ordersWindow->Query1;
+    ToolButtonCX = kit::addUndoButton(ToolBar1, windows_.engine.undoJournal(), data::statisticsWindowName(), walked,
+                                      [this] { ToolButtonCXClick(); });
     layout->addWidget(ToolBar1);
 
     Splitter1 = new QSplitter(Qt::Vertical, this);
@@ -209,11 +217,32 @@ void TAForm6TJ::ToolButton7Click() {
         return;
     if (!platform::dialogs().question(this, statistics::scanQuestion(), kit::noticeCaption()))
         return;
+    const data::UndoScope undo(windows_.engine, statistics::aggregationCommand(), data::statisticsWindowName(),
+                               statistics::aggregationUndoParts(*windows_.ordersWindow->Query1));
     ToolButtonZLClick();
     if (statistics::statisticsTableHoldsRows(*Query1))
         ClearStatisticsTable();
     kit::WindowStatus status(*sBar);
     statistics::addUpOrders(*windows_.ordersWindow->Query1, *Query1, status);
+}
+
+void TAForm6TJ::ToolButtonCXClick() {
+    // Records being edited are stored first, not dropped by the reopening.
+    if (windows_.ordersWindow)
+        windows_.ordersWindow->Query1->checkBrowseMode();
+    Query1->checkBrowseMode();
+    bool undone = false;
+    {
+        kit::WindowStatus status(*sBar);
+        undone = kit::undoLastCommand(this, windows_.engine.undoJournal(), data::statisticsWindowName(), status);
+    }
+    if (!undone)
+        return;
+    if (windows_.ordersWindow)
+        windows_.ordersWindow->Query1->open();
+    Query1->setSql(statistics::statisticsStatement());
+    Query1->open();
+    sBar->setPanelText(kit::CountPanel, QString::number(Query1->recordCount()));
 }
 
 void TAForm6TJ::ClearStatisticsTable() {

@@ -37,6 +37,7 @@ public:
     QToolButton* ToolButtonZL = nullptr;  // "调用鞋底"
     QToolButton* ToolButton3 = nullptr;   // "鞋底表"
     QToolButton* ToolButton4 = nullptr;   // "订单表"
+    QToolButton* ToolButtonCX = nullptr;  // "撤销"
     QFrame* Panel1 = nullptr;             // holds the upper grid
     dbui::DbGrid* DBGrid1 = nullptr;      // the order window's orders
     QSplitter* Splitter1 = nullptr;
@@ -59,6 +60,7 @@ public:
     void ToolButton3Click();
     void ToolButton4Click();
     void ToolButton7Click();
+    void ToolButtonCXClick();  // "撤销"
     void ClearStatisticsTable();
     void Query1BeforePost(data::Query& query);
 

@@ -110,8 +110,8 @@ TEST_F(ShoesWindow, ToolbarHoldsItsEntriesInOrderWithTheirCaptions) {
     auto* bar = shoes->findChild<QToolBar*>(QStringLiteral("ToolBar1"));
     ASSERT_TRUE(bar);
     const ToolbarEntries entries = toolbarEntries(bar);
-    EXPECT_EQ(entries.names, QStringLiteral("DBNavigator1 | ToolButton2 | ToolButton6 | Panel2 ToolButton8 ToolButton1 ToolButton3"));
-    EXPECT_EQ(entries.captions, QStringLiteral("删除,统计,鞋的型号,鞋底型号,刷新"));
+    EXPECT_EQ(entries.names, QStringLiteral("DBNavigator1 | ToolButton2 | ToolButton6 | Panel2 ToolButton8 ToolButton1 ToolButton3 | ToolButtonCX"));
+    EXPECT_EQ(entries.captions, QStringLiteral("删除,统计,鞋的型号,鞋底型号,刷新,撤销"));
     for (QToolButton* b : entries.buttons)
         EXPECT_EQ(b->size(), QSize(55, 51));
     EXPECT_EQ(shoes->Memo1->parentWidget()->size(), QSize(100, 51));

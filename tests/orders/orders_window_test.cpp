@@ -26,8 +26,8 @@ TEST_F(OrderWindow, ToolbarHoldsItsEntriesInOrderWithTheirCaptions) {
     ASSERT_TRUE(bar);
     const ToolbarEntries entries = toolbarEntries(bar);
     EXPECT_EQ(entries.names, QStringLiteral("DBNavigator1 | ToolButton1 ToolButton12 | ToolButton2 ToolButton9 | "
-                                              "ToolButton5 ToolButton11 | Panel1 | ToolButton8"));
-    EXPECT_EQ(entries.captions, QStringLiteral("订单输入,订单导入,综合搜索,件数相乘,鞋底统计,标为统计,删除订单"));
+                                              "ToolButton5 ToolButton11 | Panel1 | ToolButton8 | ToolButtonCX"));
+    EXPECT_EQ(entries.captions, QStringLiteral("订单输入,订单导入,综合搜索,件数相乘,鞋底统计,标为统计,删除订单,撤销"));
     EXPECT_EQ(orders->DBCheckBox1->parentWidget()->objectName(), QStringLiteral("Panel1"));
     EXPECT_EQ(orders->DBCheckBox1->text(), Counted);
 
@@ -353,6 +353,77 @@ TEST_F(OrderWindow, WalkingCommandsAreDisabledWhileABulkLoopRuns) {
     EXPECT_GE(looks, 2);
     EXPECT_EQ(enabledDuringLoop, QStringList());
     EXPECT_EQ(enabledNames().size(), walking.size());
+}
+
+// Each window's 撤销 takes back the last bulk command run from it, after its
+// question; the grids show the rows again and the button goes grey once
+// there is nothing left to undo.
+TEST_F(OrderWindow, UndoButtonsTakeBackTheLastCommandOfTheirWindow) {
+    TAForm6TJ* statisticsWindow = windows->registry().statisticsWindow;
+    struct Case {
+        QWidget* window;
+        std::function<void()> command;
+        const char* question;  // before and after the time
+    };
+    const std::vector<Case> cases = {
+        {orders, [&] { dialogs->queueAnswer(true); click(child(orders, "ToolButton8")); },
+         "你真的要撤销上次的“删除订单”吗？（|，2条记录）"},
+        {statisticsWindow, [&] { click(statisticsWindow->ToolButtonZL); },
+         "你真的要撤销上次的“调用鞋底”吗？（|，2条记录）"},
+    };
+    seed({{{Batch, QStringLiteral("A1")}, {Cases, 2}}, {{Batch, QStringLiteral("A2")}, {Cases, 3}}});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.question);
+        kit::WindowRegistry::show(c.window);
+        QApplication::processEvents();
+        auto* undo = c.window->findChild<QToolButton*>(QStringLiteral("ToolButtonCX"));
+        ASSERT_TRUE(undo);
+        EXPECT_FALSE(undo->isEnabled());
+        c.command();
+        takeMessages();
+        EXPECT_TRUE(undo->isEnabled());
+        EXPECT_NE(stored(QStringLiteral("供应商")), (QStringList{"", ""}));
+
+        dialogs->queueAnswer(false);  // Cancel changes nothing
+        click(undo);
+        dialogs->queueAnswer(true);
+        click(undo);
+        const std::vector<Message> shown = takeMessages();
+        ASSERT_EQ(shown.size(), 2u);
+        const QStringList parts = QString::fromUtf8(c.question).split('|');
+        EXPECT_TRUE(shown[1].text.startsWith(parts[0]) && shown[1].text.endsWith(parts[1])) << shown[1].text.toStdString();
+        EXPECT_EQ(shown[1].caption, QStringLiteral("提示信息"));
+        EXPECT_EQ(shown[1].buttons, platform::MessageButtons::OkCancel);
+        EXPECT_EQ(stored(Batch), (QStringList{"A1", "A2"}));
+        EXPECT_EQ(stored(QStringLiteral("供应商")), (QStringList{"", ""}));
+        EXPECT_EQ(query->recordCount(), 2);  // the grids show them again
+        EXPECT_FALSE(undo->isEnabled());
+    }
+}
+
+// Rows changed by hand after the command are named before they are
+// overwritten; a change still being typed is stored first, not dropped.
+TEST_F(OrderWindow, UndoAsksBeforeOverwritingHandEdits) {
+    seed({{{Batch, QStringLiteral("A1")}, {Cases, 2}, {QStringLiteral("40"), 3}}});
+    click(child(orders, "ToolButton9"));
+    query->edit();
+    query->field(QStringLiteral("备注")).setText(QStringLiteral("手改"));
+    dialogs->queueAnswer(true);
+    dialogs->queueAnswer(false);
+    click(child(orders, "ToolButtonCX"));
+    std::vector<Message> shown = takeMessages();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_TRUE(shown[1].text.startsWith(QStringLiteral("有1条记录在之后被修改过"))) << shown[1].text.toStdString();
+    EXPECT_EQ(storedSizes(0)[7], QStringLiteral("6"));  // kept on Cancel
+    EXPECT_EQ(stored(QStringLiteral("备注")), QStringList{QStringLiteral("手改")});
+
+    dialogs->queueAnswer(true);
+    dialogs->queueAnswer(true);
+    click(child(orders, "ToolButtonCX"));
+    EXPECT_EQ(takeMessages().size(), 2u);
+    EXPECT_EQ(storedSizes(0)[7], QStringLiteral("3"));
+    EXPECT_EQ(stored(QStringLiteral("备注")), QStringList{QString()});
+    EXPECT_EQ(ordersPanel(2), QStringLiteral("已撤销“件数相乘”，恢复1条记录"));
 }
 
 }  // namespace

@@ -91,8 +91,8 @@ TEST_F(StatisticsWindow, FrameToolbarsAndStatusBar) {
     EXPECT_EQ(w->windowTitle(), QStringLiteral("鞋底统计"));
     EXPECT_TRUE(w->windowState() & Qt::WindowMaximized);
     const ToolbarEntries upper = toolbarEntries(w->ToolBar1);
-    EXPECT_EQ(upper.names, QStringLiteral("DBNavigator2 | ToolButton2 | ToolButtonZL | ToolButton3 ToolButton4"));
-    EXPECT_EQ(upper.captions, QStringLiteral("综合搜索,调用鞋底,鞋底表,订单表"));
+    EXPECT_EQ(upper.names, QStringLiteral("DBNavigator2 | ToolButton2 | ToolButtonZL | ToolButton3 ToolButton4 | ToolButtonCX"));
+    EXPECT_EQ(upper.captions, QStringLiteral("综合搜索,调用鞋底,鞋底表,订单表,撤销"));
     const ToolbarEntries lower = toolbarEntries(w->ToolBar2);
     EXPECT_EQ(lower.names, QStringLiteral("DBNavigator1 | ToolButton7 | ToolButton12 | ToolButton6 | ToolButtonGYS"));
     EXPECT_EQ(lower.captions, QStringLiteral("鞋底统计,快速导出,导出打印,按供应商导出"));

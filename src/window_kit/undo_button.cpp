@@ -1,0 +1,79 @@
+#include "window_kit/undo_button.h"
+
+#include "data/query.h"
+#include "data/undo_journal.h"
+#include "platform/dialogs.h"
+#include "window_kit/shared_messages.h"
+#include "window_kit/toolbar.h"
+
+#include <QPointer>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace kit {
+
+namespace {
+// The two circling arrows of the image list.
+constexpr int UndoIcon = 8;
+
+bool hasCommand(data::UndoJournal& journal, const QString& window) { return !journal.entries(window).empty(); }
+}  // namespace
+
+QString undoCaption() { return QStringLiteral("撤销"); }
+
+QString undoQuestion(const data::UndoEntry& entry) {
+    return QStringLiteral("你真的要撤销上次的“%1”吗？（%2，%3条记录）")
+        .arg(entry.command, entry.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+        .arg(entry.rows);
+}
+
+QString changedSinceQuestion(int rows) {
+    return QStringLiteral("有%1条记录在之后被修改过，撤销会覆盖这些修改。仍要撤销吗？").arg(rows);
+}
+
+QString undoingText(const QString& command) { return QStringLiteral("正在撤销“%1”…").arg(command); }
+
+QString undoneText(const QString& command, int rows) {
+    return QStringLiteral("已撤销“%1”，恢复%2条记录").arg(command).arg(rows);
+}
+
+QToolButton* addUndoButton(QToolBar* bar, data::UndoJournal& journal, const QString& window,
+                           const QList<data::Query*>& walked, std::function<void()> handler) {
+    QToolButton* button = addToolButton(bar, QStringLiteral("ToolButtonCX"), undoCaption(), UndoIcon, std::move(handler));
+    QPointer<QToolButton> guard(button);
+    QList<QPointer<data::Query>> queries;
+    for (data::Query* query : walked)
+        queries << QPointer<data::Query>(query);
+    auto update = [guard, &journal, window, queries] {
+        if (!guard)
+            return;
+        bool idle = true;
+        for (const auto& query : queries)
+            idle = idle && !(query && query->isBusy());
+        guard->setEnabled(idle && hasCommand(journal, window));
+    };
+    journal.onChange(update);
+    for (data::Query* query : walked)
+        QObject::connect(query, &data::Query::busyChanged, button, update);
+    update();
+    return button;
+}
+
+bool undoLastCommand(QWidget* owner, data::UndoJournal& journal, const QString& window, StatusSink& status) {
+    const std::vector<data::UndoEntry> entries = journal.entries(window);
+    if (entries.empty())
+        return false;
+    const data::UndoEntry& last = entries.front();
+    if (!platform::dialogs().question(owner, undoQuestion(last), noticeCaption()))
+        return false;
+    const int changed = journal.changedSince(last.id);
+    if (changed > 0 && !platform::dialogs().question(owner, changedSinceQuestion(changed), noticeCaption()))
+        return false;
+    status.setPanelText(ProgressPanel, undoingText(last.command));
+    status.letEventsRun();
+    const int rows = journal.undo(last.id);
+    status.setPanelText(ProgressPanel, undoneText(last.command, rows));
+    return true;
+}
+
+}  // namespace kit

@@ -1,0 +1,186 @@
+// Every bulk command undone: the tables hold again, field by field and under
+// the same row ids, what they held before the command.
+
+#include "statistics_fixture.h"
+
+#include "catalogue/catalogue_delete.h"
+#include "data/undo_journal.h"
+#include "orders/bulk_orders.h"
+#include "orders/fake_worksheet.h"
+#include "orders/order_import.h"
+#include "orders/size_runs.h"
+#include "statistics/aggregation.h"
+#include "statistics/sole_assignment.h"
+
+#include <QDir>
+#include <sqlite3.h>
+
+namespace {
+
+// Every row of a table file as stored: row id, then each field's storage
+// class and value, read with plain SQLite.
+QStringList storedRows(const QString& path) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* st = nullptr;
+    QStringList rows;
+    sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type='table' LIMIT 1", -1, &st, nullptr);
+    sqlite3_step(st);
+    const QString table = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+    sqlite3_prepare_v2(db, QStringLiteral("SELECT rowid, * FROM \"%1\" ORDER BY rowid").arg(table).toUtf8().constData(), -1,
+                       &st, nullptr);
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        QStringList fields;
+        for (int i = 0; i < sqlite3_column_count(st); ++i)
+            fields << QStringLiteral("%1:%2").arg(sqlite3_column_type(st, i)).arg(
+                          QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i))));
+        rows << fields.join(QLatin1Char('|'));
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return rows;
+}
+
+class Undo : public StatisticsTables {
+protected:
+    void SetUp() override {
+        StatisticsTables::SetUp();
+        catalogue->setBeforePost([](data::Query&) {});
+        addCatalogueRow("X1", "黑", "D-1", "鑫达");
+        addCatalogueRow("X2", "白", "D-2", "宏发");
+        addCatalogueRow("X3", "红", "D-3", "宏发");
+        addModelOrder("A001", "X1", "黑", {{36, 2}, {37, 4}});
+        addModelOrder("A002", "X2", "白", {{40, 3}});
+        addModelOrder("B003", "X9", "黑", {{41, 25}});
+        addModelOrder("B004", "X3", "红", {{38, 1}, {48, 7}});
+        for (const char* batch : {"A001", "A002", "B004"}) {
+            goTo(batch);
+            orders->edit();
+            orders->field(QStringLiteral("件数")).setInteger(2);
+            orders->field(QStringLiteral("备注")).setText(QStringLiteral("备注") + batch);
+            orders->post();
+        }
+        addStatisticsRow("旧", "D-0", {{40, 9}});
+        showAllOrders();
+    }
+
+    QStringList allTables() {
+        QStringList rows;
+        for (const char* file : {"shoes.db", "dd.db", "xdtj.db"})
+            rows << QString::fromLatin1(file) << storedRows(QDir(dir.path()).filePath(QString::fromLatin1(file)));
+        return rows;
+    }
+
+    data::UndoJournal& journal() { return engine->undoJournal(); }
+
+    void showOrders(const QString& condition) {
+        orders->setSql(QStringLiteral("select * from dd.db where ") + condition);
+        orders->open();
+    }
+
+    RecordingSink sink;
+};
+
+TEST_F(Undo, EveryBulkCommandIsTakenBack) {
+    struct Case {
+        const char* command;
+        std::function<void()> run;
+    };
+    const std::vector<Case> cases = {
+        {"删除订单", [this] { showOrders("批号 LIKE '%A%'"); orders::deleteShownOrders(*orders, sink); }},
+        {"件数相乘", [this] { orders::multiplyByCases(*orders, sink); }},
+        {"除以件数", [this] { orders::divideByCases(*orders, sink); }},
+        {"标为统计", [this] { orders::markCounted(*orders, sink); }},
+        {"订单导入",
+         [this] {
+             FakeWorksheet sheet;
+             sheet.setCellText(2, 1, "C005");
+             sheet.setCellText(2, 2, "X1");
+             sheet.setCellText(3, 1, "C006");
+             orders::importWorksheet(sheet, *orders, {"批号", "鞋的型号"}, sink, [] {});
+         }},
+        {"删除", [this] { catalogue::deleteShownModels(*catalogue, sink); }},
+        {"调用鞋底", [this] { statistics::assignSoles(*orders, *catalogue, {}, sink); }},
+        {"鞋底统计", [this] { statistics::aggregateOrders(*orders, *statistics, sink); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        const QStringList before = allTables();
+        c.run();
+        ASSERT_NE(allTables(), before);
+        const std::vector<data::UndoEntry> entries = journal().entries();
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(entries.front().command, QString::fromUtf8(c.command));
+        EXPECT_EQ(journal().changedSince(entries.front().id), 0);
+        journal().undo(entries.front().id);
+        EXPECT_EQ(allTables(), before);
+        EXPECT_TRUE(journal().entries().empty());
+        showAllOrders();
+    }
+}
+
+// The rows the command changed before its error come back; the others
+// were never touched.
+TEST_F(Undo, CommandEndedByAnErrorPartWay) {
+    const QStringList before = allTables();
+    int posts = 0;
+    orders->setBeforePost([&posts](data::Query& q) {
+        if (++posts == 2)
+            throw data::EngineError(QStringLiteral("refused"));
+        orders::applyOrderPostingRule(q);
+    });
+    EXPECT_THROW(orders::multiplyByCases(*orders, sink), data::EngineError);
+    ASSERT_NE(allTables(), before);
+    journal().undo(journal().entries().front().id);
+    EXPECT_EQ(allTables(), before);
+}
+
+// Rows changed by hand after the command are counted before they are
+// overwritten; a removed batch number entered again counts as well.
+TEST_F(Undo, HandEditsAfterTheCommandAreCounted) {
+    const QStringList before = allTables();
+    orders::multiplyByCases(*orders, sink);
+    goTo("A002");
+    orders->edit();
+    orders->field(QStringLiteral("备注")).setText(QStringLiteral("改过"));
+    orders->post();
+    EXPECT_EQ(journal().changedSince(journal().entries().front().id), 1);
+    journal().undo(journal().entries().front().id);
+    EXPECT_EQ(allTables(), before);
+
+    showOrders("批号 LIKE '%B%'");
+    orders::deleteShownOrders(*orders, sink);
+    showAllOrders();
+    addOrder(*orders, "B003");
+    EXPECT_EQ(journal().changedSince(journal().entries().front().id), 1);
+    journal().undo(journal().entries().front().id);
+    EXPECT_EQ(storedOrderCount(), 4);
+    EXPECT_EQ(stored("B003", QStringLiteral("鞋的型号")).toString(), QStringLiteral("X9"));
+}
+
+// Only the last commands of a table are kept; a command that a crash left
+// without its closing state is completed when the journal is next opened.
+TEST_F(Undo, HousekeepingAndAnOpenRecord) {
+    for (int i = 0; i < data::UndoJournal::MaxCommandsPerTable + 3; ++i)
+        orders::markCounted(*orders, sink);
+    EXPECT_EQ(journal().entries().size(), std::size_t(data::UndoJournal::MaxCommandsPerTable));
+    EXPECT_GT(journal().storageBytes(), 0);
+
+    const QStringList before = allTables();
+    journal().record(QStringLiteral("件数相乘"), data::ordersWindowName(), {data::shownRows(*orders)});
+    engine->setUndoJournal(nullptr);
+    {
+        data::Engine other(dir.path());
+        other.setUndoJournal(std::make_unique<data::NoUndoJournal>());
+        data::Query q(other);
+        q.setSql(QStringLiteral("select * from dd.db"));
+        q.open();
+        orders::multiplyByCases(q, sink);
+    }
+    EXPECT_EQ(journal().changedSince(journal().entries().front().id), 0);
+    journal().undo(journal().entries().front().id);
+    EXPECT_EQ(allTables(), before);
+}
+
+}  // namespace

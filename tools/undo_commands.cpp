@@ -1,0 +1,97 @@
+#include "undo_commands.h"
+
+#include "data/errors.h"
+#include "data/undo_journal.h"
+#include "platform/folder_lock.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <memory>
+
+namespace {
+
+QString inUseMessage(const QString& dir, qint64 pid) {
+    return QStringLiteral("程序正在使用文件夹“%1”中的表（进程号%2），请先退出程序再撤销。")
+        .arg(QDir::toNativeSeparators(QDir(dir).absolutePath()))
+        .arg(pid);
+}
+
+QString describe(int number, const data::UndoEntry& e) {
+    return QStringLiteral("%1  %2  %3  “%4”  %5条记录  %6")
+        .arg(number)
+        .arg(e.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), e.window, e.command)
+        .arg(e.rows)
+        .arg(e.tables.join(QLatin1Char(',')));
+}
+
+// Runs work with the folder held, so that the program cannot start on it
+// meanwhile; refuses when the program holds it.
+// Nothing recorded yet is an empty list, but nothing to undo.
+int withFolder(const QString& dir, QTextStream& out, QTextStream& err, bool listing,
+               const std::function<int(data::UndoJournal&)>& work) {
+    if (!QFileInfo(dir).isDir()) {
+        err << QStringLiteral("文件夹“%1”不存在。").arg(QDir::toNativeSeparators(dir)) << "\n";
+        return 1;
+    }
+    const platform::FolderLock lock(dir);
+    if (!lock.isHeld()) {
+        err << inUseMessage(dir, lock.holder()) << "\n";
+        return 1;
+    }
+    if (!QFileInfo::exists(QDir(dir).filePath(data::undoFileName()))) {
+        (listing ? out : err) << QStringLiteral("没有可撤销的命令。") << "\n";
+        return listing ? 0 : 1;
+    }
+    try {
+        std::unique_ptr<data::UndoJournal> journal = data::openUndoFile(dir);
+        return work(*journal);
+    } catch (const data::EngineError& e) {
+        err << e.message() << "\n";
+        return 1;
+    }
+}
+
+}  // namespace
+
+int listUndoRecords(const QString& dir, QTextStream& out, QTextStream& err) {
+    return withFolder(dir, out, err, true, [&](data::UndoJournal& journal) {
+        const std::vector<data::UndoEntry> entries = journal.entries();
+        int number = 0;
+        for (const data::UndoEntry& e : entries)
+            out << describe(++number, e) << "\n";
+        out << QStringLiteral("共%1条可撤销的命令，撤销记录占用%2 KB（每个表保留最近%3条命令）。")
+                   .arg(entries.size())
+                   .arg((journal.storageBytes() + 1023) / 1024)
+                   .arg(data::UndoJournal::MaxCommandsPerTable)
+            << "\n";
+        return 0;
+    });
+}
+
+int undoLastCommands(const QString& dir, int count, QTextStream& out, QTextStream& err,
+                     const std::function<bool(const QString& question)>& confirm) {
+    return withFolder(dir, out, err, false, [&](data::UndoJournal& journal) {
+        for (int i = 0; i < count; ++i) {
+            const std::vector<data::UndoEntry> entries = journal.entries();
+            if (entries.empty()) {
+                err << QStringLiteral("没有可撤销的命令。") << "\n";
+                return 1;
+            }
+            const data::UndoEntry& last = entries.front();
+            const int changed = journal.changedSince(last.id);
+            if (changed > 0 &&
+                !confirm(QStringLiteral("“%1”（%2）：有%3条记录在之后被修改过，撤销会覆盖这些修改。仍要撤销吗？")
+                             .arg(last.command, last.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+                             .arg(changed))) {
+                err << QStringLiteral("已停止，“%1”未撤销。").arg(last.command) << "\n";
+                return 1;
+            }
+            const int rows = journal.undo(last.id);
+            out << QStringLiteral("已撤销“%1”（%2，%3），恢复%4条记录。")
+                       .arg(last.command, last.window, last.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+                       .arg(rows)
+                << "\n";
+        }
+        return 0;
+    });
+}
