@@ -13,6 +13,8 @@
 set -uo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=lib/private_xvfb.sh
+. "$top/scripts/lib/private_xvfb.sh"
 [ "$(id -u)" -eq 0 ] || { echo "check-clean-install.sh must run as root" >&2; exit 1; }
 deb=${1:-$(ls -t "$top"/build/tavrel_*.deb 2>/dev/null | head -n 1)}
 [ -f "$deb" ] || { echo "no package; make one with scripts/package.sh" >&2; exit 1; }
@@ -103,21 +105,8 @@ check "the office's Chinese language pack installed" in_root dpkg-query -W libre
 in_root useradd --create-home --shell /bin/bash clerk || die "useradd"
 home="$root/home/clerk"
 
-display=""
-for n in $(seq 91 160); do
-  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 1 100); do
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    if DISPLAY=":$n" xwininfo -root >/dev/null 2>&1; then display=$n; break; fi
-    sleep 0.1
-  done
-  [ -n "$display" ] && break
-  kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null
-  xvfb_pid=""
-done
-[ -n "$display" ] || { cat "$work/xvfb.log"; die "no X server could be started"; }
+start_private_xvfb "$work/xvfb.log" ||
+  { cat "$work/xvfb.log"; die "no X server could be started"; }
 # The X server's socket in the abstract namespace reaches into the root.
 
 # Runs a command in the root as the new user, on the private X server.

@@ -101,7 +101,6 @@ public:
     bool centredHorizontally = false, centredVertically = false, gridLines = false;
     int pagesWide = 0;
     bool failPageSetup = false;
-    int pagesWide = 0;
 
     int reads = 0;
     int generatedRows = 0;  // rows from 2 on hold generated batch numbers G<row>

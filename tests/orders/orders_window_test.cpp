@@ -366,7 +366,7 @@ TEST_F(OrderWindow, UndoButtonsTakeBackTheLastCommandOfTheirWindow) {
         const char* question;  // before and after the time
     };
     const std::vector<Case> cases = {
-        {orders, [&] { dialogs->queueAnswer(true); click(child(orders, "ToolButton8")); },
+        {orders, [&] { dialogs.queueAnswer(true); click(child(orders, "ToolButton8")); },
          "你真的要撤销上次的“删除订单”吗？（|，2条记录）"},
         {statisticsWindow, [&] { click(statisticsWindow->ToolButtonZL); },
          "你真的要撤销上次的“调用鞋底”吗？（|，2条记录）"},
@@ -384,9 +384,9 @@ TEST_F(OrderWindow, UndoButtonsTakeBackTheLastCommandOfTheirWindow) {
         EXPECT_TRUE(undo->isEnabled());
         EXPECT_NE(stored(QStringLiteral("供应商")), (QStringList{"", ""}));
 
-        dialogs->queueAnswer(false);  // Cancel changes nothing
+        dialogs.queueAnswer(false);  // Cancel changes nothing
         click(undo);
-        dialogs->queueAnswer(true);
+        dialogs.queueAnswer(true);
         click(undo);
         const std::vector<Message> shown = takeMessages();
         ASSERT_EQ(shown.size(), 2u);
@@ -408,8 +408,8 @@ TEST_F(OrderWindow, UndoAsksBeforeOverwritingHandEdits) {
     click(child(orders, "ToolButton9"));
     query->edit();
     query->field(QStringLiteral("备注")).setText(QStringLiteral("手改"));
-    dialogs->queueAnswer(true);
-    dialogs->queueAnswer(false);
+    dialogs.queueAnswer(true);
+    dialogs.queueAnswer(false);
     click(child(orders, "ToolButtonCX"));
     std::vector<Message> shown = takeMessages();
     ASSERT_EQ(shown.size(), 2u);
@@ -417,8 +417,8 @@ TEST_F(OrderWindow, UndoAsksBeforeOverwritingHandEdits) {
     EXPECT_EQ(storedSizes(0)[7], QStringLiteral("6"));  // kept on Cancel
     EXPECT_EQ(stored(QStringLiteral("备注")), QStringList{QStringLiteral("手改")});
 
-    dialogs->queueAnswer(true);
-    dialogs->queueAnswer(true);
+    dialogs.queueAnswer(true);
+    dialogs.queueAnswer(true);
     click(child(orders, "ToolButtonCX"));
     EXPECT_EQ(takeMessages().size(), 2u);
     EXPECT_EQ(storedSizes(0)[7], QStringLiteral("3"));

@@ -13,6 +13,8 @@ set -uo pipefail
 build=$(cd "$1" && pwd)
 source=$(cd "$2" && pwd)
 cpack=${3:-cpack}
+# shellcheck source=../../scripts/lib/private_xvfb.sh
+. "$source/scripts/lib/private_xvfb.sh"
 scratch=$(mktemp -d)
 xvfb_pid=""
 program_pid=""
@@ -121,23 +123,8 @@ else
 fi
 
 # --- a private X server ------------------------------------------------------
-# The first display number that is free and on which Xvfb really starts (a
-# number taken meanwhile by someone else just moves on to the next).
-display=""
-for n in $(seq 91 160); do
-  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$scratch/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 1 100); do
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    if DISPLAY=":$n" xwininfo -root >/dev/null 2>&1; then display=$n; break; fi
-    sleep 0.1
-  done
-  [ -n "$display" ] && break
-  kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null
-  xvfb_pid=""
-done
-[ -n "$display" ] || { cat "$scratch/xvfb.log"; die "no X server could be started"; }
+start_private_xvfb "$scratch/xvfb.log" ||
+  { cat "$scratch/xvfb.log"; die "no X server could be started"; }
 
 home="$scratch/home"
 mkdir -p "$home"

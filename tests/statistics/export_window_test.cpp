@@ -93,6 +93,9 @@ TEST_F(ExportButtons, BySupplierWritesBesideTheProgram) {
     dialogs.setDefaultAnswer(true);
     platform::RecordingFileManager files;
     window->ToolButtonGYSClick();
+    const std::vector<Message> shown = takeMessages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, QStringLiteral("你真的要按供应商导出吗？"));
     const QDir purchases(programDir.filePath(QStringLiteral("采购单")));
     const QStringList days = purchases.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     ASSERT_EQ(days.size(), 1);

@@ -42,10 +42,9 @@ QStringList storedRows(const QString& path) {
     return rows;
 }
 
-class Undo : public StatisticsTables {
+class Undo : public TablesTest<StatisticsTables> {
 protected:
     void SetUp() override {
-        StatisticsTables::SetUp();
         catalogue->setBeforePost([](data::Query&) {});
         addCatalogueRow("X1", "黑", "D-1", "鑫达");
         addCatalogueRow("X2", "白", "D-2", "宏发");

@@ -7,10 +7,9 @@
 
 namespace {
 
-class UndoCommands : public OrderTables {
+class UndoCommands : public TablesTest<OrderTables> {
 protected:
     void SetUp() override {
-        OrderTables::SetUp();
         addSizedOrder("A1", 2, {{"40", 3}});
         addSizedOrder("A2", 3, {{"41", 1}});
         before = column(*orders, QStringLiteral("40")) + column(*orders, QStringLiteral("已统计"));
