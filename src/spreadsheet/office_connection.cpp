@@ -125,8 +125,12 @@ void OfficeConnection::startOffice()
         args.append(QStringLiteral("-env:UserInstallation=%1").arg(url));
     }
     // The office's menus and dialogs in Chinese whatever the desktop's
-    // language (a language chosen in the office's own settings still wins).
+    // language (a language chosen in the office's own settings still wins):
+    // the office takes its user interface language from the messages
+    // category, which LC_ALL would override.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("LC_ALL"));
+    environment.insert(QStringLiteral("LC_MESSAGES"), QStringLiteral("zh_CN.UTF-8"));
     environment.insert(QStringLiteral("LANGUAGE"), QStringLiteral("zh_CN"));
     QProcess process;
     process.setProcessEnvironment(environment);
