@@ -29,8 +29,6 @@ OfficeConnection::OfficeConnection(OfficeOptions options)
 
 void OfficeConnection::disconnect()
 {
-    if (link_)
-        link_->close();
     link_.reset();
     desktop_.clear();
     remote_.clear();

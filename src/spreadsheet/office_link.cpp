@@ -141,11 +141,6 @@ OfficeLink::OfficeLink(Reference<css::connection::XConnection> connection, Refer
 
 OfficeLink::~OfficeLink() = default;
 
-void OfficeLink::close()
-{
-    cut_ = true;
-}
-
 void OfficeLink::cut()
 {
     cut_ = true;

@@ -28,8 +28,6 @@ public:
     OfficeLink& operator=(const OfficeLink&) = delete;
 
     bool isCut() const { return cut_; }
-    // Lets go of the office without ending it.
-    void close();
 
     // Runs f, which calls into the office; what it throws becomes an Error
     // that starts with `what` and names the operation.

@@ -287,9 +287,9 @@ void UnoApplication::quit()
         // An office this object started, now without documents, is ended.
         Reference<css::frame::XDesktop2> desk = office_.desktop();
         if (office_.startedProcessId() != 0)
-            terminated = office_.link()->call(Error::Operation::Other, QStringLiteral("Ending LibreOffice failed"), [&] {
-                return !desk->getComponents()->createEnumeration()->hasMoreElements() && desk->terminate();
-            });
+            terminated = office_.link()->call(
+                Error::Operation::Other, QStringLiteral("Ending LibreOffice failed"),
+                [&] { return !desk->getComponents()->createEnumeration()->hasMoreElements() && desk->terminate(); });
     } catch (const Error&) {
     }
     office_.disconnect();

@@ -96,8 +96,10 @@ QString UnoWorksheet::cellText(int row, int column)
     const CellValue value = cache_.value(row, column);
     if (value.kind != CellValue::Kind::Date)
         return cellValueText(value, {});
-    return cellValueText(value, state_->call(Error::Operation::Read, QStringLiteral("Reading the workbook's date settings failed"),
-                                        [&] { return state_->nullDate(); }));
+    const QDate nullDate =
+        state_->call(Error::Operation::Read, QStringLiteral("Reading the workbook's date settings failed"),
+                     [&] { return state_->nullDate(); });
+    return cellValueText(value, nullDate);
 }
 
 void UnoWorksheet::write(int row, int column, const CellValue& value)
@@ -256,7 +258,8 @@ Reference<css::beans::XPropertySet> UnoWorksheet::column(int column)
 void UnoWorksheet::setColumnNumberFormat(int columnNumber, const QString& format)
 {
     state_->checkOpen();
-    state_->call(Error::Operation::Write, QStringLiteral("Setting the number format of column %1 failed").arg(columnNumber), [&] {
+    state_->call(Error::Operation::Write,
+                     QStringLiteral("Setting the number format of column %1 failed").arg(columnNumber), [&] {
         column(columnNumber)->setPropertyValue("NumberFormat", css::uno::Any(state_->formatKey(format)));
     });
     // Dates read before may not be dates any more.
@@ -268,7 +271,8 @@ void UnoWorksheet::autoFitColumn(int columnNumber)
 {
     state_->checkOpen();
     flush();
-    state_->call(Error::Operation::Write, QStringLiteral("Fitting the width of column %1 failed").arg(columnNumber), [&] {
+    state_->call(Error::Operation::Write,
+                     QStringLiteral("Fitting the width of column %1 failed").arg(columnNumber), [&] {
         column(columnNumber)->setPropertyValue("OptimalWidth", css::uno::Any(true));
     });
 }
@@ -278,7 +282,8 @@ void UnoWorksheet::autoFitColumns(int first, int last)
     if (last < first)
         return;
     auto cells = range(1, first, 1, last);
-    state_->call(Error::Operation::Write, QStringLiteral("Fitting the width of columns %1 to %2 failed").arg(first).arg(last), [&] {
+    state_->call(Error::Operation::Write,
+                     QStringLiteral("Fitting the width of columns %1 to %2 failed").arg(first).arg(last), [&] {
         Reference<css::table::XColumnRowRange> columnsAndRows(cells, UNO_QUERY_THROW);
         Reference<css::beans::XPropertySet>(columnsAndRows->getColumns(), UNO_QUERY_THROW)
             ->setPropertyValue("OptimalWidth", css::uno::Any(true));
@@ -304,7 +309,8 @@ void UnoWorksheet::insertRows(int row, int count)
     checkCell(row, 1);
     state_->checkOpen();
     flush();
-    state_->call(Error::Operation::Write, QStringLiteral("Inserting %1 rows at row %2 failed").arg(count).arg(row), [&] {
+    state_->call(Error::Operation::Write,
+                     QStringLiteral("Inserting %1 rows at row %2 failed").arg(count).arg(row), [&] {
         Reference<css::table::XColumnRowRange> columnsAndRows(sheet_, UNO_QUERY_THROW);
         columnsAndRows->getRows()->insertByIndex(row - 1, count);
     });
@@ -327,8 +333,9 @@ Reference<css::table::XCellRange> UnoWorksheet::range(int top, int left, int bot
     checkCell(top, left);
     checkCell(bottom, right);
     if (bottom < top || right < left)
-        throw Error(QStringLiteral("Rows %1 to %2, columns %3 to %4 are no range").arg(top).arg(bottom).arg(left).arg(right),
-                    Error::Operation::Write);
+        throw Error(
+            QStringLiteral("Rows %1 to %2, columns %3 to %4 are no range").arg(top).arg(bottom).arg(left).arg(right),
+            Error::Operation::Write);
     state_->checkOpen();
     flush();
     return sheet_->getCellRangeByPosition(left - 1, top - 1, right - 1, bottom - 1);
