@@ -8,7 +8,11 @@
 #else
 #include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <sys/socket.h>
 #include <sys/types.h>
+#include <sys/un.h>
+#include <unistd.h>
 #endif
 
 namespace platform {
@@ -64,6 +68,62 @@ bool terminateProcess(qint64 pid, int timeoutMs)
         QThread::msleep(50);
     }
     return true;
+}
+
+bool killProcess(qint64 pid, int timeoutMs)
+{
+    if (!isProcessRunning(pid))
+        return true;
+#ifdef Q_OS_WIN
+    HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid));
+    if (h) {
+        TerminateProcess(h, 1);
+        CloseHandle(h);
+    }
+#else
+    ::kill(static_cast<pid_t>(pid), SIGKILL);
+#endif
+    QDeadlineTimer deadline(timeoutMs);
+    while (isProcessRunning(pid) && !deadline.hasExpired())
+        QThread::msleep(20);
+    return !isProcessRunning(pid);
+}
+
+qint64 localSocketOwner(const QString& path)
+{
+#if defined(Q_OS_LINUX)
+    const QByteArray name = path.toLocal8Bit();
+    sockaddr_un address{};
+    if (name.size() >= static_cast<qsizetype>(sizeof(address.sun_path)))
+        return 0;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, name.constData(), static_cast<size_t>(name.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return 0;
+    qint64 pid = 0;
+    // The credentials of a connected peer are those the listener had when it
+    // began to listen; they are known even while it does not answer.
+    ucred credentials{};
+    socklen_t length = sizeof(credentials);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0 &&
+        ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) == 0)
+        pid = credentials.pid;
+    ::close(fd);
+    return pid;
+#else
+    Q_UNUSED(path);
+    return 0;
+#endif
+}
+
+qint64 userNumber()
+{
+#ifdef Q_OS_WIN
+    return 0;
+#else
+    return static_cast<qint64>(::getuid());
+#endif
 }
 
 } // namespace platform

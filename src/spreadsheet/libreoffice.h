@@ -20,6 +20,10 @@ struct OfficeOptions {
     bool headless = false;
     // How long to wait for a started office to answer.
     int startTimeoutMs = 30000;
+    // How long any one call into the office may take. An office that does
+    // not answer within it is let go (and ended when the layer started it):
+    // a hung office, or one waiting on a dialog nobody sees.
+    int callTimeoutMs = 30000;
     // The office program; empty for soffice.bin in LibreOffice's program folder.
     QString officeProgram;
 

@@ -2,7 +2,9 @@
 
 #include "platform/process.h"
 
-#include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/bridge/BridgeFactory.hpp>
+#include <com/sun/star/bridge/XBridge.hpp>
+#include <com/sun/star/connection/Connector.hpp>
 #include <com/sun/star/connection/NoConnectException.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
 
@@ -27,19 +29,23 @@ OfficeConnection::OfficeConnection(OfficeOptions options)
 
 void OfficeConnection::disconnect()
 {
+    link_.reset();
     desktop_.clear();
     remote_.clear();
 }
 
 bool OfficeConnection::answers()
 {
-    if (!desktop_.is())
+    if (!desktop_.is() || !link_ || link_->isCut()) {
+        disconnect();
         return false;
+    }
     try {
         // One round trip: fails at once when the office or the pipe is gone.
-        remote_->getServiceManager();
+        link_->call(Error::Operation::Connect, QStringLiteral("Reaching LibreOffice failed"),
+                    [&] { remote_->getServiceManager(); });
         return true;
-    } catch (const css::uno::RuntimeException&) {
+    } catch (const Error&) {
         disconnect();
         return false;
     }
@@ -48,13 +54,26 @@ bool OfficeConnection::answers()
 bool OfficeConnection::tryResolve()
 {
     const Reference<css::uno::XComponentContext> local = localContext();
+    const QString what = QStringLiteral("Connecting to LibreOffice failed");
+    std::shared_ptr<OfficeLink> link;
     try {
-        const Reference<css::bridge::XUnoUrlResolver> resolver = css::bridge::UnoUrlResolver::create(local);
-        const QString url = QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(options_.pipeName);
-        Reference<css::uno::XComponentContext> remote(resolver->resolve(toOU(url)), UNO_QUERY);
-        if (!remote.is())
+        const Reference<css::connection::XConnector> connector = css::connection::Connector::create(local);
+        const Reference<css::connection::XConnection> connection =
+            connector->connect(toOU(QStringLiteral("pipe,name=%1").arg(options_.pipeName)));
+        const Reference<css::bridge::XBridge> bridge =
+            css::bridge::BridgeFactory::create(local)->createBridge(OUString(), "urp", connection, nullptr);
+        link = std::make_shared<OfficeLink>(connection, Reference<css::lang::XComponent>(bridge, UNO_QUERY_THROW),
+                                            startedPid_ != 0 ? startedPid_ : pipeOwner(), options_.callTimeoutMs);
+        Reference<css::uno::XComponentContext> remote;
+        Reference<css::frame::XDesktop2> desktop;
+        link->call(Error::Operation::Connect, what, [&] {
+            remote.set(bridge->getInstance("StarOffice.ComponentContext"), UNO_QUERY);
+            if (remote.is())
+                desktop = css::frame::Desktop::create(remote);
+        });
+        if (!desktop.is())
             return false;
-        Reference<css::frame::XDesktop2> desktop = css::frame::Desktop::create(remote);
+        link_ = link;
         remote_ = remote;
         desktop_ = desktop;
         ++generation_;
@@ -65,8 +84,23 @@ bool OfficeConnection::tryResolve()
         // The office is still coming up (or going down).
         return false;
     } catch (const css::uno::Exception& e) {
-        throwError(QStringLiteral("Connecting to LibreOffice failed"), e);
+        throwError(Error::Operation::Connect, what, e);
+    } catch (const Error& e) {
+        // An office that does not answer in time cannot be used; one that
+        // refuses is still starting.
+        if (link && link->isCut())
+            throw Error(e.message(), Error::Operation::Connect);
+        return false;
     }
+}
+
+qint64 OfficeConnection::pipeOwner() const
+{
+    // Where the office's runtime keeps a named pipe on Unix. Only an office
+    // started by this program (in this run or an earlier one) listens on our
+    // pipe name. Where the owner cannot be told, a hung office is only let go.
+    return platform::localSocketOwner(
+        QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(platform::userNumber()).arg(options_.pipeName));
 }
 
 QString OfficeConnection::officeProgram() const
@@ -88,14 +122,24 @@ void OfficeConnection::startOffice()
         const QString url = QUrl::fromLocalFile(QDir(options_.profileDir).absolutePath()).toString();
         args.append(QStringLiteral("-env:UserInstallation=%1").arg(url));
     }
+    // The office's menus and dialogs in Chinese whatever the desktop's
+    // language (a language chosen in the office's own settings still wins):
+    // the office takes its user interface language from the messages
+    // category, which LC_ALL would override.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("LC_ALL"));
+    environment.insert(QStringLiteral("LC_MESSAGES"), QStringLiteral("zh_CN.UTF-8"));
+    environment.insert(QStringLiteral("LANGUAGE"), QStringLiteral("zh_CN"));
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.setProgram(officeProgram());
     process.setArguments(args);
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
     qint64 pid = 0;
     if (!process.startDetached(&pid))
-        throw Error(QStringLiteral("LibreOffice could not be started (%1)").arg(officeProgram()));
+        throw Error(QStringLiteral("LibreOffice could not be started (%1)").arg(officeProgram()),
+                    Error::Operation::Connect);
     startedPid_ = pid;
 }
 
@@ -125,7 +169,8 @@ Reference<css::frame::XDesktop2> OfficeConnection::desktop()
     }
     throw Error(QStringLiteral("LibreOffice did not answer on pipe \"%1\" within %2 s")
                     .arg(options_.pipeName)
-                    .arg(options_.startTimeoutMs / 1000));
+                    .arg(options_.startTimeoutMs / 1000),
+                Error::Operation::Connect);
 }
 
 Reference<css::uno::XComponentContext> OfficeConnection::remoteContext()

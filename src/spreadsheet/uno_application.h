@@ -38,7 +38,13 @@ private:
     void dropClosedWorkbooks();
     Reference<css::sheet::XSpreadsheetDocument> findOpenDocument(const Reference<css::frame::XDesktop2>& desktop,
                                                                  const QString& path);
-    Reference<css::sheet::XSpreadsheetDocument> load(const OUString& url, bool asTemplate = false);
+    struct LoadOptions {
+        QString what;      // the start of an Error's text
+        OUString filter;   // the import filter; empty for a new document
+        bool asTemplate = false;
+        bool hidden = false;  // hidden whatever the application's visibility
+    };
+    Reference<css::sheet::XSpreadsheetDocument> load(const OUString& url, const LoadOptions& options);
 
     OfficeConnection office_;
     int generation_ = 0;

@@ -9,8 +9,10 @@
 
 namespace spreadsheet::uno {
 
-DocumentState::DocumentState(Reference<css::sheet::XSpreadsheetDocument> document)
+DocumentState::DocumentState(Reference<css::sheet::XSpreadsheetDocument> document,
+                             std::shared_ptr<OfficeLink> link)
     : document_(std::move(document))
+    , link_(std::move(link))
 {
 }
 
@@ -21,8 +23,8 @@ Reference<css::frame::XModel> DocumentState::model() const
 
 void DocumentState::checkOpen() const
 {
-    if (!open_)
-        throw Error(QStringLiteral("The workbook is no longer open"));
+    if (!isOpen())
+        throw Error(QStringLiteral("The workbook is no longer open"), Error::Operation::Gone);
 }
 
 Reference<css::util::XNumberFormats> DocumentState::numberFormats()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "spreadsheet/uno_runtime.h"
+#include "spreadsheet/office_link.h"
 
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
@@ -8,21 +8,29 @@
 
 #include <QDate>
 #include <map>
+#include <memory>
 
 namespace spreadsheet::uno {
 
-// What the workbook and its worksheets share about one open document.
+// What the workbook and its worksheets share about one open document,
+// including the link to the office it lives in.
 class DocumentState {
 public:
-    explicit DocumentState(Reference<css::sheet::XSpreadsheetDocument> document);
+    DocumentState(Reference<css::sheet::XSpreadsheetDocument> document, std::shared_ptr<OfficeLink> link);
 
     const Reference<css::sheet::XSpreadsheetDocument>& document() const { return document_; }
     Reference<css::frame::XModel> model() const;
 
-    bool isOpen() const { return open_; }
+    bool isOpen() const { return open_ && !link_->isCut(); }
     void markClosed() { open_ = false; }
     // An Error when the workbook was closed or its office has gone.
     void checkOpen() const;
+    // A call into the office about this document (see OfficeLink::call).
+    template <class F>
+    auto call(Error::Operation operation, const QString& what, F&& f) const -> decltype(f())
+    {
+        return link_->call(operation, what, std::forward<F>(f));
+    }
 
     // Day number 0 of the document's dates.
     QDate nullDate();
@@ -49,6 +57,7 @@ private:
     Reference<css::util::XNumberFormats> numberFormats();
 
     Reference<css::sheet::XSpreadsheetDocument> document_;
+    std::shared_ptr<OfficeLink> link_;
     Reference<css::util::XNumberFormats> formats_;
     bool open_ = true;
     QDate nullDate_;

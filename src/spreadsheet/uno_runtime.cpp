@@ -33,7 +33,8 @@ Reference<css::uno::XComponentContext> localContext()
         }
     });
     if (!context.is())
-        throw Error(QStringLiteral("LibreOffice runtime could not be started: %1").arg(failure));
+        throw Error(QStringLiteral("LibreOffice runtime could not be started: %1").arg(failure),
+                    Error::Operation::Connect);
     return context;
 }
 
@@ -48,19 +49,16 @@ QString localPath(const OUString& url)
     return u.isLocalFile() ? u.toLocalFile() : QString();
 }
 
-void throwError(const QString& what, const css::uno::Exception& e)
+void throwError(Error::Operation operation, const QString& what, const css::uno::Exception& e)
 {
     const QString detail = toQ(e.Message).trimmed();
-    throw Error(detail.isEmpty() ? what : QStringLiteral("%1: %2").arg(what, detail));
+    throw Error(detail.isEmpty() ? what : QStringLiteral("%1: %2").arg(what, detail), operation);
 }
-
-} // namespace spreadsheet::uno
-
-namespace spreadsheet::uno {
 
 void throwConnectionLost(const QString& what)
 {
-    throw Error(QStringLiteral("%1: the workbook was closed or LibreOffice has gone").arg(what));
+    throw Error(QStringLiteral("%1: the workbook was closed or LibreOffice has gone").arg(what),
+                Error::Operation::Gone);
 }
 
 } // namespace spreadsheet::uno

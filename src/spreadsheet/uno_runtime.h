@@ -40,19 +40,20 @@ inline QString toQ(const OUString& s)
 OUString fileUrl(const QString& path);
 QString localPath(const OUString& url);
 
-[[noreturn]] void throwError(const QString& what, const css::uno::Exception& e);
+[[noreturn]] void throwError(Error::Operation operation, const QString& what, const css::uno::Exception& e);
 [[noreturn]] void throwConnectionLost(const QString& what);
 
 // Runs f; a UNO exception becomes an Error whose text starts with `what`.
+// Calls into the office go through OfficeLink::call, which also bounds them.
 template <class F>
-auto guarded(const QString& what, F&& f) -> decltype(f())
+auto guarded(Error::Operation operation, const QString& what, F&& f) -> decltype(f())
 {
     try {
         return f();
     } catch (const css::lang::DisposedException&) {
         throwConnectionLost(what);
     } catch (const css::uno::Exception& e) {
-        throwError(what, e);
+        throwError(operation, what, e);
     }
 }
 

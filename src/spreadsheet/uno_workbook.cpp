@@ -59,22 +59,11 @@ css::beans::PropertyValue property(const char* name, const css::uno::Any& value)
 
 // Runs a store call; its failures are failures of saving.
 template <class F>
-void storing(const QString& what, F&& f)
-{
-    try {
-        f();
-    } catch (const css::lang::DisposedException&) {
-        throw Error(QStringLiteral("%1: the workbook was closed or LibreOffice has gone").arg(what), Error::Operation::Gone);
-    } catch (const css::uno::Exception& e) {
-        const QString detail = toQ(e.Message).trimmed();
-        throw Error(detail.isEmpty() ? what : QStringLiteral("%1: %2").arg(what, detail), Error::Operation::Save);
-    }
-}
-
 } // namespace
 
-UnoWorkbook::UnoWorkbook(Reference<css::sheet::XSpreadsheetDocument> document, bool owned)
-    : state_(std::make_shared<DocumentState>(std::move(document)))
+UnoWorkbook::UnoWorkbook(Reference<css::sheet::XSpreadsheetDocument> document, std::shared_ptr<OfficeLink> link,
+                         bool owned)
+    : state_(std::make_shared<DocumentState>(std::move(document), std::move(link)))
     , owned_(owned)
 {
 }
@@ -89,14 +78,14 @@ bool UnoWorkbook::holds(const Reference<css::sheet::XSpreadsheetDocument>& docum
 QString UnoWorkbook::filePath() const
 {
     state_->checkOpen();
-    return guarded(QStringLiteral("Reading the workbook's file name failed"),
+    return state_->call(Error::Operation::Read, QStringLiteral("Reading the workbook's file name failed"),
                    [&] { return localPath(state_->model()->getURL()); });
 }
 
 int UnoWorkbook::sheetCount()
 {
     state_->checkOpen();
-    return guarded(QStringLiteral("Counting the sheets failed"), [&] {
+    return state_->call(Error::Operation::Read, QStringLiteral("Counting the sheets failed"), [&] {
         Reference<css::container::XIndexAccess> sheets(state_->document()->getSheets(), UNO_QUERY_THROW);
         return static_cast<int>(sheets->getCount());
     });
@@ -118,10 +107,10 @@ std::shared_ptr<UnoWorksheet> UnoWorkbook::wrap(const Reference<css::sheet::XSpr
 std::shared_ptr<Worksheet> UnoWorkbook::sheet(int index)
 {
     state_->checkOpen();
-    return guarded(QStringLiteral("Taking sheet %1 failed").arg(index), [&] {
+    return state_->call(Error::Operation::Read, QStringLiteral("Taking sheet %1 failed").arg(index), [&] {
         Reference<css::container::XIndexAccess> sheets(state_->document()->getSheets(), UNO_QUERY_THROW);
         if (index < 1 || index > sheets->getCount())
-            throw Error(QStringLiteral("The workbook has no sheet %1").arg(index));
+            throw Error(QStringLiteral("The workbook has no sheet %1").arg(index), Error::Operation::Read);
         return wrap(Reference<css::sheet::XSpreadsheet>(sheets->getByIndex(index - 1), UNO_QUERY_THROW));
     });
 }
@@ -129,10 +118,10 @@ std::shared_ptr<Worksheet> UnoWorkbook::sheet(int index)
 std::shared_ptr<Worksheet> UnoWorkbook::sheet(const QString& name)
 {
     state_->checkOpen();
-    return guarded(QStringLiteral("Taking sheet \"%1\" failed").arg(name), [&] {
+    return state_->call(Error::Operation::Read, QStringLiteral("Taking sheet \"%1\" failed").arg(name), [&] {
         Reference<css::sheet::XSpreadsheets> sheets = state_->document()->getSheets();
         if (!sheets->hasByName(toOU(name)))
-            throw Error(QStringLiteral("The workbook has no sheet named \"%1\"").arg(name));
+            throw Error(QStringLiteral("The workbook has no sheet named \"%1\"").arg(name), Error::Operation::Read);
         return wrap(Reference<css::sheet::XSpreadsheet>(sheets->getByName(toOU(name)), UNO_QUERY_THROW));
     });
 }
@@ -140,7 +129,7 @@ std::shared_ptr<Worksheet> UnoWorkbook::sheet(const QString& name)
 bool UnoWorkbook::activeSheetIsWorksheet()
 {
     state_->checkOpen();
-    return guarded(QStringLiteral("Taking the active sheet failed"), [&] {
+    return state_->call(Error::Operation::Read, QStringLiteral("Taking the active sheet failed"), [&] {
         Reference<css::sheet::XSpreadsheetView> view(state_->model()->getCurrentController(), UNO_QUERY);
         return view.is() && view->getActiveSheet().is();
     });
@@ -149,11 +138,11 @@ bool UnoWorkbook::activeSheetIsWorksheet()
 std::shared_ptr<Worksheet> UnoWorkbook::activeSheet()
 {
     state_->checkOpen();
-    return guarded(QStringLiteral("Taking the active sheet failed"), [&] {
+    return state_->call(Error::Operation::Read, QStringLiteral("Taking the active sheet failed"), [&] {
         Reference<css::sheet::XSpreadsheetView> view(state_->model()->getCurrentController(), UNO_QUERY);
         Reference<css::sheet::XSpreadsheet> sheet = view.is() ? view->getActiveSheet() : nullptr;
         if (!sheet.is())
-            throw Error(QStringLiteral("The active sheet is not a worksheet"));
+            throw Error(QStringLiteral("The active sheet is not a worksheet"), Error::Operation::Read);
         return wrap(sheet);
     });
 }
@@ -169,7 +158,7 @@ void UnoWorkbook::saveAs(const QString& path, FileFormat format)
     state_->checkOpen();
     const QString filter = filterName(path, format);
     flushAll();
-    storing(QStringLiteral("Saving the workbook as %1 failed").arg(path), [&] {
+    state_->call(Error::Operation::Save, QStringLiteral("Saving the workbook as %1 failed").arg(path), [&] {
         const css::beans::PropertyValue properties[] = {
             property("FilterName", css::uno::Any(toOU(filter))),
             property("Overwrite", css::uno::Any(true)),
@@ -183,7 +172,7 @@ void UnoWorkbook::exportPdf(const QString& path)
 {
     state_->checkOpen();
     flushAll();
-    storing(QStringLiteral("Exporting the workbook as PDF to %1 failed").arg(path), [&] {
+    state_->call(Error::Operation::Save, QStringLiteral("Exporting the workbook as PDF to %1 failed").arg(path), [&] {
         const css::beans::PropertyValue properties[] = {
             property("FilterName", css::uno::Any(OUString("calc_pdf_Export"))),
             property("Overwrite", css::uno::Any(true)),
@@ -200,7 +189,7 @@ void UnoWorkbook::close()
     for (const auto& sheet : sheets_)
         sheet->discardPending();
     state_->markClosed();
-    guarded(QStringLiteral("Closing the workbook failed"), [&] {
+    state_->call(Error::Operation::Other, QStringLiteral("Closing the workbook failed"), [&] {
         Reference<css::util::XModifiable> modifiable(state_->document(), UNO_QUERY);
         if (modifiable.is())
             modifiable->setModified(false);
@@ -211,7 +200,7 @@ void UnoWorkbook::close()
 void UnoWorkbook::setSheetCount(int count)
 {
     state_->checkOpen();
-    guarded(QStringLiteral("Setting up the new workbook's sheets failed"), [&] {
+    state_->call(Error::Operation::Write, QStringLiteral("Setting up the new workbook's sheets failed"), [&] {
         Reference<css::sheet::XSpreadsheets> sheets = state_->document()->getSheets();
         Reference<css::container::XIndexAccess> indexed(sheets, UNO_QUERY_THROW);
         int have = indexed->getCount();
@@ -234,7 +223,7 @@ void UnoWorkbook::setWindowVisible(bool visible)
         return;
     state_->checkOpen();
     flushAll();
-    guarded(QStringLiteral("Showing the workbook failed"), [&] {
+    state_->call(Error::Operation::Other, QStringLiteral("Showing the workbook failed"), [&] {
         Reference<css::frame::XController> controller = state_->model()->getCurrentController();
         if (!controller.is() || !controller->getFrame().is())
             return;

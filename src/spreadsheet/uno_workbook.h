@@ -13,7 +13,7 @@ namespace spreadsheet::uno {
 // close it) or found it already open in the office (the user's).
 class UnoWorkbook : public Workbook {
 public:
-    UnoWorkbook(Reference<css::sheet::XSpreadsheetDocument> document, bool owned);
+    UnoWorkbook(Reference<css::sheet::XSpreadsheetDocument> document, std::shared_ptr<OfficeLink> link, bool owned);
     ~UnoWorkbook() override;
 
     bool isOwned() const { return owned_; }

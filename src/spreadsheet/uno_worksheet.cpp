@@ -32,10 +32,10 @@ constexpr int readBlockRows = 4096;
 constexpr int maxRows = 1048576;
 constexpr int maxColumns = 16384;
 
-void checkCell(int row, int column)
+void checkCell(int row, int column, Error::Operation operation = Error::Operation::Write)
 {
     if (row < 1 || column < 1 || row > maxRows || column > maxColumns)
-        throw Error(QStringLiteral("There is no cell at row %1, column %2").arg(row).arg(column));
+        throw Error(QStringLiteral("There is no cell at row %1, column %2").arg(row).arg(column), operation);
 }
 
 CellValue fromAny(const css::uno::Any& any)
@@ -76,7 +76,7 @@ UnoWorksheet::~UnoWorksheet() = default;
 QString UnoWorksheet::name() const
 {
     state_->checkOpen();
-    return guarded(QStringLiteral("Reading the sheet name failed"), [&] {
+    return state_->call(Error::Operation::Read, QStringLiteral("Reading the sheet name failed"), [&] {
         return toQ(Reference<css::container::XNamed>(sheet_, UNO_QUERY_THROW)->getName());
     });
 }
@@ -84,20 +84,22 @@ QString UnoWorksheet::name() const
 void UnoWorksheet::setName(const QString& name)
 {
     state_->checkOpen();
-    guarded(QStringLiteral("Renaming the sheet to \"%1\" failed").arg(name), [&] {
+    state_->call(Error::Operation::Write, QStringLiteral("Renaming the sheet to \"%1\" failed").arg(name), [&] {
         Reference<css::container::XNamed>(sheet_, UNO_QUERY_THROW)->setName(toOU(name));
     });
 }
 
 QString UnoWorksheet::cellText(int row, int column)
 {
-    checkCell(row, column);
+    checkCell(row, column, Error::Operation::Read);
     ensureLoaded();
     const CellValue value = cache_.value(row, column);
     if (value.kind != CellValue::Kind::Date)
         return cellValueText(value, {});
-    return cellValueText(value, guarded(QStringLiteral("Reading the workbook's date settings failed"),
-                                        [&] { return state_->nullDate(); }));
+    const QDate nullDate =
+        state_->call(Error::Operation::Read, QStringLiteral("Reading the workbook's date settings failed"),
+                     [&] { return state_->nullDate(); });
+    return cellValueText(value, nullDate);
 }
 
 void UnoWorksheet::write(int row, int column, const CellValue& value)
@@ -128,7 +130,7 @@ void UnoWorksheet::flush()
         return;
     state_->checkOpen();
     const std::vector<CellBlock> blocks = groupIntoBlocks(cache_.takePending());
-    guarded(QStringLiteral("Writing cells failed"), [&] {
+    state_->call(Error::Operation::Write, QStringLiteral("Writing cells failed"), [&] {
         DocumentState::BulkEdit edit(*state_);
         for (const CellBlock& block : blocks) {
             css::uno::Sequence<css::uno::Sequence<css::uno::Any>> rows(block.rowCount);
@@ -158,7 +160,7 @@ void UnoWorksheet::ensureLoaded()
     if (cache_.isLoaded())
         return;
     flush();
-    guarded(QStringLiteral("Reading cells failed"), [&] { load(); });
+    state_->call(Error::Operation::Read, QStringLiteral("Reading cells failed"), [&] { load(); });
 }
 
 void UnoWorksheet::load()
@@ -256,7 +258,8 @@ Reference<css::beans::XPropertySet> UnoWorksheet::column(int column)
 void UnoWorksheet::setColumnNumberFormat(int columnNumber, const QString& format)
 {
     state_->checkOpen();
-    guarded(QStringLiteral("Setting the number format of column %1 failed").arg(columnNumber), [&] {
+    state_->call(Error::Operation::Write,
+                     QStringLiteral("Setting the number format of column %1 failed").arg(columnNumber), [&] {
         column(columnNumber)->setPropertyValue("NumberFormat", css::uno::Any(state_->formatKey(format)));
     });
     // Dates read before may not be dates any more.
@@ -268,7 +271,8 @@ void UnoWorksheet::autoFitColumn(int columnNumber)
 {
     state_->checkOpen();
     flush();
-    guarded(QStringLiteral("Fitting the width of column %1 failed").arg(columnNumber), [&] {
+    state_->call(Error::Operation::Write,
+                     QStringLiteral("Fitting the width of column %1 failed").arg(columnNumber), [&] {
         column(columnNumber)->setPropertyValue("OptimalWidth", css::uno::Any(true));
     });
 }
@@ -278,7 +282,8 @@ void UnoWorksheet::autoFitColumns(int first, int last)
     if (last < first)
         return;
     auto cells = range(1, first, 1, last);
-    guarded(QStringLiteral("Fitting the width of columns %1 to %2 failed").arg(first).arg(last), [&] {
+    state_->call(Error::Operation::Write,
+                     QStringLiteral("Fitting the width of columns %1 to %2 failed").arg(first).arg(last), [&] {
         Reference<css::table::XColumnRowRange> columnsAndRows(cells, UNO_QUERY_THROW);
         Reference<css::beans::XPropertySet>(columnsAndRows->getColumns(), UNO_QUERY_THROW)
             ->setPropertyValue("OptimalWidth", css::uno::Any(true));
@@ -290,7 +295,7 @@ void UnoWorksheet::insertRow(int row)
     checkCell(row, 1);
     state_->checkOpen();
     flush();
-    guarded(QStringLiteral("Inserting a row at row %1 failed").arg(row), [&] {
+    state_->call(Error::Operation::Write, QStringLiteral("Inserting a row at row %1 failed").arg(row), [&] {
         Reference<css::table::XColumnRowRange> columnsAndRows(sheet_, UNO_QUERY_THROW);
         columnsAndRows->getRows()->insertByIndex(row - 1, 1);
     });
@@ -304,7 +309,8 @@ void UnoWorksheet::insertRows(int row, int count)
     checkCell(row, 1);
     state_->checkOpen();
     flush();
-    guarded(QStringLiteral("Inserting %1 rows at row %2 failed").arg(count).arg(row), [&] {
+    state_->call(Error::Operation::Write,
+                     QStringLiteral("Inserting %1 rows at row %2 failed").arg(count).arg(row), [&] {
         Reference<css::table::XColumnRowRange> columnsAndRows(sheet_, UNO_QUERY_THROW);
         columnsAndRows->getRows()->insertByIndex(row - 1, count);
     });
@@ -316,7 +322,7 @@ void UnoWorksheet::setCellFormula(int row, int column, const QString& formula)
     checkCell(row, column);
     state_->checkOpen();
     flush();
-    guarded(QStringLiteral("Writing the formula %1 failed").arg(formula), [&] {
+    state_->call(Error::Operation::Write, QStringLiteral("Writing the formula %1 failed").arg(formula), [&] {
         sheet_->getCellByPosition(column - 1, row - 1)->setFormula(toOU(formula));
     });
     cache_.forget();
@@ -327,7 +333,9 @@ Reference<css::table::XCellRange> UnoWorksheet::range(int top, int left, int bot
     checkCell(top, left);
     checkCell(bottom, right);
     if (bottom < top || right < left)
-        throw Error(QStringLiteral("Rows %1 to %2, columns %3 to %4 are no range").arg(top).arg(bottom).arg(left).arg(right));
+        throw Error(
+            QStringLiteral("Rows %1 to %2, columns %3 to %4 are no range").arg(top).arg(bottom).arg(left).arg(right),
+            Error::Operation::Write);
     state_->checkOpen();
     flush();
     return sheet_->getCellRangeByPosition(left - 1, top - 1, right - 1, bottom - 1);
@@ -336,7 +344,7 @@ Reference<css::table::XCellRange> UnoWorksheet::range(int top, int left, int bot
 void UnoWorksheet::setBorders(int top, int left, int bottom, int right)
 {
     auto cells = range(top, left, bottom, right);
-    guarded(QStringLiteral("Drawing cell borders failed"), [&] {
+    state_->call(Error::Operation::Write, QStringLiteral("Drawing cell borders failed"), [&] {
         css::table::BorderLine2 line;
         line.OuterLineWidth = 26; // a thin line, in 1/100 mm
         line.LineWidth = 26;
@@ -352,7 +360,7 @@ void UnoWorksheet::setBorders(int top, int left, int bottom, int right)
 void UnoWorksheet::setBold(int top, int left, int bottom, int right)
 {
     auto cells = range(top, left, bottom, right);
-    guarded(QStringLiteral("Setting bold type failed"), [&] {
+    state_->call(Error::Operation::Write, QStringLiteral("Setting bold type failed"), [&] {
         Reference<css::beans::XPropertySet> properties(cells, UNO_QUERY_THROW);
         const float bold = 150.0f; // awt::FontWeight::BOLD
         properties->setPropertyValue("CharWeight", css::uno::Any(bold));
@@ -364,7 +372,7 @@ void UnoWorksheet::setBold(int top, int left, int bottom, int right)
 void UnoWorksheet::mergeCells(int top, int left, int bottom, int right)
 {
     auto cells = range(top, left, bottom, right);
-    guarded(QStringLiteral("Merging cells failed"), [&] {
+    state_->call(Error::Operation::Write, QStringLiteral("Merging cells failed"), [&] {
         Reference<css::util::XMergeable>(cells, UNO_QUERY_THROW)->merge(true);
         Reference<css::beans::XPropertySet>(cells, UNO_QUERY_THROW)
             ->setPropertyValue("HoriJustify", css::uno::Any(css::table::CellHoriJustify_CENTER));
@@ -385,7 +393,7 @@ Reference<css::beans::XPropertySet> UnoWorksheet::pageStyle()
 void UnoWorksheet::setCenterFooter(const QString& text)
 {
     state_->checkOpen();
-    guarded(QStringLiteral("Setting the page footer failed"), [&] {
+    state_->call(Error::Operation::Write, QStringLiteral("Setting the page footer failed"), [&] {
         Reference<css::beans::XPropertySet> style = pageStyle();
         style->setPropertyValue("FooterIsOn", css::uno::Any(true));
         Reference<css::sheet::XHeaderFooterContent> content(style->getPropertyValue("RightPageFooterContent"),
@@ -398,28 +406,28 @@ void UnoWorksheet::setCenterFooter(const QString& text)
 void UnoWorksheet::setCenterHorizontally(bool on)
 {
     state_->checkOpen();
-    guarded(QStringLiteral("Setting the page centring failed"),
+    state_->call(Error::Operation::Write, QStringLiteral("Setting the page centring failed"),
             [&] { pageStyle()->setPropertyValue("CenterHorizontally", css::uno::Any(on)); });
 }
 
 void UnoWorksheet::setCenterVertically(bool on)
 {
     state_->checkOpen();
-    guarded(QStringLiteral("Setting the page centring failed"),
+    state_->call(Error::Operation::Write, QStringLiteral("Setting the page centring failed"),
             [&] { pageStyle()->setPropertyValue("CenterVertically", css::uno::Any(on)); });
 }
 
 void UnoWorksheet::setPrintGridLines(bool on)
 {
     state_->checkOpen();
-    guarded(QStringLiteral("Setting the printing of grid lines failed"),
+    state_->call(Error::Operation::Write, QStringLiteral("Setting the printing of grid lines failed"),
             [&] { pageStyle()->setPropertyValue("PrintGrid", css::uno::Any(on)); });
 }
 
 void UnoWorksheet::setOrientation(PageOrientation orientation)
 {
     state_->checkOpen();
-    guarded(QStringLiteral("Setting the page orientation failed"), [&] {
+    state_->call(Error::Operation::Write, QStringLiteral("Setting the page orientation failed"), [&] {
         Reference<css::beans::XPropertySet> style = pageStyle();
         const bool landscape = orientation == PageOrientation::Landscape;
         sal_Int32 width = 0;
@@ -441,7 +449,7 @@ namespace spreadsheet::uno {
 void UnoWorksheet::setFitToPagesWide(int pages)
 {
     state_->checkOpen();
-    guarded(QStringLiteral("Setting the page scale failed"), [&] {
+    state_->call(Error::Operation::Write, QStringLiteral("Setting the page scale failed"), [&] {
         Reference<css::beans::XPropertySet> style = pageStyle();
         style->setPropertyValue("ScaleToPagesX", css::uno::Any(static_cast<sal_Int16>(pages)));
         style->setPropertyValue("ScaleToPagesY", css::uno::Any(static_cast<sal_Int16>(0)));
@@ -451,7 +459,7 @@ void UnoWorksheet::setFitToPagesWide(int pages)
 QString UnoWorksheet::centerFooter()
 {
     state_->checkOpen();
-    return guarded(QStringLiteral("Reading the page footer failed"), [&] {
+    return state_->call(Error::Operation::Read, QStringLiteral("Reading the page footer failed"), [&] {
         Reference<css::beans::XPropertySet> style = pageStyle();
         bool on = false;
         style->getPropertyValue("FooterIsOn") >>= on;
@@ -466,7 +474,7 @@ QString UnoWorksheet::centerFooter()
 PageOrientation UnoWorksheet::orientation()
 {
     state_->checkOpen();
-    return guarded(QStringLiteral("Reading the page orientation failed"), [&] {
+    return state_->call(Error::Operation::Read, QStringLiteral("Reading the page orientation failed"), [&] {
         bool landscape = false;
         pageStyle()->getPropertyValue("IsLandscape") >>= landscape;
         return landscape ? PageOrientation::Landscape : PageOrientation::Portrait;

@@ -8,6 +8,8 @@
 #include "spreadsheet/libreoffice.h"
 #include "window_kit/status_panels.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -88,5 +90,41 @@ TEST_P(OfficeImport, ReadsAWorkbookAndRefusesItTheSecondTime) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, OfficeImport, ::testing::Values("xls", "xlsx"));
+
+// Files the office cannot read end in the workbook message at once (the
+// office asks nobody anything), with nothing imported.
+using OfficeImportRefusal = OfficeImport;
+
+TEST_P(OfficeImportRefusal, EndsInTheWorkbookMessage) {
+    const QString name = QString::fromLatin1(GetParam());
+    QByteArray bytes;
+    if (name == QLatin1String("random.xls")) {
+        for (int i = 0; i < 30000; ++i)
+            bytes.append(static_cast<char>((i * 7919 + (i >> 3) * 104729) % 251));
+    } else if (name == QLatin1String("text.xls")) {
+        bytes = QStringLiteral("批号,鞋的型号,颜色\nX0002,0805,黑\n").repeated(100).toUtf8();
+    } else if (name == QLatin1String("truncated.xlsx")) {
+        QFile whole(makeWorkbook(QStringLiteral("whole.xlsx"), 50));
+        whole.open(QIODevice::ReadOnly);
+        bytes = whole.readAll();
+        bytes.truncate(bytes.size() / 2);
+    }
+    const QString path = dataDir.filePath(name);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+
+    dialogs.queueFile(path);
+    orders->ToolButton12Click();
+    EXPECT_EQ(dialogs.messageTexts(), QStringList{QStringLiteral("与工作簿的连接已关闭!")});
+    data::Query q(*engine);
+    q.setSql(QStringLiteral("select * from dd.db"));
+    q.open();
+    EXPECT_EQ(q.recordCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(HostileFiles, OfficeImportRefusal,
+                         ::testing::Values("empty.xls", "random.xls", "text.xls", "truncated.xlsx"));
 
 }  // namespace

@@ -6,8 +6,13 @@
 
 #include <QDeadlineTimer>
 #include <QThread>
+#include <functional>
 
 #include <gtest/gtest.h>
+
+#ifndef Q_OS_WIN
+#include <csignal>
+#endif
 
 using namespace spreadsheet;
 
@@ -95,4 +100,66 @@ TEST(OfficeLifecycle, StoppedOfficeIsReplacedByAFreshOne)
     while (platform::isProcessRunning(secondPid) && !deadline.hasExpired())
         QThread::msleep(100);
     EXPECT_FALSE(platform::isProcessRunning(secondPid));
+}
+
+// An office that stops answering (here: stopped by a signal, as a hung one
+// would be) is let go and ended after the call bound, whether this object
+// started it or found it running; the next use starts a fresh one.
+TEST(OfficeLifecycle, HungOfficeIsEndedAfterTheCallBound)
+{
+#ifdef Q_OS_WIN
+    GTEST_SKIP() << "stopping a process takes POSIX signals";
+#else
+    auto options = OfficeEnvironment::privateOptions(QStringLiteral("hung"));
+    options.callTimeoutMs = 1500;
+    auto app = createLibreOfficeApplication(options);
+    app->setSheetsInNewWorkbook(1);
+    auto failure = [](const std::function<void()>& call) {
+        try {
+            call();
+        } catch (const Error& e) {
+            return e.operation();
+        }
+        return Error::Operation::Other;
+    };
+
+    StartedOffice first;
+    auto book = app->addWorkbook();
+    const qint64 firstPid = app->officeProcessId();
+    first.track(firstPid);
+    ASSERT_NE(firstPid, 0);
+    auto sheet = book->sheet(1);
+    ASSERT_EQ(::kill(static_cast<pid_t>(firstPid), SIGSTOP), 0);
+    EXPECT_EQ(failure([&] {
+                  sheet->setCellText(1, 1, QStringLiteral("lost"));
+                  sheet->flush();
+              }),
+              Error::Operation::Gone);
+    EXPECT_FALSE(platform::isProcessRunning(firstPid));
+    EXPECT_FALSE(book->isOpen());
+    EXPECT_EQ(failure([&] { sheet->cellText(1, 1); }), Error::Operation::Gone);
+
+    StartedOffice second;
+    auto fresh = app->addWorkbook();
+    const qint64 secondPid = app->officeProcessId();
+    second.track(secondPid);
+    EXPECT_NE(secondPid, firstPid);
+    fresh->sheet(1)->setCellText(1, 1, QStringLiteral("after"));
+    fresh->sheet(1)->refresh();
+    EXPECT_EQ(fresh->sheet(1)->cellText(1, 1), "after");
+
+    // An object that found the office running knows it by its pipe; its
+    // next workbook comes from an office of its own.
+    auto attached = createLibreOfficeApplication(options);
+    attached->connect();
+    ASSERT_EQ(attached->officeProcessId(), 0);
+    ASSERT_EQ(::kill(static_cast<pid_t>(secondPid), SIGSTOP), 0);
+    StartedOffice third;
+    attached->setSheetsInNewWorkbook(1);
+    auto replaced = attached->addWorkbook();
+    third.track(attached->officeProcessId());
+    EXPECT_FALSE(platform::isProcessRunning(secondPid));
+    EXPECT_NE(attached->officeProcessId(), 0);
+    EXPECT_EQ(replaced->sheetCount(), 1);
+#endif
 }

@@ -2,6 +2,8 @@
 
 #include "office_environment.h"
 
+#include <QFile>
+
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -241,9 +243,59 @@ TEST_F(OfficeTest, ExportFormattingAndPageSetupAreReadBackFromTheOffice)
     EXPECT_EQ(sheet->cellText(2, 1), "25");
 }
 
+// Bytes that no office filter should be left to guess at: the file's own
+// bytes tell that it is no workbook, or the office fails to read it; either
+// way at once, without a question to anyone, and nothing stays open.
+QByteArray randomBytes(int count)
+{
+    QByteArray bytes;
+    quint32 x = 12345;
+    for (int i = 0; i < count; ++i) {
+        x = x * 1103515245u + 12345u;
+        bytes.append(static_cast<char>(x >> 16));
+    }
+    return bytes;
+}
+
 TEST_F(OfficeTest, FilesThatCannotBeOpenedAreErrors)
 {
+    const QString saved = OfficeEnvironment::scratchPath(QStringLiteral("whole.xlsx"));
+    auto whole = app->addWorkbook();
+    whole->sheet(1)->setCellText(1, 1, QStringLiteral("批号"));
+    whole->saveAs(saved);
+    whole->close();
+    QFile wholeFile(saved);
+    ASSERT_TRUE(wholeFile.open(QIODevice::ReadOnly));
+    const QByteArray xlsx = wholeFile.readAll();
+
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } files[] = {
+        {"empty.xls", {}},
+        {"random.xls", randomBytes(20000)},
+        {"text.xls", QStringLiteral("批号\t鞋的型号\tX1\t0805\n").repeated(200).toUtf8()},
+        {"truncated.xlsx", xlsx.left(xlsx.size() / 2)},
+        {"compound-garbage.xls", QByteArray::fromHex("D0CF11E0A1B11AE1") + randomBytes(4000)},
+    };
+    for (const auto& f : files) {
+        const QString path = OfficeEnvironment::scratchPath(QString::fromLatin1(f.name));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(f.bytes);
+        file.close();
+        for (bool asTemplate : {false, true}) {
+            try {
+                asTemplate ? app->openTemplate(path) : app->openWorkbook(path);
+                ADD_FAILURE() << f.name << " was opened";
+            } catch (const Error& e) {
+                EXPECT_EQ(e.operation(), Error::Operation::Open) << f.name << ": " << e.what();
+            }
+        }
+    }
+    EXPECT_EQ(app->workbookCount(), 0);
     EXPECT_THROW(app->openWorkbook(OfficeEnvironment::scratchPath(QStringLiteral("missing.xls"))), Error);
+
     auto book = app->addWorkbook();
     EXPECT_THROW(book->saveAs(OfficeEnvironment::scratchPath(QStringLiteral("book.txt"))), Error);
     EXPECT_THROW(book->saveAs(QStringLiteral("/proc/no-such-folder/book.xls")), Error);
