@@ -57,8 +57,6 @@ css::beans::PropertyValue property(const char* name, const css::uno::Any& value)
     return p;
 }
 
-// Runs a store call; its failures are failures of saving.
-template <class F>
 } // namespace
 
 UnoWorkbook::UnoWorkbook(Reference<css::sheet::XSpreadsheetDocument> document, std::shared_ptr<OfficeLink> link,

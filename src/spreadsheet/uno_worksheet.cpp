@@ -499,7 +499,7 @@ bool UnoWorksheet::printGridLines()
 bool UnoWorksheet::pageStyleFlag(const char* property)
 {
     state_->checkOpen();
-    return guarded(QStringLiteral("Reading the page settings failed"), [&] {
+    return state_->call(Error::Operation::Read, QStringLiteral("Reading the page settings failed"), [&] {
         bool on = false;
         pageStyle()->getPropertyValue(OUString::createFromAscii(property)) >>= on;
         return on;
@@ -509,7 +509,7 @@ bool UnoWorksheet::pageStyleFlag(const char* property)
 int UnoWorksheet::fitToPagesWide()
 {
     state_->checkOpen();
-    return guarded(QStringLiteral("Reading the page scale failed"), [&] {
+    return state_->call(Error::Operation::Read, QStringLiteral("Reading the page scale failed"), [&] {
         sal_Int16 pages = 0;
         pageStyle()->getPropertyValue("ScaleToPagesX") >>= pages;
         return int(pages);
@@ -520,7 +520,7 @@ int UnoWorksheet::columnWidth(int columnNumber)
 {
     state_->checkOpen();
     flush();
-    return guarded(QStringLiteral("Reading the width of column %1 failed").arg(columnNumber), [&] {
+    return state_->call(Error::Operation::Read, QStringLiteral("Reading the width of column %1 failed").arg(columnNumber), [&] {
         sal_Int32 width = 0;
         column(columnNumber)->getPropertyValue("Width") >>= width;
         return int(width);

@@ -109,7 +109,7 @@ TEST_P(OfficeImportRefusal, EndsInTheWorkbookMessage) {
         bytes = whole.readAll();
         bytes.truncate(bytes.size() / 2);
     }
-    const QString path = dataDir.filePath(name);
+    const QString path = programDir.filePath(name);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(bytes);
@@ -117,7 +117,9 @@ TEST_P(OfficeImportRefusal, EndsInTheWorkbookMessage) {
 
     dialogs.queueFile(path);
     orders->ToolButton12Click();
-    EXPECT_EQ(dialogs.messageTexts(), QStringList{QStringLiteral("与工作簿的连接已关闭!")});
+    const std::vector<Message> shown = takeMessages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, QStringLiteral("与工作簿的连接已关闭!"));
     data::Query q(*engine);
     q.setSql(QStringLiteral("select * from dd.db"));
     q.open();
