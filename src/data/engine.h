@@ -2,6 +2,7 @@
 
 #include "data/schema.h"
 #include "data/sqlite_connection.h"
+#include "data/table_keys.h"
 
 #include <QHash>
 #include <QString>
@@ -71,7 +72,14 @@ public:
     // text that fails is not kept and fails again the same way.
     std::shared_ptr<const PreparedSelect> prepareSelect(const QString& text);
 
+    // Records found sharing a key while tables made by an earlier release
+    // were opened (their key is then left as it was; see table_keys.h).
+    const std::vector<KeyClash>& keyClashes() const { return keyClashes_; }
+
 private:
+    void bringKeyUpToDate(OpenTable& table);
+
+    std::vector<KeyClash> keyClashes_;
     QString directory_;
     QHash<QString, std::shared_ptr<const PreparedSelect>> selects_;
     std::map<QString, std::shared_ptr<OpenTable>> open_;  // by lower-case file name

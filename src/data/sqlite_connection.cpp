@@ -103,7 +103,7 @@ qint64 Statement::columnInt(int index) const { return sqlite3_column_int64(stmt_
 std::shared_ptr<Connection> Connection::open(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists())
-        throw EngineError(QStringLiteral("Table \"%1\" does not exist.").arg(path));
+        throw EngineError::missingTable(info.fileName(), info.absolutePath());
     if (!info.isFile() || !info.isReadable())
         throw EngineError(QStringLiteral("Table \"%1\" cannot be read.").arg(path));
 
@@ -123,10 +123,7 @@ std::shared_ptr<Connection> Connection::open(const QString& path) {
         conn->exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
     } catch (const EngineError& e) {
         if ((e.code() & 0xff) == SQLITE_NOTADB)
-            throw EngineError(QStringLiteral("Table \"%1\" is not a Tavrel table: the file is not an SQLite "
-                                             "database (it may be a table of another program or format).")
-                                  .arg(path),
-                              e.code());
+            throw EngineError::foreignTable(path, e.code());
         throw EngineError(QStringLiteral("Table \"%1\" cannot be opened: %2").arg(path, e.message()), e.code());
     }
     return conn;
