@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 
 namespace statistics {
@@ -16,6 +17,9 @@ QString pageFooterText();                        // "Tavrel-Quorin下载"
 QString clearEndedText(int figure);              // "在第一列第" k "行检测到空值，清空已结束！"
 QString cellClearedText(int row, int figure);    // "在" row "::第" k "行检测到空值，清空已结束！"
 QString clearTooManyRowsText();                  // "行数大于十万行，清空已结束！"
+// The template's date, the Chinese long date whatever the desktop's
+// language: "2026年12月8日".
+QString templateDateText(const QDate& date);
 
 // The template beside the program: folder "打印", file "鞋底打印.xls".
 QString templateRelativePath();                  // "打印/鞋底打印.xls"

@@ -8,7 +8,6 @@
 #include "window_kit/progress.h"
 #include "window_kit/shared_messages.h"
 
-#include <QLocale>
 
 namespace statistics {
 
@@ -68,7 +67,7 @@ void fillPrintTemplate(const QString& path, const GridExport& grid, int start, i
     try {
         office->setVisible(true);
         busy.restore();
-        sheet->setCellText(3, 3, QLocale::system().toString(services.today(), QLocale::LongFormat));
+        sheet->setCellText(3, 3, templateDateText(services.today()));
         if (services.hasPrinter())
             sheet->setCenterFooter(pageFooterText());
         sheet->flush();
