@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/scripted_dialogs.h"
 #include "qt_printing.h"
+#include "window_kit/fault_texts.h"
 #include "window_kit/status_panels.h"
 
 #include <QAbstractButton>
@@ -23,6 +24,13 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
+
+// While it lives, the general error display speaks as the program does.
+struct TranslatedFaults {
+    TranslatedFaults() : previous(platform::setErrorTranslator(kit::faultReport)) {}
+    ~TranslatedFaults() { platform::setErrorTranslator(previous); }
+    platform::ErrorTranslator previous;
+};
 
 // The program's windows over real tables in a temporary folder, the order
 // window shown, every message box answered by a script. A box a test does not
