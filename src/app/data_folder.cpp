@@ -35,6 +35,25 @@ QString nativeNames(const QStringList& paths)
     return names.join(QStringLiteral("、"));
 }
 
+bool holdsChinese(const QString& text)
+{
+    for (const QChar c : text)
+        if (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF)
+            return true;
+    return false;
+}
+
+// Why a record was left out, in Chinese: the window's own duplicate messages
+// as they are; the details of anything else are in the table tool's output.
+QString problemText(const paradox::RecordProblem& problem)
+{
+    if (problem.unreadable)
+        return QStringLiteral("读不出来（记录已损坏），没有存入。");
+    if (holdsChinese(problem.reason))
+        return QStringLiteral("没有存入：%1").arg(problem.reason);
+    return QStringLiteral("不符合数据表的规则，没有存入。");
+}
+
 bool holdsOurTables(const QString& folder)
 {
     const DataFolderState state = examineDataFolder(folder);
@@ -104,12 +123,10 @@ QString importReportText(const paradox::ImportSummary& summary, const QString& d
         if (table.unreadable > 0)
             line += QStringLiteral("，读不出%1条").arg(table.unreadable);
         lines << line + QStringLiteral("。");
-        for (const QString& note : table.notes)
-            lines << QStringLiteral("    说明：%1").arg(note);
+        for (const QString& field : table.missingFields)
+            lines << QStringLiteral("    旧表没有字段“%1”，这一项留空。").arg(field);
         for (const paradox::RecordProblem& problem : table.problems)
-            lines << QStringLiteral("    第%1条%2：%3")
-                         .arg(problem.recordNo)
-                         .arg(problem.unreadable ? QStringLiteral("读不出") : QStringLiteral("没有存入"), problem.reason);
+            lines << QStringLiteral("    第%1条%2").arg(problem.recordNo).arg(problemText(problem));
     }
     lines << QString();
     lines << (summary.everythingStored()

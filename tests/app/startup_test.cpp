@@ -98,7 +98,11 @@ TEST_F(Startup, TheDataFolderIsReadiedWithTheClerksConsent) {
             data::createTableFile(folder.path(), data::statisticsTable());
         } else {
             paradox_fixture::writeTable(folder.filePath("SHOES.DB"), {paradox_fixture::catalogueFields()});
-            paradox_fixture::writeTable(folder.filePath("DD.DB"), {paradox_fixture::orderFields()});
+            // Two orders without a batch number: the second is one too many.
+            const std::vector<paradox_fixture::Field> fields = paradox_fixture::orderFields();
+            paradox_fixture::Record blankBatch(fields.size());
+            blankBatch[1] = QStringLiteral("100");
+            paradox_fixture::writeTable(folder.filePath("DD.DB"), {fields, {blankBatch, blankBatch}});
             paradox_fixture::writeTable(folder.filePath("XDTJ.DB"), {paradox_fixture::statisticsFields()});
             for (const char* name : {"SHOES.DB", "DD.DB", "XDTJ.DB"})
                 EXPECT_TRUE(paradox::looksLikeParadoxTable(folder.filePath(name))) << name;
@@ -124,7 +128,8 @@ TEST_F(Startup, TheDataFolderIsReadiedWithTheClerksConsent) {
             EXPECT_TRUE(report->isVisible());
             const auto* text = report->findChild<QPlainTextEdit*>();
             ASSERT_TRUE(text);
-            EXPECT_TRUE(text->toPlainText().contains(QStringLiteral("订单表（dd.db）：读出0条，存入0条，拒收0条。")))
+            EXPECT_TRUE(text->toPlainText().contains(QStringLiteral("订单表（dd.db）：读出2条，存入1条，拒收1条。\n"
+                                                                    "    第2条没有存入：批号重复!!!")))
                 << text->toPlainText().toStdString();
             // The old tables are left as they were; a later start uses the new folder without asking.
             EXPECT_TRUE(paradox::looksLikeParadoxTable(folder.filePath("DD.DB")));
