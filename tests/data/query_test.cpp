@@ -497,3 +497,35 @@ TEST_F(LiveQuery, WritesOfABusyLoopAreAllStoredWhenItEndsHoweverItEnds) {
 }
 
 }  // namespace
+
+namespace {
+
+// SQLite gives up a whole transaction when the disk fills up: the orders a
+// busy loop stored before the failure are written again and kept.
+TEST_F(LiveQuery, ABusyLoopKeepsWhatItStoredBeforeTheDiskFilledUp) {
+    auto q = openQuery(QStringLiteral("select * from dd.db"));
+    addOrders(*q, 1);
+    data::Connection& connection = *engine->table(QStringLiteral("dd.db"))->connection;
+    data::Statement& pages = connection.prepare(QStringLiteral("PRAGMA page_count"));
+    ASSERT_TRUE(pages.step());
+    const qint64 pageCount = pages.columnInt(0);
+    pages.reset();
+    connection.exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pageCount + 2));
+    int stored = 1;
+    try {
+        data::BusyScope busy(*q);
+        for (int i = 2; i < 5000; ++i) {
+            addOrder(*q, QStringLiteral("P%1").arg(i, 4, 10, QLatin1Char('0')),
+                     {{QStringLiteral("备注"), QString(60, QLatin1Char('x'))}});
+            ++stored;
+        }
+        ADD_FAILURE() << "the disk never filled up";
+    } catch (const data::EngineError& e) {
+        EXPECT_EQ(e.code() & 0xff, 13) << e.message().toStdString();  // SQLITE_FULL
+    }
+    ASSERT_GT(stored, 2);
+    EXPECT_EQ(ordersSeenFromOutside(dir.path()), stored);
+    EXPECT_EQ(q->recordCount(), stored);
+}
+
+}  // namespace
