@@ -90,7 +90,7 @@ bool Statement::step() {
         return true;
     if (rc == SQLITE_DONE) {
         if (owner_ && !sqlite3_stmt_readonly(stmt_))
-            owner_->loggedWrite(stmt_, bound_);
+            owner_->loggedWrite(sql_, bound_);
         return false;
     }
     const int extended = sqlite3_extended_errcode(db_);
@@ -171,7 +171,7 @@ Statement& Connection::prepare(const QString& sql) {
     const int rc = sqlite3_prepare_v3(db_, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
     if (rc != SQLITE_OK)
         throwSqliteError(db_, rc);
-    auto statement = std::make_shared<Statement>(db_, stmt, this);
+    auto statement = std::make_shared<Statement>(db_, stmt, this, utf8);
     cache_.insert(sql, statement);
     return *statement;
 }
@@ -222,9 +222,10 @@ void Connection::wrote() {
     beginGroupTransaction();
 }
 
-void Connection::loggedWrite(sqlite3_stmt* stmt, const std::vector<QVariant>& values) {
+void Connection::loggedWrite(const QByteArray& sql, std::vector<QVariant>& values) {
+    // The statement is reset after the write; its values are not needed there.
     if (groupTransaction_)
-        groupLog_.push_back({QByteArray(sqlite3_sql(stmt)), values});
+        groupLog_.push_back({sql, std::move(values)});
 }
 
 void Connection::failedInGroup() {

@@ -18,7 +18,8 @@ class Connection;
 // StatementRun, which binds, steps and resets it.
 class Statement {
 public:
-    Statement(sqlite3* db, sqlite3_stmt* stmt, Connection* owner = nullptr) : db_(db), stmt_(stmt), owner_(owner) {}
+    Statement(sqlite3* db, sqlite3_stmt* stmt, Connection* owner = nullptr, QByteArray sql = QByteArray())
+        : db_(db), stmt_(stmt), owner_(owner), sql_(std::move(sql)) {}
     ~Statement();
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -35,6 +36,7 @@ private:
     sqlite3* db_;
     sqlite3_stmt* stmt_;
     Connection* owner_;
+    QByteArray sql_;
     std::vector<QVariant> bound_;  // by index from 0, for the write group's log
 };
 
@@ -73,7 +75,7 @@ public:
     // on its own (a full disk, an I/O error): the writes made since the last
     // commit are then made again, so that a loop keeps what it stored before
     // the failure.
-    void loggedWrite(sqlite3_stmt* stmt, const std::vector<QVariant>& values);
+    void loggedWrite(const QByteArray& sql, std::vector<QVariant>& values);
     void failedInGroup();
 
 private:
