@@ -6,12 +6,15 @@
 //   tavrel-tables import-paradox [--encoding NAME] PARADOX_DIR DATA_DIR
 //   tavrel-tables undo-list DATA_DIR
 //   tavrel-tables undo DATA_DIR [N]
+//   tavrel-tables check DIR
 
 #include "demo_tables.h"
+#include "data/engine.h"
 #include "data/errors.h"
 #include "data/table_files.h"
 #include "paradox/paradox_import.h"
 #include "undo_commands.h"
+#include "window_kit/fault_texts.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -24,7 +27,8 @@ int usage() {
                            "       tavrel-tables demo DIR\n"
                            "       tavrel-tables import-paradox [--encoding NAME] PARADOX_DIR DATA_DIR\n"
                            "       tavrel-tables undo-list DATA_DIR\n"
-                           "       tavrel-tables undo DATA_DIR [N]\n";
+                           "       tavrel-tables undo DATA_DIR [N]\n"
+                           "       tavrel-tables check DIR\n";
     return 2;
 }
 
@@ -101,6 +105,26 @@ int undo(const QStringList& args) {
     });
 }
 
+// Opens the three tables, which brings tables of an earlier release to the
+// current keys, and lists the records that keep a table from its key.
+int checkTables(const QString& dir) {
+    QTextStream out(stdout);
+    data::Engine engine(dir);
+    try {
+        for (const data::TableDef* table : data::allTables())
+            engine.table(table->fileName);
+    } catch (const data::EngineError& e) {
+        QTextStream(stderr) << "tavrel-tables: " << kit::faultReport(e).text << "\n" << e.message() << "\n";
+        return 1;
+    }
+    if (!engine.keyClashes().empty()) {
+        out << kit::keyClashText(engine.keyClashes()) << "\n";
+        return 1;
+    }
+    out << "The tables in " << QDir(dir).absolutePath() << " are up to date.\n";
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -110,6 +134,8 @@ int main(int argc, char** argv) {
         return importParadox(args.mid(2));
     if (args.size() >= 2 && (args[1] == QLatin1String("undo-list") || args[1] == QLatin1String("undo")))
         return undo(args.mid(1));
+    if (args.size() == 3 && args[1] == QLatin1String("check"))
+        return checkTables(args[2]);
     if (args.size() != 3 || (args[1] != QLatin1String("create") && args[1] != QLatin1String("demo")))
         return usage();
     return createTables(args[1], args[2]);

@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/data_folder.h"
 #include "app/main_window.h"
 #include "catalogue/material_window.h"
 #include "catalogue/shoes_window.h"
@@ -17,6 +18,8 @@
 #include "spreadsheet/libreoffice.h"
 #include "statistics/statistics_window.h"
 #include "window_kit/app_resources.h"
+#include "window_kit/fault_texts.h"
+#include "window_kit/shared_messages.h"
 #include "window_kit/window_look.h"
 
 #include <QDir>
@@ -57,16 +60,15 @@ void ProgramWindows::destroy() {
     registry_.materialWindow = nullptr;
 }
 
-QString startupErrorText(const data::EngineError& error, const data::Engine& engine) {
-    QString text = error.message();
-    QStringList missing;
-    for (const data::TableDef* table : data::allTables())
-        if (engine.resolve(table->fileName).isEmpty())
-            missing << table->fileName;
-    if (!missing.isEmpty())
-        text += QStringLiteral("\n\n文件夹“%1”中缺少数据表：%2。\n可用命令“tavrel-tables create %1”建立空表。")
-                    .arg(QDir::toNativeSeparators(engine.directory()), missing.join(QStringLiteral("、")));
-    return text;
+platform::ErrorReport startupErrorReport(const data::EngineError& error) {
+    platform::ErrorReport report = kit::faultReport(error);
+    report.text += QStringLiteral("\n程序不能启动。");
+    return report;
+}
+
+void reportKeyClashes(const data::Engine& engine) {
+    if (!engine.keyClashes().empty())
+        platform::dialogs().warning(nullptr, kit::keyClashText(engine.keyClashes()), kit::noticeCaption());
 }
 
 int runProgram(int argc, char** argv) {
@@ -87,7 +89,13 @@ int runProgram(int argc, char** argv) {
     // first start on.
     platform::runGuarded([] { platform::programFolder(); });
 
-    data::Engine engine;
+    kit::installFaultTexts();
+
+    std::unique_ptr<QWidget> importReport;
+    const std::optional<QString> folder = readyDataFolder(QDir::currentPath(), &importReport);
+    if (!folder)
+        return 1;
+    data::Engine engine(*folder);
     // Held until the program ends: the table tool does not undo commands
     // behind the back of a running program.
     const platform::FolderLock tablesInUse(engine.directory());
@@ -95,12 +103,15 @@ int runProgram(int argc, char** argv) {
     try {
         windows = std::make_unique<ProgramWindows>(engine);
     } catch (const data::EngineError& error) {
-        platform::dialogs().error(nullptr, startupErrorText(error, engine), QStringLiteral("Tavrel"));
+        const platform::ErrorReport report = startupErrorReport(error);
+        platform::dialogs().error(nullptr, report.text, QStringLiteral("Tavrel"), platform::MessageIcon::Error,
+                                  report.details);
         return 1;
     }
     TaForm1* main = windows->registry().mainWindow;
     main->show();
     main->repaint();
+    reportKeyClashes(engine);
     return QApplication::exec();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/errors.h"
+#include "platform/error_display.h"
 #include "window_kit/window_registry.h"
 
 #include <QList>
@@ -28,9 +29,11 @@ private:
     QList<QWidget*> windows_;
 };
 
-// The text shown when start-up fails on a table: the engine's message and,
-// when tables are missing from the folder, how to create them.
-QString startupErrorText(const data::EngineError& error, const data::Engine& engine);
+// What the clerk is told when start-up fails on a table.
+platform::ErrorReport startupErrorReport(const data::EngineError& error);
+
+// Tells the clerk which records keep a table from its key (see table_keys.h).
+void reportKeyClashes(const data::Engine& engine);
 
 // Start-up: the application object, the windows, the main window shown, the
 // event loop until the main window closes. Returns the exit status.

@@ -124,8 +124,7 @@ std::shared_ptr<OpenTable> Engine::table(const QString& name) {
 
     const QString path = resolve(name);
     if (path.isEmpty())
-        throw EngineError(QStringLiteral("Table \"%1\" does not exist in the folder \"%2\".")
-                              .arg(name, QDir::toNativeSeparators(directory_)));
+        throw EngineError::missingTable(name, directory_);
     auto table = std::make_shared<OpenTable>();
     table->connection = Connection::open(path);
     table->fileName = QFileInfo(path).fileName();
@@ -136,8 +135,23 @@ std::shared_ptr<OpenTable> Engine::table(const QString& name) {
         table->indexByName.insert(f.name, int(table->quotedFields.size()));
         table->quotedFields.push_back(quotedIdentifier(f.name));
     }
+    bringKeyUpToDate(*table);
     open_[key] = table;
     return table;
+}
+
+void Engine::bringKeyUpToDate(OpenTable& table) {
+    for (const TableDef* def : allTables()) {
+        if (def->sqlName.compare(table.sqlName, Qt::CaseInsensitive) != 0)
+            continue;
+        try {
+            const std::vector<KeyClash> found = data::bringKeyUpToDate(*table.connection, *def, table.fileName);
+            keyClashes_.insert(keyClashes_.end(), found.begin(), found.end());
+        } catch (const EngineError&) {
+            // A table that cannot be written now (read-only, locked) keeps its
+            // key until it is next opened; its writes fail on their own.
+        }
+    }
 }
 
 }  // namespace data

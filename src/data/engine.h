@@ -2,6 +2,7 @@
 
 #include "data/schema.h"
 #include "data/sqlite_connection.h"
+#include "data/table_keys.h"
 
 #include <QHash>
 #include <QString>
@@ -78,7 +79,14 @@ public:
     UndoJournal& undoJournal();
     void setUndoJournal(std::unique_ptr<UndoJournal> journal);
 
+    // Records found sharing a key while tables made by an earlier release
+    // were opened (their key is then left as it was; see table_keys.h).
+    const std::vector<KeyClash>& keyClashes() const { return keyClashes_; }
+
 private:
+    void bringKeyUpToDate(OpenTable& table);
+
+    std::vector<KeyClash> keyClashes_;
     QString directory_;
     std::unique_ptr<UndoJournal> undo_;
     QHash<QString, std::shared_ptr<const PreparedSelect>> selects_;

@@ -10,8 +10,19 @@ namespace data {
 // with the same key as an existing one.
 inline constexpr int KeyViolationCode = 0x2601;  // 9729
 
+// What went wrong, for the faults the program finds itself; faults reported
+// by SQLite are of kind Engine and carry SQLite's extended result code.
+enum class ErrorKind {
+    Engine,          // code(): SQLite's extended result code, or 0
+    MissingTable,    // subject(): the table's name; value(): the folder
+    ForeignTable,    // subject(): the file, which is no table of this program
+    WrongLayout,     // subject(): the table; value(): the field it lacks
+    NotWholeNumber,  // subject(): the field; value(): the text given
+};
+
 // A failure reported by the table engine. It carries a stack of entries, the
-// first one being the most specific; what() is the first entry's message.
+// first one being the most specific; what() is the first entry's message,
+// English, for support; a clerk is told by kind and code (see fault_texts).
 class EngineError : public std::runtime_error {
 public:
     struct Entry {
@@ -21,14 +32,27 @@ public:
 
     explicit EngineError(const QString& message, int code = 0);
     explicit EngineError(std::vector<Entry> entries);
+    EngineError(ErrorKind kind, const QString& subject, const QString& value, const QString& message, int code = 0);
+
+    static EngineError missingTable(const QString& name, const QString& folder);
+    static EngineError foreignTable(const QString& path, int code = 0);
+    static EngineError wrongLayout(const QString& table, const QString& field);
+    static EngineError notWholeNumber(const QString& field, const QString& text);
 
     const std::vector<Entry>& entries() const { return entries_; }
     int code() const { return entries_.empty() ? 0 : entries_.front().code; }
     QString message() const { return entries_.empty() ? QString() : entries_.front().message; }
     bool isKeyViolation() const { return code() == KeyViolationCode; }
 
+    ErrorKind kind() const { return kind_; }
+    const QString& subject() const { return subject_; }
+    const QString& value() const { return value_; }
+
 private:
     std::vector<Entry> entries_;
+    ErrorKind kind_ = ErrorKind::Engine;
+    QString subject_;
+    QString value_;
 };
 
 // Ends the code in progress without any further message: the condition has

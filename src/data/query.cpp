@@ -16,8 +16,6 @@ constexpr std::size_t MaxCachedRows = 8192;
 
 [[noreturn]] void notEditing() { throw EngineError(QStringLiteral("Dataset not in edit or insert mode.")); }
 
-QString invalidInteger(const QString& text) { return QStringLiteral("'%1' is not a valid integer value").arg(text); }
-
 bool parseInteger(const QString& text, qint64& out) {
     bool ok = false;
     out = text.trimmed().toLongLong(&ok);
@@ -58,7 +56,7 @@ qint64 Field::asInteger() const {
     default: {
         qint64 n = 0;
         if (!parseInteger(v.toString(), n))
-            throw EngineError(invalidInteger(v.toString()));
+            throw EngineError::notWholeNumber(name(), v.toString());
         return n;
     }
     }
@@ -256,7 +254,7 @@ Field Query::field(const QString& name) {
     checkOpen();
     const int index = fieldIndex(name);
     if (index < 0)
-        throw EngineError(QStringLiteral("Field '%1' not found.").arg(name));
+        throw EngineError::wrongLayout(table_->fileName, name);
     return Field(*this, index);
 }
 
@@ -311,7 +309,7 @@ QVariant Query::convertForField(int index, const QVariant& value) const {
                 return {};
             qint64 n = 0;
             if (!parseInteger(text, n))
-                throw EngineError(invalidInteger(text));
+                throw EngineError::notWholeNumber(table_->fields[index].name, text);
             return QVariant(n);
         }
         if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float) {

@@ -77,16 +77,36 @@ QString quotedIdentifier(const QString& name) {
     return QLatin1Char('"') + escaped + QLatin1Char('"');
 }
 
+QString TableDef::keyIndexName() const { return sqlName + QStringLiteral("_key"); }
+
+QString TableDef::keyExpressions() const {
+    QStringList parts;
+    for (const QString& name : uniqueKey)
+        parts << QStringLiteral("ifnull(%1, '')").arg(quotedIdentifier(name));
+    return parts.join(QStringLiteral(", "));
+}
+
+QStringList TableDef::keyStatements() const {
+    if (uniqueKey.isEmpty())
+        return {};
+    // Empty text is stored as no value, and SQLite lets rows without a value
+    // repeat under a unique index; the key therefore stands over the texts
+    // with no value read as empty. Lookups by the plain fields keep their
+    // own index.
+    return {QStringLiteral("CREATE UNIQUE INDEX %1 ON %2 (%3)")
+                .arg(quotedIdentifier(keyIndexName()), quotedIdentifier(sqlName), keyExpressions()),
+            QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
+                .arg(quotedIdentifier(sqlName + QStringLiteral("_lookup")), quotedIdentifier(sqlName),
+                     joinedIdentifiers(uniqueKey))};
+}
+
 QStringList TableDef::createStatements() const {
     QStringList columns;
     for (const FieldDef& f : fields)
         columns << quotedIdentifier(f.name) + QLatin1Char(' ') + declaredType(f.kind);
     QStringList statements;
     statements << QStringLiteral("CREATE TABLE %1 (%2)").arg(quotedIdentifier(sqlName), columns.join(QStringLiteral(", ")));
-    if (!uniqueKey.isEmpty())
-        statements << QStringLiteral("CREATE UNIQUE INDEX %1 ON %2 (%3)")
-                          .arg(quotedIdentifier(sqlName + QStringLiteral("_key")), quotedIdentifier(sqlName),
-                               joinedIdentifiers(uniqueKey));
+    statements << keyStatements();
     int n = 0;
     for (const QStringList& index : indexes)
         statements << QStringLiteral("CREATE INDEX %1 ON %2 (%3)")

@@ -24,6 +24,12 @@ struct TableDef {
 
     // CREATE TABLE / CREATE INDEX statements that make an empty table.
     QStringList createStatements() const;
+    // The statements that make the key: a unique index over the key fields,
+    // no value counting as empty text, and a plain index for lookups.
+    QStringList keyStatements() const;
+    QString keyIndexName() const;
+    // "ifnull(<field>, ''), ..." over the key fields.
+    QString keyExpressions() const;
 };
 
 // The sixteen size fields "33" to "48", in ascending order.

@@ -35,7 +35,18 @@ Statement::~Statement() { sqlite3_finalize(stmt_); }
 void Statement::reset() {
     sqlite3_reset(stmt_);
     sqlite3_clear_bindings(stmt_);
+    bound_.clear();
 }
+
+namespace {
+
+void keepBound(std::vector<QVariant>& bound, int index, const QVariant& value) {
+    if (int(bound.size()) < index)
+        bound.resize(std::size_t(index));
+    bound[std::size_t(index - 1)] = value;
+}
+
+}  // namespace
 
 void Statement::bind(int index, const QVariant& value) {
     int rc = SQLITE_OK;
@@ -63,22 +74,34 @@ void Statement::bind(int index, const QVariant& value) {
     }
     if (rc != SQLITE_OK)
         throwSqliteError(db_, rc);
+    keepBound(bound_, index, value);
 }
 
 void Statement::bindInt(int index, qint64 value) {
     const int rc = sqlite3_bind_int64(stmt_, index, value);
     if (rc != SQLITE_OK)
         throwSqliteError(db_, rc);
+    keepBound(bound_, index, QVariant(value));
 }
 
 bool Statement::step() {
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW)
         return true;
-    if (rc == SQLITE_DONE)
+    if (rc == SQLITE_DONE) {
+        if (owner_ && !sqlite3_stmt_readonly(stmt_))
+            owner_->loggedWrite(sql_, bound_);
         return false;
+    }
+    const int extended = sqlite3_extended_errcode(db_);
+    const QString message = QString::fromUtf8(sqlite3_errmsg(db_));
     sqlite3_reset(stmt_);
-    throwSqliteError(db_, rc);
+    if (owner_)
+        owner_->failedInGroup();
+    if (extended == SQLITE_CONSTRAINT_UNIQUE || extended == SQLITE_CONSTRAINT_PRIMARYKEY)
+        throw EngineError({EngineError::Entry{KeyViolationCode, QStringLiteral("Key violation.")},
+                           EngineError::Entry{extended, message}});
+    throw EngineError(message, extended);
 }
 
 int Statement::columnCount() const { return sqlite3_column_count(stmt_); }
@@ -103,7 +126,7 @@ qint64 Statement::columnInt(int index) const { return sqlite3_column_int64(stmt_
 std::shared_ptr<Connection> Connection::open(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists())
-        throw EngineError(QStringLiteral("Table \"%1\" does not exist.").arg(path));
+        throw EngineError::missingTable(info.fileName(), info.absolutePath());
     if (!info.isFile() || !info.isReadable())
         throw EngineError(QStringLiteral("Table \"%1\" cannot be read.").arg(path));
 
@@ -123,10 +146,7 @@ std::shared_ptr<Connection> Connection::open(const QString& path) {
         conn->exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
     } catch (const EngineError& e) {
         if ((e.code() & 0xff) == SQLITE_NOTADB)
-            throw EngineError(QStringLiteral("Table \"%1\" is not a Tavrel table: the file is not an SQLite "
-                                             "database (it may be a table of another program or format).")
-                                  .arg(path),
-                              e.code());
+            throw EngineError::foreignTable(path, e.code());
         throw EngineError(QStringLiteral("Table \"%1\" cannot be opened: %2").arg(path, e.message()), e.code());
     }
     return conn;
@@ -151,7 +171,7 @@ Statement& Connection::prepare(const QString& sql) {
     const int rc = sqlite3_prepare_v3(db_, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
     if (rc != SQLITE_OK)
         throwSqliteError(db_, rc);
-    auto statement = std::make_shared<Statement>(db_, stmt);
+    auto statement = std::make_shared<Statement>(db_, stmt, this, utf8);
     cache_.insert(sql, statement);
     return *statement;
 }
@@ -170,27 +190,62 @@ constexpr qint64 GroupCommitIntervalMs = 200;
 qint64 nowMs() { return QDateTime::currentMSecsSinceEpoch(); }
 }  // namespace
 
+void Connection::beginGroupTransaction() {
+    exec(QStringLiteral("BEGIN"));
+    groupTransaction_ = true;
+    groupLog_.clear();
+    groupStartedMs_ = nowMs();
+}
+
+void Connection::commitGroupTransaction() {
+    groupTransaction_ = false;
+    groupLog_.clear();
+    if (!sqlite3_get_autocommit(db_))
+        exec(QStringLiteral("COMMIT"));
+}
+
 void Connection::beginWriteGroup() {
-    if (writeGroups_++ == 0 && sqlite3_get_autocommit(db_)) {
-        exec(QStringLiteral("BEGIN"));
-        groupStartedMs_ = nowMs();
-    }
+    if (writeGroups_++ == 0 && sqlite3_get_autocommit(db_))
+        beginGroupTransaction();
 }
 
 void Connection::endWriteGroup() {
     if (writeGroups_ == 0 || --writeGroups_ > 0)
         return;
-    if (!sqlite3_get_autocommit(db_))
-        exec(QStringLiteral("COMMIT"));
+    commitGroupTransaction();
 }
 
 void Connection::wrote() {
     if (writeGroups_ == 0 || nowMs() - groupStartedMs_ < GroupCommitIntervalMs)
         return;
-    if (!sqlite3_get_autocommit(db_))
-        exec(QStringLiteral("COMMIT"));
-    exec(QStringLiteral("BEGIN"));
-    groupStartedMs_ = nowMs();
+    commitGroupTransaction();
+    beginGroupTransaction();
+}
+
+void Connection::loggedWrite(const QByteArray& sql, std::vector<QVariant>& values) {
+    // The statement is reset after the write; its values are not needed there.
+    if (groupTransaction_)
+        groupLog_.push_back({sql, std::move(values)});
+}
+
+void Connection::failedInGroup() {
+    if (!groupTransaction_ || !sqlite3_get_autocommit(db_))
+        return;
+    // SQLite gave up the whole transaction, not only the failed statement.
+    std::vector<LoggedWrite> log = std::move(groupLog_);
+    beginGroupTransaction();
+    for (const LoggedWrite& write : log) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db_, write.sql.constData(), int(write.sql.size()), &stmt, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(stmt);
+            throwSqliteError(db_, sqlite3_errcode(db_), QStringLiteral("Writing again after a failure"));
+        }
+        Statement again(db_, stmt);
+        for (std::size_t i = 0; i < write.values.size(); ++i)
+            again.bind(int(i) + 1, write.values[i]);
+        again.step();
+        groupLog_.push_back(write);
+    }
 }
 
 qint64 Connection::lastInsertRowId() const { return sqlite3_last_insert_rowid(db_); }

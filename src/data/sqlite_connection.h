@@ -5,17 +5,21 @@
 #include <QVariant>
 #include <map>
 #include <memory>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
 
 namespace data {
 
+class Connection;
+
 // A prepared SQLite statement owned by its connection's cache. Use it through
 // StatementRun, which binds, steps and resets it.
 class Statement {
 public:
-    Statement(sqlite3* db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
+    Statement(sqlite3* db, sqlite3_stmt* stmt, Connection* owner = nullptr, QByteArray sql = QByteArray())
+        : db_(db), stmt_(stmt), owner_(owner), sql_(std::move(sql)) {}
     ~Statement();
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -31,6 +35,9 @@ public:
 private:
     sqlite3* db_;
     sqlite3_stmt* stmt_;
+    Connection* owner_;
+    QByteArray sql_;
+    std::vector<QVariant> bound_;  // by index from 0, for the write group's log
 };
 
 // One open SQLite database file holding one table of the system.
@@ -63,8 +70,19 @@ public:
     void endWriteGroup();
     void wrote();  // after every write: commits when the group has run long enough
 
+    // Called by Statement: a write made inside the group's open transaction,
+    // and a failure after which SQLite may have rolled that transaction back
+    // on its own (a full disk, an I/O error): the writes made since the last
+    // commit are then made again, so that a loop keeps what it stored before
+    // the failure.
+    void loggedWrite(const QByteArray& sql, std::vector<QVariant>& values);
+    void failedInGroup();
+
 private:
     Connection(sqlite3* db, QString path) : db_(db), path_(std::move(path)) {}
+
+    void beginGroupTransaction();
+    void commitGroupTransaction();
 
     sqlite3* db_;
     QString path_;
@@ -72,6 +90,12 @@ private:
     quint64 generation_ = 0;
     int writeGroups_ = 0;
     qint64 groupStartedMs_ = 0;
+    bool groupTransaction_ = false;
+    struct LoggedWrite {
+        QByteArray sql;
+        std::vector<QVariant> values;
+    };
+    std::vector<LoggedWrite> groupLog_;  // the writes since the group's last commit
 };
 
 // Throws the EngineError describing the last failure on db; a uniqueness

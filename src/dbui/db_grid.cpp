@@ -105,14 +105,19 @@ data::Query* DbGrid::activeQuery() const
     return source_ && source_->isActive() ? source_->query() : nullptr;
 }
 
-void DbGrid::commitEditor()
+bool DbGrid::commitEditor()
 {
     QPointer<QWidget> editor = editor_;
     if (!editor)
-        return;
+        return true;
     commitData(editor);
+    if (editor && model_->lastWriteRefused()) {
+        editor->setFocus();
+        return false;
+    }
     if (editor)
         closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return true;
 }
 
 void DbGrid::discardEditor()
@@ -213,9 +218,8 @@ void DbGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hin
 void DbGrid::moveDown()
 {
     ::data::Query* query = activeQuery();
-    if (!query)
+    if (!query || !commitEditor())
         return;
-    commitEditor();
     platform::runGuarded([&] {
         if (query->isEmpty()) {
             query->append();
@@ -254,7 +258,10 @@ void DbGrid::keyPressEvent(QKeyEvent* event)
             }
             break;
         case Qt::Key_Insert:
-            commitEditor();
+            if (!commitEditor()) {
+                event->accept();
+                return;
+            }
             platform::runGuarded([&] { query->insert(); });
             event->accept();
             return;

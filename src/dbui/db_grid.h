@@ -43,8 +43,11 @@ public:
     bool isEditing() const { return state() == EditingState; }
     // The open cell editor, or nullptr.
     QWidget* cellEditor() const { return editor_; }
-    // Writes the open cell editor's text into the record and closes it.
-    void commitEditor();
+    // Writes the open cell editor's text into the record and closes it. A
+    // text the field refuses (reported by the general error display) leaves
+    // the editor open with it, the record in edit, so that the clerk can mend
+    // it; false then.
+    bool commitEditor();
     // Closes the open cell editor without writing its text.
     void discardEditor();
 

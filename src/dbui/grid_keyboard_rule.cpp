@@ -36,8 +36,9 @@ bool GridKeyboardRule::eventFilter(QObject* watched, QEvent* event)
     switch (key->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        grid_->commitEditor();
-        QCoreApplication::postEvent(grid_, new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier));
+        // A refused text keeps its editor open and the row where it is.
+        if (grid_->commitEditor())
+            QCoreApplication::postEvent(grid_, new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier));
         return true;
     case Qt::Key_Space:
         if (watched != grid_ || grid_->isEditing())

@@ -135,6 +135,7 @@ QVariant QueryTableModel::data(const QModelIndex& index, int role) const
 
 bool QueryTableModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
+    lastWriteRefused_ = false;
     if (role != Qt::EditRole || !index.isValid() || !source_ || !source_->isActive())
         return false;
     const int field = fieldIndex(index.column());
@@ -145,12 +146,13 @@ bool QueryTableModel::setData(const QModelIndex& index, const QVariant& value, i
     if (text == cellText(index.row(), index.column()))
         return true;
     data::Query* query = source_->query();
-    return platform::runGuarded([&] {
+    lastWriteRefused_ = !platform::runGuarded([&] {
         if (query->recNo() != index.row() + 1)
             query->moveTo(index.row() + 1);
         query->edit();
         query->field(field).setText(text);
     });
+    return !lastWriteRefused_;
 }
 
 QVariant QueryTableModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -168,11 +170,11 @@ QVariant QueryTableModel::headerData(int section, Qt::Orientation orientation, i
         return QString();
     switch (source_->query()->state()) {
     case data::Query::State::Edit:
-        return QStringLiteral("I");
+        return editMark();
     case data::Query::State::Insert:
-        return QStringLiteral("*");
+        return insertMark();
     default:
-        return QStringLiteral("\u25B6");
+        return browseMark();
     }
 }
 

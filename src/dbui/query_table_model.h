@@ -43,6 +43,16 @@ public:
     // The text a cell shows (booleans as "True" / "False").
     QString cellText(int row, int column) const;
 
+    // Whether the last text written through setData() was refused (and
+    // reported); cleared by the next write.
+    bool lastWriteRefused() const { return lastWriteRefused_; }
+
+    // The row header's mark on the current record: browsing, being edited,
+    // being inserted.
+    static QString browseMark() { return QStringLiteral("\u25B6"); }
+    static QString editMark() { return QStringLiteral("\u270E"); }
+    static QString insertMark() { return QStringLiteral("*"); }
+
 private:
     struct Column {
         QString fieldName;
@@ -66,6 +76,7 @@ private:
     std::vector<Column> columns_;
     int rows_ = 0;         // as last announced to the views
     int currentRow_ = -1;  // the row showing the current-record indicator
+    bool lastWriteRefused_ = false;
 };
 
 }  // namespace dbui

@@ -25,9 +25,10 @@ void Dialogs::warning(QWidget* owner, const QString& text, const QString& captio
     showMessage({MessageKind::Warning, owner, text, caption, icon, MessageButtons::Ok});
 }
 
-void Dialogs::error(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon)
+void Dialogs::error(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon,
+                    const QString& details)
 {
-    showMessage({MessageKind::Error, owner, text, caption, icon, MessageButtons::Ok});
+    showMessage({MessageKind::Error, owner, text, caption, icon, MessageButtons::Ok, details});
 }
 
 QString Dialogs::openFile(QWidget* owner, const QString& title, const QStringList& filters,

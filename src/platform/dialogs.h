@@ -22,6 +22,7 @@ struct MessageRequest {
     QString caption;  // shown as is; may be empty
     MessageIcon icon = MessageIcon::None;
     MessageButtons buttons = MessageButtons::Ok;
+    QString details;  // for support, behind the box's "详细信息" button; may be empty
 };
 
 struct FileOpenRequest {
@@ -48,7 +49,7 @@ public:
     void warning(QWidget* owner, const QString& text, const QString& caption,
                  MessageIcon icon = MessageIcon::Warning);
     void error(QWidget* owner, const QString& text, const QString& caption,
-               MessageIcon icon = MessageIcon::Error);
+               MessageIcon icon = MessageIcon::Error, const QString& details = QString());
 
     // The file-open dialog; returns the chosen file's full path, or an empty
     // string when the user cancels.

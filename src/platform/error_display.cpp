@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QWidget>
 
+#include <utility>
+
 namespace platform {
 
 namespace {
@@ -24,34 +26,61 @@ QString errorBoxCaption()
     return qApp ? QGuiApplication::applicationDisplayName() : QString();
 }
 
-void showErrorText(const QString& text)
+ErrorTranslator& installedTranslator()
+{
+    static ErrorTranslator translator;
+    return translator;
+}
+
+void showErrorReport(const ErrorReport& report)
 {
     // Whatever goes wrong while reporting must not escape from here.
     try {
-        dialogs().error(errorBoxOwner(), text, errorBoxCaption());
+        dialogs().error(errorBoxOwner(), report.text, errorBoxCaption(), MessageIcon::Error, report.details);
     } catch (...) {
     }
 }
 
 }  // namespace
 
+ErrorTranslator setErrorTranslator(ErrorTranslator translator)
+{
+    return std::exchange(installedTranslator(), std::move(translator));
+}
+
 QString unknownErrorText()
 {
     return QStringLiteral("发生未知错误。");
 }
 
-QString errorText(const std::exception& error)
+QString ownErrorText(const std::exception& error)
 {
     if (const auto* engineError = dynamic_cast<const data::EngineError*>(&error))
         return engineError->message();
     return QString::fromUtf8(error.what());
 }
 
+ErrorReport errorReport(const std::exception& error)
+{
+    if (const ErrorTranslator& translator = installedTranslator()) {
+        try {
+            return translator(error);
+        } catch (...) {
+        }
+    }
+    return {ownErrorText(error), QString()};
+}
+
+QString errorText(const std::exception& error)
+{
+    return errorReport(error).text;
+}
+
 void showError(const std::exception& error)
 {
     if (dynamic_cast<const data::SilentAbort*>(&error))
         return;
-    showErrorText(errorText(error));
+    showErrorReport(errorReport(error));
 }
 
 void showCurrentException()
@@ -61,7 +90,7 @@ void showCurrentException()
     } catch (const std::exception& error) {
         showError(error);
     } catch (...) {
-        showErrorText(unknownErrorText());
+        showErrorReport({unknownErrorText(), QString()});
     }
 }
 

@@ -9,6 +9,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <cerrno>
+
 namespace platform {
 
 namespace {
@@ -63,8 +65,9 @@ QStringList splitLines(const QString& text)
 
 }  // namespace
 
-FileError::FileError(const QString& message, const QString& path)
-    : std::runtime_error(message.toStdString()), message_(message), path_(path) {}
+FileError::FileError(const QString& message, const QString& path, Action action, int systemError)
+    : std::runtime_error(message.toStdString()), message_(message), path_(path), action_(action),
+      systemError_(systemError) {}
 
 QString programFolder()
 {
@@ -103,8 +106,10 @@ bool ensureFolder(const QString& path)
 void createEmptyFile(const QString& path)
 {
     QFile file(path);
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw FileError(QStringLiteral("无法创建文件 %1：%2").arg(path, file.errorString()), path);
+        throw FileError(QStringLiteral("无法创建文件 %1：%2").arg(path, file.errorString()), path,
+                        FileError::Action::Create, errno);
 }
 
 QStringList decodeTextLines(const QByteArray& bytes)
@@ -123,11 +128,14 @@ QStringList decodeTextLines(const QByteArray& bytes)
 QStringList readTextLines(const QString& path)
 {
     QFile file(path);
+    errno = 0;
     if (!file.open(QIODevice::ReadOnly))
-        throw FileError(QStringLiteral("无法读取文件 %1：%2").arg(path, file.errorString()), path);
+        throw FileError(QStringLiteral("无法读取文件 %1：%2").arg(path, file.errorString()), path,
+                        FileError::Action::Read, errno);
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw FileError(QStringLiteral("无法读取文件 %1：%2").arg(path, file.errorString()), path);
+        throw FileError(QStringLiteral("无法读取文件 %1：%2").arg(path, file.errorString()), path,
+                        FileError::Action::Read, errno);
     return decodeTextLines(bytes);
 }
 
@@ -137,8 +145,10 @@ void writeGbkTextLines(const QString& path, const QStringList& lines)
     for (const QString& line : lines)
         bytes += encodeCodePage(line) + "\r\n";
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        throw FileError(QStringLiteral("无法写入文件 %1：%2").arg(path, file.errorString()), path);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() || !file.flush())
+        throw FileError(QStringLiteral("无法写入文件 %1：%2").arg(path, file.errorString()), path,
+                        FileError::Action::Write, errno);
 }
 
 }  // namespace platform

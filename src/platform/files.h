@@ -7,17 +7,24 @@
 
 namespace platform {
 
-// A file that could not be read or written. The text names the file.
+// A file that could not be read or written. The text names the file; the
+// system's error number (errno, 0 when unknown) says why.
 class FileError : public std::runtime_error {
 public:
-    FileError(const QString& message, const QString& path);
+    enum class Action { Read, Write, Create, Copy };
+
+    FileError(const QString& message, const QString& path, Action action = Action::Read, int systemError = 0);
 
     const QString& message() const { return message_; }
     const QString& path() const { return path_; }
+    Action action() const { return action_; }
+    int systemError() const { return systemError_; }
 
 private:
     QString message_;
     QString path_;
+    Action action_;
+    int systemError_;
 };
 
 // The folder of the files and folders kept beside the program file, ending

@@ -30,6 +30,8 @@ std::unique_ptr<QMessageBox> ModalDialogs::makeMessageBox(const MessageRequest& 
     box->setTextFormat(Qt::PlainText);
     box->setText(request.text);
     box->setIcon(toQtIcon(request.icon));
+    if (!request.details.isEmpty())
+        box->setDetailedText(request.details);
 
     QPushButton* ok = box->addButton(QMessageBox::Ok);
     box->setDefaultButton(ok);

@@ -76,7 +76,8 @@ QStringList copyMissingFiles(const QString& from, const QString& to)
         if (QFileInfo::exists(destination))
             continue;
         if (!ensureFolder(QFileInfo(destination).absolutePath()) || !QFile::copy(path, destination))
-            throw FileError(QStringLiteral("无法复制文件 %1 到 %2").arg(path, destination), destination);
+            throw FileError(QStringLiteral("无法复制文件 %1 到 %2").arg(path, destination), destination,
+                            FileError::Action::Copy);
         // A copy of a read-only shipped file is the user's own to change.
         QFile::setPermissions(destination, QFile::permissions(destination) | QFileDevice::WriteOwner |
                                                QFileDevice::ReadOwner);

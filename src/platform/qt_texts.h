@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 
 #include <memory>
@@ -9,9 +10,11 @@ class QTranslator;
 namespace platform {
 
 // Qt's own texts (standard buttons, the file dialog, editors' context menus)
-// in Simplified Chinese, from Qt's translation catalogues. Installed into the
-// application while the object lives; the program's own texts are not
-// touched.
+// in Simplified Chinese, from Qt's translation catalogues, with the few texts
+// Qt's catalogue lacks supplied by our own (see supplementText()). Installed
+// into the application while the object lives, together with the Chinese
+// locale for dates and numbers that Qt formats itself (the file dialog's
+// dates); the program's own texts are not touched.
 class ChineseQtTexts {
 public:
     ChineseQtTexts();
@@ -28,8 +31,14 @@ public:
     // folder, then the usual system folders.
     static QStringList searchFolders();
 
+    // Our Chinese for a Qt text that Qt's catalogue leaves in English, or
+    // an empty string.
+    static QString supplementText(const char* context, const char* sourceText);
+
 private:
     std::unique_ptr<QTranslator> translator_;
+    std::unique_ptr<QTranslator> supplement_;
+    QLocale previousLocale_;
     bool installed_ = false;
 };
 

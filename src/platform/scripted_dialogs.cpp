@@ -29,7 +29,7 @@ void ScriptedDialogs::clear()
 bool ScriptedDialogs::showMessage(const MessageRequest& request)
 {
     messages_.push_back({request.kind, request.owner, request.text, request.caption, request.icon,
-                         request.buttons});
+                         request.buttons, request.details});
     if (request.buttons == MessageButtons::Ok)
         return true;
     if (answers_.empty())

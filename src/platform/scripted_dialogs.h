@@ -22,6 +22,7 @@ public:
         QString caption;
         MessageIcon icon;
         MessageButtons buttons;
+        QString details;
     };
     struct FileOpen {
         QPointer<QWidget> owner;

@@ -19,7 +19,7 @@ constexpr int SizeCount = 16;
 int indexOf(const data::Query& query, const QString& name) {
     const int index = query.fieldIndex(name);
     if (index < 0)
-        throw data::EngineError(QStringLiteral("Field '%1' not found.").arg(name));
+        throw data::EngineError::wrongLayout(query.tableName(), name);
     return index;
 }
 

@@ -55,9 +55,8 @@ struct ExportServices {
     kit::StatusSink* status = nullptr;
     // Whether the system has at least one printer.
     std::function<bool()> hasPrinter;
-    // Today, for the template's date cell, written in full as this locale writes it.
+    // Today, for the template's date cell and the purchase sheets.
     std::function<QDate()> today = [] { return QDate::currentDate(); };
-    QLocale locale = QLocale::system();
 };
 
 // Writes a field's text into a cell: a whole number goes in as a number so

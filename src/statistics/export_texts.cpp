@@ -1,6 +1,13 @@
 #include "statistics/export_texts.h"
 
+#include <QLocale>
+
 namespace statistics {
+
+QString templateDateText(const QDate& date)
+{
+    return QLocale(QLocale::Chinese, QLocale::China).toString(date, QStringLiteral("yyyy年M月d日"));
+}
 
 QString confirmExportQuestion() { return QStringLiteral("你真的要导出数据吗？"); }
 QString manyRowsExportQuestion() { return QStringLiteral("数据超过400行，是否继续？"); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 
@@ -17,6 +18,9 @@ QString pageFooterText();                        // "Tavrel-Quorin下载"
 QString clearEndedText(int figure);              // "在第一列第" k "行检测到空值，清空已结束！"
 QString cellClearedText(int row, int figure);    // "在" row "::第" k "行检测到空值，清空已结束！"
 QString clearTooManyRowsText();                  // "行数大于十万行，清空已结束！"
+// The template's date, the Chinese long date whatever the desktop's
+// language: "2026年12月8日".
+QString templateDateText(const QDate& date);
 
 // Texts of the export by supplier.
 QString exportBySupplierCaption();               // "按供应商导出"

@@ -67,7 +67,7 @@ void fillPrintTemplate(const QString& path, const GridExport& grid, int start, i
     try {
         office->setVisible(true);
         busy.restore();
-        sheet->setCellText(3, 3, services.locale.toString(services.today(), QLocale::LongFormat));
+        sheet->setCellText(3, 3, templateDateText(services.today()));
         if (services.hasPrinter())
             sheet->setCenterFooter(pageFooterText());
         sheet->flush();

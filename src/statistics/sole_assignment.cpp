@@ -19,7 +19,7 @@ const QString SoleField = QStringLiteral("鞋底型号");
 int indexOf(const data::Query& query, const QString& name) {
     const int index = query.fieldIndex(name);
     if (index < 0)
-        throw data::EngineError(QStringLiteral("Field '%1' not found.").arg(name));
+        throw data::EngineError::wrongLayout(query.tableName(), name);
     return index;
 }
 

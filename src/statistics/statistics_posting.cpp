@@ -7,16 +7,19 @@ namespace statistics {
 
 namespace {
 
-// The size's text as a whole number. A stored number is its own text's value.
+// The size's text as a whole number; an empty size counts as 0, as it does
+// in the order window. A stored number is its own text's value.
 qint64 wholeNumber(const data::Field& size) {
     const QVariant value = size.value();
+    if (!value.isValid())
+        return 0;
     if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Int)
         return value.toLongLong();
     const QString text = size.asText();
     bool ok = false;
     const qint64 n = text.toLongLong(&ok);
     if (!ok)
-        throw data::EngineError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+        throw data::EngineError::notWholeNumber(size.name(), text);
     return n;
 }
 

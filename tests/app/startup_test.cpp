@@ -1,3 +1,4 @@
+#include "app/data_folder.h"
 #include "app/main_window.h"
 #include "app/startup.h"
 #include "catalogue/material_window.h"
@@ -7,11 +8,14 @@
 #include "platform/file_manager.h"
 #include "platform/files.h"
 #include "program_windows_fixture.h"
+#include "paradox/paradox_table.h"
+#include "paradox_writer.h"
 #include "statistics/statistics_window.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -66,37 +70,95 @@ TEST_F(Startup, CreatesTheSevenWindowsInOrderAllHidden) {
     EXPECT_TRUE(windows.registry().statisticsWindow->Query1->isOpen());
 }
 
-TEST_F(Startup, AMissingTableStopsStartUpNamingTheFileAndTheRemedy) {
-    data::createTableFile(dataDir.path(), data::shoesTable());
-    data::createTableFile(dataDir.path(), data::statisticsTable());
-    data::Engine engine(dataDir.path());
-    try {
-        app::ProgramWindows windows(engine);
-        ADD_FAILURE() << "started without dd.db";
-    } catch (const data::EngineError& e) {
-        const QString text = app::startupErrorText(e, engine);
-        EXPECT_TRUE(text.contains(QStringLiteral("\"dd.db\" does not exist"))) << text.toStdString();
-        EXPECT_TRUE(text.contains(QStringLiteral("tavrel-tables create"))) << text.toStdString();
-        EXPECT_FALSE(text.contains(QStringLiteral("shoes.db")));
+// The data folder as start-up finds it: old Paradox tables are offered for
+// import into a new folder, missing tables for creation; the clerk's answer
+// decides, and nothing is changed on Cancel.
+TEST_F(Startup, TheDataFolderIsReadiedWithTheClerksConsent) {
+    enum class Folder { MissingOrders, Paradox };
+    struct Case {
+        const char* name;
+        Folder folder;
+        bool answer;
+        QString question;  // a fragment
+        bool opened;       // start-up goes on
+    };
+    const Case cases[] = {
+        {"missing, create", Folder::MissingOrders, true, "中缺少数据表：订单表（dd.db）。", true},
+        {"missing, stop", Folder::MissingOrders, false, "中缺少数据表：订单表（dd.db）。", false},
+        {"Paradox, import", Folder::Paradox, true, "中的SHOES.DB、DD.DB、XDTJ.DB是旧的Paradox数据表", true},
+        {"Paradox, stop", Folder::Paradox, false, "中的SHOES.DB、DD.DB、XDTJ.DB是旧的Paradox数据表", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir folder;
+        QStringList before;
+        if (c.folder == Folder::MissingOrders) {
+            data::createTableFile(folder.path(), data::shoesTable());
+            data::createTableFile(folder.path(), data::statisticsTable());
+        } else {
+            paradox_fixture::writeTable(folder.filePath("SHOES.DB"), {paradox_fixture::catalogueFields()});
+            // Two orders without a batch number: the second is one too many.
+            const std::vector<paradox_fixture::Field> fields = paradox_fixture::orderFields();
+            paradox_fixture::Record blankBatch(fields.size());
+            blankBatch[1] = QStringLiteral("100");
+            paradox_fixture::writeTable(folder.filePath("DD.DB"), {fields, {blankBatch, blankBatch}});
+            paradox_fixture::writeTable(folder.filePath("XDTJ.DB"), {paradox_fixture::statisticsFields()});
+            for (const char* name : {"SHOES.DB", "DD.DB", "XDTJ.DB"})
+                EXPECT_TRUE(paradox::looksLikeParadoxTable(folder.filePath(name))) << name;
+        }
+        before = QDir(folder.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+        platform::ScriptedDialogs dialogs;
+        dialogs.queueAnswer(c.answer);
+        std::unique_ptr<QWidget> report;
+        const std::optional<QString> ready = app::readyDataFolder(folder.path(), &report);
+        ASSERT_EQ(dialogs.messages().size(), 1u);
+        EXPECT_EQ(dialogs.messages()[0].kind, platform::MessageKind::Question);
+        EXPECT_TRUE(dialogs.messages()[0].text.contains(c.question)) << dialogs.messages()[0].text.toStdString();
+        EXPECT_EQ(ready.has_value(), c.opened);
+        if (!c.opened) {
+            EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name), before);
+            continue;
+        }
+        data::Engine engine(*ready);
+        EXPECT_NO_THROW(app::ProgramWindows windows(engine));
+        if (c.folder == Folder::Paradox) {
+            EXPECT_EQ(*ready, app::importedDataFolder(folder.path()));
+            ASSERT_TRUE(report);
+            EXPECT_TRUE(report->isVisible());
+            const auto* text = report->findChild<QPlainTextEdit*>();
+            ASSERT_TRUE(text);
+            EXPECT_TRUE(text->toPlainText().contains(QStringLiteral("订单表（dd.db）：读出2条，存入1条，拒收1条。\n"
+                                                                    "    第2条没有存入：批号重复!!!")))
+                << text->toPlainText().toStdString();
+            // The old tables are left as they were; a later start uses the new folder without asking.
+            EXPECT_TRUE(paradox::looksLikeParadoxTable(folder.filePath("DD.DB")));
+            dialogs.clear();
+            EXPECT_EQ(app::readyDataFolder(folder.path(), &report), ready);
+            EXPECT_TRUE(dialogs.messages().empty());
+        }
     }
 }
 
-TEST_F(Startup, AForeignTableFileIsReportedWithoutTheCreateHint) {
+TEST_F(Startup, AForeignTableFileStopsStartUpInChinese) {
     data::createTableFiles(dataDir.path());
     QFile::remove(dataDir.filePath(QStringLiteral("xdtj.db")));
     QFile foreign(dataDir.filePath(QStringLiteral("xdtj.db")));
     ASSERT_TRUE(foreign.open(QIODevice::WriteOnly));
     foreign.write(QByteArray(2048, 'P'));
     foreign.close();
+    EXPECT_FALSE(paradox::looksLikeParadoxTable(dataDir.filePath(QStringLiteral("xdtj.db"))));
+    EXPECT_FALSE(paradox::looksLikeParadoxTable(dataDir.filePath(QStringLiteral("dd.db"))));  // an SQLite file
     data::Engine engine(dataDir.path());
     try {
         app::ProgramWindows windows(engine);
         ADD_FAILURE() << "started with a foreign xdtj.db";
     } catch (const data::EngineError& e) {
-        const QString text = app::startupErrorText(e, engine);
-        EXPECT_TRUE(text.contains(QStringLiteral("xdtj.db")));
-        EXPECT_TRUE(text.contains(QStringLiteral("not an SQLite database")));
-        EXPECT_FALSE(text.contains(QStringLiteral("tavrel-tables create")));
+        const platform::ErrorReport report = app::startupErrorReport(e);
+        EXPECT_TRUE(report.text.startsWith(QStringLiteral("文件“%1”不是本程序的数据表")
+                                               .arg(QDir::toNativeSeparators(dataDir.filePath(QStringLiteral("xdtj.db"))))))
+            << report.text.toStdString();
+        EXPECT_TRUE(report.text.endsWith(QStringLiteral("程序不能启动。")));
+        EXPECT_TRUE(report.details.contains(QStringLiteral("not an SQLite database")));
     }
 }
 

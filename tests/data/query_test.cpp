@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QSignalSpy>
+#include <sqlite3.h>
 
 namespace {
 
@@ -30,6 +31,15 @@ TEST_F(LiveQuery, DuplicateKeysAreRefusedWithTheKeyViolationCode) {
         {"select * from shoes.db", {{"鞋的型号", "AB"}, {"颜色", "C"}, {"顺序", "ABC"}},
          {{"鞋的型号", "A"}, {"颜色", "BC"}, {"顺序", "ABC"}}, false},
         {"select * from xdtj.db", {{"鞋底型号", "X"}, {"供应商", "S"}}, {{"鞋底型号", "X"}, {"供应商", "S"}}, false},
+        // a blank key is one value: empty text is stored as no value
+        {"select * from dd.db", {{"批号", ""}}, {{"批号", ""}}, true},
+        {"select * from dd.db", {{"单号", "100"}}, {{"批号", ""}}, true},
+        {"select * from dd.db", {{"批号", ""}}, {{"批号", " "}}, false},
+        {"select * from shoes.db", {{"鞋的型号", "8012"}}, {{"鞋的型号", "8012"}, {"颜色", ""}}, true},
+        {"select * from shoes.db", {{"颜色", "黑"}}, {{"鞋的型号", ""}, {"颜色", "黑"}}, true},
+        {"select * from shoes.db", {{"备注", "x"}}, {{"备注", "y"}}, true},
+        {"select * from shoes.db", {{"鞋的型号", "8012"}}, {{"鞋的型号", "8012"}, {"颜色", "黑"}}, false},
+        {"select * from shoes.db", {{"颜色", "8012"}}, {{"鞋的型号", "8012"}}, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sql);
@@ -159,6 +169,9 @@ TEST_F(LiveQuery, IntegerFieldsTakeOnlyWholeNumbers) {
                 ADD_FAILURE() << "accepted";
             } catch (const data::EngineError& e) {
                 EXPECT_EQ(e.message(), QString::fromUtf8(c.error));
+                EXPECT_EQ(e.kind(), data::ErrorKind::NotWholeNumber);
+                EXPECT_EQ(e.subject(), QStringLiteral("件数"));
+                EXPECT_EQ(e.value(), c.written.toString());
             }
         } else {
             q->field(QStringLiteral("件数")).setValue(c.written);
@@ -338,21 +351,73 @@ TEST_F(TableFiles, AMissingOrForeignFileIsAnEngineErrorNamingIt) {
     struct Case {
         const char* table;
         const char* fragment;
+        data::ErrorKind kind;
     };
     const Case cases[] = {
-        {"xdtj.db", "\"xdtj.db\" does not exist"},
-        {"dd.db", "is not an SQLite database"},
+        {"xdtj.db", "\"xdtj.db\" does not exist", data::ErrorKind::MissingTable},
+        {"dd.db", "is not an SQLite database", data::ErrorKind::ForeignTable},
     };
     for (const Case& c : cases) {
         try {
             engine.table(QString::fromUtf8(c.table));
             ADD_FAILURE() << c.table;
         } catch (const data::EngineError& e) {
+            EXPECT_EQ(e.kind(), c.kind) << c.table;
             EXPECT_TRUE(e.message().contains(QString::fromUtf8(c.fragment))) << e.message().toStdString();
             EXPECT_TRUE(e.message().contains(QString::fromUtf8(c.table)));
         }
     }
     EXPECT_NO_THROW(engine.table(QStringLiteral("SHOES.DB")));
+}
+
+// A file of an earlier release, whose key let records without a value repeat,
+// holding the given records.
+void makeOldKey(const QString& path, const data::TableDef& table, const QString& records) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+    const QString sql = QStringLiteral("DROP INDEX %1; DROP INDEX %2; CREATE UNIQUE INDEX %1 ON %3 (%4); %5")
+                            .arg(data::quotedIdentifier(table.keyIndexName()),
+                                 data::quotedIdentifier(table.sqlName + QStringLiteral("_lookup")),
+                                 data::quotedIdentifier(table.sqlName), data::quotedIdentifier(table.uniqueKey.front()),
+                                 records);
+    EXPECT_EQ(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+
+TEST_F(TableFiles, OldKeysAreBroughtUpToDateUnlessRecordsClash) {
+    data::createTableFiles(dir.path());
+    makeOldKey(dir.filePath(QStringLiteral("dd.db")), data::ordersTable(),
+               QStringLiteral("INSERT INTO dd (批号) VALUES ('A1'), (NULL), ('A2'), (NULL);"));
+    const QString batch = QStringLiteral("批号");
+    // Two blank batch numbers: the key stays as it was, nothing is deleted,
+    // the clash names both records.
+    {
+        data::Engine engine(dir.path());
+        data::Query q(engine);
+        q.setSql(QStringLiteral("select * from dd.db"));
+        q.open();
+        EXPECT_EQ(q.recordCount(), 4);
+        ASSERT_EQ(engine.keyClashes().size(), 1u);
+        const data::KeyClash& clash = engine.keyClashes().front();
+        EXPECT_EQ(clash.fileName, QStringLiteral("dd.db"));
+        EXPECT_EQ(clash.keyFields, QStringList{batch});
+        EXPECT_EQ(clash.keyValues, QStringList{QString()});
+        EXPECT_EQ(clash.recordNos, (std::vector<qint64>{2, 4}));
+        // Mended by the clerk: the blank becomes a batch number.
+        q.moveTo(4);
+        q.edit();
+        q.field(batch).setText(QStringLiteral("A3"));
+        q.post();
+    }
+    data::Engine engine(dir.path());
+    data::Query q(engine);
+    q.setSql(QStringLiteral("select * from dd.db"));
+    q.open();
+    EXPECT_TRUE(engine.keyClashes().empty());
+    EXPECT_EQ(q.recordCount(), 4);
+    q.append();
+    q.field(batch).setText(QString());
+    EXPECT_THROW(q.post(), data::EngineError);  // the new key holds
 }
 
 TEST_F(TableFiles, CreatingRefusesToOverwrite) {
@@ -429,6 +494,38 @@ TEST_F(LiveQuery, WritesOfABusyLoopAreAllStoredWhenItEndsHoweverItEnds) {
         }
         EXPECT_EQ(ordersSeenFromOutside(dir.path(), QStringLiteral("已统计=true")), c.failAt ? c.failAt : 20);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// SQLite gives up a whole transaction when the disk fills up: the orders a
+// busy loop stored before the failure are written again and kept.
+TEST_F(LiveQuery, ABusyLoopKeepsWhatItStoredBeforeTheDiskFilledUp) {
+    auto q = openQuery(QStringLiteral("select * from dd.db"));
+    addOrders(*q, 1);
+    data::Connection& connection = *engine->table(QStringLiteral("dd.db"))->connection;
+    data::Statement& pages = connection.prepare(QStringLiteral("PRAGMA page_count"));
+    ASSERT_TRUE(pages.step());
+    const qint64 pageCount = pages.columnInt(0);
+    pages.reset();
+    connection.exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pageCount + 2));
+    int stored = 1;
+    try {
+        data::BusyScope busy(*q);
+        for (int i = 2; i < 5000; ++i) {
+            addOrder(*q, QStringLiteral("P%1").arg(i, 4, 10, QLatin1Char('0')),
+                     {{QStringLiteral("备注"), QString(60, QLatin1Char('x'))}});
+            ++stored;
+        }
+        ADD_FAILURE() << "the disk never filled up";
+    } catch (const data::EngineError& e) {
+        EXPECT_EQ(e.code() & 0xff, 13) << e.message().toStdString();  // SQLITE_FULL
+    }
+    ASSERT_GT(stored, 2);
+    EXPECT_EQ(ordersSeenFromOutside(dir.path()), stored);
+    EXPECT_EQ(q->recordCount(), stored);
 }
 
 }  // namespace

@@ -154,7 +154,7 @@ TEST_F(GridTest, TypingACharacterOpensTheCellIntoEdit)
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(query->state(), data::Query::State::Edit);
     EXPECT_EQ(editor->text(), QStringLiteral("q"));
-    EXPECT_EQ(grid->model()->headerData(1, Qt::Vertical).toString(), QStringLiteral("I"));
+    EXPECT_EQ(grid->model()->headerData(1, Qt::Vertical).toString(), QStringLiteral("\u270E"));
     QTest::keyClick(editor, Qt::Key_Up);
     EXPECT_EQ(query->recNo(), 1);
     EXPECT_EQ(stored(Remark), (QStringList{QString(), QStringLiteral("q")}));

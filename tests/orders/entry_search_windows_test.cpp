@@ -88,6 +88,38 @@ TEST_F(OrderEntryWindow, ASecondRunStopsAtTheFirstDuplicateWithOneMessage) {
     EXPECT_EQ(query->state(), data::Query::State::Browse);
 }
 
+// The disk fills up in the middle of a run: the clerk is told in Chinese, and
+// every order stored before the fault is on disk, seen by a new connection.
+TEST_F(OrderEntryWindow, ADiskFullEndsTheRunInChineseKeepingWhatWasStored) {
+    const TranslatedFaults translated;
+    seedBatches({QStringLiteral("X1")});
+    data::Connection& tables = *engine->table(QStringLiteral("dd.db"))->connection;
+    data::Statement& pages = tables.prepare(QStringLiteral("PRAGMA page_count"));
+    ASSERT_TRUE(pages.step());
+    const qint64 pageCount = pages.columnInt(0);
+    pages.reset();
+    tables.exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pageCount + 2));
+    enter(QStringLiteral("100"), 1, 2000);
+
+    const std::vector<Message> shown = takeMessages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text.section(QLatin1Char('\n'), 0, 0), QStringLiteral("磁盘已满，数据表不能再写入。"));
+    data::Engine afterwards(dataDir.path());
+    data::Query reader(afterwards);
+    reader.setSql(AllOrders);
+    reader.open();
+    QStringList batches;
+    for (reader.first(); !reader.eof(); reader.next())
+        batches << reader.field(Batch).asText();
+    ASSERT_GT(batches.size(), 2);
+    ASSERT_LT(batches.size(), 2001);
+    EXPECT_EQ(batches.front(), QStringLiteral("X1"));
+    for (int i = 1; i < batches.size(); ++i)
+        ASSERT_EQ(batches[i], QStringLiteral("100%1").arg(i, 3, 10, QLatin1Char('0')));
+    // What the order window holds is what is stored.
+    EXPECT_EQ(stored(Batch), batches);
+}
+
 TEST_F(OrderEntryWindow, ClearEmptiesTheOrderNumberOnly) {
     entry->EditBegin->setValue(7);
     entry->EditCount->setValue(9);

@@ -21,10 +21,12 @@ public:
         return cells_.value({row, column});
     }
     void setCellText(int row, int column, const QString& text) override {
+        failIfGone(row);
         cells_[{row, column}] = text;
         numberCells.remove({row, column});
     }
     void setCellNumber(int row, int column, double value) override {
+        failIfGone(row);
         cells_[{row, column}] = QString::number(value, 'g', 15);
         numberCells.insert({row, column});
     }
@@ -105,8 +107,14 @@ public:
     int reads = 0;
     int generatedRows = 0;  // rows from 2 on hold generated batch numbers G<row>
     int failAtRow = 0;
+    int goneAtRow = 0;  // writing this row finds the office gone
 
 private:
+    void failIfGone(int row) {
+        if (goneAtRow && row == goneAtRow)
+            throw spreadsheet::Error(QStringLiteral("The workbook is no longer open"), spreadsheet::Error::Operation::Gone);
+    }
+
     QString name_ = QStringLiteral("Sheet1");
     spreadsheet::PageOrientation orientation_ = spreadsheet::PageOrientation::Portrait;
     QMap<QPair<int, int>, QString> cells_;

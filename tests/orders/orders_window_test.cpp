@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <functional>
+#include <sqlite3.h>
 
 namespace {
 
@@ -151,6 +153,87 @@ TEST_F(OrderWindow, ADuplicateBatchTypedInTheGridIsReportedOnceAndDropped) {
     EXPECT_EQ(query->state(), data::Query::State::Browse);
     EXPECT_EQ(grid->model()->rowCount(), 2);
     EXPECT_EQ(stored(Batch), (QStringList{QStringLiteral("A1"), QStringLiteral("A2")}));
+    EXPECT_EQ(stored(Cases), (QStringList{QStringLiteral("5"), QString()}));
+}
+
+// A post the table engine refuses for a reason of the machine's is told in
+// Chinese; the record stays pending so that it is posted once the cause is
+// gone, and nothing stored before is lost.
+TEST_F(OrderWindow, APostRefusedByTheMachineIsToldInChineseAndTheRecordKept) {
+    const TranslatedFaults translated;
+    seed({{{Batch, QStringLiteral("A1")}, {Cases, 5}}, {{Batch, QStringLiteral("A2")}, {Cases, 6}}});
+    data::Connection& tables = *engine->table(QStringLiteral("dd.db"))->connection;
+    sqlite3* otherProgram = nullptr;
+    struct Case {
+        const char* name;
+        std::function<void()> fault, mend;
+        QString text;
+    };
+    const Case cases[] = {
+        {"read-only table", [&] { tables.exec(QStringLiteral("PRAGMA query_only = 1")); },
+         [&] { tables.exec(QStringLiteral("PRAGMA query_only = 0")); }, QStringLiteral("数据表是只读的，不能写入。")},
+        {"table locked by another program",
+         [&] {
+             sqlite3_busy_timeout(tables.handle(), 0);
+             ASSERT_EQ(sqlite3_open(tables.path().toUtf8().constData(), &otherProgram), SQLITE_OK);
+             ASSERT_EQ(sqlite3_exec(otherProgram, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+         },
+         [&] {
+             sqlite3_exec(otherProgram, "ROLLBACK", nullptr, nullptr, nullptr);
+             sqlite3_close(otherProgram);
+             sqlite3_busy_timeout(tables.handle(), 2000);
+         },
+         QStringLiteral("数据表正被另一个程序使用（已锁定），暂时不能写入。")},
+    };
+    QString before = QStringLiteral("5");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString typed = QString::number(before.toInt() + 1);
+        c.fault();
+        QWidget* editor = typeIntoCell(orders->DBGrid1, 0, 3, typed);  // "件数"
+        ASSERT_TRUE(editor);
+        pressEnter(editor);
+        const std::vector<Message> shown = takeMessages();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].text.section(QLatin1Char('\n'), 0, 0), c.text);
+        EXPECT_TRUE(shown[0].text.contains(QStringLiteral("这次的修改没有保存")));
+        EXPECT_FALSE(shown[0].details.isEmpty());
+        EXPECT_EQ(query->state(), data::Query::State::Edit);
+        EXPECT_EQ(query->field(Cases).asText(), typed);
+        c.mend();
+        EXPECT_EQ(stored(Cases), (QStringList{before, QStringLiteral("6")}));
+        query->post();
+        EXPECT_EQ(stored(Cases), (QStringList{typed, QStringLiteral("6")}));
+        before = typed;
+    }
+}
+
+// A count that is no whole number is refused as it is typed: the editor stays
+// open with the text so that the clerk can mend it.
+TEST_F(OrderWindow, ACountThatIsNoWholeNumberIsRefusedAndLeftToMend) {
+    const TranslatedFaults translated;
+    seed({{{Batch, QStringLiteral("A1")}, {Cases, 5}}, {{Batch, QStringLiteral("A2")}}});
+    struct Case {
+        int column;
+        QString typed, text;
+    };
+    for (const Case& c : {Case{3, QStringLiteral("2.5"), QStringLiteral("件数只能输入整数，不能是“2.5”")},
+                          Case{10, QStringLiteral("x"), QStringLiteral("尺码38只能输入整数，不能是“x”")}}) {
+        SCOPED_TRACE(c.typed.toStdString());
+        QWidget* editor = typeIntoCell(orders->DBGrid1, 0, c.column, c.typed);
+        ASSERT_TRUE(editor);
+        pressEnter(editor);
+        const std::vector<Message> shown = takeMessages();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].text.section(QLatin1Char('\n'), 0, 0), c.text);
+        EXPECT_EQ(orders->DBGrid1->cellEditor(), editor);
+        EXPECT_EQ(qobject_cast<QLineEdit*>(editor)->text(), c.typed);
+        EXPECT_EQ(query->recNo(), 1);
+        EXPECT_EQ(query->state(), data::Query::State::Edit);
+        EXPECT_EQ(orders->DBGrid1->model()->headerData(0, Qt::Vertical).toString(), QStringLiteral("\u270E"));
+        orders->DBGrid1->discardEditor();
+        query->cancel();
+    }
     EXPECT_EQ(stored(Cases), (QStringList{QStringLiteral("5"), QString()}));
 }
 

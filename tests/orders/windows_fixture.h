@@ -5,6 +5,7 @@
 #include "orders/orders_window.h"
 #include "orders/search_window.h"
 #include "program_windows_fixture.h"
+#include "window_kit/fault_texts.h"
 #include "window_kit/status_panels.h"
 
 #include <QAbstractButton>
@@ -12,6 +13,13 @@
 #include <QLineEdit>
 #include <QTest>
 #include <map>
+
+// While it lives, the general error display speaks as the program does.
+struct TranslatedFaults {
+    TranslatedFaults() : previous(platform::setErrorTranslator(kit::faultReport)) {}
+    ~TranslatedFaults() { platform::setErrorTranslator(previous); }
+    platform::ErrorTranslator previous;
+};
 
 // The program's windows with the order window shown.
 class OrderWindowsTest : public ProgramWindowsTest {

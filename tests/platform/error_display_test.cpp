@@ -145,6 +145,29 @@ INSTANTIATE_TEST_SUITE_P(
     Errors, ErrorDisplay, ::testing::ValuesIn(errorCases),
     [](const ::testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
 
+// The translator installed at start-up words the box; the error's own text
+// goes behind the disclosure. A translator that fails leaves the own text.
+TEST(RunGuarded, ShowsTheInstalledTranslatorsWords)
+{
+    ScriptedDialogs scripted;
+    bool translatorFails = false;
+    const platform::ErrorTranslator previous = platform::setErrorTranslator([&](const std::exception& e) {
+        if (translatorFails)
+            throw std::logic_error("translator broke");
+        return platform::ErrorReport{QStringLiteral("磁盘已满。"), QString::fromUtf8(e.what())};
+    });
+    platform::runGuarded([] { throw data::EngineError("database or disk is full", 13); });
+    translatorFails = true;
+    platform::runGuarded([] { throw data::EngineError("database or disk is full", 13); });
+    platform::runGuarded([] { throw data::SilentAbort(); });
+    platform::setErrorTranslator(previous);
+    ASSERT_EQ(scripted.messages().size(), 2u);
+    EXPECT_EQ(scripted.messages()[0].text, QStringLiteral("磁盘已满。"));
+    EXPECT_EQ(scripted.messages()[0].details, QStringLiteral("database or disk is full"));
+    EXPECT_EQ(scripted.messages()[1].text, QStringLiteral("database or disk is full"));
+    EXPECT_TRUE(scripted.messages()[1].details.isEmpty());
+}
+
 TEST(RunGuarded, ShowsNothingWhenTheActionSucceeds)
 {
     ScriptedDialogs scripted;

@@ -6,6 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractFileIconProvider>
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -86,6 +91,28 @@ TEST(ChineseQtTexts, FileDialogReadsInChinese)
     ASSERT_EQ(captions.size(), 2);
     for (const QString& caption : captions)
         EXPECT_TRUE(hasChinese(caption)) << caption.toStdString();
+}
+
+// Texts Qt's own catalogue lacks come from ours: the file dialog's folders
+// and drives, the disclosure of an error's detail, and Qt's dates.
+TEST(ChineseQtTexts, OurCatalogueSuppliesWhatQtsLacks)
+{
+    platform::MessageRequest request;
+    request.kind = platform::MessageKind::Error;
+    request.text = QStringLiteral("磁盘已满，数据表不能再写入。");
+    request.details = QStringLiteral("database or disk is full");
+    QStringList english;
+    {
+        const platform::ChineseQtTexts texts;
+        const QAbstractFileIconProvider icons;
+        EXPECT_EQ(icons.type(QFileInfo(QDir::tempPath())), QStringLiteral("文件夹"));
+        const auto box = platform::ModalDialogs::makeMessageBox(request);
+        EXPECT_TRUE(buttonTexts(box->buttons()).contains(QStringLiteral("详细信息...")))
+            << buttonTexts(box->buttons()).join(',').toStdString();
+        EXPECT_EQ(QLocale().toString(QDate(2026, 12, 8), QStringLiteral("MMMM")), QStringLiteral("十二月"));
+    }
+    const QAbstractFileIconProvider icons;
+    EXPECT_EQ(icons.type(QFileInfo(QDir::tempPath())), QStringLiteral("Folder"));
 }
 
 }  // namespace

@@ -221,14 +221,14 @@ TEST_F(Aggregation, AnErrorKeepsTheRowsWrittenSoFar) {
     EXPECT_EQ(statistics->sql(), statistics::statisticsLookupStatement("D-2", "鑫达"));
 }
 
-// A size the posting rule cannot read ends the run at that order.
+// A post refused at one order ends the run there.
 TEST_F(Aggregation, ARefusedPostEndsTheRun) {
     addSoleOrder("A1", "D-1", "鑫达", {{38, 1}});
     addSoleOrder("A2", "D-2", "鑫达", {{38, 2}});
     showAllOrders();
     statistics->setBeforePost([](data::Query& q) {
         if (q.field(QStringLiteral("鞋底型号")).asText() == QLatin1String("D-2"))
-            q.field(QStringLiteral("40")).clear();
+            q.field(QStringLiteral("40")).setText(QStringLiteral("2.5"));
         statistics::applyStatisticsPostingRule(q);
     });
     RecordingSink sink;
@@ -236,7 +236,7 @@ TEST_F(Aggregation, ARefusedPostEndsTheRun) {
         run(sink);
         ADD_FAILURE() << "the run went through";
     } catch (const data::EngineError& e) {
-        EXPECT_EQ(e.message(), QStringLiteral("'' is not a valid integer value"));
+        EXPECT_EQ(e.message(), QStringLiteral("'2.5' is not a valid integer value"));
     }
     EXPECT_EQ(storedStatistics(), QStringList{statisticsRow("鑫达", "D-1", {{38, 1}})});
     EXPECT_EQ(statistics->state(), data::Query::State::Insert);

@@ -22,9 +22,9 @@ namespace {
 using platform::MessageIcon;
 using platform::MessageKind;
 
-// A fixed day that is not today, and how a Chinese system writes it in full.
+// A fixed day that is not today, and how the template writes it, whatever the desktop's language.
 const QDate Today(2025, 3, 7);
-const QString TodayInFull = QStringLiteral("2025年3月7日星期五");
+const QString TodayInFull = QStringLiteral("2025年3月7日");
 
 class ExportRun {
 public:
@@ -38,7 +38,6 @@ public:
         services.status = &status;
         services.hasPrinter = [this] { return printer; };
         services.today = [] { return Today; };
-        services.locale = QLocale(QLocale::Chinese, QLocale::China);
     }
 
     FakeWorksheet& sheet() { return *office.sheet; }

@@ -6,10 +6,14 @@
 #include "program_windows_fixture.h"
 #include "statistics/statistics_window.h"
 #include "window_kit/status_panels.h"
+#include "window_kit/fault_texts.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QAbstractButton>
+#include <QTest>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -67,6 +71,45 @@ TEST_F(ExportButtons, EachButtonAsksItsOwnQuestion) {
         EXPECT_EQ(dialogs.pendingAnswers(), 0) << c.name;
         dialogs.clear();
     }
+}
+
+// The office goes away in the middle of the quick export: the clerk is told
+// in Chinese, and the statistics are as they were.
+TEST_F(ExportButtons, TheOfficeGoneMidExportIsToldInChineseAndTheTableKept) {
+    const platform::ErrorTranslator previous = platform::setErrorTranslator(kit::faultReport);
+    {
+        data::Query writer(*engine);
+        writer.setSql(QStringLiteral("select * from xdtj.db"));
+        writer.open();
+        for (const char* sole : {"D-1", "D-2", "D-3"}) {
+            writer.append();
+            writer.field(QStringLiteral("鞋底型号")).setText(QString::fromUtf8(sole));
+            writer.field(QStringLiteral("40")).setValue(7);
+            writer.field(QStringLiteral("双数")).setValue(7);
+            writer.post();
+        }
+    }
+    window->Query1->open();
+    office->sheet->goneAtRow = 3;
+    dialogs.setDefaultAnswer(true);
+    window->show();
+    auto* button = window->findChild<QAbstractButton*>(QStringLiteral("ToolButton12"));
+    ASSERT_TRUE(button);
+    QTest::mouseClick(button, Qt::LeftButton);
+    platform::setErrorTranslator(previous);
+
+    ASSERT_EQ(dialogs.messages().size(), 2u);
+    EXPECT_EQ(dialogs.messages()[1].text.section(QLatin1Char('\n'), 0, 0),
+              QStringLiteral("电子表格程序或工作簿已经关闭，操作没有做完。"));
+    EXPECT_EQ(dialogs.messages()[1].details, QStringLiteral("The workbook is no longer open"));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    data::Query reader(*engine);
+    reader.setSql(QStringLiteral("select * from xdtj.db"));
+    reader.open();
+    QStringList rows;
+    for (reader.first(); !reader.eof(); reader.next())
+        rows << reader.field(QStringLiteral("鞋底型号")).asText() + QLatin1Char(':') + reader.field(QStringLiteral("双数")).asText();
+    EXPECT_EQ(rows, (QStringList{"D-1:7", "D-2:7", "D-3:7"}));
 }
 
 TEST_F(ExportButtons, QuickExportFillsASheetNamedAfterTheGrid) {

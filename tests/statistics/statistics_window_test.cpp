@@ -226,19 +226,17 @@ TEST_F(StatisticsWindow, EditsInTheLowerGrid) {
     leaveRow(grid, Qt::Key_Up);
     EXPECT_EQ(storedStatistics(), (QStringList{"未登记/未登记:122", "鑫达/D-1:25"}));
 
-    editor = typeIntoCell(grid, 0, column40, QString());  // "鑫达" row
+    editor = typeIntoCell(grid, 0, column40 - 2, QString());  // "38" of the "鑫达" row, 15 pairs
     auto* line = qobject_cast<QLineEdit*>(editor);
     ASSERT_TRUE(line);
     line->selectAll();
     QTest::keyClick(line, Qt::Key_Delete);
     pressEnter(line);
     leaveRow(grid, Qt::Key_Down);
-    std::vector<Message> shown = takeMessages();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, QStringLiteral("'' is not a valid integer value"));
-    EXPECT_EQ(statisticsWindow->Query1->state(), data::Query::State::Edit);
-    statisticsWindow->Query1->cancel();
-    EXPECT_EQ(storedStatistics(), (QStringList{"未登记/未登记:122", "鑫达/D-1:25"}));
+    // An emptied size counts as 0, as in the order window.
+    EXPECT_TRUE(takeMessages().empty());
+    EXPECT_EQ(statisticsWindow->Query1->state(), data::Query::State::Browse);
+    EXPECT_EQ(storedStatistics(), (QStringList{"未登记/未登记:122", "鑫达/D-1:10"}));
 }
 
 TEST_F(StatisticsWindow, CommandsAreDisabledWhileTheLoopsRun) {

@@ -98,6 +98,7 @@ struct SourceTable {
     std::unique_ptr<CodePage> codePage;
     std::vector<FieldSource> fields;
     QStringList notes;
+    QStringList missingFields;
 };
 
 std::unique_ptr<CodePage> openCodePage(const ParadoxTable& table, const ImportOptions& options) {
@@ -133,6 +134,7 @@ SourceTable openSource(const QString& paradoxDir, const data::TableDef& def, con
                 found = j;
         if (found < 0) {
             source.notes << QStringLiteral("the table has no field \"%1\"; it is left empty.").arg(ours.name);
+            source.missingFields << ours.name;
         } else {
             const ParadoxType type = source.table->fields()[found].type;
             if (!fits(type, ours.kind))
@@ -307,6 +309,7 @@ ImportSummary importParadoxTables(const QString& paradoxDir, const QString& data
             TableSummary table;
             table.fileName = source.def->fileName;
             table.notes = source.notes;
+            table.missingFields = source.missingFields;
             data::Query query(engine);
             query.setSql(QStringLiteral("select * from ") + source.def->fileName);
             query.open();

@@ -27,6 +27,7 @@ struct TableSummary {
     int unreadable = 0;
     std::vector<RecordProblem> problems;
     QStringList notes;  // fields of ours that the Paradox table lacks
+    QStringList missingFields;  // their names
 };
 
 struct ImportSummary {

@@ -119,6 +119,25 @@ ImportError encryptedError(const QString& path) {
 
 }  // namespace
 
+bool looksLikeParadoxTable(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(0x58);
+    if (head.size() < 0x58)
+        return false;
+    const quint16 recordSize = littleEndian16(head, 0x00);
+    const quint16 headerSize = littleEndian16(head, 0x02);
+    const quint8 fileType = quint8(head[0x04]);
+    const quint8 blockKilobytes = quint8(head[0x05]);
+    const quint16 fieldCount = littleEndian16(head, 0x21);
+    const bool dataTable = fileType == pxfFileTypIndexDB || fileType == pxfFileTypNonIndexDB;
+    const bool blockSize = blockKilobytes == 1 || blockKilobytes == 2 || blockKilobytes == 4 || blockKilobytes == 8 ||
+                           blockKilobytes == 16 || blockKilobytes == 32;
+    return dataTable && blockSize && recordSize > 0 && fieldCount > 0 && headerSize >= 0x58 &&
+           headerSize <= file.size();
+}
+
 bool isMemoType(ParadoxType type) {
     return type == ParadoxType::Memo || type == ParadoxType::FormattedMemo || type == ParadoxType::Blob ||
            type == ParadoxType::Ole || type == ParadoxType::Graphic;

@@ -57,6 +57,11 @@ struct ParadoxValue {
 
 bool isMemoType(ParadoxType type);
 
+// Whether the file starts with the header of a Paradox data table (.DB):
+// record and header sizes, file type, block size and field count in range.
+// Reads the header only.
+bool looksLikeParadoxTable(const QString& path);
+
 // One Paradox table opened for reading through pxlib. Everything pxlib
 // reports goes to this object, never to the terminal.
 class ParadoxTable {

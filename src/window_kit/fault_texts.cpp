@@ -1,0 +1,225 @@
+#include "window_kit/fault_texts.h"
+
+#include "data/errors.h"
+#include "data/schema.h"
+#include "data/table_keys.h"
+#include "platform/files.h"
+#include "spreadsheet/error.h"
+
+#include <QDir>
+
+#include <cerrno>
+
+namespace kit {
+
+namespace {
+
+// SQLite's primary result codes (the low byte of an extended code).
+enum SqliteCode {
+    Busy = 5,
+    Locked = 6,
+    ReadOnly = 8,
+    IoError = 10,
+    Corrupt = 11,
+    Full = 13,
+    CantOpen = 14,
+    NotADatabase = 26,
+};
+
+QString joined(const QString& happened, const QString& notSaved, const QString& whatToDo)
+{
+    return happened + QLatin1Char('\n') + notSaved + QLatin1Char('\n') + whatToDo;
+}
+
+const QString ChangeNotSaved = QStringLiteral("这次的修改没有保存，之前保存的数据不受影响。");
+
+QString engineCodeText(int code)
+{
+    if (code == data::KeyViolationCode)
+        return joined(QStringLiteral("这条记录与已有的记录重复。"), QStringLiteral("这条记录没有保存。"),
+                      QStringLiteral("请改正后再保存，或取消这条记录。"));
+    switch (code & 0xff) {
+    case Busy:
+    case Locked:
+        return joined(QStringLiteral("数据表正被另一个程序使用（已锁定），暂时不能写入。"), ChangeNotSaved,
+                      QStringLiteral("请关闭同时使用这些数据表的其他程序，然后再试一次。"));
+    case ReadOnly:
+        return joined(QStringLiteral("数据表是只读的，不能写入。"), ChangeNotSaved,
+                      QStringLiteral("请检查数据文件夹和数据表文件是否允许写入（不是只读文件，也不在写保护的磁盘上），然后再试一次。"));
+    case Full:
+        return joined(QStringLiteral("磁盘已满，数据表不能再写入。"), ChangeNotSaved,
+                      QStringLiteral("请删除一些不需要的文件，腾出磁盘空间，然后再试一次。"));
+    case IoError:
+        return joined(QStringLiteral("读写数据表时磁盘出错。"), ChangeNotSaved,
+                      QStringLiteral("请检查磁盘或网络驱动器是否连接正常，然后再试一次；如果一再出现，请先备份数据文件夹，再联系技术支持。"));
+    case CantOpen:
+        return joined(QStringLiteral("数据表文件打不开。"), QStringLiteral("没有读写任何数据。"),
+                      QStringLiteral("请检查数据文件夹是否存在、是否允许读写，然后重新启动程序。"));
+    case NotADatabase:
+        return joined(QStringLiteral("这个文件不是本程序的数据表。"), QStringLiteral("没有读写任何数据。"),
+                      QStringLiteral("请检查数据文件夹中的数据表文件。"));
+    case Corrupt:
+        return joined(QStringLiteral("数据表文件已损坏。"), ChangeNotSaved,
+                      QStringLiteral("请不要再修改数据，先备份数据文件夹，再联系技术支持修复。"));
+    default:
+        return joined(QStringLiteral("数据表操作失败。"), ChangeNotSaved,
+                      QStringLiteral("请再试一次；如果一再出现，请联系技术支持。"));
+    }
+}
+
+// "尺码38" for a size field, the field's own name otherwise.
+QString fieldCaption(const QString& field)
+{
+    return data::sizeFieldNames().contains(field) ? QStringLiteral("尺码") + field : field;
+}
+
+QString engineText(const data::EngineError& error)
+{
+    switch (error.kind()) {
+    case data::ErrorKind::MissingTable:
+        return joined(QStringLiteral("数据文件夹“%1”中没有数据表“%2”。").arg(error.value(), error.subject()),
+                      QStringLiteral("没有读写任何数据。"),
+                      QStringLiteral("请把数据表放回这个文件夹，或新建一个空表。"));
+    case data::ErrorKind::ForeignTable:
+        return joined(QStringLiteral("文件“%1”不是本程序的数据表（可能是旧的Paradox表或别的程序的文件）。")
+                          .arg(QDir::toNativeSeparators(error.subject())),
+                      QStringLiteral("这个文件没有被修改。"),
+                      QStringLiteral("旧的Paradox表可以导入到新的数据文件夹中使用。"));
+    case data::ErrorKind::WrongLayout:
+        return joined(QStringLiteral("数据表“%1”的结构不对：缺少字段“%2”。").arg(error.subject(), error.value()),
+                      QStringLiteral("这个数据表没有被修改。"),
+                      QStringLiteral("请检查它是不是本程序的数据表。"));
+    case data::ErrorKind::NotWholeNumber:
+        return QStringLiteral("%1只能输入整数，不能是“%2”").arg(fieldCaption(error.subject()), error.value()) +
+               QStringLiteral("\n这个值没有保存；请改成整数，或取消这条记录的修改。");
+    case data::ErrorKind::Engine:
+        break;
+    }
+    return engineCodeText(error.code());
+}
+
+QString officeText(spreadsheet::Error::Operation operation)
+{
+    using Op = spreadsheet::Error::Operation;
+    switch (operation) {
+    case Op::Connect:
+        return joined(QStringLiteral("电子表格程序启动不了，或者连接不上。"), QStringLiteral("没有导入或导出任何数据。"),
+                      QStringLiteral("请确认电子表格程序已安装，关闭它的所有窗口后再试一次。"));
+    case Op::Open:
+        return joined(QStringLiteral("电子表格程序打不开这个工作簿。"), QStringLiteral("没有读入或写出任何数据。"),
+                      QStringLiteral("请检查文件是否存在、是不是Excel工作簿、是否被别的程序占用，然后再试一次。"));
+    case Op::Read:
+        return joined(QStringLiteral("从工作簿读取数据时出错。"), QStringLiteral("出错之后的数据没有读入，已保存的记录不受影响。"),
+                      QStringLiteral("请检查这个工作簿，然后再试一次。"));
+    case Op::Write:
+        return joined(QStringLiteral("向工作簿写入数据时出错。"), QStringLiteral("工作簿中的数据不完整；数据表没有改变。"),
+                      QStringLiteral("请关闭这个工作簿，再导出一次。"));
+    case Op::Save:
+        return joined(QStringLiteral("工作簿保存不了。"), QStringLiteral("工作簿没有保存；数据表没有改变。"),
+                      QStringLiteral("请检查文件夹是否允许写入、磁盘是否已满，然后再试一次。"));
+    case Op::Gone:
+        return joined(QStringLiteral("电子表格程序或工作簿已经关闭，操作没有做完。"),
+                      QStringLiteral("工作簿中的数据不完整；数据表中已保存的数据不受影响。"),
+                      QStringLiteral("请再试一次。"));
+    case Op::Other:
+        break;
+    }
+    return joined(QStringLiteral("电子表格程序出错，操作没有做完。"), QStringLiteral("数据表中已保存的数据不受影响。"),
+                  QStringLiteral("请关闭电子表格程序的窗口后再试一次。"));
+}
+
+QString fileText(const platform::FileError& error)
+{
+    const QString file = QDir::toNativeSeparators(error.path());
+    const bool reading = error.action() == platform::FileError::Action::Read;
+    const QString notDone = reading ? QStringLiteral("文件没有读入。") : QStringLiteral("文件没有写好，里面的内容可能不完整。");
+    switch (error.systemError()) {
+    case ENOENT:
+        return joined(QStringLiteral("找不到文件“%1”。").arg(file), notDone,
+                      QStringLiteral("请检查文件和它所在的文件夹是否存在。"));
+    case EACCES:
+    case EPERM:
+        return joined(QStringLiteral("没有读写文件“%1”的权限。").arg(file), notDone,
+                      QStringLiteral("请检查文件和文件夹是否允许读写，然后再试一次。"));
+    case EROFS:
+        return joined(QStringLiteral("文件“%1”在只读的磁盘上，不能写入。").arg(file), notDone,
+                      QStringLiteral("请换一个可以写入的磁盘或文件夹。"));
+    case ENOSPC:
+        return joined(QStringLiteral("磁盘已满，文件“%1”写不进去。").arg(file), notDone,
+                      QStringLiteral("请删除一些不需要的文件，腾出磁盘空间，然后再试一次。"));
+    case EISDIR:
+        return joined(QStringLiteral("“%1”是一个文件夹，不是文件。").arg(file), notDone,
+                      QStringLiteral("请选择一个文件。"));
+    default:
+        return joined(QStringLiteral("读写文件“%1”时出错。").arg(file), notDone,
+                      QStringLiteral("请检查文件后再试一次。"));
+    }
+}
+
+bool holdsChinese(const QString& text)
+{
+    for (const QChar c : text)
+        if (c.unicode() >= 0x3400 && c.unicode() <= 0x9fff)
+            return true;
+    return false;
+}
+
+}  // namespace
+
+platform::ErrorReport faultReport(const std::exception& error)
+{
+    const QString own = platform::ownErrorText(error);
+    if (const auto* engine = dynamic_cast<const data::EngineError*>(&error))
+        return {engineText(*engine), own};
+    if (const auto* office = dynamic_cast<const spreadsheet::Error*>(&error))
+        return {officeText(office->operation()), own};
+    if (const auto* file = dynamic_cast<const platform::FileError*>(&error))
+        return {fileText(*file), own};
+    // The program's own texts are Chinese already; anything else is a fault
+    // nobody foresaw.
+    if (holdsChinese(own))
+        return {own, QString()};
+    return {joined(QStringLiteral("程序出错，操作没有做完。"), QStringLiteral("之前保存的数据不受影响。"),
+                   QStringLiteral("请再试一次；如果一再出现，请把“详细信息”中的内容告诉技术支持。")),
+            own};
+}
+
+QString tableCaption(const QString& fileName)
+{
+    const QString name = fileName.toLower();
+    if (name == data::ordersTable().fileName)
+        return QStringLiteral("订单表");
+    if (name == data::shoesTable().fileName)
+        return QStringLiteral("鞋底型号表");
+    if (name == data::statisticsTable().fileName)
+        return QStringLiteral("鞋底统计表");
+    return fileName;
+}
+
+QString keyClashText(const std::vector<data::KeyClash>& clashes)
+{
+    QStringList lines{QStringLiteral("下面这些记录的键值重复（空白也算一个值），新的唯一性检查还不能用在这些数据表上：")};
+    for (const data::KeyClash& clash : clashes) {
+        QStringList key;
+        for (int i = 0; i < clash.keyFields.size(); ++i) {
+            const QString value = clash.keyValues.value(i);
+            key << (value.isEmpty() ? QStringLiteral("%1为空").arg(clash.keyFields[i])
+                                    : QStringLiteral("%1为“%2”").arg(clash.keyFields[i], value));
+        }
+        QStringList records;
+        for (const qint64 n : clash.recordNos)
+            records << QString::number(n);
+        lines << QStringLiteral("%1（%2）：%3的记录，第%4条").arg(tableCaption(clash.fileName), clash.fileName,
+                                                          key.join(QStringLiteral("、")),
+                                                          records.join(QStringLiteral("、")));
+    }
+    lines << QStringLiteral("没有删除任何记录。请在相应的窗口中给这些记录填上不同的值，或删除多余的记录，然后重新启动程序。");
+    return lines.join(QLatin1Char('\n'));
+}
+
+void installFaultTexts()
+{
+    platform::setErrorTranslator(faultReport);
+}
+
+}  // namespace kit

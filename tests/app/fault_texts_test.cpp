@@ -1,0 +1,132 @@
+// What the clerk is told about each kind of fault, and that the English
+// detail goes behind the disclosure for support.
+#include "data/errors.h"
+#include "data/table_keys.h"
+#include "platform/files.h"
+#include "spreadsheet/error.h"
+#include "window_kit/fault_texts.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <functional>
+
+namespace {
+
+using Op = spreadsheet::Error::Operation;
+
+struct FaultCase {
+    const char* name;
+    std::function<void()> fail;
+    QString firstLine;  // what happened, exactly
+    QString saved;      // a fragment of what was not saved
+};
+
+void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
+
+const QString NotSaved = QStringLiteral("这次的修改没有保存");
+
+const FaultCase faultCases[] = {
+    {"busy", [] { throw data::EngineError("database is locked", 5); },
+     QStringLiteral("数据表正被另一个程序使用（已锁定），暂时不能写入。"), NotSaved},
+    {"locked", [] { throw data::EngineError("database table is locked", 6); },
+     QStringLiteral("数据表正被另一个程序使用（已锁定），暂时不能写入。"), NotSaved},
+    {"read-only (extended code)", [] { throw data::EngineError("attempt to write a readonly database", 8 | (5 << 8)); },
+     QStringLiteral("数据表是只读的，不能写入。"), NotSaved},
+    {"disk full", [] { throw data::EngineError("database or disk is full", 13); },
+     QStringLiteral("磁盘已满，数据表不能再写入。"), NotSaved},
+    {"I/O error", [] { throw data::EngineError("disk I/O error", 10 | (3 << 8)); },
+     QStringLiteral("读写数据表时磁盘出错。"), NotSaved},
+    {"cannot open", [] { throw data::EngineError("unable to open database file", 14); },
+     QStringLiteral("数据表文件打不开。"), QStringLiteral("没有读写任何数据")},
+    {"not a database", [] { throw data::EngineError("file is not a database", 26); },
+     QStringLiteral("这个文件不是本程序的数据表。"), QStringLiteral("没有读写任何数据")},
+    {"corrupt", [] { throw data::EngineError("database disk image is malformed", 11); },
+     QStringLiteral("数据表文件已损坏。"), NotSaved},
+    {"key violation", [] { throw data::EngineError({{0x2601, "Key violation."}, {2067, "UNIQUE constraint failed"}}); },
+     QStringLiteral("这条记录与已有的记录重复。"), QStringLiteral("这条记录没有保存")},
+    {"other engine error", [] { throw data::EngineError("Dataset not in edit or insert mode."); },
+     QStringLiteral("数据表操作失败。"), NotSaved},
+    {"missing table", [] { throw data::EngineError::missingTable("dd.db", "/data"); },
+     QStringLiteral("数据文件夹“%1”中没有数据表“dd.db”。").arg(QDir::toNativeSeparators("/data")),
+     QStringLiteral("没有读写任何数据")},
+    {"foreign table", [] { throw data::EngineError::foreignTable("/data/XDTJ.DB", 26); },
+     QStringLiteral("文件“%1”不是本程序的数据表（可能是旧的Paradox表或别的程序的文件）。")
+         .arg(QDir::toNativeSeparators("/data/XDTJ.DB")),
+     QStringLiteral("这个文件没有被修改")},
+    {"wrong layout", [] { throw data::EngineError::wrongLayout("dd.db", "批号"); },
+     QStringLiteral("数据表“dd.db”的结构不对：缺少字段“批号”。"), QStringLiteral("没有被修改")},
+    {"size not a whole number", [] { throw data::EngineError::notWholeNumber("38", "2.5"); },
+     QStringLiteral("尺码38只能输入整数，不能是“2.5”"), QStringLiteral("这个值没有保存")},
+    {"cases not a whole number", [] { throw data::EngineError::notWholeNumber("件数", "a"); },
+     QStringLiteral("件数只能输入整数，不能是“a”"), QStringLiteral("这个值没有保存")},
+    {"office connect", [] { throw spreadsheet::Error("LibreOffice could not be started", Op::Connect); },
+     QStringLiteral("电子表格程序启动不了，或者连接不上。"), QStringLiteral("没有导入或导出任何数据")},
+    {"office open", [] { throw spreadsheet::Error("Opening a workbook from x.xls failed", Op::Open); },
+     QStringLiteral("电子表格程序打不开这个工作簿。"), QStringLiteral("没有读入或写出任何数据")},
+    {"office read", [] { throw spreadsheet::Error("Reading cells failed", Op::Read); },
+     QStringLiteral("从工作簿读取数据时出错。"), QStringLiteral("出错之后的数据没有读入")},
+    {"office write", [] { throw spreadsheet::Error("Writing cells failed", Op::Write); },
+     QStringLiteral("向工作簿写入数据时出错。"), QStringLiteral("工作簿中的数据不完整")},
+    {"office save", [] { throw spreadsheet::Error("Storing failed", Op::Save); },
+     QStringLiteral("工作簿保存不了。"), QStringLiteral("工作簿没有保存")},
+    {"office gone", [] { throw spreadsheet::Error("The workbook is no longer open", Op::Gone); },
+     QStringLiteral("电子表格程序或工作簿已经关闭，操作没有做完。"), QStringLiteral("已保存的数据不受影响")},
+    {"office other", [] { throw spreadsheet::Error("The workbook has no sheet named \"0\""); },
+     QStringLiteral("电子表格程序出错，操作没有做完。"), QStringLiteral("已保存的数据不受影响")},
+    {"file missing", [] { throw platform::FileError("x: No such file", "/p/CTMLIST.TXT", platform::FileError::Action::Read, ENOENT); },
+     QStringLiteral("找不到文件“%1”。").arg(QDir::toNativeSeparators("/p/CTMLIST.TXT")), QStringLiteral("文件没有读入")},
+    {"file forbidden", [] { throw platform::FileError("x: Permission denied", "/p/a", platform::FileError::Action::Write, EACCES); },
+     QStringLiteral("没有读写文件“%1”的权限。").arg(QDir::toNativeSeparators("/p/a")), QStringLiteral("文件没有写好")},
+    {"file on a read-only disk", [] { throw platform::FileError("x", "/p/a", platform::FileError::Action::Create, EROFS); },
+     QStringLiteral("文件“%1”在只读的磁盘上，不能写入。").arg(QDir::toNativeSeparators("/p/a")), QStringLiteral("文件没有写好")},
+    {"file disk full", [] { throw platform::FileError("x", "/p/a", platform::FileError::Action::Write, ENOSPC); },
+     QStringLiteral("磁盘已满，文件“%1”写不进去。").arg(QDir::toNativeSeparators("/p/a")), QStringLiteral("文件没有写好")},
+    {"file, reason unknown", [] { throw platform::FileError("x", "/p/a", platform::FileError::Action::Read, 0); },
+     QStringLiteral("读写文件“%1”时出错。").arg(QDir::toNativeSeparators("/p/a")), QStringLiteral("文件没有读入")},
+    {"English from elsewhere", [] { throw std::runtime_error("vector::_M_range_check"); },
+     QStringLiteral("程序出错，操作没有做完。"), QStringLiteral("之前保存的数据不受影响")},
+};
+
+class FaultTexts : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(FaultTexts, SayWhatHappenedWhatWasNotSavedAndWhatToDo) {
+    const FaultCase& c = GetParam();
+    try {
+        c.fail();
+        FAIL() << "nothing thrown";
+    } catch (const std::exception& error) {
+        const platform::ErrorReport report = kit::faultReport(error);
+        const QStringList lines = report.text.split(QLatin1Char('\n'));
+        ASSERT_GE(lines.size(), 2) << report.text.toStdString();
+        EXPECT_EQ(lines.front(), c.firstLine);
+        EXPECT_TRUE(lines[1].contains(c.saved)) << lines[1].toStdString();
+        // The error's own English text is kept for support, and only there.
+        EXPECT_EQ(report.details, QString::fromUtf8(error.what()));
+        EXPECT_FALSE(report.text.contains(report.details)) << report.text.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EachKind, FaultTexts, ::testing::ValuesIn(faultCases));
+
+TEST(FaultTextsOwn, ChineseTextsOfTheProgramPassAsTheyAre) {
+    const std::runtime_error error("文件不存在");
+    const platform::ErrorReport report = kit::faultReport(error);
+    EXPECT_EQ(report.text, QStringLiteral("文件不存在"));
+    EXPECT_TRUE(report.details.isEmpty());
+}
+
+TEST(FaultTextsOwn, KeyClashesNameTheTableTheKeyAndTheRecords) {
+    const std::vector<data::KeyClash> clashes = {
+        {"dd.db", {"批号"}, {""}, {2, 4}},
+        {"SHOES.DB", {"鞋的型号", "颜色"}, {"8012", ""}, {7, 9, 12}},
+    };
+    const QStringList lines = kit::keyClashText(clashes).split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[1], QStringLiteral("订单表（dd.db）：批号为空的记录，第2、4条"));
+    EXPECT_EQ(lines[2], QStringLiteral("鞋底型号表（SHOES.DB）：鞋的型号为“8012”、颜色为空的记录，第7、9、12条"));
+    EXPECT_TRUE(lines[3].startsWith(QStringLiteral("没有删除任何记录。")));
+}
+
+}  // namespace
