@@ -172,23 +172,15 @@ Attached UndoFile::attach(const QString& path, int number) {
     while (info.step())
         a.fields << q(info.column(0).toString());
     info.reset();
-    QStringList unique;
-    Statement& indexes = prepare(QStringLiteral("SELECT name FROM pragma_index_list(?, ?) WHERE \"unique\""));
-    indexes.bind(1, table);
-    indexes.bind(2, a.schema);
-    while (indexes.step())
-        unique << indexes.column(0).toString();
-    indexes.reset();
-    for (const QString& index : unique) {
+    // The keys are the program's own: on files of this release they stand
+    // over ifnull(field, ''), which the index list does not name.
+    for (const TableDef* def : allTables()) {
+        if (def->sqlName != table || def->uniqueKey.isEmpty())
+            continue;
         QStringList key;
-        Statement& cols = prepare(QStringLiteral("SELECT name FROM pragma_index_info(?, ?) ORDER BY seqno"));
-        cols.bind(1, index);
-        cols.bind(2, a.schema);
-        while (cols.step())
-            key << q(cols.column(0).toString());
-        cols.reset();
-        if (!key.isEmpty())
-            a.uniqueKeys.push_back(key);
+        for (const QString& field : def->uniqueKey)
+            key << q(field);
+        a.uniqueKeys.push_back(key);
     }
     return a;
 }

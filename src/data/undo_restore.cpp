@@ -31,7 +31,7 @@ int UndoFile::changedSince(qint64 id) {
             for (const QStringList& key : t.uniqueKeys) {
                 QStringList same;
                 for (const QString& f : key)
-                    same << QStringLiteral("k.%1=b.%1").arg(f);
+                    same << QStringLiteral("ifnull(k.%1,'')=ifnull(b.%1,'')").arg(f);
                 clashes << QStringLiteral("EXISTS (SELECT 1 FROM %1 k WHERE %2)").arg(t.table, same.join(QStringLiteral(" AND ")));
             }
             if (!clashes.isEmpty())
@@ -93,7 +93,7 @@ int UndoFile::undo(qint64 id) {
                     for (const QStringList& key : t.uniqueKeys) {
                         QStringList same;
                         for (const QString& f : key)
-                            same << QStringLiteral("k.%1=b.%1").arg(f);
+                            same << QStringLiteral("ifnull(k.%1,'')=ifnull(b.%1,'')").arg(f);
                         exec(QStringLiteral("DELETE FROM %1 WHERE rowid IN (SELECT k.rowid FROM %2 b JOIN temp.back r ON "
                                             "r.rid=b.rid JOIN %1 k ON %3 WHERE %4)")
                                  .arg(t.table, image, same.join(QStringLiteral(" AND ")), before));

@@ -104,7 +104,7 @@ TEST_F(OrderEntryWindow, ADiskFullEndsTheRunInChineseKeepingWhatWasStored) {
     const std::vector<Message> shown = takeMessages();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text.section(QLatin1Char('\n'), 0, 0), QStringLiteral("磁盘已满，数据表不能再写入。"));
-    data::Engine afterwards(dataDir.path());
+    data::Engine afterwards(dir.path());
     data::Query reader(afterwards);
     reader.setSql(AllOrders);
     reader.open();

@@ -98,10 +98,10 @@ TEST_F(ExportButtons, TheOfficeGoneMidExportIsToldInChineseAndTheTableKept) {
     QTest::mouseClick(button, Qt::LeftButton);
     platform::setErrorTranslator(previous);
 
-    ASSERT_EQ(dialogs.messages().size(), 2u);
-    EXPECT_EQ(dialogs.messages()[1].text.section(QLatin1Char('\n'), 0, 0),
-              QStringLiteral("电子表格程序或工作簿已经关闭，操作没有做完。"));
-    EXPECT_EQ(dialogs.messages()[1].details, QStringLiteral("The workbook is no longer open"));
+    const std::vector<Message> shown = takeMessages();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1].text.section(QLatin1Char('\n'), 0, 0), QStringLiteral("电子表格程序或工作簿已经关闭，操作没有做完。"));
+    EXPECT_EQ(shown[1].details, QStringLiteral("The workbook is no longer open"));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     data::Query reader(*engine);
     reader.setSql(QStringLiteral("select * from xdtj.db"));
