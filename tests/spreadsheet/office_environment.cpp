@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QRandomGenerator>
+#include <cstdio>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,20 @@ public:
         } catch (const spreadsheet::Error& e) {
             FAIL() << "LibreOffice could not be started: " << e.what();
         }
+        pid_ = application_->officeProcessId();
+    }
+
+    // An office that ended meanwhile (it crashed, or a test ended it) is
+    // started again, so that one lost office does not fail every later test;
+    // the tests that check that an office stays up still see it go (the
+    // process id is not renewed behind their backs).
+    void restartIfGone()
+    {
+        if (!pid_ || platform::isProcessRunning(pid_))
+            return;
+        std::fprintf(stderr, "The shared office (pid %lld) has ended; starting another.\n", static_cast<long long>(pid_));
+        application_ = spreadsheet::createLibreOfficeApplication(options_);
+        application_->connect();
         pid_ = application_->officeProcessId();
     }
 
@@ -57,6 +72,7 @@ const bool registered = (environment(), true);
 
 spreadsheet::OfficeOptions OfficeEnvironment::options()
 {
+    environment()->restartIfGone();
     return environment()->options_;
 }
 
