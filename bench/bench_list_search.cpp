@@ -213,35 +213,6 @@ int runPass(int argc, char** argv) {
     return report.finish(1.5);
 }
 
-int runParent(const QString& self) {
-    XvfbServer xvfb;
-    if (!xvfb.start()) {
-        std::fprintf(stderr, "%s\n", xvfb.error().toUtf8().constData());
-        return 1;
-    }
-    std::printf("X server: Xvfb on display %s\n", xvfb.display().toUtf8().constData());
-    std::fflush(stdout);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), xvfb.display());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    QProcess pass;
-    pass.setProcessEnvironment(env);
-    pass.setProcessChannelMode(QProcess::ForwardedChannels);
-    pass.start(self, {QStringLiteral("--child")});
-    if (!pass.waitForFinished(30 * 60 * 1000)) {
-        pass.kill();
-        pass.waitForFinished();
-    }
-    xvfb.stop();
-    return pass.exitStatus() == QProcess::NormalExit ? pass.exitCode() : 1;
-}
-
 }  // namespace
 
-int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i)
-        if (QByteArray(argv[i]) == "--child")
-            return runPass(argc, argv);
-    QCoreApplication core(argc, argv);
-    return runParent(QCoreApplication::applicationFilePath());
-}
+int main(int argc, char** argv) { return bench::runVisibleBenchmark(argc, argv, runPass); }

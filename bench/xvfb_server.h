@@ -3,12 +3,14 @@
 // A private X server for the benchmarks that time the windows as a person
 // sees them: Xvfb on the first free display number, stopped by its own pid.
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
+#include <cstdio>
 
 namespace bench {
 
@@ -75,5 +77,35 @@ private:
     QString display_;
     QString error_;
 };
+
+// main() of a benchmark whose timed pass shows windows: started plainly, it
+// starts a private X server and runs itself again with "--child" on it (the
+// child's output is ours); with "--child" it runs the pass.
+inline int runVisibleBenchmark(int argc, char** argv, int (*runPass)(int, char**), int timeoutMinutes = 30) {
+    for (int i = 1; i < argc; ++i)
+        if (QByteArray(argv[i]) == "--child")
+            return runPass(argc, argv);
+    QCoreApplication core(argc, argv);
+    XvfbServer xvfb;
+    if (!xvfb.start()) {
+        std::fprintf(stderr, "%s\n", xvfb.error().toUtf8().constData());
+        return 1;
+    }
+    std::printf("X server: Xvfb on display %s\n", xvfb.display().toUtf8().constData());
+    std::fflush(stdout);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), xvfb.display());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    QProcess pass;
+    pass.setProcessEnvironment(env);
+    pass.setProcessChannelMode(QProcess::ForwardedChannels);
+    pass.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child")});
+    if (!pass.waitForFinished(timeoutMinutes * 60 * 1000)) {
+        pass.kill();
+        pass.waitForFinished();
+    }
+    xvfb.stop();
+    return pass.exitStatus() == QProcess::NormalExit ? pass.exitCode() : 1;
+}
 
 }  // namespace bench
