@@ -111,7 +111,10 @@ TEST(OfficeLifecycle, HungOfficeIsEndedAfterTheCallBound)
     GTEST_SKIP() << "stopping a process takes POSIX signals";
 #else
     auto options = OfficeEnvironment::privateOptions(QStringLiteral("hung"));
-    options.callTimeoutMs = 1500;
+    // Short enough for a quick test, long enough that an office that is only
+    // slow on a loaded machine (the other test programs run beside this one)
+    // is not taken for a hung one.
+    options.callTimeoutMs = 6000;
     auto app = createLibreOfficeApplication(options);
     app->setSheetsInNewWorkbook(1);
     auto failure = [](const std::function<void()>& call) {
