@@ -61,32 +61,6 @@ QStringList catalogueTerms() {
         terms << (i % 10 == 0 ? QStringLiteral("M%1").arg(100 + i / 10 % 41) : QStringLiteral("Q%1").arg(i));
     return terms;
 }
-
-struct Folders {
-    QTemporaryDir visible, windowless, raw;
-    sqlite3* db = nullptr;
-
-    bool make() {
-        if (!visible.isValid() || !windowless.isValid() || !raw.isValid())
-            return false;
-        for (QTemporaryDir* d : {&visible, &windowless, &raw})
-            data::createTableFiles(d->path());
-        sqlite3_open(utf8(raw.filePath(QStringLiteral("dd.db"))).constData(), &db);
-        exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
-        fill(db);
-        exec(db, "PRAGMA wal_checkpoint(TRUNCATE)");
-        for (QTemporaryDir* d : {&visible, &windowless}) {
-            QFile::remove(d->filePath(QStringLiteral("dd.db")));
-            if (!QFile::copy(raw.filePath(QStringLiteral("dd.db")), d->filePath(QStringLiteral("dd.db"))))
-                return false;
-        }
-        for (QTemporaryDir* d : {&visible, &windowless, &raw})
-            addCatalogue(d->path());
-        return true;
-    }
-    ~Folders() { sqlite3_close(db); }
-};
-
 // The ids of the rows whose field is one of the values, in table order.
 double plainSql(const QString& folder, const char* table, const char* sql, const QStringList& values, int& found) {
     QElapsedTimer t;
@@ -125,8 +99,8 @@ int runPass(int argc, char** argv) {
     platform::ScriptedDialogs dialogs;
     Report report("list searches");
 
-    Folders folders;
-    if (!folders.make()) {
+    OrderFolders folders;
+    if (!folders.make(addCatalogue)) {
         std::fprintf(stderr, "could not make the tables\n");
         return 1;
     }

@@ -34,31 +34,6 @@ namespace {
 
 using namespace bench;
 
-// The order table three times: for the windows, for the same work without
-// windows, and for plain SQL.
-struct Folders {
-    QTemporaryDir visible, windowless, raw;
-    sqlite3* db = nullptr;
-
-    bool make() {
-        if (!visible.isValid() || !windowless.isValid() || !raw.isValid())
-            return false;
-        for (QTemporaryDir* d : {&visible, &windowless, &raw})
-            data::createTableFiles(d->path());
-        sqlite3_open(utf8(raw.filePath(QStringLiteral("dd.db"))).constData(), &db);
-        exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
-        fill(db);
-        exec(db, "PRAGMA wal_checkpoint(TRUNCATE)");
-        for (QTemporaryDir* d : {&visible, &windowless}) {
-            QFile::remove(d->filePath(QStringLiteral("dd.db")));
-            if (!QFile::copy(raw.filePath(QStringLiteral("dd.db")), d->filePath(QStringLiteral("dd.db"))))
-                return false;
-        }
-        return true;
-    }
-    ~Folders() { sqlite3_close(db); }
-};
-
 double timed(const std::function<void()>& work) {
     QElapsedTimer t;
     t.start();
@@ -74,7 +49,7 @@ int runPass(int argc, char** argv) {
     QApplication::setFont(kit::windowFont());
     platform::ScriptedDialogs dialogs;
     Report report("undo journal");
-    Folders folders;
+    OrderFolders folders;
     if (!folders.make()) {
         std::fprintf(stderr, "could not make the tables\n");
         return 1;

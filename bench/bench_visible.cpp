@@ -56,33 +56,6 @@ void waitShown(QWidget* window) {
 
 constexpr int ImportRows = 10000;
 
-// Three copies of one generated order table: for the windows, for the same
-// loops without windows, and for plain SQL.
-struct Folders {
-    QTemporaryDir visible, windowless, raw;
-    sqlite3* db = nullptr;
-
-    bool make() {
-        if (!visible.isValid() || !windowless.isValid() || !raw.isValid())
-            return false;
-        for (QTemporaryDir* d : {&visible, &windowless, &raw})
-            data::createTableFiles(d->path());
-        sqlite3_open(utf8(raw.filePath(QStringLiteral("dd.db"))).constData(), &db);
-        exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
-        fill(db);
-        exec(db, "PRAGMA wal_checkpoint(TRUNCATE)");
-        for (QTemporaryDir* d : {&visible, &windowless}) {
-            QFile::remove(d->filePath(QStringLiteral("dd.db")));
-            if (!QFile::copy(raw.filePath(QStringLiteral("dd.db")), d->filePath(QStringLiteral("dd.db"))))
-                return false;
-        }
-        for (QTemporaryDir* d : {&visible, &windowless, &raw})
-            addCatalogue(d->path());
-        return true;
-    }
-    ~Folders() { sqlite3_close(db); }
-};
-
 // The fields of the order window's lower grid, the import's column order.
 QStringList gridFields(dbui::DbGrid* grid) {
     QStringList fields;
@@ -108,8 +81,8 @@ int runPass(int argc, char** argv, bool accessibility) {
         std::printf("accessibility active: %s\n", QAccessible::isActive() ? "yes" : "NO (no bridge; figures as plain)");
     }
 
-    Folders folders;
-    if (!folders.make()) {
+    OrderFolders folders;
+    if (!folders.make(addCatalogue)) {
         std::fprintf(stderr, "could not make the tables\n");
         return 1;
     }

@@ -4,13 +4,17 @@
 // with raw SQLite calls, shared by the benchmarks.
 
 #include "data/schema.h"
+#include "data/table_files.h"
 #include "window_kit/progress.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QString>
 #include <QStringList>
 #include <cstdio>
+#include <functional>
 #include <sqlite3.h>
 #include <vector>
 
@@ -95,6 +99,35 @@ private:
     QString shown_[3];
     int shows_ = 0;
     QElapsedTimer sinceShown_;
+};
+
+// The three table folders of a visible benchmark: one for the windows, one
+// for the same work without windows, one for plain SQL. The order table is
+// filled once with plain SQL and copied; eachFolder then runs on every one.
+struct OrderFolders {
+    QTemporaryDir visible, windowless, raw;
+    sqlite3* db = nullptr;  // the plain-SQL order table
+
+    bool make(const std::function<void(const QString&)>& eachFolder = {}) {
+        if (!visible.isValid() || !windowless.isValid() || !raw.isValid())
+            return false;
+        for (QTemporaryDir* d : {&visible, &windowless, &raw})
+            data::createTableFiles(d->path());
+        sqlite3_open(utf8(raw.filePath(QStringLiteral("dd.db"))).constData(), &db);
+        exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+        fill(db);
+        exec(db, "PRAGMA wal_checkpoint(TRUNCATE)");
+        for (QTemporaryDir* d : {&visible, &windowless}) {
+            QFile::remove(d->filePath(QStringLiteral("dd.db")));
+            if (!QFile::copy(raw.filePath(QStringLiteral("dd.db")), d->filePath(QStringLiteral("dd.db"))))
+                return false;
+        }
+        if (eachFolder)
+            for (QTemporaryDir* d : {&visible, &windowless, &raw})
+                eachFolder(d->path());
+        return true;
+    }
+    ~OrderFolders() { sqlite3_close(db); }
 };
 
 inline double msSince(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }

@@ -12,17 +12,17 @@ Dialogs* installedDialogs = nullptr;
 
 bool Dialogs::question(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon)
 {
-    return showMessage({MessageKind::Question, owner, text, caption, icon, MessageButtons::OkCancel});
+    return showMessage({MessageKind::Question, owner, text, caption, icon, MessageButtons::OkCancel, {}});
 }
 
 void Dialogs::information(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon)
 {
-    showMessage({MessageKind::Information, owner, text, caption, icon, MessageButtons::Ok});
+    showMessage({MessageKind::Information, owner, text, caption, icon, MessageButtons::Ok, {}});
 }
 
 void Dialogs::warning(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon)
 {
-    showMessage({MessageKind::Warning, owner, text, caption, icon, MessageButtons::Ok});
+    showMessage({MessageKind::Warning, owner, text, caption, icon, MessageButtons::Ok, {}});
 }
 
 void Dialogs::error(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon,

@@ -41,19 +41,31 @@ void ignoreBrokenPipes()
 #endif
 }
 
-bool terminateProcess(qint64 pid, int timeoutMs)
+namespace {
+
+// Asks the process to end (SIGTERM), or ends it at once (SIGKILL); Windows
+// knows only the second.
+void endProcess(qint64 pid, bool atOnce)
 {
-    if (!isProcessRunning(pid))
-        return true;
 #ifdef Q_OS_WIN
+    Q_UNUSED(atOnce);
     HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid));
     if (h) {
         TerminateProcess(h, 1);
         CloseHandle(h);
     }
 #else
-    ::kill(static_cast<pid_t>(pid), SIGTERM);
+    ::kill(static_cast<pid_t>(pid), atOnce ? SIGKILL : SIGTERM);
 #endif
+}
+
+}  // namespace
+
+bool terminateProcess(qint64 pid, int timeoutMs)
+{
+    if (!isProcessRunning(pid))
+        return true;
+    endProcess(pid, false);
     QDeadlineTimer deadline(timeoutMs);
     while (isProcessRunning(pid)) {
         if (deadline.hasExpired()) {
@@ -74,15 +86,7 @@ bool killProcess(qint64 pid, int timeoutMs)
 {
     if (!isProcessRunning(pid))
         return true;
-#ifdef Q_OS_WIN
-    HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid));
-    if (h) {
-        TerminateProcess(h, 1);
-        CloseHandle(h);
-    }
-#else
-    ::kill(static_cast<pid_t>(pid), SIGKILL);
-#endif
+    endProcess(pid, true);
     QDeadlineTimer deadline(timeoutMs);
     while (isProcessRunning(pid) && !deadline.hasExpired())
         QThread::msleep(20);

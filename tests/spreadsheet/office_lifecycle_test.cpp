@@ -114,7 +114,7 @@ TEST(OfficeLifecycle, HungOfficeIsEndedAfterTheCallBound)
     // Short enough for a quick test, long enough that an office that is only
     // slow on a loaded machine (the other test programs run beside this one)
     // is not taken for a hung one.
-    options.callTimeoutMs = 6000;
+    options.callTimeoutMs = 15000;
     auto app = createLibreOfficeApplication(options);
     app->setSheetsInNewWorkbook(1);
     auto failure = [](const std::function<void()>& call) {
