@@ -100,7 +100,8 @@ QString jsonArray(const std::vector<QVariant>& values) {
 
 class Translator {
 public:
-    Translator(const OpenTable& table) : table_(table) {}
+    Translator(const OpenTable& table)
+        : table_(table), server_(table.connection && table.connection->dialect() == Dialect::Postgres) {}
 
     Sql translate(const Condition& c) {
         switch (c.kind) {
@@ -121,8 +122,8 @@ private:
     // bracketed in groups of this many.
     static constexpr std::size_t GroupSize = 64;
 
-    static constexpr const char* True = "1";
-    static constexpr const char* False = "0";
+    static constexpr const char* True = "TRUE";
+    static constexpr const char* False = "FALSE";
 
     // The terms of an OR or AND. Under OR, the equalities of one field with
     // a value become one membership test and the containments of one field
@@ -239,6 +240,8 @@ private:
         if (table_.fields[field].kind == FieldKind::Boolean || value.kind == Operand::Kind::Logical ||
             value.kind == Operand::Kind::Name || value.text.isEmpty() || value.text.contains(QChar(0)))
             return std::nullopt;
+        if (server_ && table_.fields[field].kind == FieldKind::Integer && !isWholeNumber(value.text))
+            return std::nullopt;
         return std::make_pair(field, boundValue(field, value));
     }
 
@@ -280,7 +283,7 @@ private:
         if (fa < 0 && fb < 0)
             return {constantEquals(a, b), {}};
         if (fa >= 0 && fb >= 0)
-            return {QStringLiteral("%1 IS %2").arg(column(fa), column(fb)), {}};
+            return {QString(server_ ? QStringLiteral("%1 IS NOT DISTINCT FROM %2") : QStringLiteral("%1 IS %2")).arg(column(fa), column(fb)), {}};
         const Operand& value = fa >= 0 ? b : a;
         const int field = fa >= 0 ? fa : fb;
         const QString col = column(field);
@@ -292,6 +295,8 @@ private:
             else if (value.kind == Operand::Kind::Number)
                 flag = value.text.toLongLong() != 0;
             // A flag that was never set counts as false.
+            if (server_)
+                return {(flag ? QStringLiteral("coalesce(%1, FALSE)") : QStringLiteral("NOT coalesce(%1, FALSE)")).arg(col), {}};
             return {flag ? QStringLiteral("(coalesce(%1, 0) <> 0)").arg(col) : QStringLiteral("(coalesce(%1, 0) = 0)").arg(col), {}};
         }
         case FieldKind::Integer:
@@ -302,7 +307,14 @@ private:
                                       .arg(fa >= 0 ? a.position : b.position));
             // Empty text and no value are one thing.
             if (value.kind == Operand::Kind::Text && value.text.isEmpty())
-                return {QStringLiteral("(%1 IS NULL OR %1 = '')").arg(col), {}};
+                return {(server_ && table_.fields[field].kind == FieldKind::Integer ? QStringLiteral("(%1 IS NULL)")
+                                                                                     : QStringLiteral("(%1 IS NULL OR %1 = '')"))
+                            .arg(col),
+                        {}};
+            // The server refuses text that is no number for a number field;
+            // no record holds it.
+            if (server_ && table_.fields[field].kind == FieldKind::Integer && !isWholeNumber(value.text))
+                return {QLatin1String(False), {}};
             return {col + QStringLiteral(" = ?"), {boundValue(field, value)}};
         }
         return {};
@@ -325,12 +337,14 @@ private:
             return containment(field, {QVariant(*text)});
         // LIKE never matches a blank field: NULL LIKE anything is not true.
         const QString col = column(field);
-        const int limit = sqlite3_limit(table_.connection->handle(), SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1);
+        const int limit = table_.connection->likePatternLimit();
         if (c.b.text.toUtf8().size() > limit)
             throw EngineError(QStringLiteral("模糊查询的匹配内容超过%1字节，无法执行。").arg(limit));
+        // SQLite's LIKE ignores the case of ASCII letters; the server's ILIKE too.
+        const QString like = server_ ? QStringLiteral("ILIKE") : QStringLiteral("LIKE");
         if (c.escape.isEmpty())
-            return {QStringLiteral("(%1 <> '' AND %1 LIKE ?)").arg(col), {QVariant(c.b.text)}};
-        return {QStringLiteral("(%1 <> '' AND %1 LIKE ? ESCAPE ?)").arg(col), {QVariant(c.b.text), QVariant(c.escape)}};
+            return {QStringLiteral("(%1 <> '' AND %1 %2 ?)").arg(col, like), {QVariant(c.b.text)}};
+        return {QStringLiteral("(%1 <> '' AND %1 %2 ? ESCAPE ?)").arg(col, like), {QVariant(c.b.text), QVariant(c.escape)}};
     }
 
     // The field holds one of the texts, ignoring ASCII case as LIKE does; a
@@ -342,6 +356,14 @@ private:
         upper.reserve(texts.size());
         for (const QVariant& t : texts)
             upper.push_back(QVariant(asciiUpper(t.toString())));
+        if (server_) {
+            if (upper.size() == 1)
+                return {QStringLiteral("(%1 <> '' AND strpos(upper(%1), ?) > 0)").arg(col), std::move(upper)};
+            return {QStringLiteral("(%1 <> '' AND EXISTS (SELECT 1 FROM json_array_elements_text(?::json) AS j(value) "
+                                   "WHERE strpos(upper(%1), j.value) > 0))")
+                        .arg(col),
+                    {QVariant(jsonArray(upper))}};
+        }
         if (upper.size() == 1)
             return {QStringLiteral("(%1 <> '' AND instr(upper(%1), ?) > 0)").arg(col), std::move(upper)};
         return {QStringLiteral("(%1 <> '' AND EXISTS (SELECT 1 FROM json_each(?) WHERE instr(upper(%1), value) > 0))").arg(col),
@@ -353,6 +375,12 @@ private:
         const QString col = column(field);
         if (values.size() == 1)
             return {col + QStringLiteral(" = ?"), values};
+        if (server_) {
+            const bool number = table_.fields[field].kind == FieldKind::Integer;
+            return {col + QStringLiteral(" IN (SELECT j.value%1 FROM json_array_elements_text(?::json) AS j(value))")
+                              .arg(number ? QStringLiteral("::bigint") : QString()),
+                    {QVariant(jsonArray(values))}};
+        }
         return {col + QStringLiteral(" IN (SELECT value FROM json_each(?))"), {QVariant(jsonArray(values))}};
     }
 
@@ -360,14 +388,57 @@ private:
         return field < int(table_.quotedFields.size()) ? table_.quotedFields[field] : quotedIdentifier(table_.fields[field].name);
     }
 
+    static bool isWholeNumber(const QString& text) {
+        bool ok = false;
+        text.toLongLong(&ok);
+        return ok;
+    }
+
     const OpenTable& table_;
+    bool server_;
 };
 
 }  // namespace
 
+std::vector<std::pair<int, QVariant>> lookupEqualities(const Condition* condition, const OpenTable& table) {
+    std::vector<std::pair<int, QVariant>> found;
+    if (!condition)
+        return found;
+    std::vector<const Condition*> terms;
+    if (condition->kind == Condition::Kind::And)
+        for (const Condition& term : condition->terms)
+            terms.push_back(&term);
+    else
+        terms.push_back(condition);
+    for (const Condition* term : terms) {
+        if (term->kind != Condition::Kind::Equals)
+            return {};
+        const bool nameFirst = term->a.kind == Operand::Kind::Name || term->a.kind == Operand::Kind::Number;
+        const Operand& name = nameFirst ? term->a : term->b;
+        const Operand& value = nameFirst ? term->b : term->a;
+        const int field = table.fieldIndex(name.text);
+        if (field < 0 || (name.kind != Operand::Kind::Name && name.kind != Operand::Kind::Number) ||
+            value.kind != Operand::Kind::Text || value.text.isEmpty() || table.fieldIndex(value.text) >= 0)
+            return {};
+        const FieldKind kind = table.fields[std::size_t(field)].kind;
+        if (kind == FieldKind::Boolean)
+            return {};
+        if (kind == FieldKind::Integer) {
+            bool ok = false;
+            const qint64 n = value.text.toLongLong(&ok);
+            if (!ok)
+                return {};
+            found.emplace_back(field, QVariant(n));
+        } else {
+            found.emplace_back(field, QVariant(value.text));
+        }
+    }
+    return found;
+}
+
 TranslatedCondition translateCondition(const Condition* condition, const OpenTable& table) {
     if (!condition)
-        return {QStringLiteral("1"), {}};
+        return {QStringLiteral("TRUE"), {}};
     Sql sql = Translator(table).translate(*condition);
     return {std::move(sql.text), std::move(sql.parameters)};
 }

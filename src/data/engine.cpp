@@ -1,6 +1,8 @@
 #include "data/engine.h"
 
 #include "data/errors.h"
+#include "data/server_link.h"
+#include "data/sqlite_connection.h"
 #include "data/undo_journal.h"
 
 #include <QDir>
@@ -20,7 +22,7 @@ FieldKind kindOfDeclaredType(const QString& declared) {
 }
 
 // The name of the one table a table file holds.
-QString tableInFile(Connection& conn) {
+QString tableInFile(SqliteConnection& conn) {
     Statement& st = conn.prepare(QStringLiteral(
         "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%' ORDER BY rowid"));
     if (!st.step())
@@ -30,7 +32,7 @@ QString tableInFile(Connection& conn) {
     return name;
 }
 
-std::vector<FieldInfo> fieldsOf(Connection& conn, const QString& sqlName) {
+std::vector<FieldInfo> fieldsOf(SqliteConnection& conn, const QString& sqlName) {
     std::vector<FieldInfo> fields;
     Statement& st = conn.prepare(QStringLiteral("SELECT name, type FROM pragma_table_info(?) ORDER BY cid"));
     st.bind(1, sqlName);
@@ -51,33 +53,67 @@ int OpenTable::fieldIndex(const QString& name) const {
     return -1;
 }
 
+QString OpenTable::rowColumns() const {
+    QStringList columns{QStringLiteral("rowid")};
+    for (const QString& f : quotedFields)
+        columns << f;
+    columns << versionColumn;
+    return columns.join(QLatin1Char(','));
+}
+
 const QString& OpenTable::readRowsSql(int count) const {
     QString& sql = readRowsSql_[count];
-    if (sql.isEmpty()) {
-        QStringList columns{QStringLiteral("rowid")};
-        for (const QString& f : quotedFields)
-            columns << f;
+    if (sql.isEmpty())
         sql = QStringLiteral("SELECT %1 FROM %2 WHERE rowid IN (%3)")
-                  .arg(columns.join(QLatin1Char(',')), quotedName,
-                       QStringLiteral("?,").repeated(count - 1) + QLatin1Char('?'));
-    }
+                  .arg(rowColumns(), quotedName, QStringLiteral("?,").repeated(count - 1) + QLatin1Char('?'));
     return sql;
 }
 
-Engine::Engine(QString directory)
-    : directory_(directory.isEmpty() ? QDir::currentPath() : std::move(directory)) {}
+bool isServerLocation(const QString& location) {
+    return location.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
+           location.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+}
 
-Engine::~Engine() = default;
+Engine::Engine(QString location)
+    : directory_(location.isEmpty() ? QDir::currentPath() : std::move(location)) {
+    if (isServerLocation(directory_))
+        server_ = std::make_unique<ServerLink>(*this, directory_, resolver_);
+}
+
+Engine::~Engine() {
+    undo_.reset();
+    open_.clear();
+    selects_.clear();
+    server_.reset();
+}
 
 UndoJournal& Engine::undoJournal() {
     if (!undo_)
-        undo_ = openUndoFile(directory_);
+        undo_ = server_ ? server_->openUndoJournal() : openUndoFile(directory_);
     return *undo_;
+}
+
+void Engine::addQuery(Query* query) { queries_.push_back(query); }
+
+void Engine::removeQuery(Query* query) { std::erase(queries_, query); }
+
+namespace {
+class NoCommandLock : public CommandLock {};
+}  // namespace
+
+std::unique_ptr<CommandLock> Engine::lockCommand(const QString& command) {
+    if (server_)
+        return server_->lockCommand(command);
+    return std::make_unique<NoCommandLock>();
 }
 
 void Engine::setUndoJournal(std::unique_ptr<UndoJournal> journal) { undo_ = std::move(journal); }
 
 QString Engine::resolve(const QString& name) const {
+    if (server_) {
+        const TableDef* def = tableDefOfFile(name);
+        return def ? def->sqlName : QString();
+    }
     const QDir dir(directory_);
     if (QFileInfo::exists(dir.filePath(name)))
         return dir.filePath(name);
@@ -122,14 +158,22 @@ std::shared_ptr<OpenTable> Engine::table(const QString& name) {
     if (auto it = open_.find(key); it != open_.end())
         return it->second;
 
+    if (server_) {
+        auto table = server_->openTable(name);
+        table->connection->setConflictResolver(resolver_);
+        open_[key] = table;
+        return table;
+    }
     const QString path = resolve(name);
     if (path.isEmpty())
         throw EngineError::missingTable(name, directory_);
     auto table = std::make_shared<OpenTable>();
-    table->connection = Connection::open(path);
+    std::shared_ptr<SqliteConnection> connection = SqliteConnection::open(path);
+    table->connection = connection;
+    table->connection->setConflictResolver(resolver_);
     table->fileName = QFileInfo(path).fileName();
-    table->sqlName = tableInFile(*table->connection);
-    table->fields = fieldsOf(*table->connection, table->sqlName);
+    table->sqlName = tableInFile(*connection);
+    table->fields = fieldsOf(*connection, table->sqlName);
     table->quotedName = quotedIdentifier(table->sqlName);
     for (const FieldInfo& f : table->fields) {
         table->indexByName.insert(f.name, int(table->quotedFields.size()));

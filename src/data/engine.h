@@ -1,7 +1,7 @@
 #pragma once
 
+#include "data/connection.h"
 #include "data/schema.h"
-#include "data/sqlite_connection.h"
 #include "data/table_keys.h"
 
 #include <QHash>
@@ -17,12 +17,16 @@ struct FieldInfo {
     FieldKind kind;
 };
 
-// An open table: its file, the SQLite table inside it and its fields.
+// An open table: its file (or its name on the server), the SQL table that
+// holds it and its fields.
 struct OpenTable {
     std::shared_ptr<Connection> connection;
-    QString fileName;  // as found on disk
+    QString fileName;  // as found on disk; on a server the name of its file, "dd.db"
     QString sqlName;
     std::vector<FieldInfo> fields;
+    // The column that holds a record's version, or "0" where records carry
+    // none; read after the fields.
+    QString versionColumn = QStringLiteral("0");
 
     // The names as they stand in SQL, quoted once for every statement built
     // on the table.
@@ -32,9 +36,12 @@ struct OpenTable {
 
     int fieldIndex(const QString& name) const;  // -1 when unknown
 
-    // "SELECT rowid, <every field> FROM <table> WHERE rowid IN (?, ...)" with
-    // `count` parameters, made on first use.
+    // "SELECT rowid, <every field>, <version> FROM <table> WHERE rowid IN
+    // (?, ...)" with `count` parameters, made on first use.
     const QString& readRowsSql(int count) const;
+
+    // The columns read for a record: rowid, every field, the version.
+    QString rowColumns() const;
 
     // "UPDATE <table> SET <field>=?, ... WHERE rowid=?" and "INSERT INTO
     // <table> (<field>, ...) VALUES (?, ...)" for the given fields in
@@ -51,16 +58,48 @@ private:
 
 struct PreparedSelect;  // data/statement.h
 class UndoJournal;      // data/undo_journal.h
+class Query;            // data/query.h
+class ServerLink;       // data/server_link.h
+
+// Whether a place of tables is a PostgreSQL server ("postgresql://…",
+// "postgres://…") rather than a folder.
+bool isServerLocation(const QString& location);
+
+// Held while a command that must not run at two desks at once runs.
+class CommandLock {
+public:
+    virtual ~CommandLock() = default;
+};
 
 // The table engine: finds tables by bare file name in one directory (the
 // working directory of the process unless told otherwise), case-insensitively,
-// and keeps each table file open once for all queries on it.
+// and keeps each table file open once for all queries on it. Given a server's
+// address instead of a folder, it finds the same tables on that server.
 class Engine {
 public:
-    explicit Engine(QString directory = QString());
+    explicit Engine(QString location = QString());
     ~Engine();
 
+    // The folder of the tables, or the server's address.
     const QString& directory() const { return directory_; }
+    const QString& location() const { return directory_; }
+    bool isServer() const { return server_ != nullptr; }
+    // The server's connection state and other desks' changes; null on table files.
+    ServerLink* serverLink() const { return server_.get(); }
+
+    // Asked when another desk changed or deleted a record this desk stores.
+    // Without one, such a post fails with an error.
+    void setConflictResolver(ConflictResolver resolver) { *resolver_ = std::move(resolver); }
+
+    // Takes the lock of a command that must not run at two desks at once
+    // ("鞋底统计"). On a server held by another desk it throws EngineError of
+    // kind ServerBusy naming that desk; on table files it always succeeds.
+    std::unique_ptr<CommandLock> lockCommand(const QString& command);
+
+    // The live queries on this engine, for news of other desks' changes.
+    void addQuery(Query* query);
+    void removeQuery(Query* query);
+    const std::vector<Query*>& queries() const { return queries_; }
 
     // The open table a statement names ("dd.db", "XdTJ.db"); opens it on
     // first use. Throws EngineError when it is missing or unusable.
@@ -85,6 +124,7 @@ public:
 
 private:
     void bringKeyUpToDate(OpenTable& table);
+    std::shared_ptr<OpenTable> openServerTable(const QString& name);
 
     std::vector<KeyClash> keyClashes_;
     QString directory_;
@@ -92,6 +132,9 @@ private:
     QHash<QString, std::shared_ptr<const PreparedSelect>> selects_;
     qsizetype keptCharacters_ = 0;  // the length of the texts in selects_
     std::map<QString, std::shared_ptr<OpenTable>> open_;  // by lower-case file name
+    std::shared_ptr<ConflictResolver> resolver_ = std::make_shared<ConflictResolver>();
+    std::vector<Query*> queries_;
+    std::unique_ptr<ServerLink> server_;
 };
 
 }  // namespace data

@@ -18,6 +18,7 @@ enum class ErrorKind {
     ForeignTable,    // subject(): the file, which is no table of this program
     WrongLayout,     // subject(): the table; value(): the field it lacks
     NotWholeNumber,  // subject(): the field; value(): the text given
+    ChangedElsewhere,  // subject(): the table; value(): the desk that changed the record, when known
 };
 
 // A failure reported by the table engine. It carries a stack of entries, the

@@ -76,9 +76,9 @@ void Field::setText(const QString& text) { query_->setValue(index_, QVariant(tex
 
 // ---- Query ----------------------------------------------------------------
 
-Query::Query(Engine& engine, QObject* parent) : QObject(parent), engine_(engine) {}
+Query::Query(Engine& engine, QObject* parent) : QObject(parent), engine_(engine) { engine_.addQuery(this); }
 
-Query::~Query() = default;
+Query::~Query() { engine_.removeQuery(this); }
 
 void Query::clearSql() {
     close();
@@ -106,19 +106,23 @@ void Query::open() {
     // Without ORDER BY, SQLite may scan a small covering index instead of the
     // whole table; the ids are put into table order here. A statement that
     // found a row or a few last time (a lookup) reads its rows at once.
-    const bool readRows = prepared->smallResult;
-    Statement& st = table->connection->prepare(readRows ? prepared->rowsSql : prepared->idsSql);
-    for (std::size_t i = 0; i < where.parameters.size(); ++i)
-        st.bind(int(i) + 1, where.parameters[i]);
     std::vector<qint64> ids;
     std::vector<std::pair<qint64, Row>> rows;
-    while (st.step()) {
-        ids.push_back(st.columnInt(0));
-        if (readRows && rows.size() < std::size_t(RowsPerRead))
-            rows.emplace_back(ids.back(), readRow(*table, st));
+    if (std::optional<std::vector<qint64>> known = table->connection->answerFromMemory(*prepared)) {
+        ids = std::move(*known);
+    } else {
+        const bool readRows = prepared->smallResult;
+        Statement& st = table->connection->prepare(readRows ? prepared->rowsSql : prepared->idsSql);
+        for (std::size_t i = 0; i < where.parameters.size(); ++i)
+            st.bind(int(i) + 1, where.parameters[i]);
+        while (st.step()) {
+            ids.push_back(st.columnInt(0));
+            if (readRows && rows.size() < std::size_t(RowsPerRead))
+                rows.emplace_back(ids.back(), readRow(*table, st));
+        }
+        st.reset();
+        prepared->smallResult = ids.size() <= SmallResultRows;
     }
-    st.reset();
-    prepared->smallResult = ids.size() <= SmallResultRows;
     std::sort(ids.begin(), ids.end());
 
     table_ = std::move(table);
@@ -131,11 +135,23 @@ void Query::open() {
     bof_ = true;
     eof_ = ids_.empty();
     modified_ = false;
+    changedElsewhere_ = false;
     state_ = State::Browse;
     emit resultReset();
     emit activeChanged(true);
     emit stateChanged(state_);
     emit currentChanged(recNo());
+}
+
+void Query::reopen() {
+    const qint64 id = current_ >= 0 && current_ < int(ids_.size()) ? ids_[current_] : 0;
+    const int place = recNo();
+    open();
+    const auto it = std::find(ids_.begin(), ids_.end(), id);
+    if (it != ids_.end())
+        moveTo(int(it - ids_.begin()) + 1);
+    else if (place > 0)
+        moveTo(place);
 }
 
 void Query::close() {
@@ -353,7 +369,7 @@ void Query::dropStaleRows() const {
     }
 }
 
-const Query::Row& Query::storedRow(int row) const {
+const Row& Query::storedRow(int row) const {
     dropStaleRows();
     const qint64 id = ids_[row];
     if (lastRead_ && lastReadId_ == id)
@@ -363,7 +379,7 @@ const Query::Row& Query::storedRow(int row) const {
         loadRows(row);
         it = cache_.find(id);
         if (it == cache_.end())  // removed from the table meanwhile
-            it = cache_.emplace(id, Row(table_->fields.size())).first;
+            it = cache_.emplace(id, Row(table_->fields.size() + 1)).first;
     }
     lastReadId_ = id;
     lastRead_ = &it->second;
@@ -393,11 +409,21 @@ void Query::loadRows(int row) const {
     st.reset();
 }
 
-// The fields of the statement's current row, after the rowid, in the kinds
-// of the table's fields.
-Query::Row Query::readRow(const OpenTable& table, Statement& st) {
+Row Query::readRow(const OpenTable& table, Statement& st) { return readRecord(table, st); }
+
+Row Connection::readCurrent(const OpenTable& table, qint64 id, QString*) {
+    Statement& st = prepare(table.readRowsSql(1));
+    st.bindInt(1, id);
+    Row row;
+    if (st.step())
+        row = readRecord(table, st);
+    st.reset();
+    return row;
+}
+
+Row readRecord(const OpenTable& table, Statement& st) {
     const int fieldCount = int(table.fields.size());
-    Row values(fieldCount);
+    Row values(fieldCount + 1);
     for (int i = 0; i < fieldCount; ++i) {
         QVariant v = st.column(i + 1);
         if (table.fields[i].kind == FieldKind::Boolean)
@@ -406,6 +432,7 @@ Query::Row Query::readRow(const OpenTable& table, Statement& st) {
             v = QVariant(v.toString());
         values[i] = std::move(v);
     }
+    values[fieldCount] = QVariant(st.columnInt(fieldCount + 1));
     return values;
 }
 
@@ -441,6 +468,7 @@ void Query::edit() {
     }
     pending_ = storedRow(current_);
     modified_ = false;
+    changedElsewhere_ = false;
     setState(State::Edit);
 }
 
@@ -449,7 +477,7 @@ void Query::insert() {
     checkBrowseMode();
     const int row = std::max(current_, 0);
     ids_.insert(ids_.begin() + row, 0);
-    pending_.assign(table_->fields.size(), QVariant());
+    pending_ = emptyRow();
     modified_ = false;
     current_ = row;
     bof_ = eof_ = false;
@@ -462,7 +490,7 @@ void Query::append() {
     checkOpen();
     checkBrowseMode();
     ids_.push_back(0);
-    pending_.assign(table_->fields.size(), QVariant());
+    pending_ = emptyRow();
     modified_ = false;
     current_ = int(ids_.size()) - 1;
     bof_ = eof_ = false;
@@ -504,8 +532,9 @@ void Query::post() {
         notEditing();
     if (beforePost_)
         beforePost_(*this);
+    bool stored = true;
     try {
-        storePending();
+        stored = storePending();
     } catch (const EngineError& error) {
         if (postError_ && postError_(*this, error) == PostErrorAction::Abort) {
             cancel();
@@ -513,27 +542,44 @@ void Query::post() {
         }
         throw;
     }
+    if (!stored) {
+        takeTheirs();
+        return;
+    }
     pending_.clear();
     modified_ = false;
+    changedElsewhere_ = false;
     bof_ = eof_ = false;
     setState(State::Browse);
     emit rowChanged(current_);
 }
 
-void Query::storePending() {
+Row Query::emptyRow() const {
+    Row row(table_->fields.size() + 1);
+    row.back() = QVariant(qint64(0));
+    return row;
+}
+
+bool Query::storePending() {
     dropStaleRows();
     if (state_ == State::Insert) {
         const qint64 id = insertPending();
         ids_[current_] = id;
         Row stored = pending_;
-        for (std::size_t i = 0; i < stored.size(); ++i)
+        for (std::size_t i = 0; i < table_->fields.size(); ++i)
             if (table_->fields[i].kind == FieldKind::Boolean && !stored[i].isValid())
                 stored[i] = QVariant(false);
         cacheRow(id, std::move(stored));
+    } else if (!updatePending()) {
+        return false;
     } else {
-        updatePending();
         cacheRow(ids_[current_], pending_);
     }
+    wroteThrough();
+    return true;
+}
+
+void Query::wroteThrough() {
     table_->connection->bumpGeneration();
     cacheGeneration_ = table_->connection->generation();
     table_->connection->wrote();
@@ -541,34 +587,113 @@ void Query::storePending() {
 
 qint64 Query::insertPending() {
     std::vector<int> bound;
-    for (std::size_t i = 0; i < pending_.size(); ++i)
+    for (std::size_t i = 0; i < table_->fields.size(); ++i)
         if (pending_[i].isValid())
             bound.push_back(int(i));
-    Statement& st = table_->connection->prepare(table_->insertSql(bound));
-    for (std::size_t i = 0; i < bound.size(); ++i)
-        st.bind(int(i) + 1, pending_[bound[i]]);
-    st.step();
-    st.reset();
-    return table_->connection->lastInsertRowId();
+    return table_->connection->insertRow(*table_, bound, pending_);
 }
 
-void Query::updatePending() {
+bool Query::updatePending() {
     const Row& stored = storedRow(current_);
     std::vector<int> changed;
-    for (std::size_t i = 0; i < pending_.size(); ++i) {
+    for (std::size_t i = 0; i < table_->fields.size(); ++i) {
         if (pending_[i] == stored[i] && pending_[i].isValid() == stored[i].isValid())
             continue;
         changed.push_back(int(i));
     }
     if (changed.empty())
+        return true;
+    if (table_->connection->updateRow(*table_, ids_[current_], changed, pending_))
+        return true;
+    // Another desk changed or deleted the record since it was read.
+    Conflict conflict = conflictOver(ids_[current_], pending_, false);
+    if (chooseInConflict(conflict) == ConflictChoice::TakeTheirs) {
+        theirs_ = std::move(conflict.theirs);
+        return false;
+    }
+    if (conflict.gone()) {
+        // Stored again as a new record.
+        std::vector<int> bound;
+        for (std::size_t i = 0; i < table_->fields.size(); ++i)
+            if (pending_[i].isValid())
+                bound.push_back(int(i));
+        const qint64 id = table_->connection->insertRow(*table_, bound, pending_);
+        cache_.erase(ids_[current_]);
+        ids_[current_] = id;
+        return true;
+    }
+    std::vector<int> all(table_->fields.size());
+    for (std::size_t i = 0; i < all.size(); ++i)
+        all[i] = int(i);
+    pending_.back() = conflict.theirs.back();
+    if (!table_->connection->updateRow(*table_, ids_[current_], all, pending_))
+        throw EngineError(ErrorKind::ChangedElsewhere, table_->fileName, QString(),
+                          QStringLiteral("The record was changed again by another desk while it was being stored."));
+    return true;
+}
+
+Conflict Query::conflictOver(qint64 id, const Row& mine, bool deleting) const {
+    Conflict conflict;
+    conflict.table = table_->fileName;
+    for (const FieldInfo& f : table_->fields)
+        conflict.fields << f.name;
+    conflict.id = id;
+    conflict.mine = mine;
+    conflict.deleting = deleting;
+    conflict.theirs = table_->connection->readCurrent(*table_, id, &conflict.theirDesk);
+    return conflict;
+}
+
+ConflictChoice Query::chooseInConflict(const Conflict& conflict) const {
+    const std::shared_ptr<ConflictResolver>& resolver = table_->connection->conflictResolver();
+    if (!resolver || !*resolver)
+        throw EngineError(ErrorKind::ChangedElsewhere, conflict.table, conflict.theirDesk,
+                          QStringLiteral("The record was changed or deleted by another desk since it was read."));
+    return (*resolver)(conflict);
+}
+
+// The clerk took the other desk's record: what was typed is dropped and the
+// record shows what is stored now, or leaves the result when it is gone.
+void Query::takeTheirs() {
+    const int row = current_;
+    const qint64 id = ids_[row];
+    Row theirs = std::move(theirs_);
+    theirs_.clear();
+    pending_.clear();
+    modified_ = false;
+    changedElsewhere_ = false;
+    table_->connection->bumpGeneration();
+    cacheGeneration_ = table_->connection->generation();
+    clearCache();
+    setState(State::Browse);
+    if (theirs.empty()) {
+        ids_.erase(ids_.begin() + row);
+        current_ = std::min(row, int(ids_.size()) - 1);
+        bof_ = eof_ = ids_.empty();
+        emit rowRemoved(row);
+        emit currentChanged(recNo());
         return;
-    Statement& st = table_->connection->prepare(table_->updateSql(changed));
-    int n = 0;
-    for (int i : changed)
-        st.bind(++n, pending_[i]);
-    st.bindInt(++n, ids_[current_]);
-    st.step();
-    st.reset();
+    }
+    cacheRow(id, std::move(theirs));
+    emit rowChanged(row);
+}
+
+void Query::takeNewsOf(const std::vector<qint64>& ids, bool everyRow) {
+    if (!isOpen())
+        return;
+    if (everyRow) {
+        clearCache();
+    } else {
+        for (qint64 id : ids)
+            cache_.erase(id);
+        lastRead_ = nullptr;
+    }
+    if (state_ == State::Edit && current_ >= 0 &&
+        (everyRow || std::find(ids.begin(), ids.end(), ids_[current_]) != ids.end()) && !changedElsewhere_) {
+        changedElsewhere_ = true;
+        emit currentChangedElsewhere();
+    }
+    emit rowsRefreshed();
 }
 
 void Query::remove() {
@@ -581,15 +706,23 @@ void Query::remove() {
     if (ids_.empty())
         throw EngineError(QStringLiteral("Cannot perform this operation on an empty dataset."));
     const int row = current_;
-    dropStaleRows();
-    Statement& st = table_->connection->prepare(
-        QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(table_->quotedName));
-    st.bindInt(1, ids_[row]);
-    st.step();
-    st.reset();
-    table_->connection->bumpGeneration();
-    cacheGeneration_ = table_->connection->generation();
-    table_->connection->wrote();
+    const Row& stored = storedRow(row);
+    if (!table_->connection->removeRow(*table_, ids_[row], stored.back().toLongLong())) {
+        Conflict conflict = conflictOver(ids_[row], stored, true);
+        if (!conflict.gone()) {
+            if (chooseInConflict(conflict) == ConflictChoice::TakeTheirs) {
+                wroteThrough();
+                clearCache();
+                cacheRow(ids_[row], std::move(conflict.theirs));
+                emit rowChanged(row);
+                return;
+            }
+            if (!table_->connection->removeRow(*table_, ids_[row], conflict.theirs.back().toLongLong()))
+                throw EngineError(ErrorKind::ChangedElsewhere, table_->fileName, conflict.theirDesk,
+                                  QStringLiteral("The record was changed again by another desk while it was being deleted."));
+        }
+    }
+    wroteThrough();
     cache_.erase(ids_[row]);
     lastRead_ = nullptr;
     ids_.erase(ids_.begin() + row);

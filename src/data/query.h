@@ -69,6 +69,8 @@ public:
     QString sql() const { return sqlLines_.join(QLatin1Char('\n')); }
 
     void open();  // reopens when already open
+    // Opens again and stands on the same record, when it is still there.
+    void reopen();
     void close();
     bool isOpen() const { return state_ != State::Inactive; }
     State state() const { return state_; }
@@ -113,6 +115,14 @@ public:
     void checkBrowseMode();
     bool isModified() const { return modified_; }
 
+    // Another desk changed the record being edited here; its post will ask
+    // whose values to keep.
+    bool isChangedElsewhere() const { return changedElsewhere_; }
+    // News from other desks: the records with these ids (every record when
+    // everyRow) changed. The rows are read again when next shown; the
+    // current record and a record being edited stay as they are.
+    void takeNewsOf(const std::vector<qint64>& ids, bool everyRow);
+
     // Set while a bulk loop walks the result; windows disable the commands
     // that move the cursor or replace the statement meanwhile. The loop's
     // writes are committed in groups a few times a second, and all of them
@@ -134,10 +144,12 @@ signals:
     void rowChanged(int row);
     void resultReset();
     void busyChanged(bool busy);
+    // Rows of the result were changed by another desk: what shows them
+    // should read them again.
+    void rowsRefreshed();
+    void currentChangedElsewhere();
 
 private:
-    using Row = std::vector<QVariant>;
-
     const Row& storedRow(int row) const;
     void loadRows(int row) const;
     static Row readRow(const OpenTable& table, Statement& st);
@@ -148,9 +160,14 @@ private:
     void dropStaleRows() const;
     void clearCache() const;
     void cacheRow(qint64 id, Row row) const;
-    void storePending();
+    Row emptyRow() const;
+    bool storePending();  // false: the clerk took another desk's record instead
+    void wroteThrough();
     qint64 insertPending();
-    void updatePending();
+    bool updatePending();
+    Conflict conflictOver(qint64 id, const Row& mine, bool deleting) const;
+    ConflictChoice chooseInConflict(const Conflict& conflict) const;
+    void takeTheirs();
     QVariant convertForField(int index, const QVariant& value) const;
 
     Engine& engine_;
@@ -163,6 +180,8 @@ private:
     bool bof_ = true;
     Row pending_;
     bool modified_ = false;
+    bool changedElsewhere_ = false;
+    Row theirs_;  // the other desk's record, while a conflict is settled
     mutable std::unordered_map<qint64, Row> cache_;
     mutable quint64 cacheGeneration_ = 0;
     mutable qint64 lastReadId_ = 0;  // the last row looked up, valid until the cache changes

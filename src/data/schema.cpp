@@ -146,3 +146,14 @@ const std::vector<const TableDef*>& allTables() {
 }
 
 }  // namespace data
+
+namespace data {
+
+const TableDef* tableDefOfFile(const QString& fileName) {
+    for (const TableDef* def : allTables())
+        if (def->fileName.compare(fileName, Qt::CaseInsensitive) == 0)
+            return def;
+    return nullptr;
+}
+
+}  // namespace data

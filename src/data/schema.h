@@ -39,6 +39,8 @@ const TableDef& shoesTable();
 const TableDef& ordersTable();
 const TableDef& statisticsTable();
 const std::vector<const TableDef*>& allTables();
+// The table a statement names by its file ("XdTJ.db", any case), or null.
+const TableDef* tableDefOfFile(const QString& fileName);
 
 // Double-quotes an SQLite identifier.
 QString quotedIdentifier(const QString& name);

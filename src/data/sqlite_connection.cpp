@@ -1,5 +1,6 @@
 #include "data/sqlite_connection.h"
 
+#include "data/engine.h"
 #include "data/errors.h"
 
 #include <QDateTime>
@@ -30,9 +31,9 @@ QString sqliteMessage(sqlite3* db, int rc) {
     throw EngineError(message, extended);
 }
 
-Statement::~Statement() { sqlite3_finalize(stmt_); }
+SqliteStatement::~Statement() { sqlite3_finalize(stmt_); }
 
-void Statement::reset() {
+void SqliteStatement::reset() {
     sqlite3_reset(stmt_);
     sqlite3_clear_bindings(stmt_);
     bound_.clear();
@@ -48,7 +49,7 @@ void keepBound(std::vector<QVariant>& bound, int index, const QVariant& value) {
 
 }  // namespace
 
-void Statement::bind(int index, const QVariant& value) {
+void SqliteStatement::bind(int index, const QVariant& value) {
     int rc = SQLITE_OK;
     if (!value.isValid() || value.isNull()) {
         rc = sqlite3_bind_null(stmt_, index);
@@ -77,14 +78,14 @@ void Statement::bind(int index, const QVariant& value) {
     keepBound(bound_, index, value);
 }
 
-void Statement::bindInt(int index, qint64 value) {
+void SqliteStatement::bindInt(int index, qint64 value) {
     const int rc = sqlite3_bind_int64(stmt_, index, value);
     if (rc != SQLITE_OK)
         throwSqliteError(db_, rc);
     keepBound(bound_, index, QVariant(value));
 }
 
-bool Statement::step() {
+bool SqliteStatement::step() {
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW)
         return true;
@@ -104,9 +105,9 @@ bool Statement::step() {
     throw EngineError(message, extended);
 }
 
-int Statement::columnCount() const { return sqlite3_column_count(stmt_); }
+int SqliteStatement::columnCount() const { return sqlite3_column_count(stmt_); }
 
-QVariant Statement::column(int index) const {
+QVariant SqliteStatement::column(int index) const {
     switch (sqlite3_column_type(stmt_, index)) {
     case SQLITE_INTEGER:
         return QVariant(qint64(sqlite3_column_int64(stmt_, index)));
@@ -121,9 +122,9 @@ QVariant Statement::column(int index) const {
     }
 }
 
-qint64 Statement::columnInt(int index) const { return sqlite3_column_int64(stmt_, index); }
+qint64 SqliteStatement::columnInt(int index) const { return sqlite3_column_int64(stmt_, index); }
 
-std::shared_ptr<Connection> Connection::open(const QString& path) {
+std::shared_ptr<Connection> SqliteConnection::open(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists())
         throw EngineError::missingTable(info.fileName(), info.absolutePath());
@@ -138,7 +139,7 @@ std::shared_ptr<Connection> Connection::open(const QString& path) {
         sqlite3_close(db);
         throw EngineError(QStringLiteral("Table \"%1\" cannot be opened: %2").arg(path, message), rc);
     }
-    std::shared_ptr<Connection> conn(new Connection(db, path));
+    std::shared_ptr<SqliteConnection> conn(new SqliteConnection(db, path));
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, 2000);
     try {
@@ -152,14 +153,14 @@ std::shared_ptr<Connection> Connection::open(const QString& path) {
     return conn;
 }
 
-Connection::~Connection() {
+SqliteConnection::~Connection() {
     if (!sqlite3_get_autocommit(db_))
         sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
     cache_.clear();
     sqlite3_close(db_);
 }
 
-Statement& Connection::prepare(const QString& sql) {
+Statement& SqliteConnection::prepare(const QString& sql) {
     if (const auto it = cache_.constFind(sql); it != cache_.constEnd()) {
         it.value()->reset();
         return *it.value();
@@ -171,12 +172,12 @@ Statement& Connection::prepare(const QString& sql) {
     const int rc = sqlite3_prepare_v3(db_, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
     if (rc != SQLITE_OK)
         throwSqliteError(db_, rc);
-    auto statement = std::make_shared<Statement>(db_, stmt, this, utf8);
+    auto statement = std::make_shared<SqliteStatement>(db_, stmt, this, utf8);
     cache_.insert(sql, statement);
     return *statement;
 }
 
-void Connection::exec(const QString& sql) {
+void SqliteConnection::exec(const QString& sql) {
     char* error = nullptr;
     const int rc = sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &error);
     sqlite3_free(error);
@@ -190,45 +191,45 @@ constexpr qint64 GroupCommitIntervalMs = 200;
 qint64 nowMs() { return QDateTime::currentMSecsSinceEpoch(); }
 }  // namespace
 
-void Connection::beginGroupTransaction() {
+void SqliteConnection::beginGroupTransaction() {
     exec(QStringLiteral("BEGIN"));
     groupTransaction_ = true;
     groupLog_.clear();
     groupStartedMs_ = nowMs();
 }
 
-void Connection::commitGroupTransaction() {
+void SqliteConnection::commitGroupTransaction() {
     groupTransaction_ = false;
     groupLog_.clear();
     if (!sqlite3_get_autocommit(db_))
         exec(QStringLiteral("COMMIT"));
 }
 
-void Connection::beginWriteGroup() {
+void SqliteConnection::beginWriteGroup() {
     if (writeGroups_++ == 0 && sqlite3_get_autocommit(db_))
         beginGroupTransaction();
 }
 
-void Connection::endWriteGroup() {
+void SqliteConnection::endWriteGroup() {
     if (writeGroups_ == 0 || --writeGroups_ > 0)
         return;
     commitGroupTransaction();
 }
 
-void Connection::wrote() {
+void SqliteConnection::wrote() {
     if (writeGroups_ == 0 || nowMs() - groupStartedMs_ < GroupCommitIntervalMs)
         return;
     commitGroupTransaction();
     beginGroupTransaction();
 }
 
-void Connection::loggedWrite(const QByteArray& sql, std::vector<QVariant>& values) {
+void SqliteConnection::loggedWrite(const QByteArray& sql, std::vector<QVariant>& values) {
     // The statement is reset after the write; its values are not needed there.
     if (groupTransaction_)
         groupLog_.push_back({sql, std::move(values)});
 }
 
-void Connection::failedInGroup() {
+void SqliteConnection::failedInGroup() {
     if (!groupTransaction_ || !sqlite3_get_autocommit(db_))
         return;
     // SQLite gave up the whole transaction, not only the failed statement.
@@ -240,7 +241,7 @@ void Connection::failedInGroup() {
             sqlite3_finalize(stmt);
             throwSqliteError(db_, sqlite3_errcode(db_), QStringLiteral("Writing again after a failure"));
         }
-        Statement again(db_, stmt);
+        SqliteStatement again(db_, stmt);
         for (std::size_t i = 0; i < write.values.size(); ++i)
             again.bind(int(i) + 1, write.values[i]);
         again.step();
@@ -248,6 +249,38 @@ void Connection::failedInGroup() {
     }
 }
 
-qint64 Connection::lastInsertRowId() const { return sqlite3_last_insert_rowid(db_); }
+qint64 SqliteConnection::lastInsertRowId() const { return sqlite3_last_insert_rowid(db_); }
+
+int SqliteStatement::changes() const { return sqlite3_changes(db_); }
+
+qint64 SqliteConnection::insertRow(const OpenTable& table, const std::vector<int>& fields, Row& row) {
+    Statement& st = prepare(table.insertSql(fields));
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        st.bind(int(i) + 1, row[std::size_t(fields[i])]);
+    st.step();
+    st.reset();
+    return lastInsertRowId();
+}
+
+bool SqliteConnection::updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row) {
+    Statement& st = prepare(table.updateSql(fields));
+    int n = 0;
+    for (int i : fields)
+        st.bind(++n, row[std::size_t(i)]);
+    st.bindInt(++n, id);
+    st.step();
+    st.reset();
+    return sqlite3_changes(db_) > 0;
+}
+
+bool SqliteConnection::removeRow(const OpenTable& table, qint64 id, qint64) {
+    Statement& st = prepare(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(table.quotedName));
+    st.bindInt(1, id);
+    st.step();
+    st.reset();
+    return sqlite3_changes(db_) > 0;
+}
+
+int SqliteConnection::likePatternLimit() const { return sqlite3_limit(db_, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1); }
 
 }  // namespace data

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/connection.h"
+
 #include <QHash>
 #include <QString>
 #include <QVariant>
@@ -12,63 +14,60 @@ struct sqlite3_stmt;
 
 namespace data {
 
-class Connection;
+class SqliteConnection;
 
-// A prepared SQLite statement owned by its connection's cache. Use it through
-// StatementRun, which binds, steps and resets it.
-class Statement {
+// A prepared SQLite statement, owned by its connection's cache.
+class SqliteStatement : public Statement {
 public:
-    Statement(sqlite3* db, sqlite3_stmt* stmt, Connection* owner = nullptr, QByteArray sql = QByteArray())
+    SqliteStatement(sqlite3* db, sqlite3_stmt* stmt, SqliteConnection* owner = nullptr, QByteArray sql = QByteArray())
         : db_(db), stmt_(stmt), owner_(owner), sql_(std::move(sql)) {}
-    ~Statement();
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
+    ~SqliteStatement() override;
+    SqliteStatement(const SqliteStatement&) = delete;
+    SqliteStatement& operator=(const SqliteStatement&) = delete;
 
-    void reset();
-    void bind(int index, const QVariant& value);  // index from 1
-    void bindInt(int index, qint64 value);
-    bool step();  // true while a row is available; throws on failure
-    int columnCount() const;
-    QVariant column(int index) const;  // index from 0; NULL gives an invalid QVariant
-    qint64 columnInt(int index) const;
+    void reset() override;
+    void bind(int index, const QVariant& value) override;
+    void bindInt(int index, qint64 value) override;
+    bool step() override;
+    int columnCount() const override;
+    QVariant column(int index) const override;
+    qint64 columnInt(int index) const override;
+    int changes() const;  // rows the last write changed
 
 private:
     sqlite3* db_;
     sqlite3_stmt* stmt_;
-    Connection* owner_;
+    SqliteConnection* owner_;
     QByteArray sql_;
     std::vector<QVariant> bound_;  // by index from 0, for the write group's log
 };
 
-// One open SQLite database file holding one table of the system.
-class Connection {
+// One open SQLite database file holding one table of the system. Records
+// carry no version: one desk works on the files at a time.
+class SqliteConnection : public Connection {
 public:
     // Opens an existing file read-write in WAL mode. A missing, unreadable or
     // foreign file is an EngineError naming the file.
-    static std::shared_ptr<Connection> open(const QString& path);
-    ~Connection();
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
+    static std::shared_ptr<SqliteConnection> open(const QString& path);
+    ~SqliteConnection() override;
 
     const QString& path() const { return path_; }
     sqlite3* handle() const { return db_; }
 
-    // A statement from the connection's cache, reset and ready to bind.
-    Statement& prepare(const QString& sql);
-    void exec(const QString& sql);
+    Dialect dialect() const override { return Dialect::Sqlite; }
+    QString place() const override { return path_; }
+    Statement& prepare(const QString& sql) override;
+    void exec(const QString& sql) override;
     qint64 lastInsertRowId() const;
 
-    // Counts the writes made through this connection, so that readers can
-    // tell when rows they hold may be stale.
-    quint64 generation() const { return generation_; }
-    void bumpGeneration() { ++generation_; }
+    qint64 insertRow(const OpenTable& table, const std::vector<int>& fields, Row& row) override;
+    bool updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row) override;
+    bool removeRow(const OpenTable& table, qint64 id, qint64 version) override;
+    int likePatternLimit() const override;
 
-    // While a long loop writes record after record, its writes are committed
-    // together a few times a second instead of one by one; everything is
-    // committed when the last group ends, however it ends.
-    void beginWriteGroup();
-    void endWriteGroup();
-    void wrote();  // after every write: commits when the group has run long enough
+    void beginWriteGroup() override;
+    void endWriteGroup() override;
+    void wrote() override;
 
     // Called by Statement: a write made inside the group's open transaction,
     // and a failure after which SQLite may have rolled that transaction back
@@ -79,15 +78,14 @@ public:
     void failedInGroup();
 
 private:
-    Connection(sqlite3* db, QString path) : db_(db), path_(std::move(path)) {}
+    SqliteConnection(sqlite3* db, QString path) : db_(db), path_(std::move(path)) {}
 
     void beginGroupTransaction();
     void commitGroupTransaction();
 
     sqlite3* db_;
     QString path_;
-    QHash<QString, std::shared_ptr<Statement>> cache_;  // by SQL text
-    quint64 generation_ = 0;
+    QHash<QString, std::shared_ptr<SqliteStatement>> cache_;  // by SQL text
     int writeGroups_ = 0;
     qint64 groupStartedMs_ = 0;
     bool groupTransaction_ = false;

@@ -242,24 +242,23 @@ std::shared_ptr<const PreparedSelect> Engine::prepareSelect(const QString& text)
     auto prepared = std::make_shared<PreparedSelect>();
     prepared->table = table(statement.table);
     prepared->where = translateCondition(statement.condition.get(), *prepared->table);
+    prepared->lookup = lookupEqualities(statement.condition.get(), *prepared->table);
     const OpenTable& t = *prepared->table;
-    QStringList columns{QStringLiteral("rowid")};
-    for (const QString& field : t.quotedFields)
-        columns << field;
     prepared->idsSql = QStringLiteral("SELECT rowid FROM %1 WHERE %2").arg(t.quotedName, prepared->where.sql);
-    prepared->rowsSql =
-        QStringLiteral("SELECT %1 FROM %2 WHERE %3").arg(columns.join(QLatin1Char(',')), t.quotedName, prepared->where.sql);
+    prepared->rowsSql = QStringLiteral("SELECT %1 FROM %2 WHERE %3").arg(t.rowColumns(), t.quotedName, prepared->where.sql);
     // The SQL is well formed by construction, so SQLite refusing it means
     // it is beyond its limits (too deep, too many values).
-    try {
-        t.connection->prepare(prepared->idsSql);
-    } catch (const EngineError& e) {
-        const int primary = e.code() & 0xff;
-        if (primary != SQLITE_ERROR && primary != SQLITE_TOOBIG)
-            throw;
-        std::vector<EngineError::Entry> entries{{0, QStringLiteral("查询条件太多或太复杂，数据库无法执行。")}};
-        entries.insert(entries.end(), e.entries().begin(), e.entries().end());
-        throw EngineError(std::move(entries));
+    if (t.connection->dialect() == Dialect::Sqlite) {
+        try {
+            t.connection->prepare(prepared->idsSql);
+        } catch (const EngineError& e) {
+            const int primary = e.code() & 0xff;
+            if (primary != SQLITE_ERROR && primary != SQLITE_TOOBIG)
+                throw;
+            std::vector<EngineError::Entry> entries{{0, QStringLiteral("查询条件太多或太复杂，数据库无法执行。")}};
+            entries.insert(entries.end(), e.entries().begin(), e.entries().end());
+            throw EngineError(std::move(entries));
+        }
     }
     const qsizetype size = text.size();
     if (selects_.size() >= MaxKept || keptCharacters_ + size > MaxKeptCharacters) {

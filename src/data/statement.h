@@ -70,12 +70,19 @@ struct TranslatedCondition {
 // number of terms stays within what SQLite parses.
 TranslatedCondition translateCondition(const Condition* condition, const OpenTable& table);
 
+// The equalities of a lookup condition (see PreparedSelect::lookup); empty
+// when the condition is anything else.
+std::vector<std::pair<int, QVariant>> lookupEqualities(const Condition* condition, const OpenTable& table);
+
 // A statement ready to run: its open table and its condition.
 struct PreparedSelect {
     std::shared_ptr<OpenTable> table;
     TranslatedCondition where;
     QString idsSql;   // the ids of the matching rows
     QString rowsSql;  // the ids and every field of the matching rows
+    // When the condition is only equalities of fields with non-empty values
+    // joined by AND (a lookup): the field indexes and values, by field.
+    std::vector<std::pair<int, QVariant>> lookup;
     // Whether the last open of this statement found a row or a few (a
     // lookup): such a result is read together with its ids.
     mutable bool smallResult = false;

@@ -125,7 +125,7 @@ Statement& UndoFile::prepare(const QString& sql) {
         const int rc = sqlite3_prepare_v2(db_, utf8.constData(), int(utf8.size()), &stmt, nullptr);
         if (rc != SQLITE_OK)
             throwSqliteError(db_, rc, QStringLiteral("撤销记录"));
-        kept = std::make_unique<Statement>(db_, stmt);
+        kept = std::make_unique<SqliteStatement>(db_, stmt);
     }
     kept->reset();
     return *kept;

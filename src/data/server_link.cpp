@@ -1,0 +1,216 @@
+#include "data/server_link.h"
+
+#include "data/engine.h"
+#include "data/errors.h"
+#include "data/pg_connection.h"
+#include "data/pg_schema.h"
+#include "data/pg_session.h"
+#include "data/query.h"
+#include "data/undo_journal.h"
+#include "data/undo_server.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QSysInfo>
+#include <QTimer>
+
+namespace data {
+
+namespace {
+
+constexpr int RetryIntervalMs = 1000;
+constexpr int BackMessageMs = 5000;
+
+QString lostText() { return QStringLiteral("与数据库服务器的连接已断开，正在重新连接……"); }
+QString backText() { return QStringLiteral("已重新连接数据库服务器。"); }
+
+QString deskOfThisComputer() {
+    QString desk = qEnvironmentVariable("TAVREL_DESK");
+    if (desk.isEmpty())
+        desk = QSysInfo::machineHostName();
+    if (desk.isEmpty())
+        desk = QStringLiteral("tavrel");
+    return desk.left(60);
+}
+
+// The lock of a command, held on the desk's session until it is dropped.
+class ServerCommandLock : public CommandLock {
+public:
+    ServerCommandLock(std::shared_ptr<PgConnection> connection, QString name)
+        : connection_(std::move(connection)), name_(std::move(name)) {}
+    ~ServerCommandLock() override {
+        try {
+            pg::advisoryUnlock(connection_->session(), name_);
+        } catch (const EngineError&) {
+            // A session that is gone has given the lock up with it.
+        }
+    }
+
+private:
+    std::shared_ptr<PgConnection> connection_;
+    QString name_;
+};
+
+}  // namespace
+
+ServerLink::ServerLink(Engine& engine, QString uri, std::shared_ptr<ConflictResolver> resolver)
+    : engine_(engine), uri_(std::move(uri)), desk_(deskOfThisComputer()), resolver_(std::move(resolver)) {}
+
+ServerLink::~ServerLink() = default;
+
+void ServerLink::connectNow() {
+    if (connection_)
+        return;
+    connection_ = std::make_shared<PgConnection>(pg::Session::connect(uri_, desk_), desk_);
+    connection_->setConflictResolver(resolver_);
+    connection_->onLost([this] { serverLost(); });
+    listen();
+}
+
+void ServerLink::listen() {
+    delete notifier_;
+    notifier_ = nullptr;
+    listener_ = pg::Session::connect(uri_, desk_);
+    listener_->exec(QStringLiteral("LISTEN tavrel"));
+    if (QCoreApplication::instance()) {
+        notifier_ = new QSocketNotifier(qintptr(listener_->socket()), QSocketNotifier::Read, this);
+        connect(notifier_, &QSocketNotifier::activated, this, [this] { takeNews(); });
+    }
+}
+
+PgConnection& ServerLink::connection() {
+    connectNow();
+    return *connection_;
+}
+
+std::shared_ptr<OpenTable> ServerLink::openTable(const QString& name) {
+    connectNow();
+    const TableDef* def = tableDefOfFile(name);
+    if (!def || !pg::tableExists(connection_->session(), def->sqlName))
+        throw EngineError::missingTable(name, connection_->place());
+    auto table = std::make_shared<OpenTable>();
+    table->connection = connection_;
+    table->fileName = def->fileName;
+    table->sqlName = def->sqlName;
+    table->fields = pg::fieldsOf(connection_->session(), def->sqlName);
+    table->versionColumn = QStringLiteral("tavrel_version");
+    table->quotedName = quotedIdentifier(def->sqlName);
+    for (const FieldInfo& f : table->fields) {
+        table->indexByName.insert(f.name, int(table->quotedFields.size()));
+        table->quotedFields.push_back(quotedIdentifier(f.name));
+    }
+    return table;
+}
+
+std::unique_ptr<UndoJournal> ServerLink::openUndoJournal() {
+    connectNow();
+    return openServerUndoJournal(connection_, engine_);
+}
+
+std::unique_ptr<CommandLock> ServerLink::lockCommand(const QString& command) {
+    connectNow();
+    const QString name = QStringLiteral("tavrel:") + command;
+    if (!pg::tryAdvisoryLock(connection_->session(), name)) {
+        throw EngineError::serverBusy(pg::advisoryLockHolder(connection_->session(), name), command);
+    }
+    return std::make_unique<ServerCommandLock>(connection_, name);
+}
+
+void ServerLink::takeNews() {
+    if (!listener_ || !connection_)
+        return;
+    std::vector<pg::Notification> news;
+    try {
+        news = listener_->takeNotifications();
+    } catch (const EngineError&) {
+        serverLost();
+        return;
+    }
+    if (listener_->isBroken()) {
+        serverLost();
+        return;
+    }
+    const int ownPid = connection_->session().backendPid();
+    for (const pg::Notification& n : news) {
+        if (n.senderPid == ownPid)
+            continue;
+        const QString table = n.payload.section(QLatin1Char(' '), 0, 0);
+        const QString list = n.payload.section(QLatin1Char(' '), 1);
+        const bool everyRow = list == QLatin1String("*");
+        std::vector<qint64> ids;
+        if (!everyRow)
+            for (const QString& id : list.split(QLatin1Char(','), Qt::SkipEmptyParts))
+                ids.push_back(id.toLongLong());
+        connection_->forgetCopies(table);
+        for (Query* query : engine_.queries()) {
+            const TableDef* def = tableDefOfFile(query->tableName());
+            if (query->isOpen() && def && def->sqlName == table)
+                query->takeNewsOf(ids, everyRow);
+        }
+        emit tableChanged(table);
+    }
+}
+
+void ServerLink::serverLost() {
+    if (lost_)
+        return;
+    lost_ = true;
+    if (notifier_)
+        notifier_->setEnabled(false);
+    setStatus(lostText());
+    if (QCoreApplication::instance() && !retry_) {
+        retry_ = new QTimer(this);
+        retry_->setInterval(RetryIntervalMs);
+        connect(retry_, &QTimer::timeout, this, [this] { reconnect(); });
+    }
+    if (retry_)
+        retry_->start();
+}
+
+bool ServerLink::reconnect() {
+    if (!lost_)
+        return true;
+    if (!connection_->session().reconnect())
+        return false;
+    try {
+        listen();
+    } catch (const EngineError&) {
+        return false;
+    }
+    lost_ = false;
+    if (retry_)
+        retry_->stop();
+    connection_->restart();
+    reopenResults();
+    setStatus(backText());
+    QTimer::singleShot(BackMessageMs, this, [this] {
+        if (status_ == backText())
+            setStatus(QString());
+    });
+    return true;
+}
+
+void ServerLink::reopenResults() {
+    for (Query* query : engine_.queries()) {
+        if (!query->isOpen())
+            continue;
+        if (query->isEditing() || query->isBusy()) {
+            query->takeNewsOf({}, true);
+            continue;
+        }
+        try {
+            query->reopen();
+        } catch (const EngineError&) {
+            // Shown when the clerk next works with it.
+        }
+    }
+}
+
+void ServerLink::setStatus(const QString& text) {
+    if (status_ == text)
+        return;
+    status_ = text;
+    emit statusChanged(text);
+}
+
+}  // namespace data
