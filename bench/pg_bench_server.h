@@ -20,7 +20,7 @@ inline QString pgBenchServerUri() {
     static PrivatePgServer server;
     if (!server.running()) {
         try {
-            server.start();
+            server.start(PrivatePgServer::Fsync::AsEnvironmentSays);
         } catch (const std::runtime_error& e) {
             std::fprintf(stderr, "%s\n", e.what());
             std::exit(1);

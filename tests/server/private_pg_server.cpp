@@ -27,7 +27,7 @@ QByteArray fileText(const QString& path) {
 
 }  // namespace
 
-void PrivatePgServer::start() {
+void PrivatePgServer::start(Fsync fsync) {
     if (running())
         return;
     QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/tavrel-pg-XXXXXX"));
@@ -39,6 +39,11 @@ void PrivatePgServer::start() {
 
     QProcess script;
     script.setProcessChannelMode(QProcess::MergedChannels);
+    if (fsync == Fsync::On) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("TAVREL_PG_FSYNC"));
+        script.setProcessEnvironment(environment);
+    }
     script.start(QStringLiteral("bash"), {QStringLiteral(TAVREL_PRIVATE_PG_SCRIPT), QStringLiteral("start"), dir_});
     const bool ended = script.waitForFinished(StartBoundMs);
     if (!ended)
