@@ -294,17 +294,10 @@ int runPass(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::unique_ptr<PgBenchServer> server;
-    return runVisibleBenchmark(argc, argv, runPass, 60, [&](QProcessEnvironment& env) {
-        if (!qEnvironmentVariableIsEmpty("TAVREL_BENCH_PG_URI"))
-            return true;  // a server of the caller's
-        server = std::make_unique<PgBenchServer>();
-        if (!server->start()) {
-            std::fprintf(stderr, "%s\n", server->error().toUtf8().constData());
-            return false;
-        }
-        env.insert(QStringLiteral("TAVREL_BENCH_PG_URI"), server->uri());
-        std::printf("server: a private PostgreSQL for this run\n");
+    return runVisibleBenchmark(argc, argv, runPass, 60, [](QProcessEnvironment& env) {
+        // The server of the caller's, or a private one for this run.
+        if (!env.contains(QStringLiteral("TAVREL_BENCH_PG_URI")))
+            env.insert(QStringLiteral("TAVREL_BENCH_PG_URI"), pgBenchServerUri());
         return true;
     });
 }
