@@ -76,6 +76,18 @@ TEST_F(PgSession, AWrongNumberOfParametersIsRefused) {
     EXPECT_EQ(onlyRow(QStringLiteral("SELECT ?::text, ?::text"), {"a", "b"}), (data::pg::ResultRow{"a", "b"}));
 }
 
+TEST_F(PgSession, StatementsBeyondThoseKeptPreparedStillRun) {
+    // more distinct texts than the session keeps prepared, then the first
+    // ones again, inside a transaction and out of it
+    for (int round = 0; round < 2; ++round) {
+        if (round == 1)
+            session->exec(QStringLiteral("BEGIN"));
+        for (int n = 0; n < 300; ++n)
+            ASSERT_EQ(onlyRow(QStringLiteral("SELECT ?::bigint + %1").arg(n), {1}).at(0), QVariant(qint64(n + 1)));
+    }
+    session->exec(QStringLiteral("COMMIT"));
+}
+
 TEST_F(PgSession, ValuesComeBackAsTheyWentAndAsTheirColumnType) {
     struct Case {
         const char* cast;
