@@ -193,7 +193,12 @@ std::unique_ptr<Session> Session::connect(const QString& uri, const QString& des
     if (!conn)
         throw EngineError::serverUnreachable(QString(), QStringLiteral("out of memory"));
     if (PQstatus(conn) != CONNECTION_OK) {
-        const EngineError error = EngineError::serverUnreachable(serverOf(conn), QString::fromUtf8(PQerrorMessage(conn)));
+        const QString message = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+        // A server that asks for a password this desk has none for is reached:
+        // that is the account's fault, not the network's.
+        const EngineError error = PQconnectionNeedsPassword(conn)
+                                      ? EngineError::serverError(QStringLiteral("28P01"), message)
+                                      : EngineError::serverUnreachable(serverOf(conn), message);
         PQfinish(conn);
         throw error;
     }

@@ -52,14 +52,15 @@ public:
     // the other desks; the client encoding is UTF-8. Passwords come from the password or service file, never from
     // the program. Throws an EngineError of kind ServerUnreachable naming the
     // server when it cannot connect (within connect_timeout, 10 s unless the
-    // URI says otherwise).
+    // URI says otherwise), or of kind Engine with SQLSTATE 28P01 when the
+    // server wants a password the desk has none for.
     static std::unique_ptr<Session> connect(const QString& uri, const QString& desk);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
     // Runs one statement with its parameters written `?` (outside quoted
-    // literals and identifiers). Each distinct text is prepared once on the
+    // literals and identifiers; comments and E'' strings are not looked into). Each distinct text is prepared once on the
     // server and executed by name after that. Parameters go as text with no
     // declared type, so the SQL casts where the server cannot tell: an
     // invalid QVariant is NULL, a bool "t"/"f", a number its decimal text, an
