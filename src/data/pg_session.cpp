@@ -170,7 +170,7 @@ QString deskName(const QString& applicationName) {
     return QString::fromUtf8(QByteArray::fromPercentEncoding(applicationName.toLatin1()));
 }
 
-EngineError failure(const pg_result* result, const pg_conn* conn, const QString& server) {
+EngineError serverFault(const pg_result* result, const pg_conn* conn, const QString& server) {
     const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     const QString sqlState = QString::fromLatin1(state ? state : "");
     if (!result || PQstatus(conn) == CONNECTION_BAD || sqlState.startsWith(QLatin1String("08"))) {
@@ -212,7 +212,7 @@ Session::Session(pg_conn* conn) : conn_(conn), server_(serverOf(conn)) {
 Session::~Session() { PQfinish(conn_); }
 
 void Session::throwFailure(pg_result* result) {
-    const EngineError error = failure(result, conn_, server_);
+    const EngineError error = serverFault(result, conn_, server_);
     PQclear(result);
     throw error;
 }
