@@ -14,7 +14,9 @@ class PgSchema : public ::testing::Test {
 protected:
     void SetUp() override {
         REQUIRE_PG_SERVER();
-        uri = freshPgDatabase(QStringLiteral("tavrel_pg_schema_test"));
+        // a database of each test's own: CTest runs them side by side
+        const QString test = QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        uri = freshPgDatabase(QStringLiteral("tavrel_pg_") + test.toLower());
         session = Session::connect(uri, QStringLiteral("一号桌"));
     }
 
