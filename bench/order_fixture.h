@@ -107,6 +107,7 @@ private:
 struct OrderFolders {
     QTemporaryDir visible, windowless, raw;
     sqlite3* db = nullptr;  // the plain-SQL order table
+    int orders = Orders;
 
     bool make(const std::function<void(const QString&)>& eachFolder = {}) {
         if (!visible.isValid() || !windowless.isValid() || !raw.isValid())
@@ -115,7 +116,7 @@ struct OrderFolders {
             data::createTableFiles(d->path());
         sqlite3_open(utf8(raw.filePath(QStringLiteral("dd.db"))).constData(), &db);
         exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
-        fill(db);
+        fill(db, orders);
         exec(db, "PRAGMA wal_checkpoint(TRUNCATE)");
         for (QTemporaryDir* d : {&visible, &windowless}) {
             QFile::remove(d->filePath(QStringLiteral("dd.db")));

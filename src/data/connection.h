@@ -84,10 +84,14 @@ public:
     // is gone; `desk` gets the desk that stored it last, where known.
     virtual Row readCurrent(const OpenTable& table, qint64 id, QString* desk);
 
-    // The ids of the records a statement finds, when the store can answer it
-    // without asking the table (a lookup during a bulk loop); nothing
+    // The records a statement finds (ids and rows), when the store can answer
+    // it without asking the table (a lookup during a bulk loop); nothing
     // otherwise.
-    virtual std::optional<std::vector<qint64>> answerFromMemory(const PreparedSelect&) { return std::nullopt; }
+    using Found = std::vector<std::pair<qint64, Row>>;
+    virtual std::optional<Found> answerFromMemory(const PreparedSelect&) { return std::nullopt; }
+
+    // How many records a result reads at once as it is walked.
+    virtual int rowsPerRead() const { return 64; }
 
     // The longest LIKE pattern the store takes.
     virtual int likePatternLimit() const { return 1 << 30; }

@@ -27,6 +27,9 @@ struct OpenTable {
     // The column that holds a record's version, or "0" where records carry
     // none; read after the fields.
     QString versionColumn = QStringLiteral("0");
+    // Writes made through this engine's queries, so that readers of the
+    // table can tell when rows they hold may be stale.
+    quint64 writes = 0;
 
     // The names as they stand in SQL, quoted once for every statement built
     // on the table.

@@ -183,6 +183,7 @@ void PgConnection::exec(const QString& sql) {
 }
 
 void PgConnection::restart() {
+    asyncCommits_ = false;
     kept_.clear();
     keptIndex_.clear();
     freeIds_.clear();
@@ -226,7 +227,7 @@ qint64 PgConnection::insertRow(const OpenTable& table, const std::vector<int>& f
         const qint64 id = newId(table);
         row[versionSlot] = QVariant(qint64(1));
         keptIndex_[&table][id] = kept_.size();
-        kept_.push_back({&table, true, id, 1, maskOf(fields), row});
+        kept_.push_back({&table, KeptWrite::Kind::Insert, id, 1, maskOf(fields), row});
         copyWrote(table, id, &row);
         return id;
     }
@@ -259,13 +260,13 @@ bool PgConnection::updateRow(const OpenTable& table, qint64 id, const std::vecto
             earlier.fieldMask |= maskOf(fields);
             for (int f : fields)
                 earlier.row[std::size_t(f)] = row[std::size_t(f)];
-            row[versionSlot] = QVariant(earlier.version + (earlier.insert ? 0 : 1));
+            row[versionSlot] = QVariant(earlier.version + (earlier.kind == KeptWrite::Kind::Insert ? 0 : 1));
             copyWrote(table, id, &row);
             return true;
         }
         const qint64 version = row[versionSlot].toLongLong();
         index[id] = kept_.size();
-        kept_.push_back({&table, false, id, version, maskOf(fields), row});
+        kept_.push_back({&table, KeptWrite::Kind::Update, id, version, maskOf(fields), row});
         row[versionSlot] = QVariant(version + 1);
         copyWrote(table, id, &row);
         return true;
@@ -293,6 +294,15 @@ bool PgConnection::updateRow(const OpenTable& table, qint64 id, const std::vecto
 }
 
 bool PgConnection::removeRow(const OpenTable& table, qint64 id, qint64 version) {
+    if (canKeep(table, false, {})) {
+        auto& index = keptIndex_[&table];
+        if (index.count(id))
+            flush();  // its earlier write goes first
+        keptIndex_[&table][id] = kept_.size();
+        kept_.push_back({&table, KeptWrite::Kind::Remove, id, version, 0, {}});
+        copyWrote(table, id, nullptr);
+        return true;
+    }
     flush();
     const pg::Result r = run(QStringLiteral("DELETE FROM %1 WHERE rowid=? AND tavrel_version=?").arg(table.quotedName),
                              {QVariant(id), QVariant(version)});
@@ -334,20 +344,77 @@ void PgConnection::flush() {
 }
 
 void PgConnection::sendKept(std::vector<KeptWrite>& writes) {
-    // Inserts first (an update of a kept insert was folded into it), each
-    // table and set of fields in one statement.
-    for (const bool inserts : {true, false}) {
+    if (!asyncCommits_ && writeGroups_ > 0) {
+        // A loop's writes are committed without waiting for the disk; its
+        // last commit waits, and with it every one before (endWriteGroup).
+        try {
+            session_->exec(QStringLiteral("SET synchronous_commit TO off"));
+        } catch (const EngineError& e) {
+            rethrow(e);
+        }
+        asyncCommits_ = true;
+    }
+    // Inserts first (an update of a kept insert was folded into it), then
+    // updates, then deletions; each table and set of fields in one statement.
+    for (const KeptWrite::Kind kind : {KeptWrite::Kind::Insert, KeptWrite::Kind::Update, KeptWrite::Kind::Remove}) {
         std::map<std::pair<const OpenTable*, quint64>, std::vector<const KeptWrite*>> groups;
         for (const KeptWrite& w : writes)
-            if (w.insert == inserts)
+            if (w.kind == kind)
                 groups[{w.table, w.fieldMask}].push_back(&w);
         for (const auto& [key, group] : groups) {
-            if (inserts)
+            if (kind == KeptWrite::Kind::Insert)
                 sendInserts(*key.first, key.second, group);
-            else
+            else if (kind == KeptWrite::Kind::Update)
                 sendUpdates(*key.first, key.second, group);
+            else
+                sendRemovals(*key.first, group);
         }
     }
+}
+
+void PgConnection::sendRemovals(const OpenTable& table, const std::vector<const KeptWrite*>& writes) {
+    std::vector<QVariant> ids, versions;
+    for (const KeptWrite* w : writes) {
+        ids.push_back(QVariant(w->id));
+        versions.push_back(QVariant(w->version));
+    }
+    const pg::Result r = run(QStringLiteral("DELETE FROM %1 AS t USING unnest(?::bigint[], ?::bigint[]) AS v(id, ver) "
+                                            "WHERE t.rowid=v.id AND t.tavrel_version=v.ver RETURNING t.rowid")
+                                 .arg(table.quotedName),
+                             {array(std::move(ids)), array(std::move(versions))});
+    if (std::size_t(r.rows.size()) == writes.size())
+        return;
+    std::unordered_map<qint64, bool> removed;
+    for (const pg::ResultRow& row : r.rows)
+        removed[row.front().toLongLong()] = true;
+    bumpGeneration();
+    for (const KeptWrite* w : writes)
+        if (!removed.count(w->id))
+            settleRemoval(*w);
+}
+
+// A kept deletion found the record changed by another desk (a record
+// already gone is what was wanted).
+void PgConnection::settleRemoval(const KeptWrite& write) {
+    const OpenTable& table = *write.table;
+    Conflict conflict;
+    conflict.table = table.fileName;
+    for (const FieldInfo& f : table.fields)
+        conflict.fields << f.name;
+    conflict.id = write.id;
+    conflict.deleting = true;
+    conflict.theirs = readCurrent(table, write.id, &conflict.theirDesk);
+    if (conflict.gone())
+        return;
+    conflict.mine = conflict.theirs;
+    const std::shared_ptr<ConflictResolver>& resolver = conflictResolver();
+    if (!resolver || !*resolver)
+        throw EngineError(ErrorKind::ChangedElsewhere, conflict.table, conflict.theirDesk,
+                          QStringLiteral("The record was changed by another desk since it was read."));
+    copies_.erase(table.sqlName);
+    if ((*resolver)(conflict) == ConflictChoice::TakeTheirs)
+        return;
+    run(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(table.quotedName), {QVariant(write.id)});
 }
 
 void PgConnection::sendInserts(const OpenTable& table, quint64 mask, const std::vector<const KeptWrite*>& writes) {
@@ -459,7 +526,14 @@ void PgConnection::endWriteGroup() {
         return;
     copies_.clear();
     freeIds_.clear();
-    flush();
+    if (!asyncCommits_) {
+        flush();
+        return;
+    }
+    asyncCommits_ = false;
+    exec(QStringLiteral("SET synchronous_commit TO DEFAULT"));  // sends what is kept, not waiting for the disk
+    // A commit that waits for the disk, and so for every commit before it.
+    run(QStringLiteral("SELECT txid_current()"));
 }
 
 void PgConnection::wrote() {
@@ -485,6 +559,9 @@ PgConnection::TableCopy* PgConnection::copyOf(const OpenTable& table) {
     } else {
         for (const pg::ResultRow& found : r.rows) {
             Row row(found.begin() + 1, found.end());
+            for (std::size_t i = 0; i < table.fields.size(); ++i)
+                if (table.fields[i].kind == FieldKind::Boolean)
+                    row[i] = QVariant(row[i].isValid() && row[i].toBool());
             copy->rows.emplace(found.front().toLongLong(), std::move(row));
         }
     }
@@ -495,8 +572,17 @@ PgConnection::TableCopy* PgConnection::copyOf(const OpenTable& table) {
 
 void PgConnection::copyWrote(const OpenTable& table, qint64 id, const Row* row) {
     const auto it = copies_.find(table.sqlName);
-    if (it != copies_.end() && it->second->usable)
-        it->second->put(id, row);
+    if (it == copies_.end() || !it->second->usable)
+        return;
+    if (!row) {
+        it->second->put(id, nullptr);
+        return;
+    }
+    Row stored = *row;
+    for (std::size_t i = 0; i < table.fields.size(); ++i)
+        if (table.fields[i].kind == FieldKind::Boolean)
+            stored[i] = QVariant(stored[i].isValid() && stored[i].toBool());
+    it->second->put(id, &stored);
 }
 
 void PgConnection::forgetCopies(const QString& sqlName) {
@@ -506,7 +592,7 @@ void PgConnection::forgetCopies(const QString& sqlName) {
         copies_.erase(sqlName);
 }
 
-std::optional<std::vector<qint64>> PgConnection::answerFromMemory(const PreparedSelect& select) {
+std::optional<Connection::Found> PgConnection::answerFromMemory(const PreparedSelect& select) {
     if (writeGroups_ == 0 || select.lookup.empty())
         return std::nullopt;
     TableCopy* copy = copyOf(*select.table);
@@ -516,7 +602,7 @@ std::optional<std::vector<qint64>> PgConnection::answerFromMemory(const Prepared
     for (const auto& [field, value] : select.lookup) {
         const auto [it, added] = byField.emplace(field, value);
         if (!added && it->second != value)
-            return std::vector<qint64>{};  // one field, two values
+            return Found{};  // one field, two values
     }
     std::vector<int> fields;
     Row probe(select.table->fields.size() + 1);
@@ -525,8 +611,12 @@ std::optional<std::vector<qint64>> PgConnection::answerFromMemory(const Prepared
         probe[std::size_t(field)] = value;
     }
     const auto& index = copy->index(maskOf(fields));
-    const auto found = index.constFind(lookupKey(probe, fields));
-    return found == index.constEnd() ? std::vector<qint64>{} : found.value();
+    const auto ids = index.constFind(lookupKey(probe, fields));
+    Found found;
+    if (ids != index.constEnd())
+        for (qint64 id : ids.value())
+            found.emplace_back(id, copy->rows.at(id));
+    return found;
 }
 
 }  // namespace data

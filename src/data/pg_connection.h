@@ -42,7 +42,9 @@ public:
     bool updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row) override;
     bool removeRow(const OpenTable& table, qint64 id, qint64 version) override;
     Row readCurrent(const OpenTable& table, qint64 id, QString* desk) override;
-    std::optional<std::vector<qint64>> answerFromMemory(const PreparedSelect& select) override;
+    std::optional<Found> answerFromMemory(const PreparedSelect& select) override;
+    // Every read waits for the server, so a walk reads more at once.
+    int rowsPerRead() const override { return 512; }
 
     void beginWriteGroup() override;
     void endWriteGroup() override;
@@ -63,8 +65,9 @@ public:
 
 private:
     struct KeptWrite {
+        enum class Kind { Insert, Update, Remove };
         const OpenTable* table = nullptr;
-        bool insert = false;
+        Kind kind = Kind::Update;
         qint64 id = 0;
         qint64 version = 0;  // the version the update expects
         quint64 fieldMask = 0;
@@ -77,7 +80,9 @@ private:
     void sendKept(std::vector<KeptWrite>& writes);
     void sendInserts(const OpenTable& table, quint64 mask, const std::vector<const KeptWrite*>& writes);
     void sendUpdates(const OpenTable& table, quint64 mask, const std::vector<const KeptWrite*>& writes);
+    void sendRemovals(const OpenTable& table, const std::vector<const KeptWrite*>& writes);
     void settle(const KeptWrite& write);
+    void settleRemoval(const KeptWrite& write);
     void commitGroup();
     void beginGroup();
     TableCopy* copyOf(const OpenTable& table);
@@ -88,6 +93,7 @@ private:
     QString desk_;
     QHash<QString, std::shared_ptr<PgStatement>> statements_;
     int writeGroups_ = 0;
+    bool asyncCommits_ = false;  // the group's commits do not wait for the disk
     qint64 groupStartedMs_ = 0;
     std::vector<KeptWrite> kept_;
     std::map<const OpenTable*, std::unordered_map<qint64, std::size_t>> keptIndex_;

@@ -80,6 +80,10 @@ Query::Query(Engine& engine, QObject* parent) : QObject(parent), engine_(engine)
 
 Query::~Query() { engine_.removeQuery(this); }
 
+// Changes with every write to the table, and with every event of the store
+// after which no row read before can be trusted.
+quint64 Query::generation() const { return table_->connection->generation() + table_->writes; }
+
 void Query::clearSql() {
     close();
     sqlLines_.clear();
@@ -108,8 +112,12 @@ void Query::open() {
     // found a row or a few last time (a lookup) reads its rows at once.
     std::vector<qint64> ids;
     std::vector<std::pair<qint64, Row>> rows;
-    if (std::optional<std::vector<qint64>> known = table->connection->answerFromMemory(*prepared)) {
-        ids = std::move(*known);
+    if (std::optional<Connection::Found> known = table->connection->answerFromMemory(*prepared)) {
+        for (auto& [id, row] : *known) {
+            ids.push_back(id);
+            if (rows.size() < std::size_t(RowsPerRead))
+                rows.emplace_back(id, std::move(row));
+        }
     } else {
         const bool readRows = prepared->smallResult;
         Statement& st = table->connection->prepare(readRows ? prepared->rowsSql : prepared->idsSql);
@@ -128,7 +136,7 @@ void Query::open() {
     table_ = std::move(table);
     ids_ = std::move(ids);
     clearCache();
-    cacheGeneration_ = table_->connection->generation();
+    cacheGeneration_ = generation();
     for (auto& [id, row] : rows)
         cacheRow(id, std::move(row));
     current_ = ids_.empty() ? -1 : 0;
@@ -362,10 +370,10 @@ void Query::cacheRow(qint64 id, Row row) const {
 }
 
 void Query::dropStaleRows() const {
-    const quint64 generation = table_->connection->generation();
-    if (generation != cacheGeneration_) {
+    const quint64 now = generation();
+    if (now != cacheGeneration_) {
         clearCache();
-        cacheGeneration_ = generation;
+        cacheGeneration_ = now;
     }
 }
 
@@ -389,21 +397,24 @@ const Row& Query::storedRow(int row) const {
 void Query::loadRows(int row) const {
     if (cache_.size() >= MaxCachedRows)
         clearCache();
-    // Read the requested row and those after it (or before it near the end).
+    // Read the requested row and those after it (or before it near the end),
+    // as many at once as the store reads best.
+    const int perRead = table_->connection->rowsPerRead();
     int start = row;
-    if (start + RowsPerRead > int(ids_.size()))
-        start = std::max(0, int(ids_.size()) - RowsPerRead);
-    qint64 wanted[RowsPerRead];
-    int count = 0;
-    for (int r = start; r < int(ids_.size()) && count < RowsPerRead; ++r)
+    if (start + perRead > int(ids_.size()))
+        start = std::max(0, int(ids_.size()) - perRead);
+    std::vector<qint64> wanted;
+    wanted.reserve(std::size_t(perRead));
+    for (int r = start; r < int(ids_.size()) && int(wanted.size()) < perRead; ++r)
         if (ids_[r] != 0 && !cache_.count(ids_[r]))
-            wanted[count++] = ids_[r];
+            wanted.push_back(ids_[r]);
     // A result of a row or a few (a lookup) is read by a statement of that
     // size: binding and matching unused ids costs more than the read itself.
-    const int marks = count <= 1 ? 1 : count <= 8 ? 8 : RowsPerRead;
+    const int count = int(wanted.size());
+    const int marks = count <= 1 ? 1 : count <= 8 ? 8 : count <= RowsPerRead ? RowsPerRead : perRead;
     Statement& st = table_->connection->prepare(table_->readRowsSql(marks));
     for (int i = 0; i < marks; ++i)
-        st.bindInt(i + 1, i < count ? wanted[i] : -1);
+        st.bindInt(i + 1, i < count ? wanted[std::size_t(i)] : -1);
     while (st.step())
         cacheRow(st.columnInt(0), readRow(*table_, st));
     st.reset();
@@ -580,8 +591,8 @@ bool Query::storePending() {
 }
 
 void Query::wroteThrough() {
-    table_->connection->bumpGeneration();
-    cacheGeneration_ = table_->connection->generation();
+    ++table_->writes;
+    cacheGeneration_ = generation();
     table_->connection->wrote();
 }
 
@@ -662,8 +673,8 @@ void Query::takeTheirs() {
     pending_.clear();
     modified_ = false;
     changedElsewhere_ = false;
-    table_->connection->bumpGeneration();
-    cacheGeneration_ = table_->connection->generation();
+    ++table_->writes;
+    cacheGeneration_ = generation();
     clearCache();
     setState(State::Browse);
     if (theirs.empty()) {

@@ -161,6 +161,7 @@ private:
     void clearCache() const;
     void cacheRow(qint64 id, Row row) const;
     Row emptyRow() const;
+    quint64 generation() const;
     bool storePending();  // false: the clerk took another desk's record instead
     void wroteThrough();
     qint64 insertPending();

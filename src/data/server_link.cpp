@@ -90,7 +90,7 @@ std::shared_ptr<OpenTable> ServerLink::openTable(const QString& name) {
     connectNow();
     const TableDef* def = tableDefOfFile(name);
     if (!def || !pg::tableExists(connection_->session(), def->sqlName))
-        throw EngineError::missingTable(name, connection_->place());
+        throw EngineError::missingTable(name, QStringLiteral("postgresql://") + connection_->place());
     auto table = std::make_shared<OpenTable>();
     table->connection = connection_;
     table->fileName = def->fileName;

@@ -1,5 +1,7 @@
 #include "window_kit/fault_texts.h"
 
+#include "data/engine.h"
+
 #include "data/errors.h"
 #include "data/schema.h"
 #include "data/table_keys.h"
@@ -101,6 +103,10 @@ QString engineText(const data::EngineError& error)
 {
     switch (error.kind()) {
     case data::ErrorKind::MissingTable:
+        if (data::isServerLocation(error.value()))
+            return joined(QStringLiteral("数据库服务器“%1”上没有数据表“%2”。").arg(error.value().section(QLatin1String("://"), 1), error.subject()),
+                          QStringLiteral("没有读写任何数据。"),
+                          QStringLiteral("请先在服务器上建好数据表（tavrel-tables create 或 copy）。"));
         return joined(QStringLiteral("数据文件夹“%1”中没有数据表“%2”。").arg(error.value(), error.subject()),
                       QStringLiteral("没有读写任何数据。"),
                       QStringLiteral("请把数据表放回这个文件夹，或新建一个空表。"));
@@ -124,6 +130,12 @@ QString engineText(const data::EngineError& error)
         return joined(QStringLiteral("“%1”正在进行“%2”，要等它做完才能进行这项操作。").arg(error.subject(), error.value()),
                       QStringLiteral("这项操作没有开始，数据没有改变。"),
                       QStringLiteral("请等“%1”做完后再试一次。").arg(error.subject()));
+    case data::ErrorKind::ChangedElsewhere:
+        return joined(error.value().isEmpty()
+                          ? QStringLiteral("这条记录已被另一台电脑修改或删除，你的修改没有保存。")
+                          : QStringLiteral("这条记录已被另一台电脑（%1）修改或删除，你的修改没有保存。").arg(error.value()),
+                      QStringLiteral("对方保存的内容没有被覆盖。"),
+                      QStringLiteral("请取消这次修改，看一下对方保存的内容后再改。"));
     case data::ErrorKind::Engine:
         break;
     }

@@ -51,6 +51,11 @@ const FaultCase faultCases[] = {
     {"missing table", [] { throw data::EngineError::missingTable("dd.db", "/data"); },
      QStringLiteral("数据文件夹“%1”中没有数据表“dd.db”。").arg(QDir::toNativeSeparators("/data")),
      QStringLiteral("没有读写任何数据")},
+    {"missing table on a server", [] { throw data::EngineError::missingTable("dd.db", "postgresql://db.factory:5432/shoes"); },
+     QStringLiteral("数据库服务器“db.factory:5432/shoes”上没有数据表“dd.db”。"), QStringLiteral("没有读写任何数据")},
+    {"record changed at another desk",
+     [] { throw data::EngineError(data::ErrorKind::ChangedElsewhere, "dd.db", "二号桌", "changed elsewhere"); },
+     QStringLiteral("这条记录已被另一台电脑（二号桌）修改或删除，你的修改没有保存。"), QStringLiteral("没有被覆盖")},
     {"foreign table", [] { throw data::EngineError::foreignTable("/data/XDTJ.DB", 26); },
      QStringLiteral("文件“%1”不是本程序的数据表（可能是旧的Paradox表或别的程序的文件）。")
          .arg(QDir::toNativeSeparators("/data/XDTJ.DB")),

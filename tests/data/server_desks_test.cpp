@@ -13,9 +13,9 @@ namespace {
 using data::ConflictChoice;
 using data::Query;
 
-class TwoDesks : public ::testing::Test {
+class ServerDesks : public ::testing::Test {
 protected:
-    TwoDesks() : deskA(Store::Server) {
+    ServerDesks() : deskA(Store::Server) {
         qputenv("TAVREL_DESK", "B 台");
         deskB = std::make_unique<data::Engine>(deskA.location);
         qputenv("TAVREL_DESK", "A 台");
@@ -57,7 +57,7 @@ protected:
     std::vector<data::Conflict> asked;
 };
 
-TEST_F(TwoDesks, AStalePostAsksWhoseRecordToKeep) {
+TEST_F(ServerDesks, AStalePostAsksWhoseRecordToKeep) {
     struct Case {
         const char* name;
         bool otherDeletes;
@@ -113,7 +113,7 @@ TEST_F(TwoDesks, AStalePostAsksWhoseRecordToKeep) {
     }
 }
 
-TEST_F(TwoDesks, WithoutAResolverAStalePostFailsAndKeepsWhatWasTyped) {
+TEST_F(ServerDesks, WithoutAResolverAStalePostFailsAndKeepsWhatWasTyped) {
     auto writer = open(*deskA.engine, QStringLiteral("select * from dd.db"));
     TableFolder::addOrder(*writer, QStringLiteral("A1"), {{QStringLiteral("件数"), 1}});
     auto atB = open(*deskB, QStringLiteral("select * from dd.db"));
@@ -131,7 +131,7 @@ TEST_F(TwoDesks, WithoutAResolverAStalePostFailsAndKeepsWhatWasTyped) {
     EXPECT_EQ(atB->field(QStringLiteral("件数")).asInteger(), 9);
 }
 
-TEST_F(TwoDesks, ADeleteOfARecordChangedElsewhereAsksFirst) {
+TEST_F(ServerDesks, ADeleteOfARecordChangedElsewhereAsksFirst) {
     for (const ConflictChoice choice : {ConflictChoice::KeepMine, ConflictChoice::TakeTheirs}) {
         auto writer = open(*deskA.engine, QStringLiteral("select * from dd.db"));
         while (!writer->isEmpty())
@@ -158,7 +158,7 @@ TEST_F(TwoDesks, ADeleteOfARecordChangedElsewhereAsksFirst) {
 
 // A bulk loop sends its writes without waiting for each; a record another
 // desk changed meanwhile is still settled through the resolver.
-TEST_F(TwoDesks, ABulkLoopStoresEveryRecordAndSettlesTheOnesChangedElsewhere) {
+TEST_F(ServerDesks, ABulkLoopStoresEveryRecordAndSettlesTheOnesChangedElsewhere) {
     auto writer = open(*deskA.engine, QStringLiteral("select * from dd.db"));
     {
         data::BusyScope busy(*writer);
@@ -196,7 +196,7 @@ TEST_F(TwoDesks, ABulkLoopStoresEveryRecordAndSettlesTheOnesChangedElsewhere) {
 
 // A lookup loop (a query re-opened for every record while it is busy)
 // finds the records it added itself and those of other desks.
-TEST_F(TwoDesks, LookupsDuringABulkLoopSeeTheLoopsOwnWritesAndOtherDesks) {
+TEST_F(ServerDesks, LookupsDuringABulkLoopSeeTheLoopsOwnWritesAndOtherDesks) {
     auto statistics = open(*deskA.engine, QStringLiteral("select * from xdtj.db"));
     data::BusyScope busy(*statistics);
     const auto lookup = [&](const QString& sole, const QString& supplier) {
@@ -226,7 +226,7 @@ TEST_F(TwoDesks, LookupsDuringABulkLoopSeeTheLoopsOwnWritesAndOtherDesks) {
     EXPECT_TRUE(heardWithinASecond(*deskA.engine, [&] { return lookup(QStringLiteral("Y"), QStringLiteral("S")) == 1; }));
 }
 
-TEST_F(TwoDesks, APostAtOneDeskShowsAtTheOtherWithoutDisturbingItsEdit) {
+TEST_F(ServerDesks, APostAtOneDeskShowsAtTheOtherWithoutDisturbingItsEdit) {
     auto writer = open(*deskA.engine, QStringLiteral("select * from dd.db"));
     TableFolder::addOrder(*writer, QStringLiteral("A1"), {{QStringLiteral("件数"), 1}});
     TableFolder::addOrder(*writer, QStringLiteral("A2"), {{QStringLiteral("件数"), 2}});
@@ -249,7 +249,7 @@ TEST_F(TwoDesks, APostAtOneDeskShowsAtTheOtherWithoutDisturbingItsEdit) {
     EXPECT_EQ(atB->field(QStringLiteral("备注")).asText(), QStringLiteral("typing"));
 }
 
-TEST_F(TwoDesks, ACommandOnlyOneDeskMayRunIsRefusedNamingTheDesk) {
+TEST_F(ServerDesks, ACommandOnlyOneDeskMayRunIsRefusedNamingTheDesk) {
     auto held = deskA.engine->lockCommand(QStringLiteral("鞋底统计"));
     try {
         deskB->lockCommand(QStringLiteral("鞋底统计"));
@@ -263,7 +263,7 @@ TEST_F(TwoDesks, ACommandOnlyOneDeskMayRunIsRefusedNamingTheDesk) {
     EXPECT_NO_THROW(deskB->lockCommand(QStringLiteral("鞋底统计")));
 }
 
-TEST_F(TwoDesks, ALostConnectionIsSaidRetriedAndTheResultsReopened) {
+TEST_F(ServerDesks, ALostConnectionIsSaidRetriedAndTheResultsReopened) {
     auto writer = open(*deskA.engine, QStringLiteral("select * from dd.db"));
     TableFolder::addOrder(*writer, QStringLiteral("A1"), {{QStringLiteral("件数"), 1}});
     TableFolder::addOrder(*writer, QStringLiteral("A2"), {{QStringLiteral("件数"), 2}});
