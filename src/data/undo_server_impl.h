@@ -66,13 +66,16 @@ private:
 
 template <class Work>
 void ServerUndoJournal::inTransaction(Work&& work) {
-    run(QStringLiteral("BEGIN"));
+    // Inside a transaction of the desk's own, the journal's statements go
+    // under a savepoint of it and are committed with it.
+    const bool nested = connection_->session().inTransaction();
+    run(nested ? QStringLiteral("SAVEPOINT tavrel_undo") : QStringLiteral("BEGIN"));
     try {
         work();
-        run(QStringLiteral("COMMIT"));
+        run(nested ? QStringLiteral("RELEASE SAVEPOINT tavrel_undo") : QStringLiteral("COMMIT"));
     } catch (...) {
         try {
-            run(QStringLiteral("ROLLBACK"));
+            run(nested ? QStringLiteral("ROLLBACK TO SAVEPOINT tavrel_undo") : QStringLiteral("ROLLBACK"));
         } catch (const std::exception&) {
             // A session that is gone has rolled back by itself.
         }
