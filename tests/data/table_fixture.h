@@ -1,60 +1,42 @@
 #pragma once
 
 #include "data/engine.h"
-#include "data/query.h"
 #include "data/pg_schema.h"
+#include "data/pg_session.h"
+#include "data/query.h"
 #include "data/table_files.h"
-#include "pg_test_database.h"
+#include "pg_test_server.h"
 #include "qt_printing.h"
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
-#include <stdexcept>
 #include <vector>
 
 // Where the tables of a test are: table files in a temporary folder, or a
-// fresh database on the test server (TAVREL_TEST_PG_URI).
-enum class TableStore { Files, Server };
+// fresh database on the test server.
+enum class Store { Files, Server };
 
-inline const auto& allTableStores() {
-    static const auto stores = ::testing::Values(TableStore::Files, TableStore::Server);
-    return stores;
+inline std::string storeName(const ::testing::TestParamInfo<Store>& info) {
+    return info.param == Store::Files ? "TableFiles" : "Server";
 }
 
-inline void PrintTo(TableStore store, std::ostream* out) { *out << (store == TableStore::Files ? "files" : "server"); }
-
-// Names the cases of a suite run on every store: ".../Files", ".../Server".
-inline std::string tableStoreName(const ::testing::TestParamInfo<TableStore>& info) {
-    return info.param == TableStore::Files ? "Files" : "Server";
-}
-
-// The three empty tables in a store and an engine over them. A temporary
-// folder is made for either store (tests keep other files there).
+// A temporary folder (or a fresh server database) with the three empty
+// tables and an engine over it.
 class TableFolder {
 public:
-    explicit TableFolder(TableStore store = TableStore::Files) : store(store) {
+    explicit TableFolder(Store store = Store::Files) {
         EXPECT_TRUE(dir.isValid());
-        if (store == TableStore::Server) {
-            location = freshServerTables();
-        } else {
+        if (store == Store::Files) {
             data::createTableFiles(dir.path());
-            location = dir.path();
-        }
-        engine = std::make_unique<data::Engine>(location);
-    }
-    ~TableFolder() {
-        engine.reset();
-        if (database_.isEmpty())
+            engine = std::make_unique<data::Engine>(dir.path());
             return;
-        try {
-            data::pg::Session::connect(pgBaseUri(), QStringLiteral("tavrel tests"))
-                ->exec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(database_));
-        } catch (const data::EngineError& e) {
-            ADD_FAILURE() << "the test database " << database_.toStdString() << " stays: " << e.what();
         }
+        location = pgTestDatabase();
+        auto session = data::pg::Session::connect(location, QStringLiteral("test"));
+        data::pg::createTables(*session);
+        engine = std::make_unique<data::Engine>(location);
     }
     TableFolder(const TableFolder&) = delete;
     TableFolder& operator=(const TableFolder&) = delete;
@@ -95,24 +77,18 @@ public:
         return values;
     }
 
-    const TableStore store;
     QTemporaryDir dir;
-    QString location;  // the folder, or the server database's URI
+    QString location;  // the server database, when on the server
     std::unique_ptr<data::Engine> engine;
-
-private:
-    QString freshServerTables() {
-        if (pgBaseUri().isEmpty())
-            throw std::runtime_error("TAVREL_TEST_PG_URI is not set: the tests on the server store need a PostgreSQL "
-                                     "server (a URI of a role that may create databases)");
-        static int made = 0;
-        database_ = QStringLiteral("tavrel_tables_%1_%2").arg(QCoreApplication::applicationPid()).arg(++made);
-        const QString uri = freshPgDatabase(database_);
-        data::pg::createTables(*data::pg::Session::connect(uri, QStringLiteral("tavrel tests")));
-        return uri;
-    }
-
-    QString database_;  // on the server, dropped at the end
 };
 
 class TableFixture : public ::testing::Test, public TableFolder {};
+
+// The same tests on the table files and on the server.
+class StoreFixture : public ::testing::TestWithParam<Store>, public TableFolder {
+public:
+    StoreFixture() : TableFolder(GetParam()) {}
+};
+
+#define TAVREL_ON_BOTH_STORES(suite) \
+    INSTANTIATE_TEST_SUITE_P(Stores, suite, ::testing::Values(Store::Files, Store::Server), storeName)

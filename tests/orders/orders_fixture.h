@@ -12,7 +12,7 @@
 // the order window sets it up.
 class OrderTables : public TableFolder {
 public:
-    explicit OrderTables(TableStore store = TableStore::Files) : TableFolder(store) {
+    explicit OrderTables(Store store = Store::Files) : TableFolder(store) {
         orders = openQuery(QStringLiteral("select * from dd.db"));
         orders::installOrderPostingRule(*orders, [this] { ++duplicateMessages; });
     }
@@ -57,11 +57,11 @@ template <class Tables>
 class TablesTest : public ::testing::Test, public Tables {};
 
 // The same over the tables of each store: TEST_P cases, instantiated with
-// INSTANTIATE_TEST_SUITE_P(..., allTableStores(), tableStoreName).
+// TAVREL_ON_BOTH_STORES(suite).
 template <class Tables>
-class StoreTablesTest : public ::testing::TestWithParam<TableStore>, public Tables {
+class StoreTablesTest : public ::testing::TestWithParam<Store>, public Tables {
 public:
-    StoreTablesTest() : Tables(::testing::TestWithParam<TableStore>::GetParam()) {}
+    StoreTablesTest() : Tables(::testing::TestWithParam<Store>::GetParam()) {}
 };
 
 // Sizes "33".."48" with value at the given size, 0 elsewhere.

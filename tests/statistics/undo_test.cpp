@@ -84,7 +84,7 @@ protected:
         QStringList rows;
         for (const data::TableDef* def : data::allTables())
             rows << def->fileName
-                 << (store == TableStore::Server ? storedRows(location, def->sqlName)
+                 << (GetParam() == Store::Server ? storedRows(location, def->sqlName)
                                                  : storedRows(QDir(dir.path()).filePath(def->fileName)));
         return rows;
     }
@@ -188,7 +188,7 @@ TEST_P(Undo, HousekeepingAndAnOpenRecord) {
     journal().record(QStringLiteral("件数相乘"), data::ordersWindowName(), {data::shownRows(*orders)});
     engine->setUndoJournal(nullptr);
     {
-        data::Engine other(location);
+        data::Engine other(engine->location());
         other.setUndoJournal(std::make_unique<data::NoUndoJournal>());
         data::Query q(other);
         q.setSql(QStringLiteral("select * from dd.db"));
@@ -207,7 +207,7 @@ TEST_P(Undo, AnotherDeskUndoesTheCommand) {
     const QStringList before = allTables();
     orders::multiplyByCases(*orders, sink);
     {
-        data::Engine other(location);
+        data::Engine other(engine->location());
         data::UndoJournal& theirs = other.undoJournal();
         const std::vector<data::UndoEntry> entries = theirs.entries(data::ordersWindowName());
         ASSERT_EQ(entries.size(), 1u);
@@ -218,7 +218,7 @@ TEST_P(Undo, AnotherDeskUndoesTheCommand) {
     }
     EXPECT_EQ(allTables(), before);
     EXPECT_TRUE(journal().entries().empty());
-    if (store != TableStore::Server)
+    if (GetParam() != Store::Server)
         return;
     goTo("A001");
     orders->edit();
@@ -234,10 +234,10 @@ TEST_P(Undo, AnotherDeskUndoesTheCommand) {
 // A command still running at another desk is not undone from here (its
 // rows are not all written yet); once it has ended, it may be.
 TEST_P(Undo, CommandStillRunningAtAnotherDesk) {
-    if (store != TableStore::Server)
+    if (GetParam() != Store::Server)
         GTEST_SKIP() << "one desk at a time works on table files";
     const qint64 id = journal().record(QStringLiteral("件数相乘"), data::ordersWindowName(), {data::shownRows(*orders)});
-    data::Engine other(location);
+    data::Engine other(engine->location());
     try {
         other.undoJournal().undo(id);
         ADD_FAILURE() << "a running command was undone";
@@ -250,6 +250,6 @@ TEST_P(Undo, CommandStillRunningAtAnotherDesk) {
     EXPECT_EQ(other.undoJournal().entries().size(), 1u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Stores, Undo, allTableStores(), tableStoreName);
+TAVREL_ON_BOTH_STORES(Undo);
 
 }  // namespace
