@@ -8,7 +8,8 @@
 // A record is written by the session of the desk that runs the command; the
 // session's process id and start time are kept with it, so that a record
 // left open by a desk that ended during its command can be told from one
-// whose command still runs.
+// whose command still runs. (A role that may not see other roles' sessions
+// in full sees no start time: the process id alone then tells.)
 
 #include "data/undo_server.h"
 #include "data/undo_server_impl.h"
@@ -201,7 +202,7 @@ bool ServerUndoJournal::sealLocked(qint64 id) {
 void ServerUndoJournal::sealOpenRecords() {
     const pg::Result open = run(QStringLiteral("SELECT c.id FROM %1 c WHERE NOT c.sealed AND (c.owner_pid=pg_backend_pid() OR "
                                                "NOT EXISTS (SELECT 1 FROM pg_stat_activity a WHERE a.pid=c.owner_pid AND "
-                                               "a.backend_start IS NOT DISTINCT FROM c.owner_start)) ORDER BY c.id")
+                                               "(a.backend_start IS NULL OR a.backend_start=c.owner_start))) ORDER BY c.id")
                                     .arg(commandsTable()));
     for (const pg::ResultRow& row : open.rows)
         inTransaction([&] { sealLocked(row.front().toLongLong()); });
@@ -209,7 +210,7 @@ void ServerUndoJournal::sealOpenRecords() {
 
 void ServerUndoJournal::checkNotRunningElsewhere(qint64 id) {
     const pg::Result running = run(QStringLiteral("SELECT c.desk, c.command FROM %1 c JOIN pg_stat_activity a ON "
-                                                  "a.pid=c.owner_pid AND a.backend_start IS NOT DISTINCT FROM c.owner_start "
+                                                  "a.pid=c.owner_pid AND (a.backend_start IS NULL OR a.backend_start=c.owner_start) "
                                                   "WHERE c.id=?::bigint AND NOT c.sealed AND c.owner_pid<>pg_backend_pid()")
                                        .arg(commandsTable()),
                                    {QVariant(id)});
