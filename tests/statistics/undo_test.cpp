@@ -7,6 +7,7 @@
 #include "catalogue/catalogue_delete.h"
 #include "data/pg_session.h"
 #include "data/undo_journal.h"
+#include "data/undo_scope.h"
 #include "orders/bulk_orders.h"
 #include "orders/fake_worksheet.h"
 #include "orders/order_import.h"
@@ -248,6 +249,31 @@ TEST_P(Undo, CommandStillRunningAtAnotherDesk) {
     journal().seal(id);
     EXPECT_EQ(other.undoJournal().changedSince(id), 0);
     EXPECT_EQ(other.undoJournal().entries().size(), 1u);
+}
+
+// Rows another desk adds while a command adds its own are that desk's: the
+// undo removes only the command's. (Table files have one desk.)
+TEST_P(Undo, RowsAddedMeanwhileAtAnotherDeskStay) {
+    if (GetParam() != Store::Server)
+        GTEST_SKIP() << "one desk at a time works on table files";
+    qputenv("TAVREL_DESK", "B 台");
+    data::Engine other(engine->location());
+    auto theirOrders = std::make_unique<data::Query>(other);
+    theirOrders->setSql(QStringLiteral("select * from dd.db"));
+    theirOrders->open();
+    qunsetenv("TAVREL_DESK");
+
+    const qint64 id = journal().record(QStringLiteral("订单导入"), data::ordersWindowName(), {data::addedRows(*orders)});
+    addOrder(*orders, "C005");
+    addOrder(*theirOrders, "C006");
+    addOrder(*orders, "C007");
+    journal().seal(id);
+    EXPECT_EQ(journal().entries().front().rows, 2);
+    EXPECT_EQ(journal().changedSince(id), 0);
+    journal().undo(id);
+    EXPECT_EQ(stored("C005", QStringLiteral("批号")), QVariant());
+    EXPECT_EQ(stored("C006", QStringLiteral("批号")).toString(), QStringLiteral("C006"));
+    EXPECT_EQ(stored("C007", QStringLiteral("批号")), QVariant());
 }
 
 TAVREL_ON_BOTH_STORES(Undo);
