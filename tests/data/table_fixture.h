@@ -18,6 +18,8 @@
 // fresh database on the test server.
 enum class Store { Files, Server };
 
+inline void PrintTo(Store store, std::ostream* out) { *out << (store == Store::Files ? "table files" : "server"); }
+
 inline std::string storeName(const ::testing::TestParamInfo<Store>& info) {
     return info.param == Store::Files ? "TableFiles" : "Server";
 }

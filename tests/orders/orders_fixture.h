@@ -12,7 +12,7 @@
 // the order window sets it up.
 class OrderTables : public TableFolder {
 public:
-    OrderTables() {
+    explicit OrderTables(Store store = Store::Files) : TableFolder(store) {
         orders = openQuery(QStringLiteral("select * from dd.db"));
         orders::installOrderPostingRule(*orders, [this] { ++duplicateMessages; });
     }
@@ -55,6 +55,14 @@ public:
 // A test over a set of tables (OrderTables, StatisticsTables).
 template <class Tables>
 class TablesTest : public ::testing::Test, public Tables {};
+
+// The same over the tables of each store: TEST_P cases, instantiated with
+// TAVREL_ON_BOTH_STORES(suite).
+template <class Tables>
+class StoreTablesTest : public ::testing::TestWithParam<Store>, public Tables {
+public:
+    StoreTablesTest() : Tables(::testing::TestWithParam<Store>::GetParam()) {}
+};
 
 // Sizes "33".."48" with value at the given size, 0 elsewhere.
 inline std::vector<qint64> sizeRun(std::initializer_list<std::pair<int, qint64>> values) {

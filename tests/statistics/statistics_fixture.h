@@ -30,7 +30,7 @@ inline QStringList statisticsRecord(int i) {
 // the statistics query with its posting rule.
 class StatisticsTables : public OrderTables {
 public:
-    StatisticsTables() {
+    explicit StatisticsTables(Store store = Store::Files) : OrderTables(store) {
         catalogue = openQuery(QStringLiteral("select * from shoes.db"));
         statistics = openQuery(QStringLiteral("select * from xdtj.db"));
         statistics->setBeforePost(statistics::applyStatisticsPostingRule);
@@ -102,7 +102,7 @@ public:
     // with "-" for a field without value, sorted; read through an engine of
     // its own, so only what is committed to the file counts.
     QStringList storedStatistics() {
-        data::Engine reader(dir.path());
+        data::Engine reader(engine->location());
         data::Query q(reader);
         q.setSql(QStringLiteral("select * from xdtj.db"));
         q.open();

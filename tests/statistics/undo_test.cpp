@@ -1,10 +1,13 @@
 // Every bulk command undone: the tables hold again, field by field and under
-// the same row ids, what they held before the command.
+// the same row ids, what they held before the command. The cases run on the
+// table files and on a server.
 
 #include "statistics_fixture.h"
 
 #include "catalogue/catalogue_delete.h"
+#include "data/pg_session.h"
 #include "data/undo_journal.h"
+#include "data/undo_scope.h"
 #include "orders/bulk_orders.h"
 #include "orders/fake_worksheet.h"
 #include "orders/order_import.h"
@@ -42,7 +45,21 @@ QStringList storedRows(const QString& path) {
     return rows;
 }
 
-class Undo : public TablesTest<StatisticsTables> {
+// The same of a table on a server, read through a session of its own: row
+// id, then the fields as typed JSON (the version and desk of the last write
+// left out).
+QStringList storedRows(const QString& uri, const QString& sqlName) {
+    auto session = data::pg::Session::connect(uri, QStringLiteral("reader"));
+    const data::pg::Result r = session->run(
+        QStringLiteral("SELECT rowid, (to_jsonb(t) - 'rowid' - 'tavrel_version' - 'tavrel_desk')::text FROM %1 t ORDER BY rowid")
+            .arg(data::quotedIdentifier(sqlName)));
+    QStringList rows;
+    for (const data::pg::ResultRow& row : r.rows)
+        rows << row[0].toString() + QLatin1Char('|') + row[1].toString();
+    return rows;
+}
+
+class Undo : public StoreTablesTest<StatisticsTables> {
 protected:
     void SetUp() override {
         catalogue->setBeforePost([](data::Query&) {});
@@ -66,8 +83,10 @@ protected:
 
     QStringList allTables() {
         QStringList rows;
-        for (const char* file : {"shoes.db", "dd.db", "xdtj.db"})
-            rows << QString::fromLatin1(file) << storedRows(QDir(dir.path()).filePath(QString::fromLatin1(file)));
+        for (const data::TableDef* def : data::allTables())
+            rows << def->fileName
+                 << (GetParam() == Store::Server ? storedRows(location, def->sqlName)
+                                                 : storedRows(QDir(dir.path()).filePath(def->fileName)));
         return rows;
     }
 
@@ -81,7 +100,7 @@ protected:
     RecordingSink sink;
 };
 
-TEST_F(Undo, EveryBulkCommandIsTakenBack) {
+TEST_P(Undo, EveryBulkCommandIsTakenBack) {
     struct Case {
         const char* command;
         std::function<void()> run;
@@ -121,7 +140,7 @@ TEST_F(Undo, EveryBulkCommandIsTakenBack) {
 
 // The rows the command changed before its error come back; the others
 // were never touched.
-TEST_F(Undo, CommandEndedByAnErrorPartWay) {
+TEST_P(Undo, CommandEndedByAnErrorPartWay) {
     const QStringList before = allTables();
     int posts = 0;
     orders->setBeforePost([&posts](data::Query& q) {
@@ -137,7 +156,7 @@ TEST_F(Undo, CommandEndedByAnErrorPartWay) {
 
 // Rows changed by hand after the command are counted before they are
 // overwritten; a removed batch number entered again counts as well.
-TEST_F(Undo, HandEditsAfterTheCommandAreCounted) {
+TEST_P(Undo, HandEditsAfterTheCommandAreCounted) {
     const QStringList before = allTables();
     orders::multiplyByCases(*orders, sink);
     goTo("A002");
@@ -160,7 +179,7 @@ TEST_F(Undo, HandEditsAfterTheCommandAreCounted) {
 
 // Only the last commands of a table are kept; a command that a crash left
 // without its closing state is completed when the journal is next opened.
-TEST_F(Undo, HousekeepingAndAnOpenRecord) {
+TEST_P(Undo, HousekeepingAndAnOpenRecord) {
     for (int i = 0; i < data::UndoJournal::MaxCommandsPerTable + 3; ++i)
         orders::markCounted(*orders, sink);
     EXPECT_EQ(journal().entries().size(), std::size_t(data::UndoJournal::MaxCommandsPerTable));
@@ -170,7 +189,7 @@ TEST_F(Undo, HousekeepingAndAnOpenRecord) {
     journal().record(QStringLiteral("件数相乘"), data::ordersWindowName(), {data::shownRows(*orders)});
     engine->setUndoJournal(nullptr);
     {
-        data::Engine other(dir.path());
+        data::Engine other(engine->location());
         other.setUndoJournal(std::make_unique<data::NoUndoJournal>());
         data::Query q(other);
         q.setSql(QStringLiteral("select * from dd.db"));
@@ -181,5 +200,82 @@ TEST_F(Undo, HousekeepingAndAnOpenRecord) {
     journal().undo(journal().entries().front().id);
     EXPECT_EQ(allTables(), before);
 }
+
+// Another desk (on table files: another program over the folder) lists the
+// command and undoes it; on a server the rows come back with new versions,
+// so this desk's result, read before, cannot write over them.
+TEST_P(Undo, AnotherDeskUndoesTheCommand) {
+    const QStringList before = allTables();
+    orders::multiplyByCases(*orders, sink);
+    {
+        data::Engine other(engine->location());
+        data::UndoJournal& theirs = other.undoJournal();
+        const std::vector<data::UndoEntry> entries = theirs.entries(data::ordersWindowName());
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(entries.front().command, QStringLiteral("件数相乘"));
+        EXPECT_EQ(entries.front().tables, QStringList{QStringLiteral("dd.db")});
+        EXPECT_EQ(theirs.changedSince(entries.front().id), 0);
+        theirs.undo(entries.front().id);
+    }
+    EXPECT_EQ(allTables(), before);
+    EXPECT_TRUE(journal().entries().empty());
+    if (GetParam() != Store::Server)
+        return;
+    goTo("A001");
+    orders->edit();
+    orders->field(QStringLiteral("备注")).setText(QStringLiteral("改过"));
+    try {
+        orders->post();
+        ADD_FAILURE() << "a row read before the undo was written over it";
+    } catch (const data::EngineError& e) {
+        EXPECT_EQ(e.kind(), data::ErrorKind::ChangedElsewhere) << e.what();
+    }
+}
+
+// A command still running at another desk is not undone from here (its
+// rows are not all written yet); once it has ended, it may be.
+TEST_P(Undo, CommandStillRunningAtAnotherDesk) {
+    if (GetParam() != Store::Server)
+        GTEST_SKIP() << "one desk at a time works on table files";
+    const qint64 id = journal().record(QStringLiteral("件数相乘"), data::ordersWindowName(), {data::shownRows(*orders)});
+    data::Engine other(engine->location());
+    try {
+        other.undoJournal().undo(id);
+        ADD_FAILURE() << "a running command was undone";
+    } catch (const data::EngineError& e) {
+        EXPECT_EQ(e.kind(), data::ErrorKind::ServerBusy) << e.what();
+        EXPECT_EQ(e.value(), QStringLiteral("件数相乘"));
+    }
+    journal().seal(id);
+    EXPECT_EQ(other.undoJournal().changedSince(id), 0);
+    EXPECT_EQ(other.undoJournal().entries().size(), 1u);
+}
+
+// Rows another desk adds while a command adds its own are that desk's: the
+// undo removes only the command's. (Table files have one desk.)
+TEST_P(Undo, RowsAddedMeanwhileAtAnotherDeskStay) {
+    if (GetParam() != Store::Server)
+        GTEST_SKIP() << "one desk at a time works on table files";
+    qputenv("TAVREL_DESK", "B 台");
+    data::Engine other(engine->location());
+    auto theirOrders = std::make_unique<data::Query>(other);
+    theirOrders->setSql(QStringLiteral("select * from dd.db"));
+    theirOrders->open();
+    qunsetenv("TAVREL_DESK");
+
+    const qint64 id = journal().record(QStringLiteral("订单导入"), data::ordersWindowName(), {data::addedRows(*orders)});
+    addOrder(*orders, "C005");
+    addOrder(*theirOrders, "C006");
+    addOrder(*orders, "C007");
+    journal().seal(id);
+    EXPECT_EQ(journal().entries().front().rows, 2);
+    EXPECT_EQ(journal().changedSince(id), 0);
+    journal().undo(id);
+    EXPECT_EQ(stored("C005", QStringLiteral("批号")), QVariant());
+    EXPECT_EQ(stored("C006", QStringLiteral("批号")).toString(), QStringLiteral("C006"));
+    EXPECT_EQ(stored("C007", QStringLiteral("批号")), QVariant());
+}
+
+TAVREL_ON_BOTH_STORES(Undo);
 
 }  // namespace
