@@ -141,7 +141,7 @@ protected:
 
 TEST_F(TableCopy, AFolderGoesOntoTheServerAndBackFieldByField) {
     const std::vector<TableRecords> tables = edgeRecords();
-    data::createTableFiles(folder(QStringLiteral("a")));
+    createAllTables(folder(QStringLiteral("a")));
     for (const TableRecords& t : tables)
         storeRecords(folder(QStringLiteral("a")), t.table, t.records);
 
@@ -167,7 +167,7 @@ TEST_F(TableCopy, AFolderGoesOntoTheServerAndBackFieldByField) {
 TEST_F(TableCopy, RefusesATargetThatHoldsRecordsWritingNothing) {
     const std::vector<TableRecords> tables = edgeRecords();
     const QString source = folder(QStringLiteral("source"));
-    data::createTableFiles(source);
+    createAllTables(source);
     for (const TableRecords& t : tables)
         storeRecords(source, t.table, t.records);
 
@@ -206,7 +206,7 @@ TEST_F(TableCopy, RefusesATargetThatHoldsRecordsWritingNothing) {
 // sequence of the server handed out before.
 TEST_F(TableCopy, FillsEmptyTablesAlreadyThere) {
     const std::vector<TableRecords> tables = edgeRecords();
-    data::createTableFiles(folder(QStringLiteral("a")));
+    createAllTables(folder(QStringLiteral("a")));
     storeRecords(folder(QStringLiteral("a")), tables[1].table, tables[1].records);
     createAllTables(server);
     storeRecords(server, tables[1].table, tables[1].records);
