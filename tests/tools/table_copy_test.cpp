@@ -2,6 +2,7 @@
 #include "data/errors.h"
 #include "data/schema.h"
 #include "data/table_files.h"
+#include "paradox_writer.h"
 #include "qt_printing.h"
 #include "server_tables.h"
 #include "table_copy.h"
@@ -301,6 +302,34 @@ TEST_F(TableCopy, TheToolWorksOnAServerWithoutShowingItsPassword) {
     EXPECT_FALSE(shownPlace(uri).contains(password));
     EXPECT_EQ(storedRecords(server, QStringLiteral("shoes.db")).size(), 30u);
     EXPECT_EQ(storedRecords(server, QStringLiteral("dd.db")), storedRecords(back, QStringLiteral("dd.db")));
+}
+
+// Paradox tables go onto a server as a whole, by way of a folder of the
+// tool's own; a second import refuses, since the server's tables hold records.
+TEST_F(TableCopy, ParadoxTablesAreImportedOntoAServer) {
+    const QString paradox = folder(QStringLiteral("paradox"));
+    ASSERT_TRUE(QDir().mkpath(paradox));
+    const std::vector<paradox_fixture::Field> fields = paradox_fixture::orderFields();
+    std::vector<paradox_fixture::Record> orders;
+    for (const char* batch : {"2601001", "2601002"}) {
+        paradox_fixture::Record record(fields.size());
+        record[0] = QString::fromLatin1(batch);
+        record[1] = QStringLiteral("2601");
+        orders.push_back(record);
+    }
+    paradox_fixture::writeTable(QDir(paradox).filePath(QStringLiteral("SHOES.DB")), {paradox_fixture::catalogueFields()});
+    paradox_fixture::writeTable(QDir(paradox).filePath(QStringLiteral("DD.DB")), {fields, orders});
+    paradox_fixture::writeTable(QDir(paradox).filePath(QStringLiteral("XDTJ.DB")), {paradox_fixture::statisticsFields()});
+
+    const int exitCodes[] = {0, 1};
+    for (const int exitCode : exitCodes) {
+        const ToolRun run = runTool({QStringLiteral("import-paradox"), paradox, server});
+        EXPECT_EQ(run.exitCode, exitCode) << run.output.toStdString();
+        const std::vector<Values> stored = storedRecords(server, QStringLiteral("dd.db"));
+        ASSERT_EQ(stored.size(), 2u);
+        EXPECT_EQ(stored[0][0].toString(), QStringLiteral("2601001"));
+        EXPECT_EQ(stored[1][0].toString(), QStringLiteral("2601002"));
+    }
 }
 
 }  // namespace
