@@ -33,7 +33,7 @@ public:
             engine = std::make_unique<data::Engine>(dir.path());
             return;
         }
-        location = freshPgDatabase(pgTestServerUri(), QStringLiteral("tables"));
+        location = pgTestDatabase();
         auto session = data::pg::Session::connect(location, QStringLiteral("test"));
         data::pg::createTables(*session);
         engine = std::make_unique<data::Engine>(location);
