@@ -4,9 +4,9 @@
 #include "data/query.h"
 #include "orders/orders_window.h"
 #include "platform/files.h"
+#include "pg_test_server.h"
 #include "platform/scripted_dialogs.h"
 #include "qt_printing.h"
-#include "server_tables.h"
 #include "statistics/statistics_window.h"
 #include "table_places.h"
 
@@ -22,7 +22,6 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(programDir.isValid());
         platform::setProgramFolder(programDir.path());
-        REQUIRE_TEST_SERVER();
     }
     void TearDown() override { platform::setProgramFolder(QString()); }
 
@@ -49,7 +48,7 @@ TEST_F(ServerStartup, MissingTablesAreCreatedOnTheServerWithTheClerksConsent) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const QString server = freshServerDatabase(QStringLiteral("tavrel_startup"));
+        const QString server = freshPgDatabase(pgTestServerUri(), QStringLiteral("tavrel_app_startup"));
         const QString withPassword = server + (server.contains(QLatin1Char('?')) ? "&" : "?") + "password=Sekr3t-pw";
         createTables(server, c.present);
         const QStringList missingBefore = missingTables(server);
@@ -90,7 +89,7 @@ TEST_F(ServerStartup, MissingTablesAreCreatedOnTheServerWithTheClerksConsent) {
 // The windows show what another desk stored on the server, and what they
 // store reaches it.
 TEST_F(ServerStartup, TheWindowsWorkOnTheServersRecords) {
-    const QString server = freshServerDatabase(QStringLiteral("tavrel_startup"));
+    const QString server = pgTestDatabase();
     createAllTables(server);
     {
         data::Engine otherDesk(server);

@@ -3,8 +3,8 @@
 #include "data/schema.h"
 #include "data/table_files.h"
 #include "paradox_writer.h"
+#include "pg_test_server.h"
 #include "qt_printing.h"
-#include "server_tables.h"
 #include "table_copy.h"
 #include "table_places.h"
 
@@ -117,9 +117,9 @@ void expectSameRecords(const std::vector<Values>& actual, const std::vector<Valu
         for (std::size_t f = 0; f < expected[r].size(); ++f) {
             const QVariant& a = actual[r][f];
             const QVariant& e = expected[r][f];
-            const bool same = a.isValid() == e.isValid() && (!e.isValid() || (a.typeId() == QMetaType::QString) ==
-                                                                                     (e.typeId() == QMetaType::QString) &&
-                                                                                 a == e);
+            // Text stays text: an order number is not a number.
+            const bool sameKind = (a.typeId() == QMetaType::QString) == (e.typeId() == QMetaType::QString);
+            const bool same = a.isValid() == e.isValid() && (!e.isValid() || (sameKind && a == e));
             EXPECT_TRUE(same) << where << " record " << r << " field " << f << ": " << a.toString().toStdString()
                               << " (valid " << a.isValid() << ") instead of " << e.toString().toStdString() << " (valid "
                               << e.isValid() << ")";
@@ -130,8 +130,7 @@ class TableCopy : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(scratch.isValid());
-        REQUIRE_TEST_SERVER();
-        server = freshServerDatabase(QStringLiteral("tavrel_table_copy"));
+        server = pgTestDatabase();
     }
 
     QString folder(const QString& name) const { return scratch.filePath(name); }
@@ -183,7 +182,7 @@ TEST_F(TableCopy, RefusesATargetThatHoldsRecordsWritingNothing) {
     int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE((c.fullTable + (c.onServer ? " on the server" : " in a folder")).toStdString());
-        const QString target = c.onServer ? freshServerDatabase(QStringLiteral("tavrel_copy_target"))
+        const QString target = c.onServer ? freshPgDatabase(pgTestServerUri(), QStringLiteral("tavrel_tools_copy_target"))
                                           : folder(QStringLiteral("target%1").arg(++n));
         createTables(target, {c.fullTable});
         const Values record = std::find_if(tables.begin(), tables.end(), [&](const TableRecords& t) {
@@ -296,8 +295,9 @@ TEST_F(TableCopy, TheToolWorksOnAServerWithoutShowingItsPassword) {
         const ToolRun run = runTool(c.arguments);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.output.toStdString();
         EXPECT_FALSE(run.output.contains(password)) << run.output.toStdString();
-        if (!c.line.isEmpty())
+        if (!c.line.isEmpty()) {
             EXPECT_TRUE(run.output.split(QLatin1Char('\n')).contains(c.line)) << run.output.toStdString();
+        }
     }
     EXPECT_FALSE(shownPlace(uri).contains(password));
     EXPECT_EQ(storedRecords(server, QStringLiteral("shoes.db")).size(), 30u);
