@@ -62,6 +62,11 @@ qint64 copyRows(const data::OpenTable& from, const data::OpenTable& to) {
     data::Statement& st = from.connection->prepare(
         QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(from.rowColumns(), from.quotedName));
     qint64 rows = 0;
+    // On a server the records of a table go in one transaction, instead of
+    // one each for the records that cannot be sent together.
+    const bool oneTransaction = out.dialect() == data::Dialect::Postgres;
+    if (oneTransaction)
+        out.exec(QStringLiteral("BEGIN"));
     out.beginWriteGroup();
     try {
         while (st.step()) {
@@ -77,6 +82,8 @@ qint64 copyRows(const data::OpenTable& from, const data::OpenTable& to) {
         st.reset();
         out.bumpGeneration();
         out.endWriteGroup();
+        if (oneTransaction)
+            out.exec(QStringLiteral("COMMIT"));
     } catch (...) {
         st.reset();
         out.bumpGeneration();
@@ -84,6 +91,13 @@ qint64 copyRows(const data::OpenTable& from, const data::OpenTable& to) {
             out.endWriteGroup();
         } catch (const data::EngineError&) {
             // The copy is being undone anyway.
+        }
+        if (oneTransaction) {
+            try {
+                out.exec(QStringLiteral("ROLLBACK"));
+            } catch (const data::EngineError&) {
+                // A session that is gone took its transaction with it.
+            }
         }
         throw;
     }

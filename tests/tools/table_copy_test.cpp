@@ -220,6 +220,30 @@ TEST_F(TableCopy, FillsEmptyTablesAlreadyThere) {
     EXPECT_TRUE(storedRecords(server, QStringLiteral("shoes.db")).empty());
 }
 
+// Records of an earlier release that share a key, which the server refuses:
+// the copy fails, and the tables it had filled are empty again.
+TEST_F(TableCopy, ACopyThatFailsOnItsWayLeavesTheTargetEmpty) {
+    const std::vector<TableRecords> tables = edgeRecords();
+    const QString source = folder(QStringLiteral("old"));
+    createAllTables(source);
+    for (const TableRecords& t : tables)
+        storeRecords(source, t.table, t.records);
+    {
+        data::Engine engine(source);
+        const std::shared_ptr<data::OpenTable> dd = engine.table(QStringLiteral("dd.db"));
+        dd->connection->exec(QStringLiteral("DROP INDEX dd_key"));
+        data::Row again = tables[1].records[0];  // its batch number once more
+        again.push_back(QVariant(qint64(0)));
+        std::vector<int> fields(dd->fields.size());
+        std::iota(fields.begin(), fields.end(), 0);
+        dd->connection->insertRow(*dd, fields, again);
+    }
+
+    EXPECT_THROW(copyTables(source, server), data::EngineError);
+    for (const TableRecords& t : tables)
+        EXPECT_TRUE(storedRecords(server, t.table).empty()) << t.table.toStdString();
+}
+
 TEST_F(TableCopy, CreatingOnAServerTwiceRefusesTheSecondTime) {
     createAllTables(server);
     storeRecords(server, QStringLiteral("dd.db"), {edgeRecords()[1].records[0]});
