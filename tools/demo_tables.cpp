@@ -2,12 +2,12 @@
 
 #include "data/engine.h"
 #include "data/query.h"
-#include "data/table_files.h"
 #include "data/undo_journal.h"
 #include "orders/order_posting.h"
 #include "statistics/aggregation.h"
 #include "statistics/sole_assignment.h"
 #include "statistics/statistics_posting.h"
+#include "table_places.h"
 #include "window_kit/progress.h"
 
 #include <array>
@@ -133,9 +133,9 @@ void fillStatistics(data::Engine& engine) {
 
 }  // namespace
 
-void fillDemoTables(const QString& dir) {
-    data::createTableFiles(dir);
-    data::Engine engine(dir);
+void fillDemoTables(const QString& place) {
+    createAllTables(place);
+    data::Engine engine(place);
     // The demo's own filling is nothing a clerk would undo.
     engine.setUndoJournal(std::make_unique<data::NoUndoJournal>());
     fillCatalogue(engine);

@@ -1,47 +1,55 @@
-// tavrel-tables: creates the three table files of Tavrel in a folder, empty
-// or filled with a small demo set, or brings a factory's Paradox tables over.
+// tavrel-tables: creates the three tables of Tavrel in a folder or on a
+// PostgreSQL server, empty or filled with a small demo set, brings a
+// factory's Paradox tables over, or copies the tables from one place to
+// another.
 //
-//   tavrel-tables create DIR
-//   tavrel-tables demo DIR
-//   tavrel-tables import-paradox [--encoding NAME] PARADOX_DIR DATA_DIR
-//   tavrel-tables undo-list DATA_DIR
-//   tavrel-tables undo DATA_DIR [N]
-//   tavrel-tables check DIR
+//   tavrel-tables create PLACE
+//   tavrel-tables demo PLACE
+//   tavrel-tables import-paradox [--encoding NAME] PARADOX_DIR PLACE
+//   tavrel-tables copy SOURCE TARGET
+//   tavrel-tables undo-list PLACE
+//   tavrel-tables undo PLACE [N]
+//   tavrel-tables check PLACE
+//
+// A PLACE is a folder or a server's URI ("postgresql://user@host/database");
+// the password comes from ~/.pgpass or the service file, never from here.
 
 #include "demo_tables.h"
 #include "data/engine.h"
 #include "data/errors.h"
-#include "data/table_files.h"
 #include "paradox/paradox_import.h"
+#include "table_copy.h"
+#include "table_places.h"
 #include "undo_commands.h"
 #include "window_kit/fault_texts.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 namespace {
 
 int usage() {
-    QTextStream(stderr) << "usage: tavrel-tables create DIR\n"
-                           "       tavrel-tables demo DIR\n"
-                           "       tavrel-tables import-paradox [--encoding NAME] PARADOX_DIR DATA_DIR\n"
-                           "       tavrel-tables undo-list DATA_DIR\n"
-                           "       tavrel-tables undo DATA_DIR [N]\n"
-                           "       tavrel-tables check DIR\n";
+    QTextStream(stderr) << "usage: tavrel-tables create PLACE\n"
+                           "       tavrel-tables demo PLACE\n"
+                           "       tavrel-tables import-paradox [--encoding NAME] PARADOX_DIR PLACE\n"
+                           "       tavrel-tables copy SOURCE TARGET\n"
+                           "       tavrel-tables undo-list PLACE\n"
+                           "       tavrel-tables undo PLACE [N]\n"
+                           "       tavrel-tables check PLACE\n"
+                           "A PLACE is a folder or a PostgreSQL server's URI (postgresql://user@host/database).\n";
     return 2;
 }
 
-int createTables(const QString& command, const QString& dir) {
+int createTables(const QString& command, const QString& place) {
     QTextStream out(stdout);
     try {
-        if (!QDir().mkpath(dir))
-            throw data::EngineError(QStringLiteral("Cannot create the folder \"%1\".").arg(dir));
         if (command == QLatin1String("demo"))
-            fillDemoTables(dir);
+            fillDemoTables(place);
         else
-            data::createTableFiles(dir);
-        out << "Created shoes.db, dd.db and xdtj.db in " << QDir(dir).absolutePath() << "\n";
+            createAllTables(place);
+        out << "Created shoes.db, dd.db and xdtj.db in " << shownPlace(place) << "\n";
     } catch (const data::EngineError& e) {
         QTextStream(stderr) << "tavrel-tables: " << e.message() << "\n";
         return 1;
@@ -78,10 +86,36 @@ int importParadox(QStringList args) {
         return usage();
     QTextStream out(stdout);
     try {
-        const paradox::ImportSummary summary = paradox::importParadoxTables(args[0], args[1], options);
+        if (!data::isServerLocation(args[1])) {
+            const paradox::ImportSummary summary = paradox::importParadoxTables(args[0], args[1], options);
+            printSummary(summary, out);
+            return summary.everythingStored() ? 0 : 1;
+        }
+        // Onto a server by way of a folder of its own, which the copy then
+        // takes over as a whole or not at all.
+        const QTemporaryDir work;
+        const QString folder = QDir(work.path()).filePath(QStringLiteral("tables"));
+        const paradox::ImportSummary summary = paradox::importParadoxTables(args[0], folder, options);
+        copyTables(folder, args[1]);
         printSummary(summary, out);
         return summary.everythingStored() ? 0 : 1;
     } catch (const paradox::ImportError& e) {
+        QTextStream(stderr) << "tavrel-tables: " << e.message() << "\n";
+        return 1;
+    } catch (const data::EngineError& e) {
+        QTextStream(stderr) << "tavrel-tables: " << e.message() << "\n";
+        return 1;
+    }
+}
+
+int copy(const QString& source, const QString& target) {
+    QTextStream out(stdout);
+    try {
+        for (const QString& line : copySummary(copyTables(source, target)))
+            out << line << "\n";
+        out << QStringLiteral("已从%1复制到%2。").arg(shownPlace(source), shownPlace(target)) << "\n";
+        return 0;
+    } catch (const data::EngineError& e) {
         QTextStream(stderr) << "tavrel-tables: " << e.message() << "\n";
         return 1;
     }
@@ -121,7 +155,7 @@ int checkTables(const QString& dir) {
         out << kit::keyClashText(engine.keyClashes()) << "\n";
         return 1;
     }
-    out << "The tables in " << QDir(dir).absolutePath() << " are up to date.\n";
+    out << "The tables in " << shownPlace(dir) << " are up to date.\n";
     return 0;
 }
 
@@ -134,6 +168,8 @@ int main(int argc, char** argv) {
         return importParadox(args.mid(2));
     if (args.size() >= 2 && (args[1] == QLatin1String("undo-list") || args[1] == QLatin1String("undo")))
         return undo(args.mid(1));
+    if (args.size() == 4 && args[1] == QLatin1String("copy"))
+        return copy(args[2], args[3]);
     if (args.size() == 3 && args[1] == QLatin1String("check"))
         return checkTables(args[2]);
     if (args.size() != 3 || (args[1] != QLatin1String("create") && args[1] != QLatin1String("demo")))

@@ -1,5 +1,6 @@
 #include "undo_commands.h"
 
+#include "data/engine.h"
 #include "data/errors.h"
 #include "data/undo_journal.h"
 #include "platform/folder_lock.h"
@@ -25,10 +26,20 @@ QString describe(int number, const data::UndoEntry& e) {
 }
 
 // Runs work with the folder held, so that the program cannot start on it
-// meanwhile; refuses when the program holds it.
+// meanwhile; refuses when the program holds it. A server's journal is
+// worked on as it is.
 // Nothing recorded yet is an empty list, but nothing to undo.
 int withFolder(const QString& dir, QTextStream& out, QTextStream& err, bool listing,
                const std::function<int(data::UndoJournal&)>& work) {
+    if (data::isServerLocation(dir)) {
+        try {
+            data::Engine engine(dir);
+            return work(engine.undoJournal());
+        } catch (const data::EngineError& e) {
+            err << e.message() << "\n";
+            return 1;
+        }
+    }
     if (!QFileInfo(dir).isDir()) {
         err << QStringLiteral("文件夹“%1”不存在。").arg(QDir::toNativeSeparators(dir)) << "\n";
         return 1;

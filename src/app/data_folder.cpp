@@ -1,11 +1,13 @@
 #include "app/data_folder.h"
 
+#include "data/engine.h"
 #include "data/schema.h"
 #include "data/table_files.h"
 #include "paradox/paradox_import.h"
 #include "paradox/paradox_table.h"
 #include "platform/dialogs.h"
 #include "platform/error_display.h"
+#include "table_places.h"
 #include "window_kit/fault_texts.h"
 #include "window_kit/shared_messages.h"
 
@@ -89,6 +91,34 @@ std::optional<QString> bringOverParadoxTables(const QString& folder, const DataF
     }
 }
 
+QString missingTablesText(const QStringList& fileNames)
+{
+    QStringList missing;
+    for (const QString& name : fileNames)
+        missing << QStringLiteral("%1（%2）").arg(kit::tableCaption(name), name);
+    return missing.join(QStringLiteral("、"));
+}
+
+// The tables on a server: missing ones are created there with the clerk's
+// consent. Old Paradox tables are never on a server.
+std::optional<QString> readyServer(const QString& uri)
+{
+    QStringList missing;
+    if (!platform::runGuarded([&] { missing = missingTables(uri); }))
+        return std::nullopt;
+    if (missing.isEmpty())
+        return uri;
+    const QString question = QStringLiteral("数据库服务器“%1”中缺少数据表：%2。\n\n"
+                                            "要在服务器上新建空的数据表吗？已有的数据表不会被改动。\n"
+                                            "选“取消”则退出程序。")
+                                 .arg(shownPlace(uri), missingTablesText(missing));
+    if (!platform::dialogs().question(nullptr, question, kit::noticeCaption()))
+        return std::nullopt;
+    if (!platform::runGuarded([&] { createTables(uri, missing); }))
+        return std::nullopt;
+    return uri;
+}
+
 }  // namespace
 
 DataFolderState examineDataFolder(const QString& folder)
@@ -153,18 +183,17 @@ std::unique_ptr<QWidget> makeReportWindow(const QString& text)
 
 std::optional<QString> readyDataFolder(const QString& folder, std::unique_ptr<QWidget>* reportWindow)
 {
+    if (data::isServerLocation(folder))
+        return readyServer(folder);
     const DataFolderState state = examineDataFolder(folder);
     if (!state.paradoxTables.isEmpty())
         return bringOverParadoxTables(folder, state, reportWindow);
     if (state.missingTables.isEmpty())
         return folder;
-    QStringList missing;
-    for (const QString& name : state.missingTables)
-        missing << QStringLiteral("%1（%2）").arg(kit::tableCaption(name), name);
     const QString question = QStringLiteral("数据文件夹“%1”中缺少数据表：%2。\n\n"
                                             "要新建空的数据表吗？已有的数据表不会被改动。\n"
                                             "选“取消”则退出程序。")
-                                 .arg(QDir::toNativeSeparators(folder), missing.join(QStringLiteral("、")));
+                                 .arg(QDir::toNativeSeparators(folder), missingTablesText(state.missingTables));
     if (!platform::dialogs().question(nullptr, question, kit::noticeCaption()))
         return std::nullopt;
     const bool created = platform::runGuarded([&] {

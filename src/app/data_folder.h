@@ -36,7 +36,8 @@ std::unique_ptr<QWidget> makeReportWindow(const QString& text);
 // old Paradox tables are brought over into importedDataFolder() (the report
 // shown in *reportWindow), missing tables are created empty. Returns the
 // folder to open the tables in, or nothing when the clerk chose to stop or
-// the folder cannot be readied (said already).
+// the folder cannot be readied (said already). Given a server's URI in place
+// of the folder, missing tables are offered for creation on the server.
 std::optional<QString> readyDataFolder(const QString& folder, std::unique_ptr<QWidget>* reportWindow);
 
 }  // namespace app

@@ -71,6 +71,16 @@ void reportKeyClashes(const data::Engine& engine) {
         platform::dialogs().warning(nullptr, kit::keyClashText(engine.keyClashes()), kit::noticeCaption());
 }
 
+QString tablesLocation(const QStringList& arguments) {
+    return arguments.size() > 1 && !arguments[1].isEmpty() ? arguments[1] : QDir::currentPath();
+}
+
+std::unique_ptr<platform::FolderLock> holdTables(const data::Engine& engine) {
+    if (engine.isServer())
+        return nullptr;
+    return std::make_unique<platform::FolderLock>(engine.directory());
+}
+
 int runProgram(int argc, char** argv) {
     platform::Application application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavrel"));
@@ -92,13 +102,13 @@ int runProgram(int argc, char** argv) {
     kit::installFaultTexts();
 
     std::unique_ptr<QWidget> importReport;
-    const std::optional<QString> folder = readyDataFolder(QDir::currentPath(), &importReport);
-    if (!folder)
+    const std::optional<QString> location = readyDataFolder(tablesLocation(QCoreApplication::arguments()), &importReport);
+    if (!location)
         return 1;
-    data::Engine engine(*folder);
+    data::Engine engine(*location);
     // Held until the program ends: the table tool does not undo commands
     // behind the back of a running program.
-    const platform::FolderLock tablesInUse(engine.directory());
+    const std::unique_ptr<platform::FolderLock> tablesInUse = holdTables(engine);
     std::unique_ptr<ProgramWindows> windows;
     try {
         windows = std::make_unique<ProgramWindows>(engine);

@@ -2,10 +2,12 @@
 
 #include "data/errors.h"
 #include "platform/error_display.h"
+#include "platform/folder_lock.h"
 #include "window_kit/window_registry.h"
 
 #include <QList>
 #include <QWidget>
+#include <memory>
 
 namespace app {
 
@@ -34,6 +36,15 @@ platform::ErrorReport startupErrorReport(const data::EngineError& error);
 
 // Tells the clerk which records keep a table from its key (see table_keys.h).
 void reportKeyClashes(const data::Engine& engine);
+
+// Where the program finds its tables: the folder or server URI given as its
+// argument ("tavrel postgresql://…"), else its working directory.
+QString tablesLocation(const QStringList& arguments);
+
+// Marks a folder of tables as in use while the program runs, so that the
+// table tool does not undo behind its back; nothing on a server, whose desks
+// work on the tables together.
+std::unique_ptr<platform::FolderLock> holdTables(const data::Engine& engine);
 
 // Start-up: the application object, the windows, the main window shown, the
 // event loop until the main window closes. Returns the exit status.
