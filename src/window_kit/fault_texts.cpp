@@ -5,6 +5,7 @@
 #include "data/table_keys.h"
 #include "platform/files.h"
 #include "spreadsheet/error.h"
+#include "window_kit/shared_messages.h"
 
 #include <QDir>
 
@@ -92,6 +93,17 @@ QString engineText(const data::EngineError& error)
     case data::ErrorKind::NotWholeNumber:
         return QStringLiteral("%1只能输入整数，不能是“%2”").arg(fieldCaption(error.subject()), error.value()) +
                QStringLiteral("\n这个值没有保存；请改成整数，或取消这条记录的修改。");
+    case data::ErrorKind::ServerUnreachable:
+        return joined(QStringLiteral("连接不上数据库服务器“%1”。").arg(error.subject()), ChangeNotSaved,
+                      QStringLiteral("请检查网络和服务器是否正常；连接恢复后再试一次。"));
+    case data::ErrorKind::ServerBusy:
+        return commandBusyText(error.subject(), error.value()) + QStringLiteral("\n这次没有改变任何数据。");
+    case data::ErrorKind::ChangedElsewhere:
+        return joined(QStringLiteral("%1中的这条记录已被%2修改或删除。")
+                          .arg(tableCaption(error.subject()),
+                               error.value().isEmpty() ? QStringLiteral("另一台电脑")
+                                                       : QStringLiteral("另一台电脑（%1）").arg(error.value())),
+                      ChangeNotSaved, QStringLiteral("请刷新数据，看过对方保存的内容后再修改。"));
     case data::ErrorKind::Engine:
         break;
     }

@@ -61,6 +61,25 @@ const FaultCase faultCases[] = {
      QStringLiteral("尺码38只能输入整数，不能是“2.5”"), QStringLiteral("这个值没有保存")},
     {"cases not a whole number", [] { throw data::EngineError::notWholeNumber("件数", "a"); },
      QStringLiteral("件数只能输入整数，不能是“a”"), QStringLiteral("这个值没有保存")},
+    {"command running at another desk",
+     [] {
+         throw data::EngineError(data::ErrorKind::ServerBusy, "前台", "鞋底统计", "The command is running at another desk.");
+     },
+     QStringLiteral("另一台电脑（前台）正在进行鞋底统计，请等它完成后再试。"), QStringLiteral("没有改变任何数据")},
+    {"server unreachable",
+     [] {
+         throw data::EngineError(data::ErrorKind::ServerUnreachable, "db.example:5432/tavrel", "",
+                                 "could not connect to server");
+     },
+     QStringLiteral("连接不上数据库服务器“db.example:5432/tavrel”。"), NotSaved},
+    {"changed at another desk",
+     [] {
+         throw data::EngineError(data::ErrorKind::ChangedElsewhere, "dd.db", "前台", "The record was changed elsewhere.");
+     },
+     QStringLiteral("订单表中的这条记录已被另一台电脑（前台）修改或删除。"), NotSaved},
+    {"changed at a desk not known",
+     [] { throw data::EngineError(data::ErrorKind::ChangedElsewhere, "shoes.db", "", "The record was changed elsewhere."); },
+     QStringLiteral("鞋底型号表中的这条记录已被另一台电脑修改或删除。"), NotSaved},
     {"office connect", [] { throw spreadsheet::Error("LibreOffice could not be started", Op::Connect); },
      QStringLiteral("电子表格程序启动不了，或者连接不上。"), QStringLiteral("没有导入或导出任何数据")},
     {"office open", [] { throw spreadsheet::Error("Opening a workbook from x.xls failed", Op::Open); },
