@@ -7,7 +7,7 @@ packages=(
   cmake g++ make pkg-config
   dpkg-dev
   qt6-base-dev
-  libsqlite3-dev libjpeg-dev
+  libsqlite3-dev libjpeg-dev libpq-dev
   libgtest-dev googletest
   fonts-wqy-microhei
   qt6-translations-l10n

@@ -43,4 +43,22 @@ EngineError EngineError::notWholeNumber(const QString& field, const QString& tex
                        QStringLiteral("'%1' is not a valid integer value").arg(text));
 }
 
+EngineError EngineError::serverUnreachable(const QString& server, const QString& detail) {
+    return EngineError(ErrorKind::ServerUnreachable, server, QString(),
+                       QStringLiteral("Cannot reach the database server %1: %2").arg(server, detail.trimmed()));
+}
+
+EngineError EngineError::serverBusy(const QString& desk, const QString& command) {
+    return EngineError(ErrorKind::ServerBusy, desk, command,
+                       QStringLiteral("The desk \"%1\" is running \"%2\"; wait until it has finished.").arg(desk, command));
+}
+
+EngineError EngineError::serverError(const QString& sqlState, const QString& message) {
+    EngineError error = sqlState == QLatin1String("23505")
+                            ? EngineError({Entry{KeyViolationCode, QStringLiteral("Key violation.")}, Entry{0, message}})
+                            : EngineError(message);
+    error.sqlState_ = sqlState;
+    return error;
+}
+
 }  // namespace data

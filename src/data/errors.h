@@ -11,9 +11,12 @@ namespace data {
 inline constexpr int KeyViolationCode = 0x2601;  // 9729
 
 // What went wrong, for the faults the program finds itself; faults reported
-// by SQLite are of kind Engine and carry SQLite's extended result code.
+// by SQLite are of kind Engine and carry SQLite's extended result code, those
+// reported by a database server are of kind Engine and carry its SQLSTATE.
 enum class ErrorKind {
-    Engine,          // code(): SQLite's extended result code, or 0
+    Engine,             // code(): SQLite's extended result code, or 0; sqlState(): the server's, or empty
+    ServerUnreachable,  // subject(): the server (host, port and database, no password)
+    ServerBusy,         // subject(): the desk holding a command; value(): the command
     MissingTable,    // subject(): the table's name; value(): the folder
     ForeignTable,    // subject(): the file, which is no table of this program
     WrongLayout,     // subject(): the table; value(): the field it lacks
@@ -39,6 +42,11 @@ public:
     static EngineError foreignTable(const QString& path, int code = 0);
     static EngineError wrongLayout(const QString& table, const QString& field);
     static EngineError notWholeNumber(const QString& field, const QString& text);
+    static EngineError serverUnreachable(const QString& server, const QString& detail);
+    static EngineError serverBusy(const QString& desk, const QString& command);
+    // A statement the database server refused, by its SQLSTATE ("23505", a
+    // duplicate key, is a key violation) and its message.
+    static EngineError serverError(const QString& sqlState, const QString& message);
 
     const std::vector<Entry>& entries() const { return entries_; }
     int code() const { return entries_.empty() ? 0 : entries_.front().code; }
@@ -48,12 +56,14 @@ public:
     ErrorKind kind() const { return kind_; }
     const QString& subject() const { return subject_; }
     const QString& value() const { return value_; }
+    const QString& sqlState() const { return sqlState_; }
 
 private:
     std::vector<Entry> entries_;
     ErrorKind kind_ = ErrorKind::Engine;
     QString subject_;
     QString value_;
+    QString sqlState_;
 };
 
 // Ends the code in progress without any further message: the condition has
