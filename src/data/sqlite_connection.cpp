@@ -31,7 +31,7 @@ QString sqliteMessage(sqlite3* db, int rc) {
     throw EngineError(message, extended);
 }
 
-SqliteStatement::~Statement() { sqlite3_finalize(stmt_); }
+SqliteStatement::~SqliteStatement() { sqlite3_finalize(stmt_); }
 
 void SqliteStatement::reset() {
     sqlite3_reset(stmt_);
@@ -124,7 +124,7 @@ QVariant SqliteStatement::column(int index) const {
 
 qint64 SqliteStatement::columnInt(int index) const { return sqlite3_column_int64(stmt_, index); }
 
-std::shared_ptr<Connection> SqliteConnection::open(const QString& path) {
+std::shared_ptr<SqliteConnection> SqliteConnection::open(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists())
         throw EngineError::missingTable(info.fileName(), info.absolutePath());
@@ -153,7 +153,7 @@ std::shared_ptr<Connection> SqliteConnection::open(const QString& path) {
     return conn;
 }
 
-SqliteConnection::~Connection() {
+SqliteConnection::~SqliteConnection() {
     if (!sqlite3_get_autocommit(db_))
         sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
     cache_.clear();
