@@ -14,6 +14,9 @@ packages=(
   pxlib-dev
   xvfb xauth x11-utils dbus at-spi2-core
   clang libclang-rt-dev
+  # The table store on a PostgreSQL server: its client library, and the
+  # server itself, which the tests start privately (scripts/lib/private_pg.sh).
+  postgresql libpq-dev
 )
 
 # LibreOffice Calc (the spreadsheet the program drives), its Chinese language
