@@ -9,6 +9,7 @@
 #include "data/query.h"
 #include "data/server_link.h"
 #include "dbui/db_grid.h"
+#include "dbui/query_table_model.h"
 #include "orders/orders_window.h"
 #include "pg_test_server.h"
 #include "platform/files.h"

@@ -83,7 +83,7 @@ TEST_F(RowsRefreshedTest, TextBeingTypedIntoACellStays)
     auto grid = makeGrid({Batch, Cases, Remark});
     query->moveTo(2);
     grid->setCurrentIndex(grid->model()->index(1, 2));
-    QLineEdit* editor = typeIntoCell(*grid, QStringLiteral("加急"));
+    QLineEdit* editor = typeIntoCell(*grid, QStringLiteral("rush"));
     ASSERT_NE(editor, nullptr);
     ASSERT_EQ(query->state(), data::Query::State::Edit);
 
@@ -92,13 +92,13 @@ TEST_F(RowsRefreshedTest, TextBeingTypedIntoACellStays)
     hearNews();
 
     ASSERT_EQ(grid->cellEditor(), editor);
-    EXPECT_EQ(editor->text(), QStringLiteral("加急"));
+    EXPECT_EQ(editor->text(), QStringLiteral("rush"));
     EXPECT_EQ(query->state(), data::Query::State::Edit);
     EXPECT_EQ(query->recNo(), 2);
     EXPECT_EQ(cell(*grid, 2, 1), QStringLiteral("9"));
     EXPECT_TRUE(query->isChangedElsewhere());
     ASSERT_TRUE(grid->commitEditor());
-    EXPECT_EQ(query->field(Remark).asText(), QStringLiteral("加急"));
+    EXPECT_EQ(query->field(Remark).asText(), QStringLiteral("rush"));
 }
 
 TEST_F(RowsRefreshedTest, MemoAndCheckBoxShowTheNewValuesUnlessTheRecordIsBeingEdited)
