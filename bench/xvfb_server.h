@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
+#include <functional>
 #include <QStandardPaths>
 #include <QThread>
 #include <cstdio>
@@ -81,7 +82,10 @@ private:
 // main() of a benchmark whose timed pass shows windows: started plainly, it
 // starts a private X server and runs itself again with "--child" on it (the
 // child's output is ours); with "--child" it runs the pass.
-inline int runVisibleBenchmark(int argc, char** argv, int (*runPass)(int, char**), int timeoutMinutes = 30) {
+// `prepare` (when given) runs in the parent before the pass starts and may add
+// to its environment; false ends the run.
+inline int runVisibleBenchmark(int argc, char** argv, int (*runPass)(int, char**), int timeoutMinutes = 30,
+                               const std::function<bool(QProcessEnvironment&)>& prepare = {}) {
     for (int i = 1; i < argc; ++i)
         if (QByteArray(argv[i]) == "--child")
             return runPass(argc, argv);
@@ -96,6 +100,10 @@ inline int runVisibleBenchmark(int argc, char** argv, int (*runPass)(int, char**
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), xvfb.display());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    if (prepare && !prepare(env)) {
+        xvfb.stop();
+        return 1;
+    }
     QProcess pass;
     pass.setProcessEnvironment(env);
     pass.setProcessChannelMode(QProcess::ForwardedChannels);

@@ -194,6 +194,7 @@ private_pg_start() {
 
   run_dir=$(private_pg_run_dir "$dir")
   old_pid=$(cat "$dir/pid" 2>/dev/null)
+  [ -n "$old_pid" ] || old_pid=$(head -n 1 "$run_dir/data/postmaster.pid" 2>/dev/null)
   if [ -n "$old_pid" ] && private_pg_is_server_of "$old_pid" "$run_dir/data"; then
     [ -n "$replace" ] ||
       private_pg_fail "a server started in $dir still runs (pid $old_pid); stop it first" || return 1

@@ -170,7 +170,7 @@ QString deskName(const QString& applicationName) {
     return QString::fromUtf8(QByteArray::fromPercentEncoding(applicationName.toLatin1()));
 }
 
-EngineError failure(const pg_result* result, const pg_conn* conn, const QString& server) {
+EngineError serverFault(const pg_result* result, const pg_conn* conn, const QString& server) {
     const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     const QString sqlState = QString::fromLatin1(state ? state : "");
     if (!result || PQstatus(conn) == CONNECTION_BAD || sqlState.startsWith(QLatin1String("08"))) {
@@ -193,7 +193,12 @@ std::unique_ptr<Session> Session::connect(const QString& uri, const QString& des
     if (!conn)
         throw EngineError::serverUnreachable(QString(), QStringLiteral("out of memory"));
     if (PQstatus(conn) != CONNECTION_OK) {
-        const EngineError error = EngineError::serverUnreachable(serverOf(conn), QString::fromUtf8(PQerrorMessage(conn)));
+        const QString message = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+        // A server that asks for a password this desk has none for is reached:
+        // that is the account's fault, not the network's.
+        const EngineError error = PQconnectionNeedsPassword(conn)
+                                      ? EngineError::serverError(QStringLiteral("28P01"), message)
+                                      : EngineError::serverUnreachable(serverOf(conn), message);
         PQfinish(conn);
         throw error;
     }
@@ -207,7 +212,7 @@ Session::Session(pg_conn* conn) : conn_(conn), server_(serverOf(conn)) {
 Session::~Session() { PQfinish(conn_); }
 
 void Session::throwFailure(pg_result* result) {
-    const EngineError error = failure(result, conn_, server_);
+    const EngineError error = serverFault(result, conn_, server_);
     PQclear(result);
     throw error;
 }

@@ -48,19 +48,21 @@ QString deskName(const QString& applicationName);
 class Session {
 public:
     // Connects with a URI (postgresql://...) or a keyword string. The desk's
-    // name is the application name (applicationNameOf), which names the desk to
-    // the other desks; the client encoding is UTF-8. Passwords come from the password or service file, never from
-    // the program. Throws an EngineError of kind ServerUnreachable naming the
+    // name is the application name (applicationNameOf), which names the desk
+    // to the other desks; the client encoding is UTF-8. Passwords come from
+    // the password or service file, never from the program. Throws an EngineError of kind ServerUnreachable naming the
     // server when it cannot connect (within connect_timeout, 10 s unless the
-    // URI says otherwise).
+    // URI says otherwise), or of kind Engine with SQLSTATE 28P01 when the
+    // server wants a password the desk has none for.
     static std::unique_ptr<Session> connect(const QString& uri, const QString& desk);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
     // Runs one statement with its parameters written `?` (outside quoted
-    // literals and identifiers). Each distinct text is prepared once on the
-    // server and executed by name after that. Parameters go as text with no
+    // literals and identifiers; comments and E'' strings are not looked
+    // into). Each distinct text is prepared once on the server and executed
+    // by name after that. Parameters go as text with no
     // declared type, so the SQL casts where the server cannot tell: an
     // invalid QVariant is NULL, a bool "t"/"f", a number its decimal text, an
     // ArrayParam an array literal, anything else its text.
@@ -94,14 +96,14 @@ private:
     pg_conn* conn_;
     QString server_;
     QHash<QString, Prepared> prepared_;  // by SQL text
-    int preparedCount_ = 0;                // names given, so that none repeats
+    int preparedCount_ = 0;              // names given, so that none repeats
 };
 
 // The EngineError for a failed result (or none) on a connection: a duplicate
 // key is a key violation, a lost connection (SQLSTATE class 08 or a broken
 // connection) is ServerUnreachable, anything else is kind Engine with the
 // server's message and its SQLSTATE.
-EngineError failure(const pg_result* result, const pg_conn* conn, const QString& server);
+EngineError serverFault(const pg_result* result, const pg_conn* conn, const QString& server);
 
 }  // namespace data::pg
 

@@ -4,6 +4,7 @@
 #include "data/errors.h"
 #include "data/pg_advisory_lock.h"
 #include "data/pg_connection.h"
+#include "data/pg_advisory_lock.h"
 #include "data/pg_schema.h"
 #include "data/pg_session.h"
 #include "data/query.h"
@@ -31,8 +32,21 @@ QString deskOfThisComputer() {
         desk = QSysInfo::machineHostName();
     if (desk.isEmpty())
         desk = QStringLiteral("tavrel");
-    return desk.left(60);
+    return desk.left(40);
 }
+
+// The server keeps a session's application name in ASCII; the desk's name
+// goes there percent-encoded, cut to what it holds.
+QString applicationNameOf(const QString& desk) {
+    QByteArray encoded = desk.toUtf8().toPercentEncoding();
+    while (encoded.size() > 63) {
+        const qsizetype cut = encoded.lastIndexOf('%', encoded.size() - 1);
+        encoded.truncate(cut >= 0 && encoded.size() - cut < 9 ? cut : encoded.size() - 1);
+    }
+    return QString::fromLatin1(encoded);
+}
+
+QString deskOfApplicationName(const QString& name) { return QString::fromUtf8(QByteArray::fromPercentEncoding(name.toLatin1())); }
 
 // The lock of a command, held on the desk's session until it is dropped.
 class ServerCommandLock : public CommandLock {
@@ -62,7 +76,7 @@ ServerLink::~ServerLink() = default;
 void ServerLink::connectNow() {
     if (connection_)
         return;
-    connection_ = std::make_shared<PgConnection>(pg::Session::connect(uri_, desk_), desk_);
+    connection_ = std::make_shared<PgConnection>(pg::Session::connect(uri_, applicationNameOf(desk_)), desk_);
     connection_->setConflictResolver(resolver_);
     connection_->onLost([this] { serverLost(); });
     listen();
@@ -71,7 +85,7 @@ void ServerLink::connectNow() {
 void ServerLink::listen() {
     delete notifier_;
     notifier_ = nullptr;
-    listener_ = pg::Session::connect(uri_, desk_);
+    listener_ = pg::Session::connect(uri_, applicationNameOf(desk_));
     listener_->exec(QStringLiteral("LISTEN tavrel"));
     if (QCoreApplication::instance()) {
         notifier_ = new QSocketNotifier(qintptr(listener_->socket()), QSocketNotifier::Read, this);
@@ -112,7 +126,7 @@ std::unique_ptr<CommandLock> ServerLink::lockCommand(const QString& command) {
     connectNow();
     const QString name = QStringLiteral("tavrel:") + command;
     if (!pg::tryAdvisoryLock(connection_->session(), name)) {
-        throw EngineError::serverBusy(pg::advisoryLockHolder(connection_->session(), name), command);
+        throw EngineError::serverBusy(deskOfApplicationName(pg::advisoryLockHolder(connection_->session(), name)), command);
     }
     return std::make_unique<ServerCommandLock>(connection_, name);
 }
@@ -184,10 +198,11 @@ bool ServerLink::reconnect() {
     connection_->restart();
     reopenResults();
     setStatus(backText());
-    QTimer::singleShot(BackMessageMs, this, [this] {
-        if (status_ == backText())
-            setStatus(QString());
-    });
+    if (QCoreApplication::instance())
+        QTimer::singleShot(BackMessageMs, this, [this] {
+            if (status_ == backText())
+                setStatus(QString());
+        });
     return true;
 }
 

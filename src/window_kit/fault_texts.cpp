@@ -68,6 +68,30 @@ QString engineCodeText(int code)
     }
 }
 
+// A fault the database server reported, by its SQLSTATE (a key violation
+// is told by its code before this).
+QString serverStateText(const QString& state)
+{
+    const QString stateClass = state.left(2);
+    if (state == QLatin1String("40001") || state == QLatin1String("40P01"))
+        return joined(QStringLiteral("这次修改与另一台电脑同时进行的修改冲突了。"), ChangeNotSaved,
+                      QStringLiteral("请再试一次。"));
+    if (state == QLatin1String("55P03") || state == QLatin1String("57014"))
+        return joined(QStringLiteral("数据库服务器正忙，等待超时。"), ChangeNotSaved,
+                      QStringLiteral("请稍后再试一次。"));
+    if (stateClass == QLatin1String("53"))
+        return joined(QStringLiteral("数据库服务器的磁盘已满或资源不足。"), ChangeNotSaved,
+                      QStringLiteral("请通知管理服务器的人员腾出磁盘空间，然后再试一次。"));
+    if (state == QLatin1String("42501") || stateClass == QLatin1String("28"))
+        return joined(QStringLiteral("这台电脑没有使用数据库服务器上这些数据表的权限。"), ChangeNotSaved,
+                      QStringLiteral("请通知管理服务器的人员检查这台电脑所用的账户。"));
+    if (state == QLatin1String("25006"))
+        return joined(QStringLiteral("数据库服务器现在只允许读取，不能写入。"), ChangeNotSaved,
+                      QStringLiteral("请通知管理服务器的人员。"));
+    return joined(QStringLiteral("数据库服务器拒绝了这次操作（错误代码 %1）。").arg(state), ChangeNotSaved,
+                  QStringLiteral("请再试一次；如果一再出现，请把错误代码告诉技术支持。"));
+}
+
 // "尺码38" for a size field, the field's own name otherwise.
 QString fieldCaption(const QString& field)
 {
@@ -94,10 +118,12 @@ QString engineText(const data::EngineError& error)
         return QStringLiteral("%1只能输入整数，不能是“%2”").arg(fieldCaption(error.subject()), error.value()) +
                QStringLiteral("\n这个值没有保存；请改成整数，或取消这条记录的修改。");
     case data::ErrorKind::ServerUnreachable:
-        return joined(QStringLiteral("连接不上数据库服务器“%1”。").arg(error.subject()), ChangeNotSaved,
-                      QStringLiteral("请检查网络和服务器是否正常；连接恢复后再试一次。"));
+        return joined(QStringLiteral("无法连接数据库服务器 %1，请检查网络或服务器是否已开启。").arg(error.subject()),
+                      QStringLiteral("这次的操作没有做完，服务器上已保存的数据不受影响。"),
+                      QStringLiteral("网络或服务器恢复后请再试一次；如果一再出现，请联系管理服务器的人员。"));
     case data::ErrorKind::ServerBusy:
-        return commandBusyText(error.subject(), error.value()) + QStringLiteral("\n这次没有改变任何数据。");
+        // Said as the window that refuses the command says it.
+        return commandBusyText(error.subject(), error.value()) + QStringLiteral("\n这项操作没有开始，数据没有改变。");
     case data::ErrorKind::ChangedElsewhere:
         return joined(QStringLiteral("%1中的这条记录已被%2修改或删除。")
                           .arg(tableCaption(error.subject()),
@@ -107,6 +133,8 @@ QString engineText(const data::EngineError& error)
     case data::ErrorKind::Engine:
         break;
     }
+    if (!error.sqlState().isEmpty() && !error.isKeyViolation())
+        return serverStateText(error.sqlState());
     return engineCodeText(error.code());
 }
 

@@ -14,7 +14,7 @@ namespace kit {
 // What the clerk is told about an error, in Chinese: what happened, what was
 // not saved and what can be done; the error's own (English) text goes into
 // the details for support. Table engine errors are told apart by kind and
-// SQLite's result code, office errors by the operation that failed, file
+// SQLite's result code or the database server's SQLSTATE, office errors by the operation that failed, file
 // errors by the system's error number. Messages the windows give themselves
 // (the duplicate-key messages, the import's and export's own) are not made
 // here.

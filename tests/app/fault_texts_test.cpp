@@ -61,17 +61,28 @@ const FaultCase faultCases[] = {
      QStringLiteral("尺码38只能输入整数，不能是“2.5”"), QStringLiteral("这个值没有保存")},
     {"cases not a whole number", [] { throw data::EngineError::notWholeNumber("件数", "a"); },
      QStringLiteral("件数只能输入整数，不能是“a”"), QStringLiteral("这个值没有保存")},
-    {"command running at another desk",
-     [] {
-         throw data::EngineError(data::ErrorKind::ServerBusy, "前台", "鞋底统计", "The command is running at another desk.");
-     },
-     QStringLiteral("另一台电脑（前台）正在进行鞋底统计，请等它完成后再试。"), QStringLiteral("没有改变任何数据")},
     {"server unreachable",
-     [] {
-         throw data::EngineError(data::ErrorKind::ServerUnreachable, "db.example:5432/tavrel", "",
-                                 "could not connect to server");
-     },
-     QStringLiteral("连接不上数据库服务器“db.example:5432/tavrel”。"), NotSaved},
+     [] { throw data::EngineError::serverUnreachable("db.factory:5432/tavrel", "connection refused"); },
+     QStringLiteral("无法连接数据库服务器 db.factory:5432/tavrel，请检查网络或服务器是否已开启。"),
+     QStringLiteral("服务器上已保存的数据不受影响")},
+    {"server busy", [] { throw data::EngineError::serverBusy("二号桌", "鞋底统计"); },
+     QStringLiteral("另一台电脑（二号桌）正在进行鞋底统计，请等它完成后再试。"), QStringLiteral("数据没有改变")},
+    {"server key violation", [] { throw data::EngineError::serverError("23505", "duplicate key value violates unique constraint \"dd_key\""); },
+     QStringLiteral("这条记录与已有的记录重复。"), QStringLiteral("这条记录没有保存")},
+    {"server deadlock", [] { throw data::EngineError::serverError("40P01", "deadlock detected"); },
+     QStringLiteral("这次修改与另一台电脑同时进行的修改冲突了。"), NotSaved},
+    {"server serialization", [] { throw data::EngineError::serverError("40001", "could not serialize access"); },
+     QStringLiteral("这次修改与另一台电脑同时进行的修改冲突了。"), NotSaved},
+    {"server lock timeout", [] { throw data::EngineError::serverError("55P03", "canceling statement due to lock timeout"); },
+     QStringLiteral("数据库服务器正忙，等待超时。"), NotSaved},
+    {"server disk full", [] { throw data::EngineError::serverError("53100", "could not extend file"); },
+     QStringLiteral("数据库服务器的磁盘已满或资源不足。"), NotSaved},
+    {"server permission", [] { throw data::EngineError::serverError("42501", "permission denied for table dd"); },
+     QStringLiteral("这台电脑没有使用数据库服务器上这些数据表的权限。"), NotSaved},
+    {"server read-only", [] { throw data::EngineError::serverError("25006", "cannot execute UPDATE in a read-only transaction"); },
+     QStringLiteral("数据库服务器现在只允许读取，不能写入。"), NotSaved},
+    {"server, other state", [] { throw data::EngineError::serverError("22P02", "invalid input syntax for type bigint"); },
+     QStringLiteral("数据库服务器拒绝了这次操作（错误代码 22P02）。"), NotSaved},
     {"changed at another desk",
      [] {
          throw data::EngineError(data::ErrorKind::ChangedElsewhere, "dd.db", "前台", "The record was changed elsewhere.");

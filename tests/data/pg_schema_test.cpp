@@ -13,8 +13,7 @@ using data::pg::Session;
 class PgSchema : public ::testing::Test {
 protected:
     void SetUp() override {
-        REQUIRE_PG_SERVER();
-        uri = freshPgDatabase(QStringLiteral("tavrel_pg_schema_test"));
+        uri = emptyPgDatabase();
         session = Session::connect(uri, QStringLiteral("一号桌"));
     }
 

@@ -17,7 +17,6 @@ using data::pg::Session;
 class PgSession : public ::testing::Test {
 protected:
     void SetUp() override {
-        REQUIRE_PG_SERVER();
         session = Session::connect(pgBaseUri(), QStringLiteral("测试桌"));
     }
 
@@ -74,6 +73,18 @@ TEST_F(PgSession, AWrongNumberOfParametersIsRefused) {
     EXPECT_THROW(session->run(QStringLiteral("SELECT '?'"), {"one"}), data::EngineError);
     // the statement stays usable with the right count
     EXPECT_EQ(onlyRow(QStringLiteral("SELECT ?::text, ?::text"), {"a", "b"}), (data::pg::ResultRow{"a", "b"}));
+}
+
+TEST_F(PgSession, StatementsBeyondThoseKeptPreparedStillRun) {
+    // more distinct texts than the session keeps prepared, then the first
+    // ones again, inside a transaction and out of it
+    for (int round = 0; round < 2; ++round) {
+        if (round == 1)
+            session->exec(QStringLiteral("BEGIN"));
+        for (int n = 0; n < 300; ++n)
+            ASSERT_EQ(onlyRow(QStringLiteral("SELECT ?::bigint + %1").arg(n), {1}).at(0), QVariant(qint64(n + 1)));
+    }
+    session->exec(QStringLiteral("COMMIT"));
 }
 
 TEST_F(PgSession, ValuesComeBackAsTheyWentAndAsTheirColumnType) {
@@ -213,7 +224,22 @@ TEST_F(PgSession, ALostConnectionIsUnreachableUntilReconnected) {
     const QString sql = QStringLiteral("SELECT ?::text");
     EXPECT_EQ(onlyRow(sql, {"before"}).at(0), QVariant("before"));
     auto other = Session::connect(pgBaseUri(), QStringLiteral("管理桌"));
-    other->run(QStringLiteral("SELECT pg_terminate_backend(?::int)"), {session->backendPid()});
+    auto listener = Session::connect(pgBaseUri(), QStringLiteral("三号桌"));
+    listener->exec(QStringLiteral("LISTEN tavrel"));
+    other->run(QStringLiteral("SELECT pg_terminate_backend(pid) FROM unnest(?::int[]) AS pid"),
+               {QVariant::fromValue(ArrayParam{{session->backendPid(), listener->backendPid()}})});
+
+    // a session waiting for notifications learns it from its socket
+    QElapsedTimer waited;
+    waited.start();
+    while (!listener->isBroken() && waited.elapsed() < 5000) {
+        pollfd socket{listener->socket(), POLLIN, 0};
+        poll(&socket, 1, 100);
+        EXPECT_TRUE(listener->takeNotifications().empty());
+    }
+    EXPECT_TRUE(listener->isBroken());
+
+    // a session running a statement from the statement's failure
     try {
         session->run(sql, {"after"});
         FAIL() << "ran on a terminated connection";

@@ -8,7 +8,7 @@ namespace {
 
 using data::Query;
 
-class LiveQuery : public TableFixture {
+class LiveQuery : public StoreFixture {
 protected:
     void addOrders(Query& q, int n, int from = 1) {
         for (int i = from; i < from + n; ++i)
@@ -16,7 +16,9 @@ protected:
     }
 };
 
-TEST_F(LiveQuery, DuplicateKeysAreRefusedWithTheKeyViolationCode) {
+TAVREL_ON_BOTH_STORES(LiveQuery);
+
+TEST_P(LiveQuery, DuplicateKeysAreRefusedWithTheKeyViolationCode) {
     struct Case {
         const char* sql;
         QList<QPair<QString, QVariant>> first, second;
@@ -71,13 +73,13 @@ TEST_F(LiveQuery, DuplicateKeysAreRefusedWithTheKeyViolationCode) {
     }
 }
 
-TEST_F(LiveQuery, OtherFailuresAreNotKeyViolations) {
+TEST(EngineErrors, OtherFailuresAreNotKeyViolations) {
     data::EngineError e(QStringLiteral("disk I/O error"), 10);
     EXPECT_FALSE(e.isKeyViolation());
     EXPECT_STREQ(e.what(), "disk I/O error");
 }
 
-TEST_F(LiveQuery, TableNamesAreMatchedWithoutRegardToCase) {
+TEST_P(LiveQuery, TableNamesAreMatchedWithoutRegardToCase) {
     auto lower = openQuery(QStringLiteral("select * from xdtj.db"));
     lower->append();
     lower->field(QStringLiteral("供应商")).setText(QStringLiteral("S"));
@@ -87,7 +89,7 @@ TEST_F(LiveQuery, TableNamesAreMatchedWithoutRegardToCase) {
     EXPECT_EQ(mixed->field(QStringLiteral("供应商")).asText(), QStringLiteral("S"));
 }
 
-TEST_F(LiveQuery, DeletingRecordCountTimesEmptiesTheResult) {
+TEST_P(LiveQuery, DeletingRecordCountTimesEmptiesTheResult) {
     auto q = openQuery(QStringLiteral("select * from dd.db"));
     addOrders(*q, 7);
     q->setSql(QStringLiteral("select * from dd.db where 件数='3' or 件数='4' or 件数='6'"));
@@ -106,7 +108,7 @@ TEST_F(LiveQuery, DeletingRecordCountTimesEmptiesTheResult) {
     EXPECT_EQ(column(*q, QStringLiteral("件数")).join(','), QStringLiteral("1,2,5,7"));
 }
 
-TEST_F(LiveQuery, DeleteMakesTheFollowingRecordCurrentOrThePreviousAtTheEnd) {
+TEST_P(LiveQuery, DeleteMakesTheFollowingRecordCurrentOrThePreviousAtTheEnd) {
     auto q = openQuery(QStringLiteral("select * from dd.db"));
     addOrders(*q, 3);
     q->moveTo(2);
@@ -117,7 +119,7 @@ TEST_F(LiveQuery, DeleteMakesTheFollowingRecordCurrentOrThePreviousAtTheEnd) {
     EXPECT_EQ(q->recNo(), 1);
 }
 
-TEST_F(LiveQuery, MarkingANotCountedResultVisitsEachRecordOnce) {
+TEST_P(LiveQuery, MarkingANotCountedResultVisitsEachRecordOnce) {
     auto q = openQuery(QStringLiteral("select * from dd.db"));
     addOrders(*q, 150);  // more rows than one read brings in
     q->setSql(QStringLiteral("select * from dd.db where 已统计=false"));
@@ -140,7 +142,7 @@ TEST_F(LiveQuery, MarkingANotCountedResultVisitsEachRecordOnce) {
     EXPECT_EQ(q->recordCount(), 0);
 }
 
-TEST_F(LiveQuery, IntegerFieldsTakeOnlyWholeNumbers) {
+TEST_P(LiveQuery, IntegerFieldsTakeOnlyWholeNumbers) {
     auto q = openQuery(QStringLiteral("select * from dd.db"));
     q->append();
     struct Case {
@@ -180,7 +182,7 @@ TEST_F(LiveQuery, IntegerFieldsTakeOnlyWholeNumbers) {
     }
 }
 
-TEST_F(LiveQuery, EmptyTextIsStoredAsNoValue) {
+TEST_P(LiveQuery, EmptyTextIsStoredAsNoValue) {
     auto q = openQuery(QStringLiteral("select * from dd.db"));
     addOrder(*q, QStringLiteral("A"), {{QStringLiteral("颜色"), QStringLiteral("")}, {QStringLiteral("备注"), QStringLiteral("x")}});
     q->edit();
@@ -193,7 +195,7 @@ TEST_F(LiveQuery, EmptyTextIsStoredAsNoValue) {
     EXPECT_FALSE(q->field(QStringLiteral("已统计")).asBoolean());
 }
 
-TEST_F(LiveQuery, InsertGoesBeforeTheCurrentRecordAndAppendAtTheEnd) {
+TEST_P(LiveQuery, InsertGoesBeforeTheCurrentRecordAndAppendAtTheEnd) {
     auto q = openQuery(QStringLiteral("select * from dd.db"));
     addOrders(*q, 3);
     q->moveTo(2);
@@ -210,7 +212,7 @@ TEST_F(LiveQuery, InsertGoesBeforeTheCurrentRecordAndAppendAtTheEnd) {
     EXPECT_EQ(column(*q, QStringLiteral("批号")).join(','), QStringLiteral("P0001,P0002,P0003,X,I"));
 }
 
-TEST_F(LiveQuery, MovingDropsAnUntouchedNewRecordAndPostsATouchedOne) {
+TEST_P(LiveQuery, MovingDropsAnUntouchedNewRecordAndPostsATouchedOne) {
     auto q = openQuery(QStringLiteral("select * from dd.db"));
     addOrders(*q, 2);
     q->append();
@@ -228,7 +230,7 @@ TEST_F(LiveQuery, MovingDropsAnUntouchedNewRecordAndPostsATouchedOne) {
     EXPECT_EQ(q->field(QStringLiteral("备注")).asText(), QStringLiteral("改"));
 }
 
-TEST_F(LiveQuery, CancelRestoresTheStoredRecord) {
+TEST_P(LiveQuery, CancelRestoresTheStoredRecord) {
     auto q = openQuery(QStringLiteral("select * from dd.db"));
     addOrders(*q, 2);
     q->first();
@@ -243,7 +245,7 @@ TEST_F(LiveQuery, CancelRestoresTheStoredRecord) {
     EXPECT_EQ(q->recNo(), 2);
 }
 
-TEST_F(LiveQuery, BeforePostHookChangesWhatIsStored) {
+TEST_P(LiveQuery, BeforePostHookChangesWhatIsStored) {
     auto q = openQuery(QStringLiteral("select * from dd.db"));
     int calls = 0;
     q->setBeforePost([&](Query& query) {
@@ -256,7 +258,7 @@ TEST_F(LiveQuery, BeforePostHookChangesWhatIsStored) {
     EXPECT_EQ(calls, 1);
 }
 
-TEST_F(LiveQuery, PostErrorHookChoosesBetweenFailingAndASilentAbort) {
+TEST_P(LiveQuery, PostErrorHookChoosesBetweenFailingAndASilentAbort) {
     auto q = openQuery(QStringLiteral("select * from dd.db"));
     addOrder(*q, QStringLiteral("A"));
     int shown = 0;
@@ -289,7 +291,7 @@ TEST_F(LiveQuery, PostErrorHookChoosesBetweenFailingAndASilentAbort) {
     EXPECT_NO_THROW(q->post());
 }
 
-TEST_F(LiveQuery, TwoQueriesOnOneTableSeeEachOthersWrites) {
+TEST_P(LiveQuery, TwoQueriesOnOneTableSeeEachOthersWrites) {
     auto a = openQuery(QStringLiteral("select * from dd.db"));
     addOrders(*a, 2);
     auto b = openQuery(QStringLiteral("select * from dd.db"));
@@ -301,7 +303,7 @@ TEST_F(LiveQuery, TwoQueriesOnOneTableSeeEachOthersWrites) {
     EXPECT_EQ(b->field(QStringLiteral("件数")).asInteger(), 50);
 }
 
-TEST_F(LiveQuery, ChangingTheStatementClosesTheResult) {
+TEST_P(LiveQuery, ChangingTheStatementClosesTheResult) {
     auto q = openQuery(QStringLiteral("select * from dd.db"));
     QSignalSpy closed(q.get(), &Query::activeChanged);
     q->clearSql();
@@ -317,14 +319,14 @@ TEST_F(LiveQuery, ChangingTheStatementClosesTheResult) {
     EXPECT_EQ(q->recNo(), 0);
 }
 
-TEST_F(LiveQuery, WritingOutsideEditIsRefused) {
+TEST_P(LiveQuery, WritingOutsideEditIsRefused) {
     auto q = openQuery(QStringLiteral("select * from dd.db"));
     addOrders(*q, 1);
     EXPECT_THROW(q->field(QStringLiteral("件数")).setInteger(3), data::EngineError);
     EXPECT_THROW(q->field(QStringLiteral("没有")), data::EngineError);
 }
 
-TEST_F(LiveQuery, FieldsOfEveryTableHaveTheirKinds) {
+TEST_P(LiveQuery, FieldsOfEveryTableHaveTheirKinds) {
     auto q = openQuery(QStringLiteral("select * from dd.db"));
     EXPECT_EQ(q->fieldCount(), 26);
     EXPECT_EQ(q->field(QStringLiteral("批号")).kind(), data::FieldKind::Text);
@@ -430,7 +432,7 @@ TEST_F(TableFiles, CreatingRefusesToOverwrite) {
 
 namespace {
 
-TEST_F(LiveQuery, BusyScopesNestAndEndHoweverTheyEnd) {
+TEST_P(LiveQuery, BusyScopesNestAndEndHoweverTheyEnd) {
     auto q = openQuery(QStringLiteral("select * from dd.db"));
     QSignalSpy spy(q.get(), &data::Query::busyChanged);
     try {
@@ -462,7 +464,7 @@ int ordersSeenFromOutside(const QString& dir, const QString& where = QStringLite
     return q.recordCount();
 }
 
-TEST_F(LiveQuery, WritesOfABusyLoopAreAllStoredWhenItEndsHoweverItEnds) {
+TEST_P(LiveQuery, WritesOfABusyLoopAreAllStoredWhenItEndsHoweverItEnds) {
     auto q = openQuery(QStringLiteral("select * from dd.db"));
     addOrders(*q, 20);
     struct Case {
@@ -492,7 +494,7 @@ TEST_F(LiveQuery, WritesOfABusyLoopAreAllStoredWhenItEndsHoweverItEnds) {
             }
         } catch (const data::EngineError&) {
         }
-        EXPECT_EQ(ordersSeenFromOutside(dir.path(), QStringLiteral("已统计=true")), c.failAt ? c.failAt : 20);
+        EXPECT_EQ(ordersSeenFromOutside(engine->location(), QStringLiteral("已统计=true")), c.failAt ? c.failAt : 20);
     }
 }
 
@@ -502,7 +504,15 @@ namespace {
 
 // SQLite gives up a whole transaction when the disk fills up: the orders a
 // busy loop stored before the failure are written again and kept.
-TEST_F(LiveQuery, ABusyLoopKeepsWhatItStoredBeforeTheDiskFilledUp) {
+class FullDisk : public TableFixture {
+protected:
+    void addOrders(Query& q, int n) {
+        for (int i = 1; i <= n; ++i)
+            addOrder(q, QStringLiteral("P%1").arg(i, 4, 10, QLatin1Char('0')));
+    }
+};
+
+TEST_F(FullDisk, ABusyLoopKeepsWhatItStoredBeforeTheDiskFilledUp) {
     auto q = openQuery(QStringLiteral("select * from dd.db"));
     addOrders(*q, 1);
     data::Connection& connection = *engine->table(QStringLiteral("dd.db"))->connection;

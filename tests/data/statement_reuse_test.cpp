@@ -5,18 +5,20 @@ namespace {
 using data::Query;
 
 // The same statement texts opened again and again, as lookups do.
-class StatementReuse : public TableFixture {
+class StatementReuse : public StoreFixture {
 protected:
     void SetUp() override {
-        TableFixture::SetUp();
+        StoreFixture::SetUp();
         writer = openQuery(QStringLiteral("select * from dd.db"));
     }
     std::unique_ptr<Query> writer;
 };
 
+TAVREL_ON_BOTH_STORES(StatementReuse);
+
 // Results of every size read back whole, each time the text is opened again,
 // rows added in between included.
-TEST_F(StatementReuse, ResultsOfAnySizeReadBackAfterEveryOpen) {
+TEST_P(StatementReuse, ResultsOfAnySizeReadBackAfterEveryOpen) {
     struct Case {
         int rows;
     };
@@ -42,7 +44,7 @@ TEST_F(StatementReuse, ResultsOfAnySizeReadBackAfterEveryOpen) {
 
 // A lookup that found one row last time reads its rows with their ids; the
 // next open sees what was written in between, however many rows it finds.
-TEST_F(StatementReuse, ASmallResultReadWithItsIdsStaysLive) {
+TEST_P(StatementReuse, ASmallResultReadWithItsIdsStaysLive) {
     const QString text = QStringLiteral("select * from dd.db where 单号='L'");
     addOrder(*writer, QStringLiteral("L-000"), {{QStringLiteral("单号"), QStringLiteral("L")}, {QStringLiteral("件数"), 1}});
     Query lookup(*engine);
@@ -70,7 +72,7 @@ TEST_F(StatementReuse, ASmallResultReadWithItsIdsStaysLive) {
     EXPECT_EQ(row, 100);
 }
 
-TEST_F(StatementReuse, ATextThatFailsFailsEveryTime) {
+TEST_P(StatementReuse, ATextThatFailsFailsEveryTime) {
     struct Case {
         const char* text;
     };

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "data/engine.h"
+#include "data/pg_schema.h"
+#include "data/pg_session.h"
 #include "data/query.h"
 #include "data/table_files.h"
+#include "pg_test_server.h"
 #include "qt_printing.h"
 
 #include <QTemporaryDir>
@@ -11,13 +14,29 @@
 #include <memory>
 #include <vector>
 
-// A temporary folder with the three empty tables and an engine over it.
+// Where the tables of a test are: table files in a temporary folder, or a
+// fresh database on the test server.
+enum class Store { Files, Server };
+
+inline std::string storeName(const ::testing::TestParamInfo<Store>& info) {
+    return info.param == Store::Files ? "TableFiles" : "Server";
+}
+
+// A temporary folder (or a fresh server database) with the three empty
+// tables and an engine over it.
 class TableFolder {
 public:
-    TableFolder() {
+    explicit TableFolder(Store store = Store::Files) {
         EXPECT_TRUE(dir.isValid());
-        data::createTableFiles(dir.path());
-        engine = std::make_unique<data::Engine>(dir.path());
+        if (store == Store::Files) {
+            data::createTableFiles(dir.path());
+            engine = std::make_unique<data::Engine>(dir.path());
+            return;
+        }
+        location = pgTestDatabase();
+        auto session = data::pg::Session::connect(location, QStringLiteral("test"));
+        data::pg::createTables(*session);
+        engine = std::make_unique<data::Engine>(location);
     }
     TableFolder(const TableFolder&) = delete;
     TableFolder& operator=(const TableFolder&) = delete;
@@ -59,7 +78,17 @@ public:
     }
 
     QTemporaryDir dir;
+    QString location;  // the server database, when on the server
     std::unique_ptr<data::Engine> engine;
 };
 
 class TableFixture : public ::testing::Test, public TableFolder {};
+
+// The same tests on the table files and on the server.
+class StoreFixture : public ::testing::TestWithParam<Store>, public TableFolder {
+public:
+    StoreFixture() : TableFolder(GetParam()) {}
+};
+
+#define TAVREL_ON_BOTH_STORES(suite) \
+    INSTANTIATE_TEST_SUITE_P(Stores, suite, ::testing::Values(Store::Files, Store::Server), storeName)
