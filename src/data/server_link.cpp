@@ -2,7 +2,6 @@
 
 #include "data/engine.h"
 #include "data/errors.h"
-#include "data/pg_advisory_lock.h"
 #include "data/pg_connection.h"
 #include "data/pg_advisory_lock.h"
 #include "data/pg_schema.h"
