@@ -45,6 +45,12 @@ QString valueText(const QVariant& value)
     return text.size() > Longest ? text.left(Longest - 1) + QStringLiteral("…") : text;
 }
 
+// The value of a field in a row; none past its end (a record that is gone).
+QVariant valueAt(const data::Row& row, qsizetype index)
+{
+    return index >= 0 && std::size_t(index) < row.size() ? row[std::size_t(index)] : QVariant();
+}
+
 // "尺码38" for a size field, the field's own name otherwise.
 QString fieldCaption(const QString& field)
 {
@@ -59,12 +65,8 @@ QString recordWords(const data::Conflict& conflict)
         if (words.fileName != table)
             continue;
         QStringList key;
-        for (const QString& field : words.keyFields) {
-            const int index = conflict.fields.indexOf(field);
-            key << QStringLiteral("%1：%2").arg(field, valueText(conflict.mine.size() > std::size_t(index) && index >= 0
-                                                                    ? conflict.mine[index]
-                                                                    : QVariant()));
-        }
+        for (const QString& field : words.keyFields)
+            key << QStringLiteral("%1：%2").arg(field, valueText(valueAt(conflict.mine, conflict.fields.indexOf(field))));
         return QStringLiteral("%1（%2）").arg(words.record, key.join(QStringLiteral("，")));
     }
     return QStringLiteral("数据表“%1”中的记录").arg(conflict.table);
@@ -82,15 +84,14 @@ QStringList differingLines(const data::Conflict& conflict)
     QStringList lines;
     int differing = 0;
     for (int i = 0; i < conflict.fields.size(); ++i) {
-        const QVariant mine = std::size_t(i) < conflict.mine.size() ? conflict.mine[i] : QVariant();
-        const QVariant theirs = std::size_t(i) < conflict.theirs.size() ? conflict.theirs[i] : QVariant();
-        const QString mineText = valueText(mine);
-        const QString theirText = valueText(theirs);
-        if (mineText == theirText && mine.toString() == theirs.toString())
+        const QVariant mine = valueAt(conflict.mine, i);
+        const QVariant theirs = valueAt(conflict.theirs, i);
+        // No value and empty text are one value, as the tables keep them.
+        if (mine.toString() == theirs.toString())
             continue;
         ++differing;
         if (lines.size() < ConflictFieldLines)
-            lines << QStringLiteral("%1：%2 → %3").arg(fieldCaption(conflict.fields[i]), mineText, theirText);
+            lines << QStringLiteral("%1：%2 → %3").arg(fieldCaption(conflict.fields[i]), valueText(mine), valueText(theirs));
     }
     if (differing > ConflictFieldLines) {
         lines.removeLast();

@@ -2,7 +2,9 @@
 // engine, desk B through the program's windows. What one desk stores shows at
 // the other, a record both changed is settled by B's clerk, and the sole
 // statistics run at one desk at a time.
+#include "app/main_window.h"
 #include "app/startup.h"
+#include "catalogue/shoes_window.h"
 #include "data/engine.h"
 #include "data/pg_connection.h"
 #include "data/pg_schema.h"
@@ -175,6 +177,22 @@ TEST_F(TwoDesks, RecordChangedAtBothDesksIsSettledByTheClerk)
         storeCasesAtA(1);
         ASSERT_TRUE(hearUntil([&] { return casesShownAtB(0) == QStringLiteral("1"); }));
     }
+}
+
+// What the server link says of the server shows in the main window and in
+// every table window, and goes again when all is well.
+TEST_F(TwoDesks, ServerStateShowsInEveryWindowsStatusBar)
+{
+    const kit::WindowRegistry& r = windows->registry();
+    const QList<kit::StatusPanels*> bars = {r.mainWindow->sBar, r.shoesWindow->sBar, r.ordersWindow->sBar,
+                                            r.statisticsWindow->sBar};
+    const QString lost = QStringLiteral("与数据库服务器的连接已断开，正在重新连接……");
+    emit deskB->serverLink()->statusChanged(lost);
+    for (kit::StatusPanels* bar : bars)
+        EXPECT_EQ(bar->panelText(0), lost) << bar->window()->objectName().toStdString();
+    emit deskB->serverLink()->statusChanged(QString());
+    for (kit::StatusPanels* bar : bars)
+        EXPECT_EQ(bar->panelText(0), QString()) << bar->window()->objectName().toStdString();
 }
 
 TEST_F(TwoDesks, SoleStatisticsRunAtOneDeskAtATime)
