@@ -7,6 +7,7 @@
 //   tavrel-bench-server           starts Xvfb and a private server, runs, stops both
 //   tavrel-bench-server --child   the run itself, on DISPLAY and TAVREL_BENCH_PG_URI
 
+#include "app/main_window.h"
 #include "app/startup.h"
 #include "data/engine.h"
 #include "data/pg_schema.h"
@@ -18,6 +19,7 @@
 #include "orders/bulk_orders.h"
 #include "orders/order_posting.h"
 #include "orders/orders_window.h"
+#include "orders/size_runs.h"
 #include "platform/application.h"
 #include "platform/file_manager.h"
 #include "platform/scripted_dialogs.h"
@@ -78,7 +80,8 @@ QString serverCopy(const QString& baseUri, const QString& name, const QString& r
         }
         const QString sql = QStringLiteral("INSERT INTO %1 (%2) SELECT * FROM unnest(%3)")
                                 .arg(data::quotedIdentifier(def->sqlName), columns.join(QLatin1Char(',')), arrays.join(QLatin1Char(',')));
-        std::vector<std::vector<QVariant>> chunk(std::size_t(fields));
+        std::vector<std::vector<QVariant>> chunk;
+        chunk.resize(std::size_t(fields));
         auto send = [&] {
             if (chunk.front().empty())
                 return;

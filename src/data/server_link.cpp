@@ -34,18 +34,7 @@ QString deskOfThisComputer() {
     return desk.left(40);
 }
 
-// The server keeps a session's application name in ASCII; the desk's name
-// goes there percent-encoded, cut to what it holds.
-QString applicationNameOf(const QString& desk) {
-    QByteArray encoded = desk.toUtf8().toPercentEncoding();
-    while (encoded.size() > 63) {
-        const qsizetype cut = encoded.lastIndexOf('%', encoded.size() - 1);
-        encoded.truncate(cut >= 0 && encoded.size() - cut < 9 ? cut : encoded.size() - 1);
-    }
-    return QString::fromLatin1(encoded);
-}
 
-QString deskOfApplicationName(const QString& name) { return QString::fromUtf8(QByteArray::fromPercentEncoding(name.toLatin1())); }
 
 // The lock of a command, held on the desk's session until it is dropped.
 class ServerCommandLock : public CommandLock {
@@ -75,7 +64,7 @@ ServerLink::~ServerLink() = default;
 void ServerLink::connectNow() {
     if (connection_)
         return;
-    connection_ = std::make_shared<PgConnection>(pg::Session::connect(uri_, applicationNameOf(desk_)), desk_);
+    connection_ = std::make_shared<PgConnection>(pg::Session::connect(uri_, desk_), desk_);
     connection_->setConflictResolver(resolver_);
     connection_->onLost([this] { serverLost(); });
     listen();
@@ -84,7 +73,7 @@ void ServerLink::connectNow() {
 void ServerLink::listen() {
     delete notifier_;
     notifier_ = nullptr;
-    listener_ = pg::Session::connect(uri_, applicationNameOf(desk_));
+    listener_ = pg::Session::connect(uri_, desk_);
     listener_->exec(QStringLiteral("LISTEN tavrel"));
     if (QCoreApplication::instance()) {
         notifier_ = new QSocketNotifier(qintptr(listener_->socket()), QSocketNotifier::Read, this);
@@ -125,7 +114,7 @@ std::unique_ptr<CommandLock> ServerLink::lockCommand(const QString& command) {
     connectNow();
     const QString name = QStringLiteral("tavrel:") + command;
     if (!pg::tryAdvisoryLock(connection_->session(), name)) {
-        throw EngineError::serverBusy(deskOfApplicationName(pg::advisoryLockHolder(connection_->session(), name)), command);
+        throw EngineError::serverBusy(pg::advisoryLockHolder(connection_->session(), name), command);
     }
     return std::make_unique<ServerCommandLock>(connection_, name);
 }
