@@ -5,6 +5,7 @@
 #include "app/picture.h"
 #include "platform/file_manager.h"
 #include "platform/files.h"
+#include "window_kit/desk_notices.h"
 #include "window_kit/status_panels.h"
 #include "window_kit/toolbar.h"
 
@@ -110,6 +111,7 @@ TaForm1::TaForm1(kit::WindowRegistry& windows, QWidget* parent)
 
     sBar = new kit::StatusPanels({50, 50}, this);
     layout->addWidget(sBar);
+    new kit::DeskNotices(*sBar, windows_.engine);
 }
 
 void TaForm1::ToolButton1Click() { kit::WindowRegistry::show(windows_.shoesWindow); }

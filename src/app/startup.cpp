@@ -18,6 +18,7 @@
 #include "spreadsheet/libreoffice.h"
 #include "statistics/statistics_window.h"
 #include "window_kit/app_resources.h"
+#include "window_kit/conflict_question.h"
 #include "window_kit/fault_texts.h"
 #include "window_kit/shared_messages.h"
 #include "window_kit/window_look.h"
@@ -28,6 +29,8 @@
 namespace app {
 
 ProgramWindows::ProgramWindows(data::Engine& engine) : registry_(engine) {
+    // A record another desk changed meanwhile is settled by the clerk.
+    engine.setConflictResolver(kit::askClerkInConflict);
     registry_.makeSpreadsheet = [] {
         return std::shared_ptr<spreadsheet::Application>(spreadsheet::createLibreOfficeApplication());
     };

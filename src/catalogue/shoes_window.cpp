@@ -16,6 +16,7 @@
 #include "platform/dialogs.h"
 #include "statistics/statistics_window.h"
 #include "data/undo_scope.h"
+#include "window_kit/desk_notices.h"
 #include "window_kit/shared_messages.h"
 #include "window_kit/status_panels.h"
 #include "window_kit/toolbar.h"
@@ -103,6 +104,7 @@ TAForm2shoes::TAForm2shoes(kit::WindowRegistry& windows, QWidget* parent)
 
     sBar = new kit::StatusPanels({50, 50}, this);
     layout->addWidget(sBar);
+    new kit::DeskNotices(*sBar, windows_.engine, {Query1});
 
     walkingCommands_ = {DBNavigator1, DBGrid1, DBMemo1, PLWDJ, LISTNO};
     for (const char* name : {"ToolButton2", "ToolButton8", "ToolButton1", "ToolButton3"})

@@ -48,6 +48,7 @@ void DataSource::setQuery(data::Query* query)
         connect(query_, &Q::rowRemoved, this, [this](int row) { pass(&DataSource::rowRemoved, row); });
         connect(query_, &Q::rowChanged, this, [this](int row) { pass(&DataSource::rowChanged, row); });
         connect(query_, &Q::resultReset, this, [this] { pass(&DataSource::resultReset); });
+        connect(query_, &Q::rowsRefreshed, this, [this] { pass(&DataSource::rowsRefreshed); });
         connect(query_, &Q::busyChanged, this, &DataSource::onBusyChanged);
         connect(query_, &QObject::destroyed, this, [this] {
             followingLoop_ = false;

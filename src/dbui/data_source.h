@@ -61,6 +61,9 @@ signals:
     void rowChanged(int row);
     void resultReset();
     void busyChanged(bool busy);
+    // Other desks changed rows of the result: the widgets show them again
+    // where they stand, the record being edited keeping what was typed.
+    void rowsRefreshed();
 
 private:
     template <typename Signal, typename... Args>

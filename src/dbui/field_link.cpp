@@ -19,6 +19,7 @@ void FieldLink::setDataSource(DataSource* source)
         connect(source_, &DataSource::currentChanged, this, &FieldLink::notify);
         connect(source_, &DataSource::stateChanged, this, &FieldLink::notify);
         connect(source_, &DataSource::rowRemoved, this, &FieldLink::notify);
+        connect(source_, &DataSource::rowsRefreshed, this, &FieldLink::notify);
         connect(source_, &DataSource::fieldChanged, this, &FieldLink::onFieldChanged);
         connect(source_, &DataSource::rowChanged, this, &FieldLink::onRowChanged);
         connect(source_, &QObject::destroyed, this, &FieldLink::valueChanged);

@@ -37,6 +37,7 @@ void QueryTableModel::setDataSource(DataSource* source)
         connect(source_, &DataSource::fieldChanged, this, &QueryTableModel::onFieldChanged);
         connect(source_, &DataSource::currentChanged, this, &QueryTableModel::onCurrentChanged);
         connect(source_, &DataSource::stateChanged, this, &QueryTableModel::onStateChanged);
+        connect(source_, &DataSource::rowsRefreshed, this, &QueryTableModel::onRowsRefreshed);
         connect(source_, &QObject::destroyed, this, &QueryTableModel::reset);
     }
     reset();
@@ -243,6 +244,30 @@ void QueryTableModel::onCurrentChanged(int recNo)
 void QueryTableModel::onStateChanged()
 {
     refreshIndicator(currentRow_);
+}
+
+// Every row but the one being edited is read again when next painted; the
+// edited row shows what was typed, and an open cell editor on it is left
+// alone (the views would give it the cell's value again).
+void QueryTableModel::onRowsRefreshed()
+{
+    if (!source_ || !source_->isActive())
+        return;
+    data::Query* query = source_->query();
+    if (query->rowCount() != rows_)
+        return reset();
+    if (rows_ == 0 || columns_.empty())
+        return;
+    const int lastColumn = int(columns_.size()) - 1;
+    const int edited = query->isEditing() ? query->recNo() - 1 : -1;
+    if (edited < 0) {
+        emit dataChanged(index(0, 0), index(rows_ - 1, lastColumn));
+        return;
+    }
+    if (edited > 0)
+        emit dataChanged(index(0, 0), index(edited - 1, lastColumn));
+    if (edited < rows_ - 1)
+        emit dataChanged(index(edited + 1, 0), index(rows_ - 1, lastColumn));
 }
 
 void QueryTableModel::refreshIndicator(int row)

@@ -68,6 +68,7 @@ private:
     void onFieldChanged(int fieldIndex);
     void onCurrentChanged(int recNo);
     void onStateChanged();
+    void onRowsRefreshed();
     void refreshIndicator(int row);
 
     QPointer<DataSource> source_;

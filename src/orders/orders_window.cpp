@@ -20,6 +20,7 @@
 #include "platform/files.h"
 #include "spreadsheet/spreadsheet.h"
 #include "statistics/statistics_window.h"
+#include "window_kit/desk_notices.h"
 #include "window_kit/status_panels.h"
 #include "window_kit/toolbar.h"
 #include "window_kit/undo_button.h"
@@ -85,6 +86,7 @@ TaForm3DD::TaForm3DD(kit::WindowRegistry& windows, QWidget* parent) : QWidget(pa
     sBar = new kit::StatusPanels({50, 50}, this);
     sBar->setPanelText(2, gridHint());
     layout->addWidget(sBar);
+    new kit::DeskNotices(*sBar, windows_.engine, {Query1});
 
     connect(Query1, &data::Query::busyChanged, this, &TaForm3DD::setBulkLoopRunning);
 

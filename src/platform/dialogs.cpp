@@ -15,6 +15,11 @@ bool Dialogs::question(QWidget* owner, const QString& text, const QString& capti
     return showMessage({MessageKind::Question, owner, text, caption, icon, MessageButtons::OkCancel, {}});
 }
 
+bool Dialogs::choose(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon)
+{
+    return showMessage({MessageKind::Question, owner, text, caption, icon, MessageButtons::YesNo, {}});
+}
+
 void Dialogs::information(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon)
 {
     showMessage({MessageKind::Information, owner, text, caption, icon, MessageButtons::Ok, {}});

@@ -10,7 +10,7 @@ namespace platform {
 enum class MessageIcon { None, Information, Question, Warning, Error };
 
 // Which buttons a message box offers.
-enum class MessageButtons { Ok, OkCancel };
+enum class MessageButtons { Ok, OkCancel, YesNo };
 
 // Which of the Dialogs calls asked for a box.
 enum class MessageKind { Question, Information, Warning, Error };
@@ -43,6 +43,10 @@ public:
     // counts as Cancel.
     bool question(QWidget* owner, const QString& text, const QString& caption,
                   MessageIcon icon = MessageIcon::Question);
+    // A box with Yes and No; true when the user chose Yes. Closing the box
+    // counts as No.
+    bool choose(QWidget* owner, const QString& text, const QString& caption,
+                MessageIcon icon = MessageIcon::Question);
     // Boxes with only an OK button.
     void information(QWidget* owner, const QString& text, const QString& caption,
                      MessageIcon icon = MessageIcon::Information);

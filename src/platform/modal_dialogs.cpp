@@ -33,6 +33,12 @@ std::unique_ptr<QMessageBox> ModalDialogs::makeMessageBox(const MessageRequest& 
     if (!request.details.isEmpty())
         box->setDetailedText(request.details);
 
+    if (request.buttons == MessageButtons::YesNo) {
+        // Escape and closing the window pick No.
+        box->setDefaultButton(box->addButton(QMessageBox::Yes));
+        box->setEscapeButton(box->addButton(QMessageBox::No));
+        return box;
+    }
     QPushButton* ok = box->addButton(QMessageBox::Ok);
     box->setDefaultButton(ok);
     if (request.buttons == MessageButtons::OkCancel) {
@@ -49,7 +55,9 @@ bool ModalDialogs::showMessage(const MessageRequest& request)
 {
     const std::unique_ptr<QMessageBox> box = makeMessageBox(request);
     box->exec();
-    return box->clickedButton() != nullptr && box->clickedButton() == box->button(QMessageBox::Ok);
+    const QMessageBox::StandardButton yes =
+        request.buttons == MessageButtons::YesNo ? QMessageBox::Yes : QMessageBox::Ok;
+    return box->clickedButton() != nullptr && box->clickedButton() == box->button(yes);
 }
 
 std::unique_ptr<QFileDialog> ModalDialogs::makeFileDialog(const FileOpenRequest& request)

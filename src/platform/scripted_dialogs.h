@@ -37,9 +37,9 @@ public:
     ScriptedDialogs(const ScriptedDialogs&) = delete;
     ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
 
-    // Answers for boxes with OK and Cancel, taken in order (true = OK). Boxes
-    // with only OK take no answer. With the queue empty the default answer is
-    // used, OK unless changed.
+    // Answers for boxes with OK and Cancel or Yes and No, taken in order
+    // (true = OK or Yes). Boxes with only OK take no answer. With the queue
+    // empty the default answer is used, OK unless changed.
     void queueAnswer(bool ok) { answers_.push_back(ok); }
     void setDefaultAnswer(bool ok) { defaultAnswer_ = ok; }
     // Answers for the file-open dialog, taken in order; an empty path means

@@ -15,6 +15,7 @@
 #include "statistics/sole_assignment.h"
 #include "statistics/statistics_messages.h"
 #include "statistics/statistics_posting.h"
+#include "window_kit/desk_notices.h"
 #include "window_kit/shared_messages.h"
 #include "window_kit/status_panels.h"
 #include "window_kit/toolbar.h"
@@ -104,6 +105,11 @@ TAForm6TJ::TAForm6TJ(kit::WindowRegistry& windows, QWidget* parent) : QWidget(pa
     buildUpperHalf(layout);
     sBar = new kit::StatusPanels({50, 50}, this);
     layout->addWidget(sBar);
+    // The upper grid edits the order window's orders.
+    QList<data::Query*> edited{Query1};
+    if (windows_.ordersWindow)
+        edited << windows_.ordersWindow->Query1;
+    new kit::DeskNotices(*sBar, windows_.engine, edited);
 
     if (windows_.ordersWindow)
         connect(windows_.ordersWindow->Query1, &data::Query::busyChanged, this, &TAForm6TJ::updateCommands);
@@ -212,8 +218,25 @@ void TAForm6TJ::ToolButtonZLClick() {
         kit::WindowRegistry::show(shoes);
 }
 
+// The statistics are rebuilt at one desk at a time: another desk running
+// them is told about and nothing is changed or asked.
+std::unique_ptr<data::CommandLock> TAForm6TJ::lockAggregation() {
+    const QString command = statistics::aggregationCommand();
+    try {
+        return windows_.engine.lockCommand(command);
+    } catch (const data::EngineError& error) {
+        if (error.kind() != data::ErrorKind::ServerBusy)
+            throw;
+        platform::dialogs().information(this, kit::commandBusyText(error.subject(), command), kit::noticeCaption());
+        return nullptr;
+    }
+}
+
 void TAForm6TJ::ToolButton7Click() {
     if (!windows_.ordersWindow)
+        return;
+    const std::unique_ptr<data::CommandLock> running = lockAggregation();
+    if (!running)
         return;
     if (!platform::dialogs().question(this, statistics::scanQuestion(), kit::noticeCaption()))
         return;

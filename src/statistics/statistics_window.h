@@ -6,6 +6,8 @@
 #include <QList>
 #include <QWidget>
 
+#include <memory>
+
 class QFrame;
 class QSplitter;
 class QToolBar;
@@ -70,6 +72,7 @@ public:
     void ToolButtonGYSClick(); // "按供应商导出"
 
 private:
+    std::unique_ptr<data::CommandLock> lockAggregation();
     void buildUpperHalf(class QVBoxLayout* layout);
     void buildLowerHalf(QWidget* lower);
     void updateCommands();

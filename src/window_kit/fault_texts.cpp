@@ -7,6 +7,7 @@
 #include "data/table_keys.h"
 #include "platform/files.h"
 #include "spreadsheet/error.h"
+#include "window_kit/shared_messages.h"
 
 #include <QDir>
 
@@ -127,15 +128,14 @@ QString engineText(const data::EngineError& error)
                       QStringLiteral("这次的操作没有做完，服务器上已保存的数据不受影响。"),
                       QStringLiteral("网络或服务器恢复后请再试一次；如果一再出现，请联系管理服务器的人员。"));
     case data::ErrorKind::ServerBusy:
-        return joined(QStringLiteral("“%1”正在进行“%2”，要等它做完才能进行这项操作。").arg(error.subject(), error.value()),
-                      QStringLiteral("这项操作没有开始，数据没有改变。"),
-                      QStringLiteral("请等“%1”做完后再试一次。").arg(error.subject()));
+        // Said as the window that refuses the command says it.
+        return commandBusyText(error.subject(), error.value()) + QStringLiteral("\n这项操作没有开始，数据没有改变。");
     case data::ErrorKind::ChangedElsewhere:
-        return joined(error.value().isEmpty()
-                          ? QStringLiteral("这条记录已被另一台电脑修改或删除，你的修改没有保存。")
-                          : QStringLiteral("这条记录已被另一台电脑（%1）修改或删除，你的修改没有保存。").arg(error.value()),
-                      QStringLiteral("对方保存的内容没有被覆盖。"),
-                      QStringLiteral("请取消这次修改，看一下对方保存的内容后再改。"));
+        return joined(QStringLiteral("%1中的这条记录已被%2修改或删除。")
+                          .arg(tableCaption(error.subject()),
+                               error.value().isEmpty() ? QStringLiteral("另一台电脑")
+                                                       : QStringLiteral("另一台电脑（%1）").arg(error.value())),
+                      ChangeNotSaved, QStringLiteral("请刷新数据，看过对方保存的内容后再修改。"));
     case data::ErrorKind::Engine:
         break;
     }

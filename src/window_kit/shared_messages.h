@@ -20,4 +20,10 @@ inline QString workbookFailedMessage() { return QStringLiteral("与工作簿的�
 inline QString worksheetFailedMessage() { return QStringLiteral("与工作表连接已关闭!"); }
 inline QString systemNoticeCaption() { return QStringLiteral("系统提示"); }
 
+// A command that runs at one desk at a time ("鞋底统计") is running at another.
+inline QString commandBusyText(const QString& desk, const QString& command)
+{
+    return QStringLiteral("另一台电脑（%1）正在进行%2，请等它完成后再试。").arg(desk, command);
+}
+
 }  // namespace kit

@@ -53,9 +53,6 @@ const FaultCase faultCases[] = {
      QStringLiteral("没有读写任何数据")},
     {"missing table on a server", [] { throw data::EngineError::missingTable("dd.db", "postgresql://db.factory:5432/shoes"); },
      QStringLiteral("数据库服务器“db.factory:5432/shoes”上没有数据表“dd.db”。"), QStringLiteral("没有读写任何数据")},
-    {"record changed at another desk",
-     [] { throw data::EngineError(data::ErrorKind::ChangedElsewhere, "dd.db", "二号桌", "changed elsewhere"); },
-     QStringLiteral("这条记录已被另一台电脑（二号桌）修改或删除，你的修改没有保存。"), QStringLiteral("没有被覆盖")},
     {"foreign table", [] { throw data::EngineError::foreignTable("/data/XDTJ.DB", 26); },
      QStringLiteral("文件“%1”不是本程序的数据表（可能是旧的Paradox表或别的程序的文件）。")
          .arg(QDir::toNativeSeparators("/data/XDTJ.DB")),
@@ -71,7 +68,7 @@ const FaultCase faultCases[] = {
      QStringLiteral("无法连接数据库服务器 db.factory:5432/tavrel，请检查网络或服务器是否已开启。"),
      QStringLiteral("服务器上已保存的数据不受影响")},
     {"server busy", [] { throw data::EngineError::serverBusy("二号桌", "鞋底统计"); },
-     QStringLiteral("“二号桌”正在进行“鞋底统计”，要等它做完才能进行这项操作。"), QStringLiteral("数据没有改变")},
+     QStringLiteral("另一台电脑（二号桌）正在进行鞋底统计，请等它完成后再试。"), QStringLiteral("数据没有改变")},
     {"server key violation", [] { throw data::EngineError::serverError("23505", "duplicate key value violates unique constraint \"dd_key\""); },
      QStringLiteral("这条记录与已有的记录重复。"), QStringLiteral("这条记录没有保存")},
     {"server deadlock", [] { throw data::EngineError::serverError("40P01", "deadlock detected"); },
@@ -88,6 +85,14 @@ const FaultCase faultCases[] = {
      QStringLiteral("数据库服务器现在只允许读取，不能写入。"), NotSaved},
     {"server, other state", [] { throw data::EngineError::serverError("22P02", "invalid input syntax for type bigint"); },
      QStringLiteral("数据库服务器拒绝了这次操作（错误代码 22P02）。"), NotSaved},
+    {"changed at another desk",
+     [] {
+         throw data::EngineError(data::ErrorKind::ChangedElsewhere, "dd.db", "前台", "The record was changed elsewhere.");
+     },
+     QStringLiteral("订单表中的这条记录已被另一台电脑（前台）修改或删除。"), NotSaved},
+    {"changed at a desk not known",
+     [] { throw data::EngineError(data::ErrorKind::ChangedElsewhere, "shoes.db", "", "The record was changed elsewhere."); },
+     QStringLiteral("鞋底型号表中的这条记录已被另一台电脑修改或删除。"), NotSaved},
     {"office connect", [] { throw spreadsheet::Error("LibreOffice could not be started", Op::Connect); },
      QStringLiteral("电子表格程序启动不了，或者连接不上。"), QStringLiteral("没有导入或导出任何数据")},
     {"office open", [] { throw spreadsheet::Error("Opening a workbook from x.xls failed", Op::Open); },

@@ -1,5 +1,6 @@
 #include "windows_fixture.h"
 
+#include "data/sqlite_connection.h"
 #include "dbui/db_check_box.h"
 #include "dbui/db_navigator.h"
 #include "statistics/statistics_window.h"
@@ -162,7 +163,7 @@ TEST_F(OrderWindow, ADuplicateBatchTypedInTheGridIsReportedOnceAndDropped) {
 TEST_F(OrderWindow, APostRefusedByTheMachineIsToldInChineseAndTheRecordKept) {
     const TranslatedFaults translated;
     seed({{{Batch, QStringLiteral("A1")}, {Cases, 5}}, {{Batch, QStringLiteral("A2")}, {Cases, 6}}});
-    data::Connection& tables = *engine->table(QStringLiteral("dd.db"))->connection;
+    auto& tables = dynamic_cast<data::SqliteConnection&>(*engine->table(QStringLiteral("dd.db"))->connection);
     sqlite3* otherProgram = nullptr;
     struct Case {
         const char* name;

@@ -52,7 +52,7 @@ struct ShownBox {
     bool modal = false;
 };
 
-enum class Close { Ok, Cancel, Window };
+enum class Close { Ok, Cancel, Yes, No, Window };
 
 void closeBoxRecording(ShownBox& shown, Close how)
 {
@@ -62,6 +62,8 @@ void closeBoxRecording(ShownBox& shown, Close how)
         switch (how) {
         case Close::Ok: box->button(QMessageBox::Ok)->click(); break;
         case Close::Cancel: box->button(QMessageBox::Cancel)->click(); break;
+        case Close::Yes: box->button(QMessageBox::Yes)->click(); break;
+        case Close::No: box->button(QMessageBox::No)->click(); break;
         case Close::Window: box->close(); break;
         }
     });
@@ -75,21 +77,32 @@ protected:
 
 TEST_F(ModalDialogsTest, QuestionShowsCaptionIconAndBothButtons)
 {
+    const auto okCancel = [this] { return dialogs.question(&owner, "你真的要删除吗？", "提示信息"); };
+    const auto yesNo = [this] { return dialogs.choose(&owner, "你真的要删除吗？", "提示信息"); };
     const struct {
+        std::function<bool()> ask;
         Close how;
         bool expected;
-    } cases[] = {{Close::Ok, true}, {Close::Cancel, false}, {Close::Window, false}};
+        QMessageBox::StandardButtons buttons;
+    } cases[] = {
+        {okCancel, Close::Ok, true, QMessageBox::Ok | QMessageBox::Cancel},
+        {okCancel, Close::Cancel, false, QMessageBox::Ok | QMessageBox::Cancel},
+        {okCancel, Close::Window, false, QMessageBox::Ok | QMessageBox::Cancel},
+        {yesNo, Close::Yes, true, QMessageBox::Yes | QMessageBox::No},
+        {yesNo, Close::No, false, QMessageBox::Yes | QMessageBox::No},
+        {yesNo, Close::Window, false, QMessageBox::Yes | QMessageBox::No},
+    };
 
     for (const auto& c : cases) {
         ShownBox shown;
         closeBoxRecording(shown, c.how);
-        const bool answer = dialogs.question(&owner, "你真的要删除吗？", "提示信息");
+        const bool answer = c.ask();
 
         EXPECT_EQ(answer, c.expected) << int(c.how);
         EXPECT_EQ(shown.title, "提示信息");
         EXPECT_EQ(shown.text, "你真的要删除吗？");
         EXPECT_EQ(shown.icon, QMessageBox::Question);
-        EXPECT_EQ(shown.buttons, QMessageBox::Ok | QMessageBox::Cancel);
+        EXPECT_EQ(shown.buttons, c.buttons);
         EXPECT_EQ(shown.parent, &owner);
         EXPECT_TRUE(shown.modal);
     }

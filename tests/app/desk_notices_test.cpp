@@ -1,0 +1,107 @@
+// The status bar's notice of the other desks: over the first panel, never
+// over the progress of a loop, and gone again with what the panel said back.
+#include "data/table_fixture.h"
+#include "window_kit/desk_notices.h"
+#include "window_kit/progress.h"
+#include "window_kit/status_panels.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+const QString Lost = QStringLiteral("与服务器的连接已断开，正在重新连接…");
+
+TEST(StatusNotice, CoversTheFirstPanelWhichGrowsAndComesBackAsItWasLastWritten)
+{
+    kit::StatusPanels panels({50, 50});
+    panels.resize(700, 25);
+    panels.setPanelText(0, QStringLiteral("A"));
+    panels.setPanelText(kit::ProgressPanel, QStringLiteral("主表共有记录5条"));
+
+    panels.setNotice(Lost);
+    EXPECT_EQ(panels.panelText(0), Lost);
+    EXPECT_GE(panels.panel(0)->minimumWidth(), panels.panel(0)->fontMetrics().horizontalAdvance(Lost));
+    // A loop's texts go where they always go; the first panel's own text waits.
+    panels.setPanelText(kit::ProgressPanel, QStringLiteral("主表共有记录5条:未完成:3@已完成:2"));
+    panels.setPanelText(0, QStringLiteral("B"));
+    EXPECT_EQ(panels.panelText(0), Lost);
+    EXPECT_EQ(panels.panelText(kit::ProgressPanel), QStringLiteral("主表共有记录5条:未完成:3@已完成:2"));
+
+    panels.setNotice(QString());
+    EXPECT_EQ(panels.panelText(0), QStringLiteral("B"));
+    EXPECT_EQ(panels.panel(0)->minimumWidth(), 50);
+    EXPECT_EQ(panels.panel(0)->maximumWidth(), 50);
+    EXPECT_EQ(panels.panelText(kit::ProgressPanel), QStringLiteral("主表共有记录5条:未完成:3@已完成:2"));
+}
+
+class DeskNoticesTest : public TableFixture {
+protected:
+    void SetUp() override
+    {
+        orders = openQuery(QStringLiteral("select * from dd.db"));
+        addOrder(*orders, QStringLiteral("B1"));
+        addOrder(*orders, QStringLiteral("B2"));
+        orders->first();
+        notices = new kit::DeskNotices(panels, *engine, {orders.get()});
+    }
+
+    QString shown() const { return panels.panelText(0); }
+    qint64 idOf(int row) const { return orders->rowIds().at(row); }
+
+    kit::StatusPanels panels{{50, 50}};
+    std::unique_ptr<data::Query> orders;
+    kit::DeskNotices* notices = nullptr;  // owned by the panels
+};
+
+TEST_F(DeskNoticesTest, ServerStateShowsWhileThereIsOne)
+{
+    EXPECT_EQ(shown(), QString());
+    notices->setServerText(Lost);
+    EXPECT_EQ(shown(), Lost);
+    notices->setServerText(QString());
+    EXPECT_EQ(shown(), QString());
+}
+
+// Another desk's change to the record being edited marks it until the edit
+// ends, however it ends; a change to another record, or to a record only
+// looked at, does not.
+TEST_F(DeskNoticesTest, RecordChangedElsewhereIsMarkedWhileItIsEdited)
+{
+    const QString marked = kit::DeskNotices::changedElsewhereText();
+    EXPECT_EQ(marked, QStringLiteral("此记录已被另一台电脑修改，保存时会询问保留哪一份。"));
+    const struct {
+        const char* name;
+        std::function<void(data::Query&)> endEdit;
+    } cases[] = {
+        {"posted", [](data::Query& q) { q.post(); }},
+        {"cancelled", [](data::Query& q) { q.cancel(); }},
+        {"moved on", [](data::Query& q) { q.next(); }},
+        {"reopened", [](data::Query& q) { q.open(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        orders->first();
+        orders->takeNewsOf({idOf(0)}, false);
+        EXPECT_EQ(shown(), QString()) << "not being edited";
+
+        orders->edit();
+        orders->field(QStringLiteral("件数")).setInteger(3);
+        orders->takeNewsOf({idOf(1)}, false);
+        EXPECT_EQ(shown(), QString()) << "another record";
+        orders->takeNewsOf({idOf(0)}, false);
+        EXPECT_EQ(shown(), marked);
+
+        // The server's state comes first, and the mark after it again.
+        notices->setServerText(Lost);
+        EXPECT_EQ(shown(), Lost);
+        notices->setServerText(QString());
+        EXPECT_EQ(shown(), marked);
+
+        c.endEdit(*orders);
+        EXPECT_EQ(shown(), QString());
+    }
+}
+
+}  // namespace

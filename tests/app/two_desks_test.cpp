@@ -1,0 +1,234 @@
+// Two desks on one server database: desk A works through a query of its own
+// engine, desk B through the program's windows. What one desk stores shows at
+// the other, a record both changed is settled by B's clerk, and the sole
+// statistics run at one desk at a time.
+#include "app/main_window.h"
+#include "app/startup.h"
+#include "catalogue/shoes_window.h"
+#include "data/engine.h"
+#include "data/pg_connection.h"
+#include "data/pg_schema.h"
+#include "data/query.h"
+#include "data/server_link.h"
+#include "dbui/db_grid.h"
+#include "dbui/query_table_model.h"
+#include "orders/orders_window.h"
+#include "pg_test_server.h"
+#include "platform/files.h"
+#include "platform/scripted_dialogs.h"
+#include "qt_printing.h"
+#include "statistics/statistics_window.h"
+#include "window_kit/desk_notices.h"
+#include "window_kit/status_panels.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+const QString Batch = QStringLiteral("批号");
+const QString Cases = QStringLiteral("件数");
+
+// An engine on the server known to the others as `desk`.
+std::unique_ptr<data::Engine> deskEngine(const QString& uri, const QString& desk)
+{
+    const QByteArray before = qgetenv("TAVREL_DESK");
+    qputenv("TAVREL_DESK", desk.toUtf8());
+    auto engine = std::make_unique<data::Engine>(uri);
+    engine->serverLink()->connection();  // connects now, as this desk
+    qputenv("TAVREL_DESK", before);
+    return engine;
+}
+
+class TwoDesks : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const QString uri = pgTestDatabase();
+        deskA = deskEngine(uri, QStringLiteral("前台"));
+        data::pg::createTables(deskA->serverLink()->connection().session());
+        orderAtA = std::make_unique<data::Query>(*deskA);
+        orderAtA->setSql(QStringLiteral("select * from dd.db"));
+        orderAtA->open();
+        for (const char* batch : {"B001", "B002"}) {
+            orderAtA->append();
+            orderAtA->field(Batch).setText(QString::fromLatin1(batch));
+            orderAtA->field(Cases).setInteger(1);
+            orderAtA->post();
+        }
+        orderAtA->first();
+
+        deskB = deskEngine(uri, QStringLiteral("仓库"));
+        ASSERT_TRUE(programDir.isValid());
+        platform::setProgramFolder(programDir.path());
+        windows = std::make_unique<app::ProgramWindows>(*deskB);
+        ordersAtB = windows->registry().ordersWindow;
+        ordersAtB->Query1->first();
+    }
+
+    void TearDown() override
+    {
+        EXPECT_EQ(dialogs.messageTexts(), QStringList()) << "message boxes the test did not expect";
+        windows.reset();
+        orderAtA.reset();
+        platform::setProgramFolder(QString());
+    }
+
+    // Lets B hear the server until `done` holds, for a few seconds at most.
+    bool hearUntil(const std::function<bool()>& done)
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (!done()) {
+            if (waited.elapsed() > 5000)
+                return false;
+            deskB->serverLink()->takeNews();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        return true;
+    }
+
+    // A stores the number of cases of its first order, B001.
+    void storeCasesAtA(int cases)
+    {
+        orderAtA->first();
+        orderAtA->edit();
+        orderAtA->field(Cases).setInteger(cases);
+        orderAtA->post();
+    }
+
+    QString casesShownAtB(int row) const
+    {
+        dbui::DbGrid* grid = ordersAtB->DBGrid1;
+        const int column = grid->tableModel()->columnFieldNames().indexOf(Cases);
+        return grid->model()->index(row, column).data().toString();
+    }
+
+    // The cases of B001 as the server holds them, read afresh.
+    QString storedCases()
+    {
+        data::Query reader(*deskA);
+        reader.setSql(QStringLiteral("select * from dd.db where 批号 = 'B001'"));
+        reader.open();
+        return reader.field(Cases).asText();
+    }
+
+    QTemporaryDir programDir;
+    platform::ScriptedDialogs dialogs;
+    std::unique_ptr<data::Engine> deskA;
+    std::unique_ptr<data::Query> orderAtA;
+    std::unique_ptr<data::Engine> deskB;
+    std::unique_ptr<app::ProgramWindows> windows;
+    TaForm3DD* ordersAtB = nullptr;
+};
+
+TEST_F(TwoDesks, WhatOneDeskStoresShowsAtTheOther)
+{
+    ordersAtB->Query1->moveTo(2);
+    ASSERT_EQ(casesShownAtB(0), QStringLiteral("1"));
+    storeCasesAtA(7);
+    EXPECT_TRUE(hearUntil([&] { return casesShownAtB(0) == QStringLiteral("7"); })) << casesShownAtB(0).toStdString();
+    EXPECT_EQ(ordersAtB->Query1->recNo(), 2);
+}
+
+// B edits the order A has just changed: the window says so, and B's post asks
+// B's clerk, whose answer decides what is stored.
+TEST_F(TwoDesks, RecordChangedAtBothDesksIsSettledByTheClerk)
+{
+    const struct {
+        const char* name;
+        bool keepMine;
+        QString stored;
+    } cases[] = {{"keep mine", true, QStringLiteral("3")}, {"take theirs", false, QStringLiteral("9")}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        data::Query& atB = *ordersAtB->Query1;
+        atB.first();
+        atB.edit();
+        atB.field(Cases).setInteger(3);
+        storeCasesAtA(9);
+        ASSERT_TRUE(hearUntil([&] { return atB.isChangedElsewhere(); }));
+        EXPECT_EQ(ordersAtB->sBar->panelText(0), kit::DeskNotices::changedElsewhereText());
+
+        dialogs.queueAnswer(c.keepMine);
+        atB.post();
+        const std::vector<platform::ScriptedDialogs::Message> shown = dialogs.messages();
+        dialogs.clear();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].buttons, platform::MessageButtons::YesNo);
+        EXPECT_EQ(shown[0].caption, QStringLiteral("提示信息"));
+        EXPECT_TRUE(shown[0].text.startsWith(QStringLiteral("你正在修改的订单（批号：B001）已被另一台电脑（前台）修改过。")))
+            << shown[0].text.toStdString();
+        EXPECT_TRUE(shown[0].text.contains(QStringLiteral("件数：3 → 9"))) << shown[0].text.toStdString();
+
+        EXPECT_EQ(storedCases(), c.stored);
+        EXPECT_EQ(atB.state(), data::Query::State::Browse);
+        EXPECT_EQ(casesShownAtB(0), c.stored);
+        EXPECT_EQ(ordersAtB->sBar->panelText(0), QString());
+        // A starts the next round from what is stored now.
+        orderAtA->open();
+        storeCasesAtA(1);
+        ASSERT_TRUE(hearUntil([&] { return casesShownAtB(0) == QStringLiteral("1"); }));
+    }
+}
+
+// What the server link says of the server shows in the main window and in
+// every table window, and goes again when all is well.
+TEST_F(TwoDesks, ServerStateShowsInEveryWindowsStatusBar)
+{
+    const kit::WindowRegistry& r = windows->registry();
+    const QList<kit::StatusPanels*> bars = {r.mainWindow->sBar, r.shoesWindow->sBar, r.ordersWindow->sBar,
+                                            r.statisticsWindow->sBar};
+    const QString lost = QStringLiteral("与数据库服务器的连接已断开，正在重新连接……");
+    emit deskB->serverLink()->statusChanged(lost);
+    for (kit::StatusPanels* bar : bars)
+        EXPECT_EQ(bar->panelText(0), lost) << bar->window()->objectName().toStdString();
+    emit deskB->serverLink()->statusChanged(QString());
+    for (kit::StatusPanels* bar : bars)
+        EXPECT_EQ(bar->panelText(0), QString()) << bar->window()->objectName().toStdString();
+}
+
+TEST_F(TwoDesks, SoleStatisticsRunAtOneDeskAtATime)
+{
+    TAForm6TJ* statistics = windows->registry().statisticsWindow;
+    statistics->show();
+    QApplication::setActiveWindow(statistics);
+    QApplication::processEvents();
+    {
+        const std::unique_ptr<data::CommandLock> runningAtA = deskA->lockCommand(QStringLiteral("鞋底统计"));
+        QTest::mouseClick(statistics->ToolButton7, Qt::LeftButton);
+        const std::vector<platform::ScriptedDialogs::Message> shown = dialogs.messages();
+        dialogs.clear();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].kind, platform::MessageKind::Information);
+        EXPECT_EQ(shown[0].caption, QStringLiteral("提示信息"));
+        EXPECT_EQ(shown[0].text, QStringLiteral("另一台电脑（前台）正在进行鞋底统计，请等它完成后再试。"));
+        EXPECT_EQ(statistics->Query1->recordCount(), 0);
+        EXPECT_EQ(ordersAtB->Query1->field(QStringLiteral("供应商")).asText(), QString());
+    }
+    // Once A is done, B is asked the command's own question.
+    dialogs.queueAnswer(false);
+    QTest::mouseClick(statistics->ToolButton7, Qt::LeftButton);
+    const std::vector<platform::ScriptedDialogs::Message> shown = dialogs.messages();
+    dialogs.clear();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, QStringLiteral("你真的要扫描统计吗？"));
+    // While B runs them, A is refused.
+    const std::unique_ptr<data::CommandLock> runningAtB = deskB->lockCommand(QStringLiteral("鞋底统计"));
+    try {
+        deskA->lockCommand(QStringLiteral("鞋底统计"));
+        ADD_FAILURE() << "A took the lock B holds";
+    } catch (const data::EngineError& error) {
+        EXPECT_EQ(error.kind(), data::ErrorKind::ServerBusy);
+        EXPECT_EQ(error.subject(), QStringLiteral("仓库"));
+    }
+}
+
+}  // namespace
