@@ -232,6 +232,7 @@ qint64 PgConnection::insertRow(const OpenTable& table, const std::vector<int>& f
         return id;
     }
     flush();
+    commitWithoutWaiting();
     QStringList columns;
     std::vector<QVariant> params;
     for (int f : fields) {
@@ -272,6 +273,7 @@ bool PgConnection::updateRow(const OpenTable& table, qint64 id, const std::vecto
         return true;
     }
     flush();
+    commitWithoutWaiting();
     QStringList sets;
     std::vector<QVariant> params;
     for (int f : fields) {
@@ -304,6 +306,7 @@ bool PgConnection::removeRow(const OpenTable& table, qint64 id, qint64 version) 
         return true;
     }
     flush();
+    commitWithoutWaiting();
     const pg::Result r = run(QStringLiteral("DELETE FROM %1 WHERE rowid=? AND tavrel_version=?").arg(table.quotedName),
                              {QVariant(id), QVariant(version)});
     if (r.affected == 0)
@@ -344,16 +347,7 @@ void PgConnection::flush() {
 }
 
 void PgConnection::sendKept(std::vector<KeptWrite>& writes) {
-    if (!asyncCommits_ && writeGroups_ > 0) {
-        // A loop's writes are committed without waiting for the disk; its
-        // last commit waits, and with it every one before (endWriteGroup).
-        try {
-            session_->exec(QStringLiteral("SET synchronous_commit TO off"));
-        } catch (const EngineError& e) {
-            rethrow(e);
-        }
-        asyncCommits_ = true;
-    }
+    commitWithoutWaiting();
     // Inserts first (an update of a kept insert was folded into it), then
     // updates, then deletions; each table and set of fields in one statement.
     for (const KeptWrite::Kind kind : {KeptWrite::Kind::Insert, KeptWrite::Kind::Update, KeptWrite::Kind::Remove}) {
@@ -370,6 +364,19 @@ void PgConnection::sendKept(std::vector<KeptWrite>& writes) {
                 sendRemovals(*key.first, group);
         }
     }
+}
+
+// A loop's writes are committed without waiting for the disk; its last
+// commit waits, and with it every one before (endWriteGroup).
+void PgConnection::commitWithoutWaiting() {
+    if (asyncCommits_ || writeGroups_ == 0)
+        return;
+    try {
+        session_->exec(QStringLiteral("SET synchronous_commit TO off"));
+    } catch (const EngineError& e) {
+        rethrow(e);
+    }
+    asyncCommits_ = true;
 }
 
 void PgConnection::sendRemovals(const OpenTable& table, const std::vector<const KeptWrite*>& writes) {

@@ -83,8 +83,7 @@ private:
     void sendRemovals(const OpenTable& table, const std::vector<const KeptWrite*>& writes);
     void settle(const KeptWrite& write);
     void settleRemoval(const KeptWrite& write);
-    void commitGroup();
-    void beginGroup();
+    void commitWithoutWaiting();
     TableCopy* copyOf(const OpenTable& table);
     void copyWrote(const OpenTable& table, qint64 id, const Row* row);  // null row: deleted
     [[noreturn]] void rethrow(const EngineError& error);

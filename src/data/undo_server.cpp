@@ -1,6 +1,6 @@
 // The undo journal on a PostgreSQL server, in four tables of its own made on
 // first use: the commands, their parts (a table each), the rows as they were
-// before the command (whole records as jsonb, by command, table and row id)
+// before the command (whole records, column for column, by command and row id)
 // and the versions of the rows as the command left them. Rows move between
 // the tables and the journal in single statements on the server; none of
 // them passes through the desk.
@@ -13,6 +13,8 @@
 
 #include "data/undo_server.h"
 #include "data/undo_server_impl.h"
+
+#include "data/pg_schema.h"
 
 #include "data/engine.h"
 #include "data/errors.h"
@@ -74,10 +76,13 @@ void ServerUndoJournal::createTables() {
                            "mark bigint NOT NULL DEFAULT 0, PRIMARY KEY (command, position))")
                 .arg(partsTable(), commandsTable()));
         run(QStringLiteral("CREATE INDEX IF NOT EXISTS %1_by_table ON %1 (table_name, command)").arg(partsTable()));
-        run(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (command bigint NOT NULL REFERENCES %2(id) ON DELETE CASCADE, "
-                           "table_name text NOT NULL, rid bigint NOT NULL, image jsonb NOT NULL, "
-                           "PRIMARY KEY (command, table_name, rid))")
-                .arg(imagesTable(), commandsTable()));
+        // Rows are kept as the table holds them: copying them is a plain
+        // copy, with nothing converted.
+        for (const TableDef* def : allTables())
+            if (pg::tableExists(connection_->session(), def->sqlName))
+                run(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (command bigint NOT NULL REFERENCES %2(id) ON DELETE CASCADE, "
+                                   "table_name text NOT NULL, rid bigint NOT NULL, LIKE %3, PRIMARY KEY (command, rid))")
+                        .arg(imagesTable(def->sqlName), commandsTable(), quotedIdentifier(def->sqlName)));
         run(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (command bigint NOT NULL REFERENCES %2(id) ON DELETE CASCADE, "
                            "table_name text NOT NULL, rid bigint NOT NULL, version bigint NOT NULL, "
                            "PRIMARY KEY (command, table_name, rid))")
@@ -115,14 +120,15 @@ qint64 ServerUndoJournal::record(const QString& command, const QString& window, 
         for (std::size_t position = 0; position < parts.size(); ++position) {
             const UndoPart& part = parts[position];
             const OpenTable& table = tableOf(part.tablePath);
-            const QString copy = QStringLiteral("INSERT INTO %1 (command, table_name, rid, image) "
-                                                "SELECT ?::bigint, ?::text, t.rowid, to_jsonb(t) FROM %2 t ")
-                                     .arg(imagesTable(), table.quotedName);
+            const QString copy = QStringLiteral("INSERT INTO %1 SELECT ?::bigint, ?::text, t.rowid, t.* FROM %2 t ")
+                                     .arg(imagesTable(part.tablePath), table.quotedName);
             const QString conflict = QStringLiteral(" ON CONFLICT DO NOTHING");
             qint64 mark = 0;
             switch (part.kind) {
             case UndoPart::Kind::ShownRows:
-                rows += qint64(run(copy + QStringLiteral("WHERE t.rowid = ANY(?::bigint[])") + conflict,
+                // Joined rather than probed one by one: the rows shown are
+                // often most of the table.
+                rows += qint64(run(copy + QStringLiteral("JOIN (SELECT DISTINCT unnest(?::bigint[]) AS id) s ON s.id=t.rowid") + conflict,
                                    {QVariant(id), part.tablePath, idList(part.rowIds)})
                                    .affected);
                 break;
@@ -176,7 +182,7 @@ bool ServerUndoJournal::sealLocked(qint64 id) {
         const QString conflict = QStringLiteral(" ON CONFLICT DO NOTHING");
         switch (part.kind) {
         case UndoPart::Kind::ShownRows:
-            run(keep + QStringLiteral("JOIN %1 b ON b.rid=t.rowid WHERE b.command=?::bigint AND b.table_name=?::text").arg(imagesTable()) +
+            run(keep + QStringLiteral("JOIN %1 b ON b.rid=t.rowid WHERE b.command=?::bigint AND b.table_name=?::text").arg(imagesTable(part.table)) +
                     conflict,
                 {QVariant(id), part.table, QVariant(id), part.table});
             break;
@@ -260,8 +266,10 @@ void ServerUndoJournal::keepLastCommands(const QStringList& tables) {
 
 qint64 ServerUndoJournal::storageBytes() {
     QStringList sizes;
-    for (const QString& table : {commandsTable(), partsTable(), imagesTable(), afterTable()})
+    for (const QString& table : {commandsTable(), partsTable(), afterTable()})
         sizes << QStringLiteral("pg_total_relation_size('%1')").arg(table);
+    for (const TableDef* def : allTables())
+        sizes << QStringLiteral("coalesce(pg_total_relation_size(to_regclass('%1')), 0)").arg(imagesTable(def->sqlName));
     return scalar(QStringLiteral("SELECT ") + sizes.join(QLatin1Char('+')));
 }
 

@@ -5,6 +5,7 @@
 // undo_server_restore.cpp (checking and undoing).
 
 #include "data/pg_connection.h"
+#include "data/schema.h"
 #include "data/undo_journal.h"
 
 #include <QVariant>
@@ -90,7 +91,9 @@ const TableDef& tableDefOfSqlName(const QString& sqlName);
 // The journal's tables.
 inline QString commandsTable() { return QStringLiteral("tavrel_undo_commands"); }
 inline QString partsTable() { return QStringLiteral("tavrel_undo_parts"); }
-inline QString imagesTable() { return QStringLiteral("tavrel_undo_images"); }
+// The images of one table's rows: the command, the table, the row's id and
+// the row itself, column for column as the table has it.
+inline QString imagesTable(const QString& sqlName) { return quotedIdentifier(QStringLiteral("tavrel_undo_images_") + sqlName); }
 inline QString afterTable() { return QStringLiteral("tavrel_undo_after"); }
 
 }  // namespace undo_server

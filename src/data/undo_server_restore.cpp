@@ -1,6 +1,6 @@
 // Checking and undoing a recorded command on the server: a row changed
 // since the command has another version than the one the command left, and
-// the recorded rows go back from their jsonb images in single statements per
+// the recorded rows go back from their images in single statements per
 // table, with new versions, so that every desk that holds them reads them
 // again.
 
@@ -13,14 +13,13 @@ namespace data::undo_server {
 
 namespace {
 
-// "coalesce(k.f::text,'')=coalesce(b.image->>'f','') AND ...": a row k
+// "coalesce(k.f::text,'')=coalesce(b.f::text,'') AND ...": a row k
 // holding the key of the image b, compared as the tables compare keys (no
 // value is the empty text).
 QString sameKey(const TableDef& def) {
     QStringList same;
     for (const QString& field : def.uniqueKey)
-        same << QStringLiteral("coalesce(k.%1::text,'')=coalesce(b.image->>%2,'')")
-                    .arg(quotedIdentifier(field), QLatin1Char('\'') + QString(field).replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\''));
+        same << QStringLiteral("coalesce(k.%1::text,'')=coalesce(b.%1::text,'')").arg(quotedIdentifier(field));
     return same.join(QStringLiteral(" AND "));
 }
 
@@ -46,7 +45,7 @@ int ServerUndoJournal::changedSince(qint64 id) {
         case UndoPart::Kind::ShownRows: {
             count += scalar(leftRows + QStringLiteral("AND EXISTS (SELECT 1 FROM %1 b WHERE b.command=a.command "
                                                       "AND b.table_name=a.table_name AND b.rid=a.rid)")
-                                           .arg(imagesTable()),
+                                           .arg(imagesTable(part.table)),
                             {command, part.table});
             // Rows the command removed whose key another row has taken since.
             const TableDef& def = tableDefOfSqlName(part.table);
@@ -54,7 +53,7 @@ int ServerUndoJournal::changedSince(qint64 id) {
                 count += scalar(QStringLiteral("SELECT count(*) FROM %1 b WHERE %2 AND NOT EXISTS (SELECT 1 FROM %3 a "
                                                "WHERE a.command=b.command AND a.table_name=b.table_name AND a.rid=b.rid) "
                                                "AND EXISTS (SELECT 1 FROM %4 k WHERE k.rowid<>b.rid AND %5)")
-                                    .arg(imagesTable(), imagesOfPart(), afterTable(), table.quotedName, sameKey(def)),
+                                    .arg(imagesTable(part.table), imagesOfPart(), afterTable(), table.quotedName, sameKey(def)),
                                 {command, part.table});
             break;
         }
@@ -119,34 +118,34 @@ qint64 ServerUndoJournal::restoreRows(qint64 id, const PartRow& part) {
     qint64 restored = 0;
     if (part.kind == UndoPart::Kind::WholeTable) {
         restored += qint64(run(QStringLiteral("DELETE FROM %1 t WHERE NOT EXISTS (SELECT 1 FROM %2 b WHERE %3 AND b.rid=t.rowid)")
-                                   .arg(table.quotedName, imagesTable(), imagesOfPart()),
+                                   .arg(table.quotedName, imagesTable(part.table), imagesOfPart()),
                                {command, part.table})
                                .affected);
     } else if (!def.uniqueKey.isEmpty()) {
         // A row coming back takes its key from a row stored since.
         run(QStringLiteral("DELETE FROM %1 k USING %2 b WHERE %3 AND k.rowid<>b.rid AND %4 "
                            "AND NOT EXISTS (SELECT 1 FROM %1 x WHERE x.rowid=b.rid)")
-                .arg(table.quotedName, imagesTable(), imagesOfPart(), sameKey(def)),
+                .arg(table.quotedName, imagesTable(part.table), imagesOfPart(), sameKey(def)),
             {command, part.table});
     }
     QStringList columns, values, sets, now, then;
     for (const QString& field : table.quotedFields) {
         columns << field;
-        values << QStringLiteral("r.") + field;
+        values << QStringLiteral("b.") + field;
         sets << QStringLiteral("%1=EXCLUDED.%1").arg(field);
         now << QStringLiteral("t.") + field;
         then << QStringLiteral("EXCLUDED.") + field;
     }
     restored += qint64(
         run(QStringLiteral("INSERT INTO %1 AS t (rowid, %2, tavrel_version, tavrel_desk) "
-                           "SELECT b.rid, %3, greatest(coalesce((b.image->>'tavrel_version')::bigint, 0), "
+                           "SELECT b.rid, %3, greatest(coalesce(b.tavrel_version, 0), "
                            "coalesce(a.version, 0)) + 1, ?::text "
-                           "FROM %4 b CROSS JOIN LATERAL jsonb_populate_record(NULL::%1, b.image) r "
+                           "FROM %4 b "
                            "LEFT JOIN %5 a ON a.command=b.command AND a.table_name=b.table_name AND a.rid=b.rid "
                            "WHERE %6 ORDER BY b.rid "
                            "ON CONFLICT (rowid) DO UPDATE SET %7, tavrel_version=t.tavrel_version+1, tavrel_desk=EXCLUDED.tavrel_desk "
                            "WHERE (%8) IS DISTINCT FROM (%9)")
-                .arg(table.quotedName, columns.join(QLatin1Char(',')), values.join(QLatin1Char(',')), imagesTable(), afterTable(),
+                .arg(table.quotedName, columns.join(QLatin1Char(',')), values.join(QLatin1Char(',')), imagesTable(part.table), afterTable(),
                      imagesOfPart(), sets.join(QLatin1Char(',')), now.join(QLatin1Char(',')), then.join(QLatin1Char(','))),
             {connection_->desk(), command, part.table})
             .affected);
