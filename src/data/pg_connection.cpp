@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QStringList>
+#include <unordered_set>
 
 namespace data {
 
@@ -389,37 +390,19 @@ void PgConnection::sendRemovals(const OpenTable& table, const std::vector<const 
                                             "WHERE t.rowid=v.id AND t.tavrel_version=v.ver RETURNING t.rowid")
                                  .arg(table.quotedName),
                              {array(std::move(ids)), array(std::move(versions))});
-    if (std::size_t(r.rows.size()) == writes.size())
-        return;
-    std::unordered_map<qint64, bool> removed;
-    for (const pg::ResultRow& row : r.rows)
-        removed[row.front().toLongLong()] = true;
-    bumpGeneration();
-    for (const KeptWrite* w : writes)
-        if (!removed.count(w->id))
-            settleRemoval(*w);
+    settleMissing(r, writes, &PgConnection::settleRemoval);
 }
 
 // A kept deletion found the record changed by another desk (a record
 // already gone is what was wanted).
 void PgConnection::settleRemoval(const KeptWrite& write) {
     const OpenTable& table = *write.table;
-    Conflict conflict;
-    conflict.table = table.fileName;
-    for (const FieldInfo& f : table.fields)
-        conflict.fields << f.name;
-    conflict.id = write.id;
-    conflict.deleting = true;
-    conflict.theirs = readCurrent(table, write.id, &conflict.theirDesk);
+    Conflict conflict = conflictOver(write);
     if (conflict.gone())
         return;
     conflict.mine = conflict.theirs;
-    const std::shared_ptr<ConflictResolver>& resolver = conflictResolver();
-    if (!resolver || !*resolver)
-        throw EngineError(ErrorKind::ChangedElsewhere, conflict.table, conflict.theirDesk,
-                          QStringLiteral("The record was changed by another desk since it was read."));
     copies_.erase(table.sqlName);
-    if ((*resolver)(conflict) == ConflictChoice::TakeTheirs)
+    if (choose(conflict) == ConflictChoice::TakeTheirs)
         return;
     run(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(table.quotedName), {QVariant(write.id)});
 }
@@ -473,19 +456,25 @@ void PgConnection::sendUpdates(const OpenTable& table, quint64 mask, const std::
                        "WHERE t.rowid=v.id AND t.tavrel_version=v.ver RETURNING t.rowid")
             .arg(table.quotedName, sets.join(QLatin1Char(',')), arrays.join(QLatin1Char(',')), names.join(QLatin1Char(','))),
         params);
-    if (std::size_t(r.rows.size()) == writes.size())
-        return;
-    std::unordered_map<qint64, bool> stored;
-    for (const pg::ResultRow& row : r.rows)
-        stored[row.front().toLongLong()] = true;
-    bumpGeneration();
-    for (const KeptWrite* w : writes)
-        if (!stored.count(w->id))
-            settle(*w);
+    settleMissing(r, writes, &PgConnection::settle);
 }
 
-// A kept write found the record changed or deleted by another desk.
-void PgConnection::settle(const KeptWrite& write) {
+// The writes whose records the statement did not return (changed or
+// deleted by another desk meanwhile) are settled one by one.
+void PgConnection::settleMissing(const pg::Result& done, const std::vector<const KeptWrite*>& writes,
+                                 void (PgConnection::*settleOne)(const KeptWrite&)) {
+    if (std::size_t(done.rows.size()) == writes.size())
+        return;
+    std::unordered_set<qint64> returned;
+    for (const pg::ResultRow& row : done.rows)
+        returned.insert(row.front().toLongLong());
+    bumpGeneration();
+    for (const KeptWrite* w : writes)
+        if (!returned.count(w->id))
+            (this->*settleOne)(*w);
+}
+
+Conflict PgConnection::conflictOver(const KeptWrite& write) {
     const OpenTable& table = *write.table;
     Conflict conflict;
     conflict.table = table.fileName;
@@ -493,13 +482,25 @@ void PgConnection::settle(const KeptWrite& write) {
         conflict.fields << f.name;
     conflict.id = write.id;
     conflict.mine = write.row;
+    conflict.deleting = write.kind == KeptWrite::Kind::Remove;
     conflict.theirs = readCurrent(table, write.id, &conflict.theirDesk);
+    return conflict;
+}
+
+ConflictChoice PgConnection::choose(const Conflict& conflict) {
     const std::shared_ptr<ConflictResolver>& resolver = conflictResolver();
     if (!resolver || !*resolver)
         throw EngineError(ErrorKind::ChangedElsewhere, conflict.table, conflict.theirDesk,
                           QStringLiteral("The record was changed or deleted by another desk since it was read."));
+    return (*resolver)(conflict);
+}
+
+// A kept write found the record changed or deleted by another desk.
+void PgConnection::settle(const KeptWrite& write) {
+    const OpenTable& table = *write.table;
+    const Conflict conflict = conflictOver(write);
     copies_.erase(table.sqlName);
-    if ((*resolver)(conflict) == ConflictChoice::TakeTheirs)
+    if (choose(conflict) == ConflictChoice::TakeTheirs)
         return;
     Row mine = write.row;
     std::vector<int> fields;

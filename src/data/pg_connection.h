@@ -81,8 +81,12 @@ private:
     void sendInserts(const OpenTable& table, quint64 mask, const std::vector<const KeptWrite*>& writes);
     void sendUpdates(const OpenTable& table, quint64 mask, const std::vector<const KeptWrite*>& writes);
     void sendRemovals(const OpenTable& table, const std::vector<const KeptWrite*>& writes);
+    void settleMissing(const pg::Result& done, const std::vector<const KeptWrite*>& writes,
+                       void (PgConnection::*settleOne)(const KeptWrite&));
     void settle(const KeptWrite& write);
     void settleRemoval(const KeptWrite& write);
+    Conflict conflictOver(const KeptWrite& write);
+    ConflictChoice choose(const Conflict& conflict);
     void commitWithoutWaiting();
     TableCopy* copyOf(const OpenTable& table);
     void copyWrote(const OpenTable& table, qint64 id, const Row* row);  // null row: deleted

@@ -539,3 +539,33 @@ TEST_F(FullDisk, ABusyLoopKeepsWhatItStoredBeforeTheDiskFilledUp) {
 }
 
 }  // namespace
+
+namespace {
+
+// A record deleted through another query while this one edits it is not
+// "stored" into nothing: the clerk is asked, and keeping it stores it again.
+TEST_P(LiveQuery, PostingARecordDeletedMeanwhileAsksAndCanStoreItAgain) {
+    for (const data::ConflictChoice choice : {data::ConflictChoice::KeepMine, data::ConflictChoice::TakeTheirs}) {
+        auto writer = openQuery(QStringLiteral("select * from dd.db"));
+        while (!writer->isEmpty())
+            writer->remove();
+        addOrders(*writer, 2);
+        auto reader = openQuery(QStringLiteral("select * from dd.db"));
+        reader->edit();
+        reader->field(QStringLiteral("件数")).setInteger(7);
+        writer->first();
+        writer->remove();
+        int asked = 0;
+        engine->setConflictResolver([&](const data::Conflict& conflict) {
+            ++asked;
+            EXPECT_TRUE(conflict.gone());
+            return choice;
+        });
+        reader->post();
+        EXPECT_EQ(asked, 1);
+        const QStringList batches = column(*openQuery(QStringLiteral("select * from dd.db where 件数=7")), QStringLiteral("批号"));
+        EXPECT_EQ(batches, choice == data::ConflictChoice::KeepMine ? QStringList{QStringLiteral("P0001")} : QStringList{});
+    }
+}
+
+}  // namespace

@@ -298,3 +298,37 @@ TEST_F(ServerDesks, ALostConnectionIsSaidRetriedAndTheResultsReopened) {
 }
 
 }  // namespace
+
+namespace {
+
+// A deletion loop sends its deletions together; a record another desk
+// changed meanwhile is asked about, and only deleted when the clerk says so.
+TEST_F(ServerDesks, ABulkDeletionAsksAboutARecordChangedElsewhere) {
+    for (const ConflictChoice choice : {ConflictChoice::KeepMine, ConflictChoice::TakeTheirs}) {
+        auto writer = open(*deskA.engine, QStringLiteral("select * from dd.db"));
+        while (!writer->isEmpty())
+            writer->remove();
+        for (int i = 1; i <= 50; ++i)
+            TableFolder::addOrder(*writer, QStringLiteral("P%1").arg(i, 2, 10, QLatin1Char('0')), {{QStringLiteral("件数"), i}});
+        auto loop = open(*deskA.engine, QStringLiteral("select * from dd.db"));
+        for (loop->first(); !loop->eof(); loop->next())
+            loop->field(QStringLiteral("件数")).asInteger();  // every row read, as a grid would
+        setCount(*open(*deskB, QStringLiteral("select * from dd.db")), QStringLiteral("P25"), 99);
+        std::vector<data::Conflict> seen;
+        deskA.engine->setConflictResolver([&](const data::Conflict& conflict) {
+            seen.push_back(conflict);
+            return choice;
+        });
+        {
+            data::BusyScope busy(*loop);
+            for (loop->first(); !loop->isEmpty();)
+                loop->remove();
+        }
+        ASSERT_EQ(seen.size(), 1u);
+        EXPECT_TRUE(seen[0].deleting);
+        auto left = open(*deskB, QStringLiteral("select * from dd.db"));
+        EXPECT_EQ(left->recordCount(), choice == ConflictChoice::KeepMine ? 0 : 1);
+    }
+}
+
+}  // namespace
