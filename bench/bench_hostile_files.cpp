@@ -25,6 +25,7 @@
 #include "window_kit/window_look.h"
 
 #include "import_workbook.h"
+#include "program_pass.h"
 #include "xvfb_server.h"
 
 #include <QElapsedTimer>
@@ -68,13 +69,8 @@ int orderCount(data::Engine& engine) {
 }
 
 int runChild(int argc, char** argv) {
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    platform::Application application(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    kit::initResources();
-    QApplication::setFont(kit::windowFont());
-    platform::ScriptedDialogs dialogs;
-    platform::RecordingFileManager fileManager;
+    bench::ProgramPass pass(argc, argv);
+    platform::ScriptedDialogs& dialogs = pass.dialogs;
     const QString screenshot = optionValue(argc, argv, "--screenshot");
 
     QTemporaryDir programDir, dataDir, officeDir;

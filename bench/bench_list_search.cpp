@@ -28,6 +28,7 @@
 
 #include "order_fixture.h"
 #include "visible_run.h"
+#include "program_pass.h"
 #include "xvfb_server.h"
 
 #include <QFile>
@@ -91,12 +92,8 @@ void waitShown(QWidget* window) {
 }
 
 int runPass(int argc, char** argv) {
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    platform::Application application(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    kit::initResources();
-    QApplication::setFont(kit::windowFont());
-    platform::ScriptedDialogs dialogs;
+    ProgramPass pass(argc, argv);
+    platform::ScriptedDialogs& dialogs = pass.dialogs;
     Report report("list searches");
 
     OrderFolders folders;

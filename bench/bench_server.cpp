@@ -35,6 +35,7 @@
 #include "order_fixture.h"
 #include "pg_bench_server.h"
 #include "visible_run.h"
+#include "program_pass.h"
 #include "xvfb_server.h"
 
 #include <QDir>
@@ -268,13 +269,8 @@ void line(const char* what, double files, double server) {
 }
 
 int runPass(int argc, char** argv) {
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    platform::Application application(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    kit::initResources();
-    QApplication::setFont(kit::windowFont());
-    platform::ScriptedDialogs dialogs;
-    platform::RecordingFileManager fileManager;
+    ProgramPass pass(argc, argv);
+    platform::ScriptedDialogs& dialogs = pass.dialogs;
     const QString baseUri = qEnvironmentVariable("TAVREL_BENCH_PG_URI");
     if (baseUri.isEmpty()) {
         std::fprintf(stderr, "no server: TAVREL_BENCH_PG_URI is not set\n");

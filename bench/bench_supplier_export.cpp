@@ -27,6 +27,7 @@
 #include "window_kit/status_panels.h"
 #include "window_kit/window_look.h"
 #include "window_kit/window_registry.h"
+#include "program_pass.h"
 #include "xvfb_server.h"
 
 #include <QDir>
@@ -92,14 +93,9 @@ double plainSql(const QString& folder) {
 }
 
 int runPass(int argc, char** argv) {
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    platform::Application application(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    kit::initResources();
-    QApplication::setFont(kit::windowFont());
-    platform::ScriptedDialogs dialogs;
+    ProgramPass pass(argc, argv);
+    platform::ScriptedDialogs& dialogs = pass.dialogs;
     dialogs.setDefaultAnswer(true);
-    platform::RecordingFileManager fileManager;
 
     QTemporaryDir tables, program, officeDir;
     data::createTableFiles(tables.path());

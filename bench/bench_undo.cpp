@@ -23,6 +23,7 @@
 
 #include "order_fixture.h"
 #include "visible_run.h"
+#include "program_pass.h"
 #include "xvfb_server.h"
 
 #include <QFile>
@@ -42,12 +43,8 @@ double timed(const std::function<void()>& work) {
 }
 
 int runPass(int argc, char** argv) {
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    platform::Application application(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    kit::initResources();
-    QApplication::setFont(kit::windowFont());
-    platform::ScriptedDialogs dialogs;
+    ProgramPass pass(argc, argv);
+    platform::ScriptedDialogs& dialogs = pass.dialogs;
     Report report("undo journal");
     OrderFolders folders;
     if (!folders.make()) {

@@ -34,6 +34,7 @@
 #include "import_workbook.h"
 #include "order_fixture.h"
 #include "visible_run.h"
+#include "program_pass.h"
 #include "xvfb_server.h"
 
 #include <QAccessible>
@@ -65,13 +66,8 @@ QStringList gridFields(dbui::DbGrid* grid) {
 }
 
 int runPass(int argc, char** argv, bool accessibility) {
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    platform::Application application(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    kit::initResources();
-    QApplication::setFont(kit::windowFont());
-    platform::ScriptedDialogs dialogs;
-    platform::RecordingFileManager fileManager;
+    ProgramPass pass(argc, argv);
+    platform::ScriptedDialogs& dialogs = pass.dialogs;
     Report report(accessibility ? "accessibility bridge on" : "plain");
     if (accessibility) {
         QElapsedTimer wait;
