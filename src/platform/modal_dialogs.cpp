@@ -1,5 +1,7 @@
 #include "platform/modal_dialogs.h"
 
+#include "platform/plain_file_icons.h"
+
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -64,6 +66,8 @@ std::unique_ptr<QFileDialog> ModalDialogs::makeFileDialog(const FileOpenRequest&
 {
     auto dialog = std::make_unique<QFileDialog>(request.owner, request.title);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
+    // Listing the data folder must not open the tables (see PlainFileIcons).
+    dialog->setIconProvider(&plainFileIcons());
     dialog->setWindowModality(Qt::ApplicationModal);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     // The caller checks itself whether the chosen file exists.
