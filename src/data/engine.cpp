@@ -124,6 +124,26 @@ QString Engine::resolve(const QString& name) const {
     return {};
 }
 
+bool Engine::holdsFile(const QString& path) const {
+    if (server_)
+        return false;
+    const QString chosen = QFileInfo(path).canonicalFilePath();
+    if (chosen.isEmpty())
+        return false;
+    QStringList held{QDir(directory_).filePath(undoFileName())};
+    for (const auto& [key, table] : open_)
+        held << resolve(table->fileName);
+    for (const QString& file : held) {
+        const QString canonical = QFileInfo(file).canonicalFilePath();
+        if (canonical.isEmpty())
+            continue;
+        for (const char* companion : {"", "-wal", "-shm", "-journal"})
+            if (chosen == canonical + QLatin1String(companion))
+                return true;
+    }
+    return false;
+}
+
 QString OpenTable::updateSql(const std::vector<int>& fieldIndexes) const { return writeSql(true, fieldIndexes); }
 QString OpenTable::insertSql(const std::vector<int>& fieldIndexes) const { return writeSql(false, fieldIndexes); }
 

@@ -111,6 +111,11 @@ public:
     // The path of the file a table name resolves to, or empty when none.
     QString resolve(const QString& name) const;
 
+    // Whether the file is one the engine keeps open for the tables: a table
+    // file, its log, the undo journal. Nothing else in the program may open
+    // such a file: closing it would give up the locks SQLite holds on it.
+    bool holdsFile(const QString& path) const;
+
     // A statement text parsed and translated for its table (statement.cpp).
     // What a text gives is kept, so a text met again costs one lookup; a
     // text that fails is not kept and fails again the same way.

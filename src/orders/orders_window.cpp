@@ -280,6 +280,12 @@ void TaForm3DD::ToolButton12Click() {
     auto warn = [](const QString& text) {
         platform::dialogs().warning(nullptr, text, kit::noticeCaption(), platform::MessageIcon::Warning);
     };
+    // A table of the program is no workbook; reading it to find its kind
+    // would give up the locks on it.
+    if (windows_.engine.holdsFile(file)) {
+        warn(kit::workbookFailedMessage());
+        return;
+    }
     spreadsheet::Application* office = nullptr;
     try {
         office = &windows_.spreadsheet();

@@ -75,6 +75,7 @@ TEST_F(ImportWindow, EachFailingStepShowsItsMessageAndImportsNothing) {
         const char* caption;
         MessageIcon icon;
         bool ownedByOrderWindow;
+        bool reachesTheOffice = true;
     };
     const Case cases[] = {
         {"missing file", [](ImportWindow& t) { t.workbook += QStringLiteral(".gone"); }, nullptr, "系统提示",
@@ -85,6 +86,10 @@ TEST_F(ImportWindow, EachFailingStepShowsItsMessageAndImportsNothing) {
          MessageIcon::Warning, false},
         {"chart sheet", [](ImportWindow& t) { t.office->chartActive = true; }, "与工作表连接已关闭!", "提示信息",
          MessageIcon::Warning, false},
+        {"the order table", [](ImportWindow& t) { t.workbook = t.dir.filePath(QStringLiteral("dd.db")); },
+         "与工作簿的连接已关闭!", "提示信息", MessageIcon::Warning, false, false},
+        {"the undo journal's log", [](ImportWindow& t) { t.workbook = t.dir.filePath(QStringLiteral("undo.db-wal")); },
+         "与工作簿的连接已关闭!", "提示信息", MessageIcon::Warning, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -103,6 +108,8 @@ TEST_F(ImportWindow, EachFailingStepShowsItsMessageAndImportsNothing) {
         EXPECT_EQ(box.icon, c.icon);
         EXPECT_EQ(box.owner.data() == orders, c.ownedByOrderWindow);
         EXPECT_EQ(storedOrders(), 0);
+        if (!c.reachesTheOffice)
+            EXPECT_EQ(office->connects, 0);
     }
 }
 
