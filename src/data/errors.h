@@ -22,6 +22,7 @@ enum class ErrorKind {
     WrongLayout,     // subject(): the table; value(): the field it lacks
     NotWholeNumber,  // subject(): the field; value(): the text given
     ChangedElsewhere,  // subject(): the table; value(): the desk that changed the record, when known
+    LogTakenAway,      // subject(): the table file whose log another program removed while it was open
 };
 
 // A failure reported by the table engine. It carries a stack of entries, the

@@ -130,7 +130,10 @@ std::shared_ptr<SqliteConnection> SqliteConnection::open(const QString& path) {
         throw EngineError::missingTable(info.fileName(), info.absolutePath());
     if (!info.isFile() || !info.isReadable())
         throw EngineError(QStringLiteral("Table \"%1\" cannot be read.").arg(path));
+    return std::shared_ptr<SqliteConnection>(new SqliteConnection(openHandle(path), path));
+}
 
+sqlite3* SqliteConnection::openHandle(const QString& path) {
     sqlite3* db = nullptr;
     const QByteArray nativePath = path.toUtf8();
     int rc = sqlite3_open_v2(nativePath.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
@@ -139,18 +142,66 @@ std::shared_ptr<SqliteConnection> SqliteConnection::open(const QString& path) {
         sqlite3_close(db);
         throw EngineError(QStringLiteral("Table \"%1\" cannot be opened: %2").arg(path, message), rc);
     }
-    std::shared_ptr<SqliteConnection> conn(new SqliteConnection(db, path));
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, 2000);
-    try {
-        conn->exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-        conn->exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
-    } catch (const EngineError& e) {
-        if ((e.code() & 0xff) == SQLITE_NOTADB)
-            throw EngineError::foreignTable(path, e.code());
-        throw EngineError(QStringLiteral("Table \"%1\" cannot be opened: %2").arg(path, e.message()), e.code());
+    for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL"}) {
+        rc = sqlite3_exec(db, pragma, nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK)
+            continue;
+        const int code = sqlite3_extended_errcode(db);
+        const QString message = sqliteMessage(db, rc);
+        sqlite3_close(db);
+        if ((code & 0xff) == SQLITE_NOTADB)
+            throw EngineError::foreignTable(path, code);
+        throw EngineError(QStringLiteral("Table \"%1\" cannot be opened: %2").arg(path, message), code);
     }
-    return conn;
+    return db;
+}
+
+bool SqliteConnection::ownsItsLog() const {
+    sqlite3_file* log = nullptr;
+    if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log) != SQLITE_OK || !log || !log->pMethods)
+        return true;  // no log open yet
+    sqlite3_int64 ours = 0;
+    if (log->pMethods->xFileSize(log, &ours) != SQLITE_OK)
+        return true;
+    // The same file seen through our descriptor and by its name has one
+    // size; a log made anew by another program has its own.
+    const QFileInfo onDisk(path_ + QStringLiteral("-wal"));
+    return onDisk.exists() && onDisk.size() == ours;
+}
+
+void SqliteConnection::reopen() {
+    // Our log is no longer the table's: it must neither be folded into the
+    // table nor removed by its name, which is now another's log.
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    cache_.clear();
+    groupLog_.clear();
+    groupTransaction_ = false;
+    // Closed first, so that the new handle takes the locks afresh.
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+    try {
+        db_ = openHandle(path_);
+    } catch (const EngineError&) {
+        sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE, nullptr);
+        throw;
+    }
+    bumpGeneration();
+}
+
+void SqliteConnection::takeBackIfLost() {
+    if (!groupTransaction_ && sqlite3_get_autocommit(db_) && !ownsItsLog())
+        reopen();
+}
+
+void SqliteConnection::checkCommitReachedTheTable() {
+    if (ownsItsLog())
+        return;
+    reopen();
+    throw EngineError(ErrorKind::LogTakenAway, path_, QString(),
+                      QStringLiteral("The table's log was removed by another program while it was open; "
+                                     "the writes committed since the last check may be lost."));
 }
 
 SqliteConnection::~SqliteConnection() {
@@ -192,6 +243,7 @@ qint64 nowMs() { return QDateTime::currentMSecsSinceEpoch(); }
 }  // namespace
 
 void SqliteConnection::beginGroupTransaction() {
+    takeBackIfLost();
     exec(QStringLiteral("BEGIN"));
     groupTransaction_ = true;
     groupLog_.clear();
@@ -201,8 +253,10 @@ void SqliteConnection::beginGroupTransaction() {
 void SqliteConnection::commitGroupTransaction() {
     groupTransaction_ = false;
     groupLog_.clear();
-    if (!sqlite3_get_autocommit(db_))
+    if (!sqlite3_get_autocommit(db_)) {
         exec(QStringLiteral("COMMIT"));
+        checkCommitReachedTheTable();
+    }
 }
 
 void SqliteConnection::beginWriteGroup() {
@@ -217,7 +271,13 @@ void SqliteConnection::endWriteGroup() {
 }
 
 void SqliteConnection::wrote() {
-    if (writeGroups_ == 0 || nowMs() - groupStartedMs_ < GroupCommitIntervalMs)
+    if (writeGroups_ == 0) {
+        // A write of its own is committed already.
+        if (sqlite3_get_autocommit(db_))
+            checkCommitReachedTheTable();
+        return;
+    }
+    if (nowMs() - groupStartedMs_ < GroupCommitIntervalMs)
         return;
     commitGroupTransaction();
     beginGroupTransaction();
@@ -254,6 +314,7 @@ qint64 SqliteConnection::lastInsertRowId() const { return sqlite3_last_insert_ro
 int SqliteStatement::changes() const { return sqlite3_changes(db_); }
 
 qint64 SqliteConnection::insertRow(const OpenTable& table, const std::vector<int>& fields, Row& row) {
+    takeBackIfLost();
     Statement& st = prepare(table.insertSql(fields));
     for (std::size_t i = 0; i < fields.size(); ++i)
         st.bind(int(i) + 1, row[std::size_t(fields[i])]);
@@ -263,6 +324,7 @@ qint64 SqliteConnection::insertRow(const OpenTable& table, const std::vector<int
 }
 
 bool SqliteConnection::updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row) {
+    takeBackIfLost();
     Statement& st = prepare(table.updateSql(fields));
     int n = 0;
     for (int i : fields)
@@ -274,6 +336,7 @@ bool SqliteConnection::updateRow(const OpenTable& table, qint64 id, const std::v
 }
 
 bool SqliteConnection::removeRow(const OpenTable& table, qint64 id, qint64) {
+    takeBackIfLost();
     Statement& st = prepare(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(table.quotedName));
     st.bindInt(1, id);
     st.step();

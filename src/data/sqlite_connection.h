@@ -77,8 +77,25 @@ public:
     void loggedWrite(const QByteArray& sql, std::vector<QVariant>& values);
     void failedInGroup();
 
+    // Whether the log our writes go to is still the table's log on disk.
+    // SQLite's locks belong to the process: when anything in it closes
+    // another descriptor of the table file, they are gone, and another
+    // program that then opens and closes the table removes the log from
+    // under us; what we commit after that reaches no one.
+    bool ownsItsLog() const;
+
 private:
     SqliteConnection(sqlite3* db, QString path) : db_(db), path_(std::move(path)) {}
+    static sqlite3* openHandle(const QString& path);
+
+    // Before a write: a log taken away is given up and the table opened
+    // again, so that the write reaches the table. Nothing is lost then:
+    // every commit before was checked.
+    void takeBackIfLost();
+    // After a commit: throws LogTakenAway, with the table opened again, when
+    // what was just committed went to a log that is no longer the table's.
+    void checkCommitReachedTheTable();
+    void reopen();
 
     void beginGroupTransaction();
     void commitGroupTransaction();

@@ -136,6 +136,11 @@ QString engineText(const data::EngineError& error)
                                error.value().isEmpty() ? QStringLiteral("另一台电脑")
                                                        : QStringLiteral("另一台电脑（%1）").arg(error.value())),
                       ChangeNotSaved, QStringLiteral("请刷新数据，看过对方保存的内容后再修改。"));
+    case data::ErrorKind::LogTakenAway:
+        return joined(QStringLiteral("数据表“%1”在程序使用时被另一个程序打开又关闭了，最近的修改可能没有写进数据表。")
+                          .arg(QDir::toNativeSeparators(error.subject())),
+                      QStringLiteral("程序已重新打开这个数据表，以后的修改会正常保存。"),
+                      QStringLiteral("请检查刚才的修改是否都在，缺少的请再做一次；程序运行时请不要用其他程序打开数据文件夹中的数据表。"));
     case data::ErrorKind::Engine:
         break;
     }
