@@ -25,6 +25,7 @@
 
 #include <QDir>
 #include <QIcon>
+#include <QStorageInfo>
 
 namespace app {
 
@@ -63,10 +64,28 @@ void ProgramWindows::destroy() {
     registry_.materialWindow = nullptr;
 }
 
-platform::ErrorReport startupErrorReport(const data::EngineError& error) {
+platform::ErrorReport startupErrorReport(const data::EngineError& error, qint64 bytesFree) {
     platform::ErrorReport report = kit::faultReport(error);
+    const int primaryCode = error.code() & 0xff;
+    constexpr int IoError = 10, Full = 13;  // SQLite's codes
+    const bool diskTrouble = error.kind() == data::ErrorKind::Engine && error.sqlState().isEmpty() &&
+                             (primaryCode == IoError || primaryCode == Full);
+    if (diskTrouble && bytesFree >= 0 && bytesFree < RoomNeededToStartBytes) {
+        report.text = QStringLiteral("数据表所在的磁盘已满（只剩 %1 KB 空闲空间），数据表不能写入。\n"
+                                     "没有读写任何数据。\n"
+                                     "程序启动和使用至少需要 %2 MB 空闲空间：请删除一些不需要的文件，腾出空间后再启动程序。")
+                          .arg(bytesFree / 1024)
+                          .arg(RoomNeededToStartBytes / (1024 * 1024));
+    }
     report.text += QStringLiteral("\n程序不能启动。");
     return report;
+}
+
+qint64 freeSpaceOfTables(const data::Engine& engine) {
+    if (engine.isServer())
+        return -1;
+    const QStorageInfo disk(engine.directory());
+    return disk.isValid() ? disk.bytesAvailable() : -1;
 }
 
 void reportKeyClashes(const data::Engine& engine) {
@@ -116,7 +135,7 @@ int runProgram(int argc, char** argv) {
     try {
         windows = std::make_unique<ProgramWindows>(engine);
     } catch (const data::EngineError& error) {
-        const platform::ErrorReport report = startupErrorReport(error);
+        const platform::ErrorReport report = startupErrorReport(error, freeSpaceOfTables(engine));
         platform::dialogs().error(nullptr, report.text, QStringLiteral("Tavrel"), platform::MessageIcon::Error,
                                   report.details);
         return 1;

@@ -31,8 +31,16 @@ private:
     QList<QWidget*> windows_;
 };
 
-// What the clerk is told when start-up fails on a table.
-platform::ErrorReport startupErrorReport(const data::EngineError& error);
+// The free space the tables need to start and to be worked on for a while:
+// their work files (logs and their indexes, the undo journal's first
+// records) and a day's orders.
+inline constexpr qint64 RoomNeededToStartBytes = 10 * 1024 * 1024;
+
+// What the clerk is told when start-up fails on a table. SQLite tells a disk
+// too full for its work files as a failing disk; with bytesFree (the free
+// space of the tables' disk, negative when not known) below what the tables
+// need, the clerk is told that the disk is full and how much room to make.
+platform::ErrorReport startupErrorReport(const data::EngineError& error, qint64 bytesFree = -1);
 
 // Tells the clerk which records keep a table from its key (see table_keys.h).
 void reportKeyClashes(const data::Engine& engine);

@@ -162,6 +162,32 @@ TEST_F(Startup, AForeignTableFileStopsStartUpInChinese) {
     }
 }
 
+TEST(StartupErrorReport, ADiskTooFullIsToldAsFullWithTheRoomNeeded) {
+    const data::EngineError ioError(QStringLiteral("disk I/O error"), 10 | (15 << 8));  // SQLITE_IOERR_WRITE-like
+    const data::EngineError full(QStringLiteral("database or disk is full"), 13);
+    const data::EngineError locked(QStringLiteral("database is locked"), 5);
+    const QString fullText = QStringLiteral("数据表所在的磁盘已满（只剩 150 KB 空闲空间），数据表不能写入。");
+    const struct {
+        const char* name;
+        const data::EngineError& error;
+        qint64 bytesFree;
+        QString startsWith;
+    } cases[] = {
+        {"I/O error, 150 KB left", ioError, 150 * 1024, fullText},
+        {"full, 150 KB left", full, 150 * 1024, fullText},
+        {"I/O error, room enough", ioError, qint64(50) * 1024 * 1024, QStringLiteral("读写数据表时磁盘出错。")},
+        {"I/O error, free space not known", ioError, -1, QStringLiteral("读写数据表时磁盘出错。")},
+        {"locked, 150 KB left", locked, 150 * 1024, QStringLiteral("数据表正被另一个程序使用")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString text = app::startupErrorReport(c.error, c.bytesFree).text;
+        EXPECT_TRUE(text.startsWith(c.startsWith)) << text.toStdString();
+        EXPECT_TRUE(text.endsWith(QStringLiteral("程序不能启动。")));
+        EXPECT_EQ(text.contains(QStringLiteral("至少需要 10 MB 空闲空间")), c.startsWith == fullText);
+    }
+}
+
 class MainWindow : public ProgramWindowsTest {
 protected:
     void SetUp() override {
