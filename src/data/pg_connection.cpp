@@ -356,13 +356,40 @@ void PgConnection::sendKept(std::vector<KeptWrite>& writes) {
         for (const KeptWrite& w : writes)
             if (w.kind == kind)
                 groups[{w.table, w.fieldMask}].push_back(&w);
-        for (const auto& [key, group] : groups) {
-            if (kind == KeptWrite::Kind::Insert)
-                sendInserts(*key.first, key.second, group);
-            else if (kind == KeptWrite::Kind::Update)
-                sendUpdates(*key.first, key.second, group);
-            else
-                sendRemovals(*key.first, group);
+        for (const auto& [key, group] : groups)
+            sendGroup(kind, *key.first, key.second, group);
+    }
+}
+
+void PgConnection::sendGroup(KeptWrite::Kind kind, const OpenTable& table, quint64 mask,
+                             const std::vector<const KeptWrite*>& group) {
+    const auto send = [&](const std::vector<const KeptWrite*>& writes) {
+        if (kind == KeptWrite::Kind::Insert)
+            sendInserts(table, mask, writes);
+        else if (kind == KeptWrite::Kind::Update)
+            sendUpdates(table, mask, writes);
+        else
+            sendRemovals(table, writes);
+    };
+    try {
+        send(group);
+        return;
+    } catch (const EngineError& e) {
+        if (e.kind() == ErrorKind::ServerUnreachable || group.size() == 1)
+            throw;
+    }
+    // One record of the group was refused, and with it the whole statement.
+    // The loop keeps what it did before that record, as it would have had
+    // every write been sent at once: the writes are sent again one by one,
+    // and the first one refused ends the loop with its own error. What came
+    // after it is not stored; the results read the table again.
+    for (const KeptWrite* write : group) {
+        try {
+            send({write});
+        } catch (const EngineError&) {
+            bumpGeneration();
+            copies_.erase(table.sqlName);
+            throw;
         }
     }
 }
