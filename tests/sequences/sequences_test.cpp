@@ -1,0 +1,109 @@
+// Random sequences of the order, catalogue and statistics commands, with the
+// ways a command can end badly mixed in, played on the program and on the
+// model of sequences/model.h; after every step the stored tables must equal
+// the model. A failing run is shrunk to its shortest sequence and printed.
+//
+// TAVREL_SEQUENCE_SEED fixes the seed (printed on every run);
+// TAVREL_SEQUENCE_RUNS and TAVREL_SEQUENCE_STEPS size the run.
+
+#include "driver.h"
+
+#include <gtest/gtest.h>
+#include <iostream>
+#include <random>
+
+namespace {
+
+using seq::Kind;
+using seq::Step;
+
+quint64 environmentNumber(const char* name, quint64 otherwise) {
+    bool ok = false;
+    const quint64 value = qEnvironmentVariable(name).toULongLong(&ok);
+    return ok ? value : otherwise;
+}
+
+class Sequences : public ::testing::TestWithParam<Store> {};
+
+TEST_P(Sequences, RandomRunsAgreeWithTheModel) {
+    const quint64 seed = environmentNumber("TAVREL_SEQUENCE_SEED", std::random_device{}());
+    const int runs = int(environmentNumber("TAVREL_SEQUENCE_RUNS", 4));
+    const int length = int(environmentNumber("TAVREL_SEQUENCE_STEPS", 150));
+    const char* store = GetParam() == Store::Files ? "table files" : "server";
+    std::cout << "sequence seed " << seed << " (" << store << ", " << runs << " runs of " << length << " steps)" << std::endl;
+    seq::PlayCounts counts;
+    for (int run = 0; run < runs; ++run) {
+        const quint64 runSeed = seed + quint64(run);
+        const std::vector<Step> steps = seq::drawSequence(runSeed, length, GetParam());
+        std::optional<seq::Finding> finding = seq::playSequence(GetParam(), steps, &counts);
+        if (!finding)
+            continue;
+        const QString first = QStringLiteral("step %1: %2").arg(finding->step + 1).arg(finding->what);
+        const std::vector<Step> shortest = seq::shrinkSequence(GetParam(), steps, *finding);
+        FAIL() << "TAVREL_SEQUENCE_SEED=" << runSeed << " TAVREL_SEQUENCE_RUNS=1 TAVREL_SEQUENCE_STEPS=" << length << " ("
+               << store << ")\nfirst difference at " << first.toStdString() << "\nshortest sequence ("
+               << shortest.size() << " steps):\n"
+               << seq::describe(shortest).toStdString() << "after its last step: " << finding->what.toStdString();
+    }
+    std::cout << counts.steps << " steps played on the " << store << ", " << counts.faults << " of them made to fail"
+              << std::endl;
+}
+
+// Sequences found by the random runs, kept as they were shrunk.
+Step importRows(std::vector<QStringList> rows) {
+    Step s;
+    s.kind = Kind::Import;
+    for (QStringList& row : rows) {
+        while (row.size() < 22)
+            row << QString();
+        s.rows.push_back(row);
+    }
+    return s;
+}
+
+Step entry(const QString& orderNo, int start, int count) {
+    Step s;
+    s.kind = Kind::Entry;
+    s.orderNo = orderNo;
+    s.start = start;
+    s.count = count;
+    return s;
+}
+
+Step simple(Kind kind) {
+    Step s;
+    s.kind = kind;
+    return s;
+}
+
+TEST_P(Sequences, FoundSequencesAgreeWithTheModel) {
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+    };
+    const std::vector<Case> cases = {
+        {"an import stopped by a duplicate batch number, then order entry",
+         {importRows({{"B01"}}), importRows({{"B01"}}), entry("100", 1, 1)}},
+        {"an import stopped by a duplicate, then mark counted and a second import",
+         {importRows({{"B01"}, {"B02"}}), importRows({{"B02"}}), simple(Kind::MarkCounted), importRows({{"7001"}})}},
+        {"an import stopped by a cell that is no whole number, then order entry",
+         {importRows({{"B01", "X1", "h", "2.5"}}), entry("100", 1, 2)}},
+        {"a sheet that stops answering, then an import",
+         {[] {
+              Step s = importRows({{"B01"}, {"B02"}});
+              s.failAtRow = 3;
+              return s;
+          }(),
+          importRows({{"B02"}})}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::optional<seq::Finding> finding = seq::playSequence(GetParam(), c.steps);
+        EXPECT_FALSE(finding) << "step " << finding->step + 1 << ": " << finding->what.toStdString() << "\n"
+                              << seq::describe(c.steps).toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, Sequences, ::testing::Values(Store::Files, Store::Server), storeName);
+
+}  // namespace
