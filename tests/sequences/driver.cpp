@@ -71,11 +71,12 @@ std::optional<Finding> playSequence(Store store, const std::vector<Step>& steps,
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const Step& step = steps[i];
         auto found = [&](const QString& what) { return Finding{int(i), what}; };
+        const RealOutcome r = real.play(step);
         if (counts) {
             ++counts->steps;
-            counts->faults += step.fault != Fault::None || step.failAtRow != 0;
+            counts->faults += step.fault != Fault::None;
+            counts->endedBadly += r.failed;
         }
-        const RealOutcome r = real.play(step);
         if (trace)
             std::cerr << i + 1 << ". " << step.describe().toStdString() << (r.failed ? "  => 出错 " : "") << r.error.toStdString()
                       << std::endl;

@@ -21,7 +21,8 @@ struct Finding {
 
 struct PlayCounts {
     int steps = 0;
-    int faults = 0;
+    int faults = 0;      // steps with a store fault
+    int endedBadly = 0;  // steps that ended by an error, whatever its cause
 };
 
 // The first step after which the program and the model differ, if any.

@@ -88,18 +88,32 @@ PendingOrder pendingOf(const Order& o) {
 
 }  // namespace
 
-// Records a bulk command when made and seals it when it ends, however.
+// Records a bulk command when made and seals it when it ends, however. The
+// journal reads the rows through a write lock on their tables: with the
+// order table locked by another connection, a command that records rows of
+// it fails before it changes anything.
 class JournalScope {
 public:
     JournalScope(ModelJournal& journal, const Tables& db, const QString& command, const QString& window,
-                 std::vector<JournalPart> parts)
-        : journal_(journal), db_(db), id_(journal.record(command, window, std::move(parts), db)) {}
+                 std::vector<JournalPart> parts, bool ordersLocked = false)
+        : journal_(journal), db_(db), id_(record(journal, db, command, window, std::move(parts), ordersLocked)) {}
     ~JournalScope() {
         if (id_)
             journal_.seal(id_, db_);
     }
 
 private:
+    static qint64 record(ModelJournal& journal, const Tables& db, const QString& command, const QString& window,
+                         std::vector<JournalPart> parts, bool ordersLocked) {
+        const bool recorded = std::any_of(parts.begin(), parts.end(), [](const JournalPart& p) {
+            return p.kind != JournalPart::Kind::ShownRows || !p.ids.empty();
+        });
+        if (recorded && ordersLocked &&
+            std::any_of(parts.begin(), parts.end(), [](const JournalPart& p) { return p.table == OrdersTable; }))
+            throw WriteFails();
+        return journal.record(command, window, std::move(parts), db);
+    }
+
     ModelJournal& journal_;
     const Tables& db_;
     qint64 id_;
@@ -107,6 +121,7 @@ private:
 
 Outcome Model::play(const Step& s, int budget) {
     budget_ = budget;
+    ordersLocked_ = s.fault == Fault::TableLocked;
     Outcome out;
     try {
         switch (s.kind) {
@@ -278,7 +293,7 @@ void Model::entry(const Step& s, Outcome& out) {
 
 void Model::import(const Step& s, Outcome& out) {
     JournalScope scope(journal_, db_, QStringLiteral("订单导入"), QStringLiteral("订单表"),
-                       {{JournalPart::Kind::AddedRows, OrdersTable, {}, maxId(db_.orders)}});
+                       {{JournalPart::Kind::AddedRows, OrdersTable, {}, maxId(db_.orders)}}, ordersLocked_);
     const QStringList& columns = sheetColumns();
     auto fail = [&] {
         ++out.importFailures;
@@ -334,7 +349,7 @@ void Model::editOrder(const Step& s, Outcome& out) {
 
 void Model::convertSizes(bool multiply) {
     JournalScope scope(journal_, db_, multiply ? QStringLiteral("件数相乘") : QStringLiteral("除以件数"), QStringLiteral("订单表"),
-                       {{JournalPart::Kind::ShownRows, OrdersTable, orderResult_, 0}});
+                       {{JournalPart::Kind::ShownRows, OrdersTable, orderResult_, 0}}, ordersLocked_);
     for (qint64 id : orderResult_) {
         Order o = *order(id);
         if (o.cases == 0)
@@ -366,7 +381,7 @@ void Model::shift(const Step& s) {
 
 void Model::markCounted() {
     JournalScope scope(journal_, db_, QStringLiteral("标为统计"), QStringLiteral("订单表"),
-                       {{JournalPart::Kind::ShownRows, OrdersTable, orderResult_, 0}});
+                       {{JournalPart::Kind::ShownRows, OrdersTable, orderResult_, 0}}, ordersLocked_);
     for (qint64 id : orderResult_) {
         Order o = *order(id);
         if (o.counted)
@@ -379,7 +394,7 @@ void Model::markCounted() {
 
 void Model::deleteOrders() {
     JournalScope scope(journal_, db_, QStringLiteral("删除订单"), QStringLiteral("订单表"),
-                       {{JournalPart::Kind::ShownRows, OrdersTable, orderResult_, 0}});
+                       {{JournalPart::Kind::ShownRows, OrdersTable, orderResult_, 0}}, ordersLocked_);
     while (!orderResult_.empty()) {
         write();
         const qint64 id = orderResult_.front();

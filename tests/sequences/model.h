@@ -95,6 +95,7 @@ private:
     QStringList list_;
     ModelJournal journal_;
     int budget_ = -1;
+    bool ordersLocked_ = false;
 };
 
 }  // namespace seq

@@ -45,8 +45,8 @@ TEST_P(Sequences, RandomRunsAgreeWithTheModel) {
                << shortest.size() << " steps):\n"
                << seq::describe(shortest).toStdString() << "after its last step: " << finding->what.toStdString();
     }
-    std::cout << counts.steps << " steps played on the " << store << ", " << counts.faults << " of them made to fail"
-              << std::endl;
+    std::cout << counts.steps << " steps played on the " << store << ", " << counts.endedBadly << " of them ended by an error, "
+              << counts.faults << " with a fault of the store" << std::endl;
 }
 
 // Sequences found by the random runs, kept as they were shrunk.
@@ -84,6 +84,8 @@ TEST_P(Sequences, FoundSequencesAgreeWithTheModel) {
     const std::vector<Case> cases = {
         {"an import stopped by a duplicate batch number, then order entry",
          {importRows({{"B01"}}), importRows({{"B01"}}), entry("100", 1, 1)}},
+        {"an import stopped by a duplicate after rows it stored, then order entry",
+         {importRows({{"B01"}}), importRows({{"B02"}, {"B03"}, {"B01"}}), entry("100", 1, 1)}},
         {"an import stopped by a duplicate, then mark counted and a second import",
          {importRows({{"B01"}, {"B02"}}), importRows({{"B02"}}), simple(Kind::MarkCounted), importRows({{"7001"}})}},
         {"an import stopped by a cell that is no whole number, then order entry",
