@@ -122,6 +122,13 @@ private:
 
 }  // namespace
 
+void leaveTransactionOpen(data::Engine& engine) {
+    auto* file = dynamic_cast<data::SqliteConnection*>(engine.table(QStringLiteral("dd.db"))->connection.get());
+    if (!file)
+        throw std::runtime_error("dd.db is not a table file");
+    sqliteExec(file->handle(), QStringLiteral("BEGIN"));
+}
+
 std::unique_ptr<HeldFault> lockOrderTable(const QString& folder) { return std::make_unique<TableLock>(folder); }
 std::unique_ptr<HeldFault> fillOrderTableDisk(data::Engine& engine) { return std::make_unique<FullDisk>(engine); }
 

@@ -31,6 +31,9 @@ std::unique_ptr<HeldFault> lockOrderTable(const QString& folder);
 // (PRAGMA max_page_count at its size now); set back afterwards.
 std::unique_ptr<HeldFault> fillOrderTableDisk(data::Engine& engine);
 
+// Leaves the engine's connection to dd.db inside a transaction (table files).
+void leaveTransactionOpen(data::Engine& engine);
+
 // Ends every session of the engine on the server (every one but the
 // reader's and its own), from a second session.
 class SessionKiller {

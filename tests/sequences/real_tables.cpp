@@ -79,6 +79,16 @@ QStringList RealTables::orderResultBatches() const {
     return batches;
 }
 
+void RealTables::repaint() {
+    for (data::Query* q : {orders_.get(), shoes_.get(), stats_.get()}) {
+        if (!q->isOpen())
+            continue;
+        for (int row = 0; row < q->rowCount(); ++row)
+            for (int field = 0; field < q->fieldCount(); ++field)
+                q->valueAt(row, field);
+    }
+}
+
 void RealTables::showEverything() {
     for (data::Query* q : {orders_.get(), shoes_.get(), stats_.get()})
         if (q->isOpen())
@@ -92,16 +102,20 @@ RealOutcome RealTables::play(const Step& step) {
     duplicateMessages_ = 0;
     sink_.onEvents = nullptr;
     int turns = 0;
-    if (step.fault == Fault::ServerGone)
-        sink_.onEvents = [this, &turns, &step] {
-            if (++turns == step.faultAt)
-                killer_->endEngineSessions();
-        };
+    // While a loop lets events run, the windows repaint: the grids read the
+    // rows of their results.
+    sink_.onEvents = [this, &turns, &step] {
+        if (step.fault == Fault::ServerGone && ++turns == step.faultAt)
+            killer_->endEngineSessions();
+        repaint();
+    };
     std::unique_ptr<HeldFault> held;
     if (step.fault == Fault::TableLocked)
         held = lockOrderTable(location());
     else if (step.fault == Fault::DiskFull)
         held = fillOrderTableDisk(*folder_.engine);
+    else if (step.fault == Fault::TransactionLeftOpen)
+        leaveTransactionOpen(*folder_.engine);
     try {
         run(step, out);
     } catch (const data::SilentAbort&) {
@@ -142,7 +156,10 @@ void RealTables::run(const Step& s, RealOutcome& out) {
             sheet.setRow(int(r) + 2, s.rows[r]);
         sheet.failAtRow = s.failAtRow;
         const orders::ImportOutcome outcome =
-            orders::importWorksheet(sheet, *orders_, sheetColumns(), sink_, [&out] { ++out.importFailures; });
+            orders::importWorksheet(sheet, *orders_, sheetColumns(), sink_, [this, &out] {
+                ++out.importFailures;
+                repaint();  // the message box lets the windows repaint behind it
+            });
         out.failed = outcome.end == orders::ImportOutcome::End::Failed;
         break;
     }

@@ -50,6 +50,7 @@ public:
 private:
     void run(const Step& step, RealOutcome& out);
     void aggregate();
+    void repaint();
     void undo(const Step& step, RealOutcome& out);
 
     Store store_;

@@ -14,6 +14,7 @@
 
 namespace {
 
+using seq::Finding;
 using seq::Kind;
 using seq::Step;
 
@@ -104,6 +105,20 @@ TEST_P(Sequences, FoundSequencesAgreeWithTheModel) {
         EXPECT_FALSE(finding) << "step " << finding->step + 1 << ": " << finding->what.toStdString() << "\n"
                               << seq::describe(c.steps).toStdString();
     }
+}
+
+// The tester itself: writes that the engine keeps in a transaction it never
+// commits are not taken for stored ones, however well the engine's own
+// connection reads them back.
+TEST(SequenceTester, FindsWritesThatNeverReachTheFile) {
+    Step held = entry("100", 1, 1);
+    held.fault = seq::Fault::TransactionLeftOpen;
+    const std::vector<Step> steps{held, entry("7", 1, 2)};
+    const std::optional<seq::Finding> finding = seq::playSequence(Store::Files, steps);
+    ASSERT_TRUE(finding);
+    EXPECT_EQ(finding->step, 0);
+    Finding shrunk = *finding;
+    EXPECT_EQ(seq::shrinkSequence(Store::Files, steps, shrunk).size(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, Sequences, ::testing::Values(Store::Files, Store::Server), storeName);

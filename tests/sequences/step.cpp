@@ -282,6 +282,7 @@ QString Step::describe() const {
     case Fault::TableLocked: text += QStringLiteral("  〔dd.db 被另一连接锁住〕"); break;
     case Fault::DiskFull: text += QStringLiteral("  〔dd.db 磁盘满〕"); break;
     case Fault::ServerGone: text += QStringLiteral("  〔第%1轮事件时断开服务器连接〕").arg(faultAt); break;
+    case Fault::TransactionLeftOpen: text += QStringLiteral("  〔dd.db 的连接留在事务中〕"); break;
     }
     return text;
 }
