@@ -91,18 +91,28 @@ std::optional<Finding> playSequence(Store store, const std::vector<Step>& steps,
             // the server; what it must not do is drop them silently.)
             const Model before = model;
             std::optional<Model> match;
+            // A lost connection may also end a command at a read, after its
+            // last write: then the step ends with an error, whatever the
+            // model would have written still being all there.
+            const bool errorAnywhere = step.fault == Fault::ServerGone && r.failed;
             for (int budget = -1; budget <= before.writesOf(step) && !match; ++budget) {
                 Model candidate = before;
-                const Outcome out = candidate.play(step, budget);
-                if (out.failed == r.failed && expected(candidate) == stored) {
+                Outcome out = candidate.play(step, budget);
+                if ((out.failed == r.failed || errorAnywhere) && expected(candidate) == stored) {
+                    out.failed = r.failed;
                     match = candidate;
                     m = out;
                 }
             }
-            if (!match)
+            if (!match) {
                 m = model.play(step);
-            else
+            } else {
                 model = *match;
+                // Where a read was cut short, the list holds what was found
+                // before it.
+                if (errorAnywhere)
+                    model.takeUnregisteredList(real.unregisteredList());
+            }
         } else {
             m = model.play(step, step.fault == Fault::TableLocked ? 0 : -1);
         }
@@ -115,6 +125,8 @@ std::optional<Finding> playSequence(Store store, const std::vector<Step>& steps,
         if (expected(model) != stored)
             return found(QStringLiteral("存储的行与模型不同:\n") + tableDifference(expected(model), stored));
         try {
+            if (r.reconnected)
+                model.reopenResults();
             if (m.failed)
                 model.showEverything();
             if (r.failed)

@@ -37,6 +37,11 @@ public:
     // After a step that ended badly the clerk cancels what is open and shows
     // everything again in both windows.
     void showEverything();
+    // The server came back: every result is opened again on its statement.
+    void reopenResults() {
+        openOrders(orderFilter_);
+        openShoes(shoeFilter_);
+    }
 
     // The rows a step writes at most, for trying every stopping point.
     int writesOf(const Step& step) const;
@@ -48,6 +53,7 @@ public:
     // The batch numbers of the order result, in result order.
     QStringList orderResultBatches() const;
     const QStringList& unregisteredList() const { return list_; }
+    void takeUnregisteredList(const QStringList& list) { list_ = list; }
     const ModelJournal& journal() const { return journal_; }
 
     // How many order result rows and list entries there are, to resolve a

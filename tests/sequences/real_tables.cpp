@@ -105,7 +105,7 @@ RealOutcome RealTables::play(const Step& step) {
     // While a loop lets events run, the windows repaint: the grids read the
     // rows of their results.
     sink_.onEvents = [this, &turns, &step] {
-        if (step.fault == Fault::ServerGone && ++turns == step.faultAt)
+        if (step.fault == Fault::ServerGone && killer_ && ++turns == step.faultAt)
             killer_->endEngineSessions();
         repaint();
     };
@@ -128,9 +128,11 @@ RealOutcome RealTables::play(const Step& step) {
     sink_.onEvents = nullptr;
     // The clerk waits until the status bar says the server is back (the link
     // tries every second; here its try is made at once).
-    if (data::ServerLink* link = folder_.engine->serverLink())
+    if (data::ServerLink* link = folder_.engine->serverLink()) {
+        out.reconnected = !link->isConnected();
         for (int tries = 0; tries < 5 && !link->isConnected(); ++tries)
             link->reconnect();
+    }
     out.duplicateMessages = duplicateMessages_;
     // The clerk closes what an error left open (Esc on a record being filled).
     for (data::Query* q : {orders_.get(), shoes_.get(), stats_.get()})

@@ -22,6 +22,7 @@ struct RealOutcome {
     QString undoCommand;
     bool undoDeclined = false;
     QString error;  // the text of an error that ended the step
+    bool reconnected = false;  // the server was lost and is back: the results were opened again
 };
 
 class PlainList : public catalogue::EntryList {

@@ -4,7 +4,8 @@
 // the model. A failing run is shrunk to its shortest sequence and printed.
 //
 // TAVREL_SEQUENCE_SEED fixes the seed (printed on every run);
-// TAVREL_SEQUENCE_RUNS and TAVREL_SEQUENCE_STEPS size the run.
+// TAVREL_SEQUENCE_RUNS and TAVREL_SEQUENCE_STEPS size the run;
+// TAVREL_SEQUENCE_NO_REFUSALS leaves out the posts the test trigger refuses.
 
 #include "driver.h"
 
@@ -28,8 +29,8 @@ class Sequences : public ::testing::TestWithParam<Store> {};
 
 TEST_P(Sequences, RandomRunsAgreeWithTheModel) {
     const quint64 seed = environmentNumber("TAVREL_SEQUENCE_SEED", std::random_device{}());
-    const int runs = int(environmentNumber("TAVREL_SEQUENCE_RUNS", 4));
-    const int length = int(environmentNumber("TAVREL_SEQUENCE_STEPS", 150));
+    const int runs = int(environmentNumber("TAVREL_SEQUENCE_RUNS", 6));
+    const int length = int(environmentNumber("TAVREL_SEQUENCE_STEPS", 300));
     const char* store = GetParam() == Store::Files ? "table files" : "server";
     std::cout << "sequence seed " << seed << " (" << store << ", " << runs << " runs of " << length << " steps)" << std::endl;
     seq::PlayCounts counts;
@@ -77,6 +78,13 @@ Step simple(Kind kind) {
     return s;
 }
 
+Step undo(int window) {
+    Step s;
+    s.kind = Kind::Undo;
+    s.pick = window;  // 0 orders, 1 catalogue, 2 statistics
+    return s;
+}
+
 TEST_P(Sequences, FoundSequencesAgreeWithTheModel) {
     struct Case {
         const char* name;
@@ -91,6 +99,21 @@ TEST_P(Sequences, FoundSequencesAgreeWithTheModel) {
          {importRows({{"B01"}, {"B02"}}), importRows({{"B02"}}), simple(Kind::MarkCounted), importRows({{"7001"}})}},
         {"an import stopped by a cell that is no whole number, then order entry",
          {importRows({{"B01", "X1", "h", "2.5"}}), entry("100", 1, 2)}},
+        {"mark counted stopped by a refused post keeps the marks made before it",
+         {importRows({{"A1001", "X1", "黑", "", "", "", "", "", "0", "", "", "", "", "", "", "", "", "", "", "", "", "拒收"},
+                      {"B01", "X1", "黑", "3", "", "", "", "", "", "", "", "", "", "", "", "12"}}),
+          simple(Kind::MarkCounted)}},
+        {"undoing a command, then the one before it, which no one changed since",
+         {importRows({{"100002", "x1", "BLACK", "2", "", "", "", "", "", "", "", "", "", "", "25", "", "1"}}),
+          simple(Kind::Divide), undo(0), undo(0)}},
+        {"a sole assignment cut by a lost connection, then its orders deleted, then its undo",
+         {entry("7", 2, 3), [] {
+              Step s = simple(Kind::AssignSoles);
+              s.fault = seq::Fault::ServerGone;
+              s.faultAt = 2;
+              return s;
+          }(),
+          simple(Kind::DeleteOrders), undo(2)}},
         {"a sheet that stops answering, then an import",
          {[] {
               Step s = importRows({{"B01"}, {"B02"}});

@@ -35,7 +35,12 @@ struct Draw {
     bool chance(double p) { return std::uniform_real_distribution<double>(0, 1)(random) < p; }
     const QString& from(const QStringList& pool) { return pool[below(int(pool.size()))]; }
     QString size() { return QString::number(33 + below(16)); }
-    QString remark() { return chance(0.05) ? QStringLiteral("拒收") : from(Remarks); }
+    // TAVREL_SEQUENCE_NO_REFUSALS leaves out the remark the test trigger
+    // refuses, when a known fault of refused posts hides the others.
+    QString remark() {
+        static const bool refusals = !qEnvironmentVariableIsSet("TAVREL_SEQUENCE_NO_REFUSALS");
+        return refusals && chance(0.05) ? QStringLiteral("拒收") : from(Remarks);
+    }
     QString cases() { return chance(0.04) ? QStringLiteral("2.5") : from(Cases); }
 
     SheetRow sheetRow() {
