@@ -148,7 +148,11 @@ std::optional<Finding> playSequence(Store store, const std::vector<Step>& steps,
 std::vector<Step> shrinkSequence(Store store, std::vector<Step> steps, Finding& finding, int maxReplays) {
     steps.resize(std::size_t(finding.step) + 1);
     int replays = 0;
-    for (std::size_t chunk = std::max<std::size_t>(1, steps.size() / 2);; chunk /= 2) {
+    // Halving chunks down to single steps; single steps again while that
+    // still shortens the sequence.
+    std::size_t lastSize = 0;
+    for (std::size_t chunk = std::max<std::size_t>(1, steps.size() / 2);; chunk = std::max<std::size_t>(1, chunk / 2)) {
+        lastSize = steps.size();
         for (std::size_t at = 0; at < steps.size() && replays < maxReplays;) {
             std::vector<Step> shorter = steps;
             shorter.erase(shorter.begin() + std::ptrdiff_t(at),
@@ -166,7 +170,7 @@ std::vector<Step> shrinkSequence(Store store, std::vector<Step> steps, Finding& 
                 at += chunk;
             }
         }
-        if (chunk <= 1 || replays >= maxReplays)
+        if ((chunk == 1 && steps.size() == lastSize) || replays >= maxReplays)
             break;
     }
     return steps;
