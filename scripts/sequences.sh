@@ -29,10 +29,8 @@ program="$dir/tests/sequences/tavrel_sequence_tests"
 
 work="$dir/sequences"
 mkdir -p "$work"
-# shellcheck source=lib/private_pg.sh
-. "$top/scripts/lib/private_pg.sh"
-private_pg_start "$work/pg" replace >/dev/null
-trap 'private_pg_stop "$work/pg" remove >/dev/null 2>&1 || true' EXIT
+"$top/scripts/lib/private_pg.sh" start --replace "$work/pg" >/dev/null
+trap '"$top/scripts/lib/private_pg.sh" stop --remove "$work/pg" >/dev/null 2>&1 || true' EXIT
 export TAVREL_TEST_PG_URI_FILE="$work/pg/uri"
 export QT_QPA_PLATFORM=offscreen
 
@@ -50,7 +48,7 @@ while [ "$(date +%s)" -lt "$end" ]; do
       failed=$((failed + 1))
       cp "$log" "$work/failed-$seed-$store.log"
       echo "seed $seed on $store: a difference; see $work/failed-$seed-$store.log"
-      grep -A40 '^shortest sequence' "$log" | head -60 || true
+      sed -n '/^shortest sequence/,/^after its last step/p' "$log" | head -60
     fi
   done
   seeds=$((seeds + 1))
