@@ -58,7 +58,11 @@ QString outcomeDifference(const Outcome& m, const RealOutcome& r, bool exact) {
     return diffs.join(QStringLiteral("; "));
 }
 
-bool stopPointUnknown(Fault f) { return f == Fault::DiskFull || f == Fault::ServerGone; }
+bool stopPointUnknown(Fault f) { return f == Fault::DiskFull || f == Fault::ServerGone || f == Fault::LogRemovedElsewhere; }
+
+// Faults after which a write may end the step with an error that names the
+// loss, at any point.
+bool errorMayEndAnywhere(Fault f) { return f == Fault::ServerGone || f == Fault::LogRemovedElsewhere; }
 
 }  // namespace
 
@@ -94,7 +98,7 @@ std::optional<Finding> playSequence(Store store, const std::vector<Step>& steps,
             // A lost connection may also end a command at a read, after its
             // last write: then the step ends with an error, whatever the
             // model would have written still being all there.
-            const bool errorAnywhere = step.fault == Fault::ServerGone && r.failed;
+            const bool errorAnywhere = errorMayEndAnywhere(step.fault) && r.failed;
             for (int budget = -1; budget <= before.writesOf(step) && !match; ++budget) {
                 Model candidate = before;
                 Outcome out = candidate.play(step, budget);

@@ -34,6 +34,14 @@ std::unique_ptr<HeldFault> fillOrderTableDisk(data::Engine& engine);
 // Leaves the engine's connection to dd.db inside a transaction (table files).
 void leaveTransactionOpen(data::Engine& engine);
 
+// The program's process reads the first bytes of dd.db with a plain file
+// (closing it gives up every lock the process holds on the file), then
+// another program opens the table, reads it and closes it. That program is
+// this test program again, started with TAVREL_SEQUENCE_OTHER_PROGRAM naming
+// the table file: actAsOtherProgram() does its part and ends it.
+void useTableFromElsewhere(const QString& folder);
+void actAsOtherProgram();
+
 // Ends every session of the engine on the server (every one but the
 // reader's and its own), from a second session.
 class SessionKiller {

@@ -114,6 +114,8 @@ RealOutcome RealTables::play(const Step& step) {
         held = lockOrderTable(location());
     else if (step.fault == Fault::DiskFull)
         held = fillOrderTableDisk(*folder_.engine);
+    else if (step.fault == Fault::LogRemovedElsewhere && store_ == Store::Files)
+        useTableFromElsewhere(location());
     else if (step.fault == Fault::TransactionLeftOpen)
         leaveTransactionOpen(*folder_.engine);
     try {

@@ -8,6 +8,7 @@
 // TAVREL_SEQUENCE_NO_REFUSALS leaves out the posts the test trigger refuses.
 
 #include "driver.h"
+#include "faults.h"
 
 #include <gtest/gtest.h>
 #include <iostream>
@@ -24,6 +25,13 @@ quint64 environmentNumber(const char* name, quint64 otherwise) {
     const quint64 value = qEnvironmentVariable(name).toULongLong(&ok);
     return ok ? value : otherwise;
 }
+
+// Started again as "another program" by a fault, this program does that
+// part before any test runs, and ends.
+const bool otherProgram = [] {
+    seq::actAsOtherProgram();
+    return false;
+}();
 
 class Sequences : public ::testing::TestWithParam<Store> {};
 
@@ -114,6 +122,13 @@ TEST_P(Sequences, FoundSequencesAgreeWithTheModel) {
               return s;
           }(),
           simple(Kind::DeleteOrders), undo(2)}},
+        {"orders entered after the table file was read elsewhere, then marked",
+         {entry("100", 1, 1), [] {
+              Step s = entry("7", 1, 2);
+              s.fault = seq::Fault::LogRemovedElsewhere;
+              return s;
+          }(),
+          simple(Kind::MarkCounted), importRows({{"B01"}})}},
         {"a sheet that stops answering, then an import",
          {[] {
               Step s = importRows({{"B01"}, {"B02"}});

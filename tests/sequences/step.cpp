@@ -174,6 +174,8 @@ Step drawStep(std::mt19937_64& random, bool server) {
             s.fault = Fault::TableLocked;
         else if (d.chance(0.03))
             s.fault = Fault::DiskFull;
+        else if (d.chance(0.01))
+            s.fault = Fault::LogRemovedElsewhere;
     }
     if (server && walksRows(s.kind) && d.chance(0.04)) {
         s.fault = Fault::ServerGone;
@@ -287,6 +289,7 @@ QString Step::describe() const {
     case Fault::TableLocked: text += QStringLiteral("  〔dd.db 被另一连接锁住〕"); break;
     case Fault::DiskFull: text += QStringLiteral("  〔dd.db 磁盘满〕"); break;
     case Fault::ServerGone: text += QStringLiteral("  〔第%1轮事件时断开服务器连接〕").arg(faultAt); break;
+    case Fault::LogRemovedElsewhere: text += QStringLiteral("  〔dd.db 被程序自己读过, 另一程序用完后删了它的日志〕"); break;
     case Fault::TransactionLeftOpen: text += QStringLiteral("  〔dd.db 的连接留在事务中〕"); break;
     }
     return text;

@@ -36,6 +36,12 @@ enum class Fault {
     TableLocked,   // another connection holds the order table's file
     DiskFull,      // the order table's file cannot grow
     ServerGone,    // the engine's server sessions are ended mid-command
+    // Before the command the program's own process reads dd.db outside
+    // SQLite (as a file dialog over the data folder reads the files it
+    // lists), which gives up the locks SQLite holds on it; then another
+    // program uses the table and, ending as what it takes for its last user,
+    // folds the log into the table and removes it.
+    LogRemovedElsewhere,
     // Not drawn: the engine's connection to dd.db is left inside a
     // transaction before the step, as a fault of the program would leave it;
     // the tester's own test shows that such writes are not taken as stored.
