@@ -149,6 +149,35 @@ std::optional<Finding> playSequence(Store store, const std::vector<Step>& steps,
     return std::nullopt;
 }
 
+// Within the steps that are left: the rows of an import and the fields of
+// an edit are dropped one at a time while the sequence still fails.
+static std::vector<Step> shrinkWithinSteps(Store store, std::vector<Step> steps, Finding& finding, int maxReplays) {
+    int replays = 0;
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        for (std::size_t part = 0; replays < maxReplays;) {
+            std::vector<Step> smaller = steps;
+            Step& step = smaller[i];
+            if (step.kind == Kind::Import && part < step.rows.size() && step.rows.size() > 1) {
+                step.rows.erase(step.rows.begin() + std::ptrdiff_t(part));
+                if (step.failAtRow > int(part) + 2)
+                    --step.failAtRow;
+            } else if (step.kind == Kind::EditOrder && part < step.edits.size() && step.edits.size() > 1) {
+                step.edits.erase(step.edits.begin() + std::ptrdiff_t(part));
+            } else {
+                break;
+            }
+            ++replays;
+            if (const std::optional<Finding> f = playSequence(store, smaller); f && f->step == finding.step) {
+                steps = smaller;
+                finding = *f;
+            } else {
+                ++part;
+            }
+        }
+    }
+    return steps;
+}
+
 std::vector<Step> shrinkSequence(Store store, std::vector<Step> steps, Finding& finding, int maxReplays) {
     steps.resize(std::size_t(finding.step) + 1);
     int replays = 0;
@@ -177,7 +206,7 @@ std::vector<Step> shrinkSequence(Store store, std::vector<Step> steps, Finding& 
         if ((chunk == 1 && steps.size() == lastSize) || replays >= maxReplays)
             break;
     }
-    return steps;
+    return shrinkWithinSteps(store, steps, finding, maxReplays - replays);
 }
 
 std::vector<Step> drawSequence(quint64 seed, int count, Store store) {

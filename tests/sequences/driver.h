@@ -30,7 +30,8 @@ std::optional<Finding> playSequence(Store store, const std::vector<Step>& steps,
 
 // The shortest sequence found that still ends in a difference: the steps
 // after the failing one are cut, then chunks of steps and single steps are
-// dropped while the rest still fails. finding is updated to its failure.
+// dropped while the rest still fails, then rows of imports and fields of
+// edits. finding is updated to its failure.
 std::vector<Step> shrinkSequence(Store store, std::vector<Step> steps, Finding& finding, int maxReplays = 300);
 
 // Steps drawn from a seed.

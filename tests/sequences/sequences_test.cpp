@@ -129,6 +129,13 @@ TEST_P(Sequences, FoundSequencesAgreeWithTheModel) {
               return s;
           }(),
           simple(Kind::MarkCounted), importRows({{"B01"}})}},
+        {"an import stopped by a cell that is no whole number after the table file was read elsewhere, then order entry",
+         {[] {
+              Step s = importRows({{"B01", "A8", "hbl", "2.5"}});
+              s.fault = seq::Fault::LogRemovedElsewhere;
+              return s;
+          }(),
+          entry("A1", 4, 3)}},
         {"a sheet that stops answering, then an import",
          {[] {
               Step s = importRows({{"B01"}, {"B02"}});
