@@ -158,22 +158,25 @@ sqlite3* SqliteConnection::openHandle(const QString& path) {
     return db;
 }
 
-bool SqliteConnection::ownsItsLog() const {
+SqliteConnection::LogState SqliteConnection::logState() const {
 #ifndef Q_OS_UNIX
     // Elsewhere a lock belongs to the handle that took it, and the size a
     // folder lists for an open file may lag behind.
-    return true;
+    return LogState::Ours;
 #else
     sqlite3_file* log = nullptr;
     if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log) != SQLITE_OK || !log || !log->pMethods)
-        return true;  // no log open yet
+        return LogState::Empty;  // no log open yet
     sqlite3_int64 ours = 0;
     if (log->pMethods->xFileSize(log, &ours) != SQLITE_OK)
-        return true;
+        return LogState::Ours;
     // The same file seen through our descriptor and by its name has one
-    // size; a log made anew by another program has its own.
+    // size; a log made anew by another program has its own, unless both are
+    // still empty.
     const QFileInfo onDisk(path_ + QStringLiteral("-wal"));
-    return onDisk.exists() && onDisk.size() == ours;
+    if (!onDisk.exists() || onDisk.size() != ours)
+        return LogState::NotOurs;
+    return ours == 0 ? LogState::Empty : LogState::Ours;
 #endif
 }
 
@@ -197,12 +200,12 @@ void SqliteConnection::reopen() {
 }
 
 void SqliteConnection::takeBackIfLost() {
-    if (!groupTransaction_ && sqlite3_get_autocommit(db_) && !ownsItsLog())
-        reopen();
+    if (!groupTransaction_ && sqlite3_get_autocommit(db_) && logState() != LogState::Ours)
+        reopen();  // an empty log cannot be told from another's: opened again, since nothing of ours is in it
 }
 
 void SqliteConnection::checkCommitReachedTheTable() {
-    if (ownsItsLog())
+    if (logState() != LogState::NotOurs)
         return;
     reopen();
     throw EngineError(ErrorKind::LogTakenAway, path_, QString(),

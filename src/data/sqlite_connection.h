@@ -82,7 +82,8 @@ public:
     // another descriptor of the table file, they are gone, and another
     // program that then opens and closes the table removes the log from
     // under us; what we commit after that reaches no one.
-    bool ownsItsLog() const;
+    enum class LogState { Ours, Empty, NotOurs };
+    LogState logState() const;
 
 private:
     SqliteConnection(sqlite3* db, QString path) : db_(db), path_(std::move(path)) {}
