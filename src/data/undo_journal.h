@@ -65,6 +65,10 @@ public:
     // Commands nested in a recorded one (the sole assignment inside the
     // aggregation) join the outer record.
     int openScopes = 0;
+    // Records whose seal failed when their command ended (the server was
+    // lost, say): sealed before the next recorded command changes anything,
+    // so that what it changes counts as changed since.
+    std::vector<qint64> sealsDue;
 
 protected:
     void changed() {

@@ -33,10 +33,27 @@ UndoPart addedRows(const Query& query) {
     return {UndoPart::Kind::AddedRows, tablePath(query.engine(), query.tableName()), {}};
 }
 
+namespace {
+
+void sealWhatIsDue(UndoJournal& journal) {
+    std::vector<qint64> due = std::move(journal.sealsDue);
+    journal.sealsDue.clear();
+    for (qint64 id : due) {
+        try {
+            journal.seal(id);
+        } catch (const std::exception&) {
+            journal.sealsDue.push_back(id);
+        }
+    }
+}
+
+}  // namespace
+
 UndoScope::UndoScope(Engine& engine, const QString& command, const QString& window, const std::vector<UndoPart>& parts)
     : journal_(engine.undoJournal()) {
     if (journal_.openScopes++ > 0)
         return;
+    sealWhatIsDue(journal_);
     // A walk over an empty result changes nothing.
     const bool nothing = std::all_of(parts.begin(), parts.end(), [](const UndoPart& part) {
         return part.kind == UndoPart::Kind::ShownRows && part.rowIds.empty();
@@ -58,8 +75,9 @@ UndoScope::~UndoScope() {
     try {
         journal_.seal(id_);
     } catch (const std::exception&) {
-        // Left open, the record is sealed when the journal is next opened or
-        // the command is undone.
+        // Sealed before the next recorded command, when the journal is next
+        // opened, or when the command is undone, whichever comes first.
+        journal_.sealsDue.push_back(id_);
     }
 }
 

@@ -87,7 +87,25 @@ void ServerUndoJournal::createTables() {
                            "table_name text NOT NULL, rid bigint NOT NULL, version bigint NOT NULL, "
                            "PRIMARY KEY (command, table_name, rid))")
                 .arg(afterTable(), commandsTable()));
+        // What each row held, so that a row changed and changed back (by an
+        // undo of a later command) counts as unchanged, as on table files.
+        // Records sealed before it was kept compare versions.
+        run(QStringLiteral("ALTER TABLE %1 ADD COLUMN IF NOT EXISTS content text").arg(afterTable()));
     });
+}
+
+// The fields of a row t as one text (the version and the desk left out).
+QString ServerUndoJournal::rowContent(const OpenTable& table) {
+    QStringList fields;
+    for (const QString& field : table.quotedFields)
+        fields << QStringLiteral("t.") + field;
+    return QStringLiteral("md5(row(%1)::text)").arg(fields.join(QLatin1Char(',')));
+}
+
+// Whether the row t is no longer as the command left it (a).
+QString ServerUndoJournal::changedSinceSeal(const OpenTable& table) {
+    return QStringLiteral("(CASE WHEN a.content IS NULL THEN t.tavrel_version<>a.version ELSE %1<>a.content END)")
+        .arg(rowContent(table));
 }
 
 const OpenTable& ServerUndoJournal::tableOf(const QString& sqlName) {
@@ -176,9 +194,9 @@ bool ServerUndoJournal::sealLocked(qint64 id) {
     qint64 added = 0;
     for (const PartRow& part : partsOf(id)) {
         const OpenTable& table = tableOf(part.table);
-        const QString keep = QStringLiteral("INSERT INTO %1 (command, table_name, rid, version) "
-                                            "SELECT ?::bigint, ?::text, t.rowid, t.tavrel_version FROM %2 t ")
-                                 .arg(afterTable(), table.quotedName);
+        const QString keep = QStringLiteral("INSERT INTO %1 (command, table_name, rid, version, content) "
+                                            "SELECT ?::bigint, ?::text, t.rowid, t.tavrel_version, %3 FROM %2 t ")
+                                 .arg(afterTable(), table.quotedName, rowContent(table));
         const QString conflict = QStringLiteral(" ON CONFLICT DO NOTHING");
         switch (part.kind) {
         case UndoPart::Kind::ShownRows:

@@ -46,6 +46,8 @@ private:
 
     void createTables();
     const OpenTable& tableOf(const QString& sqlName);
+    static QString rowContent(const OpenTable& table);
+    static QString changedSinceSeal(const OpenTable& table);
     // The parts of a record, the rows the command added first.
     std::vector<PartRow> partsOf(qint64 id);
 

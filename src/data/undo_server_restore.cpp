@@ -39,8 +39,8 @@ int ServerUndoJournal::changedSince(qint64 id) {
         // Rows the command left that were changed or removed since.
         const QString leftRows = QStringLiteral("SELECT count(*) FROM %1 a LEFT JOIN %2 t ON t.rowid=a.rid "
                                                 "WHERE a.command=?::bigint AND a.table_name=?::text "
-                                                "AND (t.rowid IS NULL OR t.tavrel_version<>a.version) ")
-                                     .arg(afterTable(), table.quotedName);
+                                                "AND (t.rowid IS NULL OR %3) ")
+                                     .arg(afterTable(), table.quotedName, changedSinceSeal(table));
         switch (part.kind) {
         case UndoPart::Kind::ShownRows: {
             count += scalar(leftRows + QStringLiteral("AND EXISTS (SELECT 1 FROM %1 b WHERE b.command=a.command "
@@ -67,8 +67,8 @@ int ServerUndoJournal::changedSince(qint64 id) {
         case UndoPart::Kind::AddedRows:
             // Added rows removed since are no loss to the undo.
             count += scalar(QStringLiteral("SELECT count(*) FROM %1 a JOIN %2 t ON t.rowid=a.rid WHERE a.command=?::bigint "
-                                           "AND a.table_name=?::text AND a.rid>?::bigint AND t.tavrel_version<>a.version")
-                                .arg(afterTable(), table.quotedName),
+                                           "AND a.table_name=?::text AND a.rid>?::bigint AND %3")
+                                .arg(afterTable(), table.quotedName, changedSinceSeal(table)),
                             {command, part.table, QVariant(part.mark)});
             break;
         }
