@@ -93,6 +93,11 @@ UndoJournal& Engine::undoJournal() {
     return *undo_;
 }
 
+void Engine::sealDueUndoRecords() {
+    if (undo_ && undo_->openScopes == 0 && !undo_->sealsDue.empty())
+        undo_->sealDue();
+}
+
 void Engine::addQuery(Query* query) { queries_.push_back(query); }
 
 void Engine::removeQuery(Query* query) { std::erase(queries_, query); }

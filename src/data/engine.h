@@ -124,6 +124,9 @@ public:
     // The journal of the bulk commands, "undo.db" beside the tables unless
     // another store is given; opened on first use.
     UndoJournal& undoJournal();
+    // Before a write outside any recorded command: records whose seal
+    // failed are sealed first (see UndoJournal::sealsDue).
+    void sealDueUndoRecords();
     void setUndoJournal(std::unique_ptr<UndoJournal> journal);
 
     // Records found sharing a key while tables made by an earlier release

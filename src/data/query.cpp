@@ -543,6 +543,7 @@ void Query::post() {
         notEditing();
     if (beforePost_)
         beforePost_(*this);
+    engine_.sealDueUndoRecords();
     bool stored = true;
     try {
         stored = storePending();
@@ -717,6 +718,7 @@ void Query::remove() {
     if (ids_.empty())
         throw EngineError(QStringLiteral("Cannot perform this operation on an empty dataset."));
     const int row = current_;
+    engine_.sealDueUndoRecords();
     const Row& stored = storedRow(row);
     if (!table_->connection->removeRow(*table_, ids_[row], stored.back().toLongLong())) {
         Conflict conflict = conflictOver(ids_[row], stored, true);

@@ -66,9 +66,21 @@ public:
     // aggregation) join the outer record.
     int openScopes = 0;
     // Records whose seal failed when their command ended (the server was
-    // lost, say): sealed before the next recorded command changes anything,
-    // so that what it changes counts as changed since.
+    // lost, say): sealed before the next write changes anything, so that
+    // what it changes counts as changed since.
     std::vector<qint64> sealsDue;
+    // Seals them; those that fail again stay due.
+    void sealDue() {
+        std::vector<qint64> due = std::move(sealsDue);
+        sealsDue.clear();
+        for (qint64 id : due) {
+            try {
+                seal(id);
+            } catch (const std::exception&) {
+                sealsDue.push_back(id);
+            }
+        }
+    }
 
 protected:
     void changed() {

@@ -33,27 +33,11 @@ UndoPart addedRows(const Query& query) {
     return {UndoPart::Kind::AddedRows, tablePath(query.engine(), query.tableName()), {}};
 }
 
-namespace {
-
-void sealWhatIsDue(UndoJournal& journal) {
-    std::vector<qint64> due = std::move(journal.sealsDue);
-    journal.sealsDue.clear();
-    for (qint64 id : due) {
-        try {
-            journal.seal(id);
-        } catch (const std::exception&) {
-            journal.sealsDue.push_back(id);
-        }
-    }
-}
-
-}  // namespace
-
 UndoScope::UndoScope(Engine& engine, const QString& command, const QString& window, const std::vector<UndoPart>& parts)
     : journal_(engine.undoJournal()) {
     if (journal_.openScopes++ > 0)
         return;
-    sealWhatIsDue(journal_);
+    journal_.sealDue();
     // A walk over an empty result changes nothing.
     const bool nothing = std::all_of(parts.begin(), parts.end(), [](const UndoPart& part) {
         return part.kind == UndoPart::Kind::ShownRows && part.rowIds.empty();

@@ -122,6 +122,20 @@ TEST_P(Sequences, FoundSequencesAgreeWithTheModel) {
               return s;
           }(),
           simple(Kind::DeleteOrders), undo(2)}},
+        {"mark counted cut by a lost connection, then an order edited by hand, then its undo",
+         {importRows({{"7001", "X1", "zy", "2"}}), [] {
+              Step s = simple(Kind::MarkCounted);
+              s.fault = seq::Fault::ServerGone;
+              s.faultAt = 1;
+              return s;
+          }(),
+          [] {
+              Step s = simple(Kind::EditOrder);
+              s.pick = 72;
+              s.edits = {{QStringLiteral("48"), QStringLiteral("25")}};
+              return s;
+          }(),
+          undo(0)}},
         {"orders entered after the table file was read elsewhere, then marked",
          {entry("100", 1, 1), [] {
               Step s = entry("7", 1, 2);
