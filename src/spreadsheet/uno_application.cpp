@@ -296,9 +296,10 @@ void UnoApplication::quit()
     workbooks_.clear();
     bool terminated = false;
     try {
-        // An office this object started, now without documents, is ended.
-        Reference<css::frame::XDesktop2> desk = office_.desktop();
-        if (office_.startedProcessId() != 0)
+        // An office this object started, now without documents, is ended;
+        // one that has gone meanwhile is not started again only to be ended.
+        Reference<css::frame::XDesktop2> desk = office_.answeringDesktop();
+        if (desk.is() && office_.startedProcessId() != 0)
             terminated = office_.link()->call(
                 Error::Operation::Other, QStringLiteral("Ending LibreOffice failed"),
                 [&] { return !desk->getComponents()->createEnumeration()->hasMoreElements() && desk->terminate(); });
