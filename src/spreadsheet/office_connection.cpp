@@ -66,7 +66,8 @@ bool OfficeConnection::tryResolve()
         const Reference<css::bridge::XBridge> bridge =
             css::bridge::BridgeFactory::create(local)->createBridge(OUString(), "urp", connection, nullptr);
         link = std::make_shared<OfficeLink>(connection, Reference<css::lang::XComponent>(bridge, UNO_QUERY_THROW),
-                                            owner != 0 ? owner : startedPid_, options_.callTimeoutMs);
+                                            owner != 0 ? owner : startedPid_, options_.callTimeoutMs,
+                                            options_.documentTimeoutMs);
         Reference<css::uno::XComponentContext> remote;
         Reference<css::frame::XDesktop2> desktop;
         link->call(Error::Operation::Connect, what, [&] {

@@ -175,7 +175,7 @@ Reference<css::sheet::XSpreadsheetDocument> UnoApplication::load(const OUString&
                                                                  static_cast<sal_Int32>(properties.size()));
     Reference<css::frame::XDesktop2> desk = desktop();
     const QString what = options.what;
-    return office_.link()->call(Error::Operation::Open, what, [&]() -> Reference<css::sheet::XSpreadsheetDocument> {
+    return office_.link()->callOnWholeDocument(Error::Operation::Open, what, [&]() -> Reference<css::sheet::XSpreadsheetDocument> {
         Reference<css::lang::XComponent> component;
         try {
             component = desk->loadComponentFromURL(url, "_blank", 0, arguments);
