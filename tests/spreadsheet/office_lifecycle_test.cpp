@@ -187,6 +187,7 @@ TEST(OfficeLifecycle, OfficeReachedThroughAHandOverIsNotEndedByQuit)
     auto second = createLibreOfficeApplication(secondOptions);
     second->setSheetsInNewWorkbook(1);
     auto book = second->addWorkbook();
+    StartedOffice secondsOffice(second->officeProcessId());
     EXPECT_EQ(second->officeProcessId(), 0);
     book->sheet(1)->setCellText(1, 1, QStringLiteral("second"));
     book->sheet(1)->flush();
@@ -221,9 +222,12 @@ TEST(OfficeLifecycle, ObjectsComingAndGoingAttachToTheOneOffice)
             auto maker = createLibreOfficeApplication(options);
             maker->setSheetsInNewWorkbook(1);
             maker->addWorkbook()->close();
+            StartedOffice makersOffice(maker->officeProcessId());
+            EXPECT_EQ(maker->officeProcessId(), 0) << "round " << round;
         }
         auto user = createLibreOfficeApplication(options);
         user->connect();
+        StartedOffice usersOffice(user->officeProcessId());
         EXPECT_EQ(user->officeProcessId(), 0) << "round " << round;
         user->quit();
         ASSERT_TRUE(platform::isProcessRunning(ownerPid)) << "round " << round;
