@@ -1,6 +1,7 @@
 #include "platform/process.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QThread>
 
 #ifdef Q_OS_WIN
@@ -30,7 +31,23 @@ bool isProcessRunning(qint64 pid)
     CloseHandle(h);
     return running;
 #else
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM)
+        return false;
+#ifdef Q_OS_LINUX
+    // A process that has ended stays in the table until its parent collects
+    // it; an office started detached waits for the system's first process,
+    // which may take seconds. It has ended all the same.
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (stat.open(QIODevice::ReadOnly)) {
+        const QByteArray line = stat.readAll();
+        const qsizetype name = line.lastIndexOf(')');
+        if (name >= 0 && name + 2 < line.size()) {
+            const char state = line.at(name + 2);
+            return state != 'Z' && state != 'X';
+        }
+    }
+#endif
+    return true;
 #endif
 }
 

@@ -5,7 +5,8 @@
 
 namespace platform {
 
-// Whether a process with this id is still running.
+// Whether a process with this id is still running (one that has ended but
+// was not yet collected by its parent is not).
 bool isProcessRunning(qint64 pid);
 // Asks the process with this id to end (SIGTERM / TerminateProcess) and
 // waits up to timeoutMs for it to be gone. Returns whether it is gone.

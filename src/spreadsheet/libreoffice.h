@@ -24,6 +24,10 @@ struct OfficeOptions {
     // not answer within it is let go (and ended when the layer started it):
     // a hung office, or one waiting on a dialog nobody sees.
     int callTimeoutMs = 30000;
+    // How long loading or storing a whole workbook may take. A large
+    // workbook on a busy machine takes far longer than any other call, and
+    // so does the first workbook of a fresh office, which loads Calc itself.
+    int documentTimeoutMs = 120000;
     // The office program; empty for soffice.bin in LibreOffice's program folder.
     QString officeProgram;
 

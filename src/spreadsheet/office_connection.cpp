@@ -55,6 +55,9 @@ bool OfficeConnection::tryResolve()
 {
     const Reference<css::uno::XComponentContext> local = localContext();
     const QString what = QStringLiteral("Connecting to LibreOffice failed");
+    // The office that answers is the one listening on the pipe, which need
+    // not be the process this object started (see adoptAnsweringOffice).
+    const qint64 owner = pipeOwner();
     std::shared_ptr<OfficeLink> link;
     try {
         const Reference<css::connection::XConnector> connector = css::connection::Connector::create(local);
@@ -63,7 +66,8 @@ bool OfficeConnection::tryResolve()
         const Reference<css::bridge::XBridge> bridge =
             css::bridge::BridgeFactory::create(local)->createBridge(OUString(), "urp", connection, nullptr);
         link = std::make_shared<OfficeLink>(connection, Reference<css::lang::XComponent>(bridge, UNO_QUERY_THROW),
-                                            startedPid_ != 0 ? startedPid_ : pipeOwner(), options_.callTimeoutMs);
+                                            owner != 0 ? owner : startedPid_, options_.callTimeoutMs,
+                                            options_.documentTimeoutMs);
         Reference<css::uno::XComponentContext> remote;
         Reference<css::frame::XDesktop2> desktop;
         link->call(Error::Operation::Connect, what, [&] {
@@ -77,6 +81,7 @@ bool OfficeConnection::tryResolve()
         remote_ = remote;
         desktop_ = desktop;
         ++generation_;
+        adoptAnsweringOffice(owner);
         return true;
     } catch (const css::connection::NoConnectException&) {
         return false;
@@ -92,6 +97,21 @@ bool OfficeConnection::tryResolve()
             throw Error(e.message(), Error::Operation::Connect);
         return false;
     }
+}
+
+void OfficeConnection::adoptAnsweringOffice(qint64 owner)
+{
+    // An office started with the profile of an office already running hands
+    // its command line, the pipe included, to that one and ends. The office
+    // that answers then belongs to whoever started it: it is never ended
+    // through this object.
+    if (owner != 0 && owner != startedPid_)
+        startedPid_ = 0;
+}
+
+bool OfficeConnection::someoneListens() const
+{
+    return platform::isProcessRunning(pipeOwner());
 }
 
 qint64 OfficeConnection::pipeOwner() const
@@ -154,23 +174,32 @@ Reference<css::frame::XDesktop2> OfficeConnection::desktop()
     if (tryResolve())
         return desktop_;
 
-    startOffice();
+    // An office that listens on the pipe but refused just now (it is still
+    // coming up, or this process was letting go of another connection to it)
+    // is waited for; a second office is started only when none listens.
+    if (!someoneListens())
+        startOffice();
     int restarts = 0;
     QDeadlineTimer deadline(options_.startTimeoutMs);
     while (!deadline.hasExpired()) {
         QThread::msleep(200);
         if (tryResolve())
             return desktop_;
-        if (!platform::isProcessRunning(startedPid_)) {
-            if (++restarts > restartsAllowed)
-                break;
-            startOffice();
-        }
+        if (platform::isProcessRunning(startedPid_) || someoneListens())
+            continue;
+        if (++restarts > restartsAllowed)
+            break;
+        startOffice();
     }
     throw Error(QStringLiteral("LibreOffice did not answer on pipe \"%1\" within %2 s")
                     .arg(options_.pipeName)
                     .arg(options_.startTimeoutMs / 1000),
                 Error::Operation::Connect);
+}
+
+Reference<css::frame::XDesktop2> OfficeConnection::answeringDesktop()
+{
+    return answers() ? desktop_ : nullptr;
 }
 
 Reference<css::uno::XComponentContext> OfficeConnection::remoteContext()

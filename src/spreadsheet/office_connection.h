@@ -20,6 +20,9 @@ public:
     // Makes sure an office answers; returns its desktop.
     Reference<css::frame::XDesktop2> desktop();
     Reference<css::uno::XComponentContext> remoteContext();
+    // The desktop of the present connection while its office answers; none
+    // otherwise, and no office is started for it.
+    Reference<css::frame::XDesktop2> answeringDesktop();
     // The link of the present connection (desktop() makes one first).
     const std::shared_ptr<OfficeLink>& link() const { return link_; }
     bool isConnected() const { return desktop_.is() && link_ && !link_->isCut(); }
@@ -28,6 +31,8 @@ public:
     int generation() const { return generation_; }
     void disconnect();
 
+    // The office this object started and is connected to; 0 when it is
+    // connected to an office someone else started.
     qint64 startedProcessId() const { return startedPid_; }
     const OfficeOptions& options() const { return options_; }
 
@@ -38,6 +43,10 @@ private:
     QString officeProgram() const;
     // Process id of the office listening on the pipe, 0 when unknown.
     qint64 pipeOwner() const;
+    bool someoneListens() const;
+    // Keeps the started process id only when that process is the office
+    // that answered on the pipe (owner, 0 when it cannot be told).
+    void adoptAnsweringOffice(qint64 owner);
 
     OfficeOptions options_;
     std::shared_ptr<OfficeLink> link_;

@@ -131,11 +131,12 @@ bool waitFor(Job& job, QDeadlineTimer deadline)
 } // namespace
 
 OfficeLink::OfficeLink(Reference<css::connection::XConnection> connection, Reference<css::lang::XComponent> bridge,
-                       qint64 officePid, int callTimeoutMs)
+                       qint64 officePid, int callTimeoutMs, int documentTimeoutMs)
     : connection_(std::move(connection))
     , bridge_(std::move(bridge))
     , officePid_(officePid)
     , callTimeoutMs_(callTimeoutMs)
+    , documentTimeoutMs_(documentTimeoutMs)
 {
 }
 
@@ -159,7 +160,7 @@ void OfficeLink::cut()
     }
 }
 
-void OfficeLink::run(const QString& what, const std::function<void()>& task)
+void OfficeLink::run(const QString& what, int timeoutMs, const std::function<void()>& task)
 {
     if (cut_)
         throwConnectionLost(what);
@@ -171,14 +172,14 @@ void OfficeLink::run(const QString& what, const std::function<void()>& task)
     }
     auto job = std::make_shared<Job>(task);
     thread.post(job);
-    if (!waitFor(*job, QDeadlineTimer(callTimeoutMs_))) {
+    if (!waitFor(*job, QDeadlineTimer(timeoutMs))) {
         cut();
         // With the bridge gone the call ends at once; it must end before the
         // caller's frame goes away.
         waitFor(*job, QDeadlineTimer(QDeadlineTimer::Forever));
         throw Error(QStringLiteral("%1: LibreOffice did not answer within %2 s and was let go")
                         .arg(what)
-                        .arg(callTimeoutMs_ / 1000.0),
+                        .arg(timeoutMs / 1000.0),
                     Error::Operation::Gone);
     }
     if (job->error())

@@ -22,7 +22,7 @@ namespace spreadsheet::uno {
 class OfficeLink {
 public:
     OfficeLink(Reference<css::connection::XConnection> connection, Reference<css::lang::XComponent> bridge,
-               qint64 officePid, int callTimeoutMs);
+               qint64 officePid, int callTimeoutMs, int documentTimeoutMs);
     ~OfficeLink();
     OfficeLink(const OfficeLink&) = delete;
     OfficeLink& operator=(const OfficeLink&) = delete;
@@ -34,24 +34,39 @@ public:
     template <class F>
     auto call(Error::Operation operation, const QString& what, F&& f) -> decltype(f())
     {
+        return bounded(callTimeoutMs_, operation, what, std::forward<F>(f));
+    }
+
+    // The same for a call that loads or stores a whole workbook, with the
+    // longer bound for those.
+    template <class F>
+    auto callOnWholeDocument(Error::Operation operation, const QString& what, F&& f) -> decltype(f())
+    {
+        return bounded(documentTimeoutMs_, operation, what, std::forward<F>(f));
+    }
+
+private:
+    template <class F>
+    auto bounded(int timeoutMs, Error::Operation operation, const QString& what, F&& f) -> decltype(f())
+    {
         using Result = decltype(f());
         if constexpr (std::is_void_v<Result>) {
-            run(what, [&] { guarded(operation, what, f); });
+            run(what, timeoutMs, [&] { guarded(operation, what, f); });
         } else {
             std::optional<Result> result;
-            run(what, [&] { result.emplace(guarded(operation, what, f)); });
+            run(what, timeoutMs, [&] { result.emplace(guarded(operation, what, f)); });
             return std::move(*result);
         }
     }
 
-private:
-    void run(const QString& what, const std::function<void()>& task);
+    void run(const QString& what, int timeoutMs, const std::function<void()>& task);
     void cut();
 
     Reference<css::connection::XConnection> connection_;
     Reference<css::lang::XComponent> bridge_;
     qint64 officePid_;
     int callTimeoutMs_;
+    int documentTimeoutMs_;
     std::atomic<bool> cut_ = false;
 };
 

@@ -175,7 +175,7 @@ Reference<css::sheet::XSpreadsheetDocument> UnoApplication::load(const OUString&
                                                                  static_cast<sal_Int32>(properties.size()));
     Reference<css::frame::XDesktop2> desk = desktop();
     const QString what = options.what;
-    return office_.link()->call(Error::Operation::Open, what, [&]() -> Reference<css::sheet::XSpreadsheetDocument> {
+    return office_.link()->callOnWholeDocument(Error::Operation::Open, what, [&]() -> Reference<css::sheet::XSpreadsheetDocument> {
         Reference<css::lang::XComponent> component;
         try {
             component = desk->loadComponentFromURL(url, "_blank", 0, arguments);
@@ -296,9 +296,10 @@ void UnoApplication::quit()
     workbooks_.clear();
     bool terminated = false;
     try {
-        // An office this object started, now without documents, is ended.
-        Reference<css::frame::XDesktop2> desk = office_.desktop();
-        if (office_.startedProcessId() != 0)
+        // An office this object started, now without documents, is ended;
+        // one that has gone meanwhile is not started again only to be ended.
+        Reference<css::frame::XDesktop2> desk = office_.answeringDesktop();
+        if (desk.is() && office_.startedProcessId() != 0)
             terminated = office_.link()->call(
                 Error::Operation::Other, QStringLiteral("Ending LibreOffice failed"),
                 [&] { return !desk->getComponents()->createEnumeration()->hasMoreElements() && desk->terminate(); });

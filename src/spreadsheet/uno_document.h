@@ -31,6 +31,12 @@ public:
     {
         return link_->call(operation, what, std::forward<F>(f));
     }
+    // A call that stores the whole document (see OfficeLink::callOnWholeDocument).
+    template <class F>
+    auto callOnWholeDocument(Error::Operation operation, const QString& what, F&& f) const -> decltype(f())
+    {
+        return link_->callOnWholeDocument(operation, what, std::forward<F>(f));
+    }
 
     // Day number 0 of the document's dates.
     QDate nullDate();

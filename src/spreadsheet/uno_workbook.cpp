@@ -156,7 +156,7 @@ void UnoWorkbook::saveAs(const QString& path, FileFormat format)
     state_->checkOpen();
     const QString filter = filterName(path, format);
     flushAll();
-    state_->call(Error::Operation::Save, QStringLiteral("Saving the workbook as %1 failed").arg(path), [&] {
+    state_->callOnWholeDocument(Error::Operation::Save, QStringLiteral("Saving the workbook as %1 failed").arg(path), [&] {
         const css::beans::PropertyValue properties[] = {
             property("FilterName", css::uno::Any(toOU(filter))),
             property("Overwrite", css::uno::Any(true)),
@@ -170,7 +170,8 @@ void UnoWorkbook::exportPdf(const QString& path)
 {
     state_->checkOpen();
     flushAll();
-    state_->call(Error::Operation::Save, QStringLiteral("Exporting the workbook as PDF to %1 failed").arg(path), [&] {
+    state_->callOnWholeDocument(Error::Operation::Save,
+                                QStringLiteral("Exporting the workbook as PDF to %1 failed").arg(path), [&] {
         const css::beans::PropertyValue properties[] = {
             property("FilterName", css::uno::Any(OUString("calc_pdf_Export"))),
             property("Overwrite", css::uno::Any(true)),

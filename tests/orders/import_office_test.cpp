@@ -9,10 +9,85 @@
 #include "window_kit/status_panels.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
+#ifdef Q_OS_LINUX
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+#endif
+
 namespace {
+
+#ifdef Q_OS_LINUX
+// Brings an office down the way a workbook its import filter cannot cope
+// with does: with a segmentation fault while it loads the workbook. The
+// office makes its lock file beside a workbook when it starts loading it;
+// that file's creation is the moment the signal is sent.
+class CrashWhenTheOfficeLoads {
+public:
+    CrashWhenTheOfficeLoads(const QString& workbook, qint64 officePid) : officePid_(officePid) {
+        const QFileInfo info(workbook);
+        lockName_ = QFile::encodeName(QStringLiteral(".~lock.") + info.fileName() + QLatin1Char('#'));
+        inotify_ = ::inotify_init1(IN_CLOEXEC);
+        ::inotify_add_watch(inotify_, QFile::encodeName(info.absolutePath()).constData(), IN_CREATE);
+        if (::pipe2(stop_, O_CLOEXEC) != 0)
+            stop_[0] = stop_[1] = -1;
+        thread_ = std::thread([this] { watch(); });
+    }
+    ~CrashWhenTheOfficeLoads() {
+        if (stop_[1] >= 0)
+            (void)::write(stop_[1], "x", 1);
+        thread_.join();
+        for (int fd : {inotify_, stop_[0], stop_[1]})
+            if (fd >= 0)
+                ::close(fd);
+    }
+    CrashWhenTheOfficeLoads(const CrashWhenTheOfficeLoads&) = delete;
+    CrashWhenTheOfficeLoads& operator=(const CrashWhenTheOfficeLoads&) = delete;
+
+    bool fired() const { return fired_; }
+
+private:
+    void watch() {
+        alignas(inotify_event) char buffer[4096];
+        pollfd fds[2] = {{inotify_, POLLIN, 0}, {stop_[0], POLLIN, 0}};
+        for (;;) {
+            if (::poll(fds, 2, -1) < 0) {
+                if (errno == EINTR)
+                    continue;
+                return;
+            }
+            if (fds[1].revents)
+                return;
+            const ssize_t length = ::read(inotify_, buffer, sizeof buffer);
+            for (ssize_t at = 0; at < length;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if (event->len && lockName_ == event->name) {
+                    fired_ = ::kill(static_cast<pid_t>(officePid_), SIGSEGV) == 0;
+                    return;
+                }
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+    }
+
+    qint64 officePid_;
+    QByteArray lockName_;
+    int inotify_ = -1;
+    int stop_[2] = {-1, -1};
+    std::atomic<bool> fired_ = false;
+    std::thread thread_;
+};
+#endif
 
 class OfficeImport : public ProgramWindowsFixture<::testing::TestWithParam<const char*>> {
 protected:
@@ -128,5 +203,57 @@ TEST_P(OfficeImportRefusal, EndsInTheWorkbookMessage) {
 
 INSTANTIATE_TEST_SUITE_P(HostileFiles, OfficeImportRefusal,
                          ::testing::Values("empty.xls", "random.xls", "text.xls", "truncated.xlsx"));
+
+// A workbook that brings the office down while it is being opened ends the
+// import in the workbook message, with nothing imported; the next import
+// starts a fresh office and stores its rows. The office here is one of the
+// test's own, so that the crash leaves the shared one alone.
+using OfficeImportAfterACrash = OfficeImport;
+
+TEST_P(OfficeImportAfterACrash, NextImportWorksWithAFreshOffice) {
+#ifndef Q_OS_LINUX
+    GTEST_SKIP() << "the crash is timed by the office's lock file, seen through inotify";
+#else
+    const QString format = QString::fromLatin1(GetParam());
+    const QString crashing = makeWorkbook(QStringLiteral("crashing.") + format, 3000);
+    const QString good = makeWorkbook(QStringLiteral("good.") + format, 3);
+    const auto options = OfficeEnvironment::privateOptions(QStringLiteral("crash-") + format);
+    registry().makeSpreadsheet = [options] {
+        return std::shared_ptr<spreadsheet::Application>(spreadsheet::createLibreOfficeApplication(options));
+    };
+    spreadsheet::Application& office = registry().spreadsheet();
+    office.connect();
+    const qint64 crashedPid = office.officeProcessId();
+    StartedOffice crashedOffice(crashedPid);
+    ASSERT_NE(crashedPid, 0);
+
+    {
+        CrashWhenTheOfficeLoads crash(crashing, crashedPid);
+        dialogs.queueFile(crashing);
+        orders->ToolButton12Click();
+        EXPECT_TRUE(crash.fired()) << "the office never began to load the workbook";
+    }
+    EXPECT_EQ(dialogs.messageTexts(), QStringList{QStringLiteral("与工作簿的连接已关闭!")});
+    dialogs.clear();
+    data::Query q(*engine);
+    q.setSql(QStringLiteral("select * from dd.db"));
+    q.open();
+    EXPECT_EQ(q.recordCount(), 0);
+
+    dialogs.queueFile(good);
+    orders->ToolButton12Click();
+    const qint64 freshPid = office.officeProcessId();
+    StartedOffice freshOffice(freshPid);
+    EXPECT_TRUE(dialogs.messages().empty()) << dialogs.messageTexts().join('|').toStdString();
+    EXPECT_EQ(orders->sBar->panelText(2), QStringLiteral("在第一列第4行检测到空值，数据导入已结束！"));
+    EXPECT_NE(freshPid, 0);
+    EXPECT_NE(freshPid, crashedPid);
+    q.open();
+    EXPECT_EQ(q.recordCount(), 3);
+    office.quit();
+#endif
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, OfficeImportAfterACrash, ::testing::Values("xls", "xlsx"));
 
 }  // namespace

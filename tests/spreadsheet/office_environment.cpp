@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QRandomGenerator>
-#include <cstdio>
 
 #include <gtest/gtest.h>
 
@@ -27,22 +26,35 @@ public:
         pid_ = application_->officeProcessId();
     }
 
-    // An office that ended meanwhile (it crashed, or a test ended it) is
-    // started again, so that one lost office does not fail every later test;
-    // the tests that check that an office stays up still see it go (the
-    // process id is not renewed behind their backs).
+    // The shared office lives as long as the program: no test may end it,
+    // and one that ended (it crashed, or a test ended it) is a failure,
+    // reported with the test that used it last. Another is started, so that
+    // one lost office does not fail every later test as well.
     void restartIfGone()
     {
-        if (!pid_ || platform::isProcessRunning(pid_))
+        if (!pid_ || platform::isProcessRunning(pid_)) {
+            noteUser();
             return;
-        std::fprintf(stderr, "The shared office (pid %lld) has ended; starting another.\n", static_cast<long long>(pid_));
+        }
+        ADD_FAILURE() << "The shared office (pid " << pid_ << ") has ended; it was last used by "
+                      << lastUser_.toStdString() << ". Starting another.";
         application_ = spreadsheet::createLibreOfficeApplication(options_);
         application_->connect();
         pid_ = application_->officeProcessId();
+        noteUser();
+    }
+
+    void noteUser()
+    {
+        if (const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info())
+            lastUser_ = QStringLiteral("%1.%2").arg(QString::fromUtf8(test->test_suite_name()), QString::fromUtf8(test->name()));
     }
 
     void TearDown() override
     {
+        if (pid_ && !platform::isProcessRunning(pid_))
+            ADD_FAILURE() << "The shared office (pid " << pid_ << ") has ended; it was last used by "
+                          << lastUser_.toStdString() << ".";
         application_.reset();
         if (pid_)
             platform::terminateProcess(pid_);
@@ -53,6 +65,7 @@ public:
     spreadsheet::OfficeOptions options_;
     std::unique_ptr<spreadsheet::Application> application_;
     qint64 pid_ = 0;
+    QString lastUser_ = QStringLiteral("no test");
 };
 
 Environment* environment()

@@ -166,3 +166,75 @@ TEST(OfficeLifecycle, HungOfficeIsEndedAfterTheCallBound)
     EXPECT_EQ(replaced->sheetCount(), 1);
 #endif
 }
+
+// An office started for a profile that an office already uses hands its
+// command line, the pipe included, to that office and ends; the connection
+// then reaches the office that was running. The object that started the
+// short-lived process did not start the office it talks to, and its quit()
+// must leave that office running, even with no document left in it (the
+// shared test office ended this way in the middle of full test runs).
+TEST(OfficeLifecycle, OfficeReachedThroughAHandOverIsNotEndedByQuit)
+{
+    const auto ownersOptions = OfficeEnvironment::privateOptions(QStringLiteral("handover"));
+    auto owner = createLibreOfficeApplication(ownersOptions);
+    owner->connect();
+    const qint64 ownerPid = owner->officeProcessId();
+    StartedOffice ownersOffice(ownerPid);
+    ASSERT_NE(ownerPid, 0);
+
+    auto secondOptions = OfficeEnvironment::privateOptions(QStringLiteral("handover-second"));
+    secondOptions.profileDir = ownersOptions.profileDir;
+    auto second = createLibreOfficeApplication(secondOptions);
+    second->setSheetsInNewWorkbook(1);
+    auto book = second->addWorkbook();
+    StartedOffice secondsOffice(second->officeProcessId());
+    EXPECT_EQ(second->officeProcessId(), 0);
+    book->sheet(1)->setCellText(1, 1, QStringLiteral("second"));
+    book->sheet(1)->flush();
+    second->quit();
+
+    // The owner's office still serves the owner, under the same process id.
+    owner->setSheetsInNewWorkbook(1);
+    auto ownersBook = owner->addWorkbook();
+    EXPECT_EQ(owner->officeProcessId(), ownerPid);
+    EXPECT_TRUE(platform::isProcessRunning(ownerPid));
+    ownersBook->sheet(1)->setCellText(1, 1, QStringLiteral("owner"));
+    ownersBook->sheet(1)->refresh();
+    EXPECT_EQ(ownersBook->sheet(1)->cellText(1, 1), "owner");
+    owner->quit();
+}
+
+// Objects that come and go against one running office, as the tests and the
+// import's workbook maker do: each attaches to the office, none starts one or
+// ends it. A connection made while the previous one is being let go may be
+// refused once; that is no reason for a second office.
+TEST(OfficeLifecycle, ObjectsComingAndGoingAttachToTheOneOffice)
+{
+    const auto options = OfficeEnvironment::privateOptions(QStringLiteral("comings"));
+    auto owner = createLibreOfficeApplication(options);
+    owner->connect();
+    const qint64 ownerPid = owner->officeProcessId();
+    StartedOffice ownersOffice(ownerPid);
+    ASSERT_NE(ownerPid, 0);
+
+    for (int round = 0; round < 10; ++round) {
+        {
+            auto maker = createLibreOfficeApplication(options);
+            maker->setSheetsInNewWorkbook(1);
+            maker->addWorkbook()->close();
+            StartedOffice makersOffice(maker->officeProcessId());
+            EXPECT_EQ(maker->officeProcessId(), 0) << "round " << round;
+        }
+        auto user = createLibreOfficeApplication(options);
+        user->connect();
+        StartedOffice usersOffice(user->officeProcessId());
+        EXPECT_EQ(user->officeProcessId(), 0) << "round " << round;
+        user->quit();
+        ASSERT_TRUE(platform::isProcessRunning(ownerPid)) << "round " << round;
+    }
+    EXPECT_TRUE(owner->isConnected());
+    owner->setSheetsInNewWorkbook(1);
+    owner->addWorkbook();
+    EXPECT_EQ(owner->officeProcessId(), ownerPid);
+    owner->quit();
+}
