@@ -41,6 +41,7 @@ export QT_QPA_PLATFORM=offscreen
 end=$(( $(date +%s) + minutes * 60 ))
 seeds=0
 failed=0
+played=0
 while [ "$(date +%s)" -lt "$end" ]; do
   seed=$(od -An -N6 -tu8 /dev/urandom | tr -d ' ')
   for store in $stores; do
@@ -54,8 +55,9 @@ while [ "$(date +%s)" -lt "$end" ]; do
       echo "seed $seed on $store: a difference; see $work/failed-$seed-$store.log"
       sed -n '/^shortest sequence/,/^after its last step/p' "$log" | head -60
     fi
+    played=$((played + $(grep -o '^[0-9]* steps played' "$log" | awk '{n += $1} END {print n + 0}')))
   done
   seeds=$((seeds + 1))
 done
-echo "$seeds seeds of $steps steps on $stores; $failed runs found a difference"
+echo "$seeds seeds of $steps steps on $stores, $played steps played; $failed runs found a difference"
 [ "$failed" -eq 0 ]
