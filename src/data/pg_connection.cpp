@@ -349,48 +349,65 @@ void PgConnection::flush() {
 
 void PgConnection::sendKept(std::vector<KeptWrite>& writes) {
     commitWithoutWaiting();
-    // Inserts first (an update of a kept insert was folded into it), then
-    // updates, then deletions; each table and set of fields in one statement.
+    // The batch is stored whole or not at all, so that a record refused in
+    // it leaves nothing of it behind (see sendOneByOne).
+    const bool nested = session_->inTransaction();
+    const auto step = [this](const char* sql) {
+        try {
+            session_->exec(QString::fromLatin1(sql));
+        } catch (const EngineError& e) {
+            rethrow(e);
+        }
+    };
+    step(nested ? "SAVEPOINT tavrel_batch" : "BEGIN");
+    try {
+        sendGrouped(writes);
+        step(nested ? "RELEASE SAVEPOINT tavrel_batch" : "COMMIT");
+    } catch (const EngineError& e) {
+        if (e.kind() == ErrorKind::ServerUnreachable)
+            throw;
+        step(nested ? "ROLLBACK TO SAVEPOINT tavrel_batch" : "ROLLBACK");
+        if (writes.size() == 1)
+            throw;
+        sendOneByOne(writes);
+    }
+}
+
+// Inserts first (an update of a kept insert was folded into it), then
+// updates, then deletions; each table and set of fields in one statement.
+void PgConnection::sendGrouped(std::vector<KeptWrite>& writes) {
     for (const KeptWrite::Kind kind : {KeptWrite::Kind::Insert, KeptWrite::Kind::Update, KeptWrite::Kind::Remove}) {
         std::map<std::pair<const OpenTable*, quint64>, std::vector<const KeptWrite*>> groups;
         for (const KeptWrite& w : writes)
             if (w.kind == kind)
                 groups[{w.table, w.fieldMask}].push_back(&w);
-        for (const auto& [key, group] : groups)
-            sendGroup(kind, *key.first, key.second, group);
+        for (const auto& [key, group] : groups) {
+            if (kind == KeptWrite::Kind::Insert)
+                sendInserts(*key.first, key.second, group);
+            else if (kind == KeptWrite::Kind::Update)
+                sendUpdates(*key.first, key.second, group);
+            else
+                sendRemovals(*key.first, group);
+        }
     }
 }
 
-void PgConnection::sendGroup(KeptWrite::Kind kind, const OpenTable& table, quint64 mask,
-                             const std::vector<const KeptWrite*>& group) {
-    const auto send = [&](const std::vector<const KeptWrite*>& writes) {
-        if (kind == KeptWrite::Kind::Insert)
-            sendInserts(table, mask, writes);
-        else if (kind == KeptWrite::Kind::Update)
-            sendUpdates(table, mask, writes);
+// A record of the batch was refused, and with it the batch. The loop keeps
+// what it did before that record, as it would have had each write been sent
+// at once: the writes go again one by one in the order the loop made them,
+// and the first one refused ends the loop with its own error. What came
+// after it is not stored; the results read the table again.
+void PgConnection::sendOneByOne(std::vector<KeptWrite>& writes) {
+    bumpGeneration();
+    copies_.clear();
+    for (const KeptWrite& write : writes) {
+        const std::vector<const KeptWrite*> one{&write};
+        if (write.kind == KeptWrite::Kind::Insert)
+            sendInserts(*write.table, write.fieldMask, one);
+        else if (write.kind == KeptWrite::Kind::Update)
+            sendUpdates(*write.table, write.fieldMask, one);
         else
-            sendRemovals(table, writes);
-    };
-    try {
-        send(group);
-        return;
-    } catch (const EngineError& e) {
-        if (e.kind() == ErrorKind::ServerUnreachable || group.size() == 1)
-            throw;
-    }
-    // One record of the group was refused, and with it the whole statement.
-    // The loop keeps what it did before that record, as it would have had
-    // every write been sent at once: the writes are sent again one by one,
-    // and the first one refused ends the loop with its own error. What came
-    // after it is not stored; the results read the table again.
-    for (const KeptWrite* write : group) {
-        try {
-            send({write});
-        } catch (const EngineError&) {
-            bumpGeneration();
-            copies_.erase(table.sqlName);
-            throw;
-        }
+            sendRemovals(*write.table, one);
     }
 }
 

@@ -78,7 +78,8 @@ private:
     bool canKeep(const OpenTable& table, bool insert, const std::vector<int>& fields) const;
     qint64 newId(const OpenTable& table);
     void sendKept(std::vector<KeptWrite>& writes);
-    void sendGroup(KeptWrite::Kind kind, const OpenTable& table, quint64 mask, const std::vector<const KeptWrite*>& group);
+    void sendGrouped(std::vector<KeptWrite>& writes);
+    void sendOneByOne(std::vector<KeptWrite>& writes);
     void sendInserts(const OpenTable& table, quint64 mask, const std::vector<const KeptWrite*>& writes);
     void sendUpdates(const OpenTable& table, quint64 mask, const std::vector<const KeptWrite*>& writes);
     void sendRemovals(const OpenTable& table, const std::vector<const KeptWrite*>& writes);

@@ -4,6 +4,7 @@
 #include "data/errors.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <sqlite3.h>
 
@@ -171,12 +172,24 @@ SqliteConnection::LogState SqliteConnection::logState() const {
     if (log->pMethods->xFileSize(log, &ours) != SQLITE_OK)
         return LogState::Ours;
     // The same file seen through our descriptor and by its name has one
-    // size; a log made anew by another program has its own, unless both are
-    // still empty.
-    const QFileInfo onDisk(path_ + QStringLiteral("-wal"));
+    // size and one header; a log made anew has header values of its own
+    // (the salts). Two logs still empty cannot be told apart. Reading the
+    // log by its name is harmless: SQLite locks the table file and the
+    // index beside it, never the log.
+    const QString logPath = path_ + QStringLiteral("-wal");
+    const QFileInfo onDisk(logPath);
     if (!onDisk.exists() || onDisk.size() != ours)
         return LogState::NotOurs;
-    return ours == 0 ? LogState::Empty : LogState::Ours;
+    if (ours == 0)
+        return LogState::Empty;
+    constexpr int HeaderSize = 32;
+    char header[HeaderSize] = {};
+    if (ours < HeaderSize || log->pMethods->xRead(log, header, HeaderSize, 0) != SQLITE_OK)
+        return LogState::Ours;
+    QFile named(logPath);
+    if (!named.open(QIODevice::ReadOnly))
+        return LogState::NotOurs;
+    return named.read(HeaderSize) == QByteArray(header, HeaderSize) ? LogState::Ours : LogState::NotOurs;
 #endif
 }
 
@@ -187,6 +200,7 @@ void SqliteConnection::reopen() {
     cache_.clear();
     groupLog_.clear();
     groupTransaction_ = false;
+    writesSinceCheck_ = 0;
     // Closed first, so that the new handle takes the locks afresh.
     sqlite3_close_v2(db_);
     db_ = nullptr;
@@ -205,7 +219,9 @@ void SqliteConnection::takeBackIfLost() {
 }
 
 void SqliteConnection::checkCommitReachedTheTable() {
-    if (logState() != LogState::NotOurs)
+    const bool wroteSinceLastCheck = writesSinceCheck_ > 0;
+    writesSinceCheck_ = 0;
+    if (!wroteSinceLastCheck || logState() != LogState::NotOurs)
         return;
     reopen();
     throw EngineError(ErrorKind::LogTakenAway, path_, QString(),
@@ -293,6 +309,7 @@ void SqliteConnection::wrote() {
 }
 
 void SqliteConnection::loggedWrite(const QByteArray& sql, std::vector<QVariant>& values) {
+    ++writesSinceCheck_;
     // The statement is reset after the write; its values are not needed there.
     if (groupTransaction_)
         groupLog_.push_back({sql, std::move(values)});

@@ -112,6 +112,7 @@ private:
         std::vector<QVariant> values;
     };
     std::vector<LoggedWrite> groupLog_;  // the writes since the group's last commit
+    int writesSinceCheck_ = 0;            // writes committed or pending since the log was last checked
 };
 
 // Throws the EngineError describing the last failure on db; a uniqueness

@@ -111,6 +111,10 @@ TEST_P(Sequences, FoundSequencesAgreeWithTheModel) {
          {importRows({{"A1001", "X1", "黑", "", "", "", "", "", "0", "", "", "", "", "", "", "", "", "", "", "", "", "拒收"},
                       {"B01", "X1", "黑", "3", "", "", "", "", "", "", "", "", "", "", "", "12"}}),
           simple(Kind::MarkCounted)}},
+        {"multiply stopped by a refused post at its first order, where the orders after it change other sizes",
+         {importRows({{"A1001", "", "hbl", "3", "", "", "", "", "", "", "", "12", "", "", "", "", "", "1", "", "", "5", "拒收"},
+                      {"B02", "", "白", "3", "", "", "", "", "", "", "", "0", "", "", "", "12", "", "", "", "", "", "急"}}),
+          entry("A1", 2, 3), simple(Kind::Multiply), simple(Kind::Multiply)}},
         {"undoing a command, then the one before it, which no one changed since",
          {importRows({{"100002", "x1", "BLACK", "2", "", "", "", "", "", "", "", "", "", "", "25", "", "1"}}),
           simple(Kind::Divide), undo(0), undo(0)}},
@@ -150,6 +154,17 @@ TEST_P(Sequences, FoundSequencesAgreeWithTheModel) {
               return s;
           }(),
           entry("A1", 4, 3)}},
+        {"a size run shifted without changing anything after the table file was read elsewhere",
+         {entry("7", 4, 2), [] {
+              Step s = entry("0123", 1, 0);
+              s.fault = seq::Fault::LogRemovedElsewhere;
+              return s;
+          }(),
+          [] {
+              Step s = simple(Kind::ShiftDown);
+              s.pick = 78;
+              return s;
+          }()}},
         {"a sheet that stops answering, then an import",
          {[] {
               Step s = importRows({{"B01"}, {"B02"}});
