@@ -9,6 +9,7 @@
 namespace data::undo_file {
 
 int UndoFile::changedSince(qint64 id) {
+    sealDue();  // records whose seal failed, before this undo changes their rows
     std::vector<QString> paths;
     for (const PartRow& part : partsOf(id))
         paths.push_back(part.tablePath);
@@ -60,6 +61,7 @@ int UndoFile::changedSince(qint64 id) {
 }
 
 int UndoFile::undo(qint64 id) {
+    sealDue();  // records whose seal failed, before this undo changes their rows
     const std::vector<PartRow> parts = partsOf(id);
     std::vector<QString> paths;
     for (const PartRow& part : parts)

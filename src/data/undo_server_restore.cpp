@@ -29,6 +29,7 @@ QString imagesOfPart() { return QStringLiteral("b.command=?::bigint AND b.table_
 }  // namespace
 
 int ServerUndoJournal::changedSince(qint64 id) {
+    sealDue();  // records whose seal failed, before this undo changes their rows
     checkNotRunningElsewhere(id);
     connection_->flush();
     inTransaction([&] { sealLocked(id); });
@@ -77,6 +78,7 @@ int ServerUndoJournal::changedSince(qint64 id) {
 }
 
 int ServerUndoJournal::undo(qint64 id) {
+    sealDue();  // records whose seal failed, before this undo changes their rows
     checkNotRunningElsewhere(id);
     connection_->flush();
     qint64 restored = 0;

@@ -37,7 +37,7 @@ class Sequences : public ::testing::TestWithParam<Store> {};
 
 TEST_P(Sequences, RandomRunsAgreeWithTheModel) {
     const quint64 seed = environmentNumber("TAVREL_SEQUENCE_SEED", std::random_device{}());
-    const int runs = int(environmentNumber("TAVREL_SEQUENCE_RUNS", 6));
+    const int runs = int(environmentNumber("TAVREL_SEQUENCE_RUNS", 20));
     const int length = int(environmentNumber("TAVREL_SEQUENCE_STEPS", 300));
     const char* store = GetParam() == Store::Files ? "table files" : "server";
     std::cout << "sequence seed " << seed << " (" << store << ", " << runs << " runs of " << length << " steps)" << std::endl;
@@ -140,6 +140,19 @@ TEST_P(Sequences, FoundSequencesAgreeWithTheModel) {
               return s;
           }(),
           undo(0)}},
+        {"a sole assignment cut by a lost connection, then an earlier import undone, then the assignment undone",
+         {importRows({{"B02", "A8", "H", "2", "", "", "", "", "", "", "", "1", "", "", "", "", "", "", "", "0"},
+                      {"B01", "x1", "", "1", "", "5", "", "", "", "", "", "", "5", "", "", "", "", "", "", "", "", "备注1"},
+                      {"c01", "A8", "白", "3", "99", "", "", "", "", "12", "", "", "", "", "", "0"}}),
+          importRows({{"7001", "X1", "bl", "1", "", "", "", "", "", "", "25", "", "1", "25"}}),
+          importRows({{"100002", "X1", "", "", "", "2", "2", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "急"}}),
+          undo(0), [] {
+              Step s = simple(Kind::AssignSoles);
+              s.fault = seq::Fault::ServerGone;
+              s.faultAt = 4;
+              return s;
+          }(),
+          undo(0), undo(2)}},
         {"orders entered after the table file was read elsewhere, then marked",
          {entry("100", 1, 1), [] {
               Step s = entry("7", 1, 2);
