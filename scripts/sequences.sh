@@ -55,7 +55,7 @@ while [ "$(date +%s)" -lt "$end" ]; do
       echo "seed $seed on $store: a difference; see $work/failed-$seed-$store.log"
       sed -n '/^shortest sequence/,/^after its last step/p' "$log" | head -60
     fi
-    played=$((played + $(grep -o '^[0-9]* steps played' "$log" | awk '{n += $1} END {print n + 0}')))
+    played=$((played + $( (grep -o '^[0-9]* steps played' "$log" || true) | awk '{n += $1} END {print n + 0}')))
   done
   seeds=$((seeds + 1))
 done

@@ -108,6 +108,11 @@ public:
     virtual void endWriteGroup() = 0;
     virtual void wrote() = 0;  // after every write: commits when the group has run long enough
 
+    // Before another connection of this program writes the same table (the
+    // undo journal attaches it): the store makes sure its own hold on the
+    // table is sound, since both share it.
+    virtual void regainHold() {}
+
     // Asked when another desk changed a record this desk writes.
     void setConflictResolver(std::shared_ptr<ConflictResolver> resolver) { resolver_ = std::move(resolver); }
     const std::shared_ptr<ConflictResolver>& conflictResolver() const { return resolver_; }

@@ -88,8 +88,10 @@ Engine::~Engine() {
 }
 
 UndoJournal& Engine::undoJournal() {
-    if (!undo_)
+    if (!undo_) {
         undo_ = server_ ? server_->openUndoJournal() : openUndoFile(directory_);
+        holdTablesForJournal();
+    }
     return *undo_;
 }
 
@@ -112,7 +114,20 @@ std::unique_ptr<CommandLock> Engine::lockCommand(const QString& command) {
     return std::make_unique<NoCommandLock>();
 }
 
-void Engine::setUndoJournal(std::unique_ptr<UndoJournal> journal) { undo_ = std::move(journal); }
+void Engine::setUndoJournal(std::unique_ptr<UndoJournal> journal) {
+    undo_ = std::move(journal);
+    if (undo_)
+        holdTablesForJournal();
+}
+
+// The journal's own connection to a table file shares the program's hold on
+// it with the table's connection: that one must hold it soundly first.
+void Engine::holdTablesForJournal() {
+    undo_->beforeTouchingTables = [this] {
+        for (const auto& [name, table] : open_)
+            table->connection->regainHold();
+    };
+}
 
 QString Engine::resolve(const QString& name) const {
     if (server_) {

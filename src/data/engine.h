@@ -135,6 +135,7 @@ public:
 
 private:
     void bringKeyUpToDate(OpenTable& table);
+    void holdTablesForJournal();
     std::shared_ptr<OpenTable> openServerTable(const QString& name);
 
     std::vector<KeyClash> keyClashes_;

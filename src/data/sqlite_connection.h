@@ -65,6 +65,7 @@ public:
     bool removeRow(const OpenTable& table, qint64 id, qint64 version) override;
     int likePatternLimit() const override;
 
+    void regainHold() override { takeBackIfLost(); }
     void beginWriteGroup() override;
     void endWriteGroup() override;
     void wrote() override;

@@ -65,6 +65,8 @@ void rowFingerprint(sqlite3_context* context, int argc, sqlite3_value** argv) {
 QString q(const QString& name) { return quotedIdentifier(name); }
 
 UndoFile::Attachments::Attachments(UndoFile& file, const std::vector<QString>& paths) : file_(file) {
+    if (file_.beforeTouchingTables)
+        file_.beforeTouchingTables();
     for (const QString& path : paths) {
         if (byPath.count(path))
             continue;

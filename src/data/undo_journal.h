@@ -65,6 +65,9 @@ public:
     // Commands nested in a recorded one (the sole assignment inside the
     // aggregation) join the outer record.
     int openScopes = 0;
+    // Called before the journal reads or writes the tables themselves.
+    std::function<void()> beforeTouchingTables;
+
     // Records whose seal failed when their command ended (the server was
     // lost, say): sealed before the next write changes anything, so that
     // what it changes counts as changed since.

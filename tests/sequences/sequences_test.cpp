@@ -178,6 +178,14 @@ TEST_P(Sequences, FoundSequencesAgreeWithTheModel) {
               s.pick = 78;
               return s;
           }()}},
+        {"an import undone after the table file was read elsewhere and nothing written since",
+         {importRows({{"7001", "X1", "", "0", "", "", "", "25", "", "", "", "", "", "", "", "", "", "", "12", "", "12"}}),
+          [] {
+              Step s = entry("100", 2, 0);
+              s.fault = seq::Fault::LogRemovedElsewhere;
+              return s;
+          }(),
+          undo(0)}},
         {"a sheet that stops answering, then an import",
          {[] {
               Step s = importRows({{"B01"}, {"B02"}});
