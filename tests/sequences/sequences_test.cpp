@@ -36,7 +36,9 @@ const bool otherProgram = [] {
 class Sequences : public ::testing::TestWithParam<Store> {};
 
 TEST_P(Sequences, RandomRunsAgreeWithTheModel) {
-    const quint64 seed = environmentNumber("TAVREL_SEQUENCE_SEED", std::random_device{}());
+    // The test command replays the same seeds, so that it passes or fails
+    // the same way on every run; scripts/sequences.sh draws fresh ones.
+    const quint64 seed = environmentNumber("TAVREL_SEQUENCE_SEED", 1);
     const int runs = int(environmentNumber("TAVREL_SEQUENCE_RUNS", 20));
     const int length = int(environmentNumber("TAVREL_SEQUENCE_STEPS", 300));
     const char* store = GetParam() == Store::Files ? "table files" : "server";
