@@ -6,10 +6,10 @@
 
 #include "catalogue/catalogue_posting.h"
 #include "catalogue/unregistered_models.h"
-#include "data/catalogue_lookup.h"
-#include "data/engine.h"
-#include "data/query.h"
-#include "data/statement.h"
+#include "data/lang/catalogue_lookup.h"
+#include "data/engine/engine.h"
+#include "data/engine/query.h"
+#include "data/sql/prepared_select.h"
 #include "scan_fixture.h"
 #include "window_kit/progress.h"
 

@@ -1,10 +1,10 @@
 // Measures the live query over a generated order table of 100,000 records,
 // each figure beside the same work done with raw SQLite calls.
 
-#include "data/engine.h"
-#include "data/query.h"
-#include "data/schema.h"
-#include "data/table_files.h"
+#include "data/engine/engine.h"
+#include "data/engine/query.h"
+#include "data/core/schema.h"
+#include "data/engine/open_store.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -112,7 +112,7 @@ void report(const char* what, double ours, double raw, const char* target) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    data::createTableFiles(dir.path());
+    data::createTables(dir.path());
     fill(dir.path());
     std::printf("orders: %d\n", Orders);
 

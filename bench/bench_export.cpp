@@ -4,9 +4,9 @@
 //
 //   tavrel-bench-export [TEMPLATE]   (default: the template in resources/print)
 
-#include "data/engine.h"
-#include "data/query.h"
-#include "data/table_files.h"
+#include "data/engine/engine.h"
+#include "data/engine/query.h"
+#include "data/engine/open_store.h"
 #include "platform/process.h"
 #include "platform/scripted_dialogs.h"
 #include "spreadsheet/libreoffice.h"
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
         argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(TAVREL_RESOURCES_DIR "/print/鞋底打印.xls");
 
     QTemporaryDir folder;
-    data::createTableFiles(folder.path());
+    data::createTables(folder.path());
     data::Engine engine(folder.path());
     data::Query query(engine);
     query.setSql(QStringLiteral("select * from xdtj.db"));

@@ -11,9 +11,9 @@
 //       the measurements, on the display in DISPLAY
 
 #include "app/startup.h"
-#include "data/engine.h"
-#include "data/query.h"
-#include "data/table_files.h"
+#include "data/engine/engine.h"
+#include "data/engine/query.h"
+#include "data/engine/open_store.h"
 #include "orders/orders_window.h"
 #include "platform/application.h"
 #include "platform/file_manager.h"
@@ -75,7 +75,7 @@ int runChild(int argc, char** argv) {
 
     QTemporaryDir programDir, dataDir, officeDir;
     platform::setProgramFolder(programDir.path());
-    data::createTableFiles(dataDir.path());
+    data::createTables(dataDir.path());
     data::Engine engine(dataDir.path());
     app::ProgramWindows windows(engine);
     kit::WindowRegistry& registry = windows.registry();

@@ -2,9 +2,9 @@
 // query with its posting rule: once with the office still to be started,
 // once with it running.
 
-#include "data/engine.h"
-#include "data/query.h"
-#include "data/table_files.h"
+#include "data/engine/engine.h"
+#include "data/engine/query.h"
+#include "data/engine/open_store.h"
 #include "orders/order_import.h"
 #include "orders/order_posting.h"
 #include "platform/process.h"
@@ -39,7 +39,7 @@ QString makeWorkbook(const spreadsheet::OfficeOptions& options, const QString& p
 
 double importOnce(const spreadsheet::OfficeOptions& options, const QString& workbook, qint64* startedPid) {
     QTemporaryDir dir;
-    data::createTableFiles(dir.path());
+    data::createTables(dir.path());
     data::Engine engine(dir.path());
     data::Query query(engine);
     orders::installOrderPostingRule(query, [] {});

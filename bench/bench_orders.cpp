@@ -3,10 +3,10 @@
 // run: multiply by cases and mark counted (one autocommit UPDATE per row in
 // WAL mode) and a combined search (a SELECT count and a walk).
 
-#include "data/engine.h"
-#include "data/query.h"
-#include "data/schema.h"
-#include "data/table_files.h"
+#include "data/engine/engine.h"
+#include "data/engine/query.h"
+#include "data/core/schema.h"
+#include "data/engine/open_store.h"
 #include "orders/bulk_orders.h"
 #include "orders/order_posting.h"
 #include "orders/order_search.h"
@@ -58,7 +58,7 @@ void report(const char* what, double ours, double raw, const char* target, bool 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    data::createTableFiles(dir.path());
+    data::createTables(dir.path());
     sqlite3* db = nullptr;
     sqlite3_open(utf8(dir.path() + QStringLiteral("/dd.db")).constData(), &db);
     exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");

@@ -5,10 +5,10 @@
 // statistics) on a copy of the same tables in the same run. The two results
 // are compared for equality.
 
-#include "data/catalogue_lookup.h"
-#include "data/engine.h"
-#include "data/query.h"
-#include "data/statement.h"
+#include "data/lang/catalogue_lookup.h"
+#include "data/engine/engine.h"
+#include "data/engine/query.h"
+#include "data/lang/statement.h"
 #include "order_fixture.h"
 #include "orders/order_posting.h"
 #include "sole_statistics_tables.h"

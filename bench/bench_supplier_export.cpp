@@ -9,9 +9,9 @@
 //   tavrel-bench-supplier-export --child    the pass on the display in DISPLAY
 
 #include "app/startup.h"
-#include "data/engine.h"
-#include "data/query.h"
-#include "data/table_files.h"
+#include "data/engine/engine.h"
+#include "data/engine/query.h"
+#include "data/engine/open_store.h"
 #include "dbui/db_grid.h"
 #include "order_fixture.h"
 #include "platform/application.h"
@@ -98,7 +98,7 @@ int runPass(int argc, char** argv) {
     dialogs.setDefaultAnswer(true);
 
     QTemporaryDir tables, program, officeDir;
-    data::createTableFiles(tables.path());
+    data::createTables(tables.path());
     fillStatistics(tables.path());
     platform::setProgramFolder(program.path());
     std::printf("statistics: %d rows of %d suppliers\n", Rows, Suppliers);

@@ -8,11 +8,11 @@
 //   tavrel-bench-undo --child   the pass on the display in DISPLAY
 
 #include "app/startup.h"
-#include "data/engine.h"
-#include "data/query.h"
-#include "data/table_files.h"
-#include "data/undo_journal.h"
-#include "data/undo_scope.h"
+#include "data/engine/engine.h"
+#include "data/engine/query.h"
+#include "data/engine/open_store.h"
+#include "data/core/undo_journal.h"
+#include "data/engine/undo_scope.h"
 #include "orders/bulk_orders.h"
 #include "orders/orders_window.h"
 #include "platform/application.h"

@@ -3,12 +3,12 @@
 // "删除订单" that they are taken for, sealing, checking the rows changed
 // since and undoing the deletion, and beside them the same in plain SQL.
 
-#include "data/engine.h"
-#include "data/pg_schema.h"
-#include "data/pg_session.h"
-#include "data/query.h"
-#include "data/undo_journal.h"
-#include "data/undo_scope.h"
+#include "data/engine/engine.h"
+#include "data/server/pg_schema.h"
+#include "data/server/pg_session.h"
+#include "data/engine/query.h"
+#include "data/core/undo_journal.h"
+#include "data/engine/undo_scope.h"
 #include "orders/bulk_orders.h"
 
 #include "order_fixture.h"

@@ -10,9 +10,9 @@
 
 #include "app/main_window.h"
 #include "app/startup.h"
-#include "data/engine.h"
-#include "data/query.h"
-#include "data/table_files.h"
+#include "data/engine/engine.h"
+#include "data/engine/query.h"
+#include "data/engine/open_store.h"
 #include "dbui/data_source.h"
 #include "dbui/db_grid.h"
 #include "dbui/query_table_model.h"

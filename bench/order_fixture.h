@@ -3,8 +3,8 @@
 // An order table of 100,000 generated orders and the bulk order loops done
 // with raw SQLite calls, shared by the benchmarks.
 
-#include "data/schema.h"
-#include "data/table_files.h"
+#include "data/core/schema.h"
+#include "data/engine/open_store.h"
 #include "window_kit/progress.h"
 
 #include <QCoreApplication>
@@ -113,7 +113,7 @@ struct OrderFolders {
         if (!visible.isValid() || !windowless.isValid() || !raw.isValid())
             return false;
         for (QTemporaryDir* d : {&visible, &windowless, &raw})
-            data::createTableFiles(d->path());
+            data::createTables(d->path());
         sqlite3_open(utf8(raw.filePath(QStringLiteral("dd.db"))).constData(), &db);
         exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
         fill(db, orders);

@@ -1,6 +1,6 @@
 #include "scan_fixture.h"
 
-#include "data/table_files.h"
+#include "data/engine/open_store.h"
 
 #include <QDir>
 #include <QFile>
@@ -47,7 +47,7 @@ private:
 }  // namespace
 
 ScanTables makeScanTables(const QString& dir, int orders, int catalogueRows) {
-    data::createTableFiles(dir);
+    data::createTables(dir);
     ScanTables made;
     const int catalogueModels = catalogueRows / CatalogueColours;
     {

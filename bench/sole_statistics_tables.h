@@ -7,8 +7,8 @@
 // tavrel-bench-statistics; the same tables can be made for a run of the
 // program in its windows.
 
-#include "data/schema.h"
-#include "data/table_files.h"
+#include "data/core/schema.h"
+#include "data/engine/open_store.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -103,7 +103,7 @@ inline QString modelName(int model) { return QStringLiteral("S%1").arg(1000 + mo
 // Writes the job's tables into dir, which must not hold them yet.
 inline void makeSoleStatisticsTables(const QString& dir, const SoleStatisticsJob& job = {}) {
     using namespace detail;
-    data::createTableFiles(dir);
+    data::createTables(dir);
     const QDir folder(dir);
     const int models = job.catalogueRows / job.coloursPerModel;
 

@@ -2,8 +2,8 @@
 
 #include "catalogue/shoes_window.h"
 #include "catalogue/unregistered_models.h"
-#include "data/engine.h"
-#include "data/query.h"
+#include "data/engine/engine.h"
+#include "data/engine/query.h"
 #include "orders/order_posting.h"
 #include "statistics/aggregation.h"
 #include "statistics/sole_assignment.h"

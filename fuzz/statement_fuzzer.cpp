@@ -14,10 +14,10 @@
 // are first written there as a seed corpus.
 
 #include "catalogue/catalogue_search.h"
-#include "data/errors.h"
-#include "data/query.h"
-#include "data/search_terms.h"
-#include "data/table_files.h"
+#include "data/core/errors.h"
+#include "data/engine/query.h"
+#include "data/core/search_terms.h"
+#include "data/engine/open_store.h"
 #include "orders/order_search.h"
 
 #include <QDir>
@@ -281,7 +281,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     folder = std::make_unique<QTemporaryDir>();
     if (!folder->isValid())
         stop("setup", QStringLiteral("no temporary folder"));
-    data::createTableFiles(folder->path());
+    data::createTables(folder->path());
     engine = std::make_unique<data::Engine>(folder->path());
     fillTables();
     orderQuery = std::make_unique<data::Query>(*engine);

@@ -1,8 +1,8 @@
 #include "demo_tables.h"
 
-#include "data/engine.h"
-#include "data/query.h"
-#include "data/undo_journal.h"
+#include "data/engine/engine.h"
+#include "data/engine/query.h"
+#include "data/core/undo_journal.h"
 #include "orders/order_posting.h"
 #include "statistics/aggregation.h"
 #include "statistics/sole_assignment.h"

@@ -3,7 +3,7 @@
 
 #include "app/startup.h"
 #include "catalogue/shoes_window.h"
-#include "data/engine.h"
+#include "data/engine/engine.h"
 #include "demo_tables.h"
 #include "orders/orders_window.h"
 #include "platform/application.h"

@@ -1,9 +1,9 @@
 #include "table_copy.h"
 
-#include "data/connection.h"
-#include "data/engine.h"
-#include "data/errors.h"
-#include "data/schema.h"
+#include "data/core/connection.h"
+#include "data/engine/engine.h"
+#include "data/core/errors.h"
+#include "data/core/schema.h"
 #include "table_places.h"
 
 #include <algorithm>
@@ -64,7 +64,7 @@ qint64 copyRows(const data::OpenTable& from, const data::OpenTable& to) {
     qint64 rows = 0;
     // On a server the records of a table go in one transaction, instead of
     // one each for the records that cannot be sent together.
-    const bool oneTransaction = out.dialect() == data::Dialect::Postgres;
+    const bool oneTransaction = out.sharedWithOtherDesks();
     if (oneTransaction)
         out.exec(QStringLiteral("BEGIN"));
     out.beginWriteGroup();

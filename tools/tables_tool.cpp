@@ -15,8 +15,9 @@
 // the password comes from ~/.pgpass or the service file, never from here.
 
 #include "demo_tables.h"
-#include "data/engine.h"
-#include "data/errors.h"
+#include "data/engine/engine.h"
+#include "data/core/errors.h"
+#include "data/engine/open_store.h"
 #include "paradox/paradox_import.h"
 #include "table_copy.h"
 #include "table_places.h"

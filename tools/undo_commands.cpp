@@ -1,8 +1,8 @@
 #include "undo_commands.h"
 
-#include "data/engine.h"
-#include "data/errors.h"
-#include "data/undo_journal.h"
+#include "data/engine/engine.h"
+#include "data/core/errors.h"
+#include "data/core/undo_journal.h"
 #include "platform/folder_lock.h"
 
 #include <QDir>
@@ -25,37 +25,31 @@ QString describe(int number, const data::UndoEntry& e) {
         .arg(e.tables.join(QLatin1Char(',')));
 }
 
-// Runs work with the folder held, so that the program cannot start on it
-// meanwhile; refuses when the program holds it. A server's journal is
-// worked on as it is.
+// Runs work with the folder of table files held, so that the program cannot
+// start on it meanwhile; refuses when the program holds it. A server's
+// journal is worked on as it is.
 // Nothing recorded yet is an empty list, but nothing to undo.
 int withFolder(const QString& dir, QTextStream& out, QTextStream& err, bool listing,
                const std::function<int(data::UndoJournal&)>& work) {
-    if (data::isServerLocation(dir)) {
-        try {
-            data::Engine engine(dir);
-            return work(engine.undoJournal());
-        } catch (const data::EngineError& e) {
-            err << e.message() << "\n";
-            return 1;
-        }
-    }
-    if (!QFileInfo(dir).isDir()) {
-        err << QStringLiteral("文件夹“%1”不存在。").arg(QDir::toNativeSeparators(dir)) << "\n";
-        return 1;
-    }
-    const platform::FolderLock lock(dir);
-    if (!lock.isHeld()) {
-        err << inUseMessage(dir, lock.holder()) << "\n";
-        return 1;
-    }
-    if (!QFileInfo::exists(QDir(dir).filePath(data::undoFileName()))) {
-        (listing ? out : err) << QStringLiteral("没有可撤销的命令。") << "\n";
-        return listing ? 0 : 1;
-    }
     try {
-        std::unique_ptr<data::UndoJournal> journal = data::openUndoFile(dir);
-        return work(*journal);
+        data::Engine engine(dir);
+        std::unique_ptr<platform::FolderLock> lock;
+        if (const QString folder = engine.store().folder(); !folder.isEmpty()) {
+            if (!QFileInfo(folder).isDir()) {
+                err << QStringLiteral("文件夹“%1”不存在。").arg(QDir::toNativeSeparators(folder)) << "\n";
+                return 1;
+            }
+            lock = std::make_unique<platform::FolderLock>(folder);
+            if (!lock->isHeld()) {
+                err << inUseMessage(folder, lock->holder()) << "\n";
+                return 1;
+            }
+        }
+        if (!engine.store().hasUndoJournal()) {
+            (listing ? out : err) << QStringLiteral("没有可撤销的命令。") << "\n";
+            return listing ? 0 : 1;
+        }
+        return work(engine.undoJournal());
     } catch (const data::EngineError& e) {
         err << e.message() << "\n";
         return 1;

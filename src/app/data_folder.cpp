@@ -1,8 +1,8 @@
 #include "app/data_folder.h"
 
-#include "data/engine.h"
-#include "data/schema.h"
-#include "data/table_files.h"
+#include "data/engine/engine.h"
+#include "data/core/schema.h"
+#include "data/engine/open_store.h"
 #include "paradox/paradox_import.h"
 #include "paradox/paradox_table.h"
 #include "platform/dialogs.h"
@@ -197,9 +197,11 @@ std::optional<QString> readyDataFolder(const QString& folder, std::unique_ptr<QW
     if (!platform::dialogs().question(nullptr, question, kit::noticeCaption()))
         return std::nullopt;
     const bool created = platform::runGuarded([&] {
+        std::vector<const data::TableDef*> tables;
         for (const data::TableDef* table : data::allTables())
             if (state.missingTables.contains(table->fileName))
-                data::createTableFile(folder, *table);
+                tables.push_back(table);
+        data::createTables(folder, tables);
     });
     if (!created)
         return std::nullopt;

@@ -4,8 +4,8 @@
 #include "app/main_window.h"
 #include "catalogue/material_window.h"
 #include "catalogue/shoes_window.h"
-#include "data/engine.h"
-#include "data/schema.h"
+#include "data/engine/engine.h"
+#include "data/core/schema.h"
 #include "orders/order_entry_window.h"
 #include "orders/orders_window.h"
 #include "orders/search_window.h"
@@ -82,9 +82,10 @@ platform::ErrorReport startupErrorReport(const data::EngineError& error, qint64 
 }
 
 qint64 freeSpaceOfTables(const data::Engine& engine) {
-    if (engine.isServer())
+    const QString folder = engine.store().folder();
+    if (folder.isEmpty())
         return -1;
-    const QStorageInfo disk(engine.directory());
+    const QStorageInfo disk(folder);
     return disk.isValid() ? disk.bytesAvailable() : -1;
 }
 
@@ -98,9 +99,10 @@ QString tablesLocation(const QStringList& arguments) {
 }
 
 std::unique_ptr<platform::FolderLock> holdTables(const data::Engine& engine) {
-    if (engine.isServer())
+    const QString folder = engine.store().folder();
+    if (folder.isEmpty())
         return nullptr;
-    return std::make_unique<platform::FolderLock>(engine.directory());
+    return std::make_unique<platform::FolderLock>(folder);
 }
 
 int runProgram(int argc, char** argv) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/errors.h"
+#include "data/core/errors.h"
 #include "platform/error_display.h"
 #include "platform/folder_lock.h"
 #include "window_kit/window_registry.h"

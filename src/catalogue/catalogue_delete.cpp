@@ -1,7 +1,7 @@
 #include "catalogue/catalogue_delete.h"
 
-#include "data/query.h"
-#include "data/undo_scope.h"
+#include "data/engine/query.h"
+#include "data/engine/undo_scope.h"
 #include "window_kit/progress.h"
 #include "window_kit/shared_messages.h"
 

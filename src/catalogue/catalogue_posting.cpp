@@ -1,7 +1,7 @@
 #include "catalogue/catalogue_posting.h"
 
-#include "data/colour.h"
-#include "data/query.h"
+#include "data/core/colour.h"
+#include "data/engine/query.h"
 
 namespace catalogue {
 

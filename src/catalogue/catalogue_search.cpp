@@ -1,8 +1,8 @@
 #include "catalogue/catalogue_search.h"
 
-#include "data/query.h"
-#include "data/search_terms.h"
-#include "data/statement.h"
+#include "data/engine/query.h"
+#include "data/core/search_terms.h"
+#include "data/lang/statement.h"
 #include "window_kit/progress.h"
 
 namespace catalogue {

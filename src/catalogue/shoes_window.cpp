@@ -15,7 +15,7 @@
 #include "orders/orders_window.h"
 #include "platform/dialogs.h"
 #include "statistics/statistics_window.h"
-#include "data/undo_scope.h"
+#include "data/engine/undo_scope.h"
 #include "window_kit/desk_notices.h"
 #include "window_kit/shared_messages.h"
 #include "window_kit/status_panels.h"

@@ -1,8 +1,8 @@
 #include "catalogue/unregistered_models.h"
 
 #include "catalogue/catalogue_search.h"
-#include "data/catalogue_lookup.h"
-#include "data/query.h"
+#include "data/lang/catalogue_lookup.h"
+#include "data/engine/query.h"
 #include "window_kit/progress.h"
 
 #include <QSet>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/query.h"
+#include "data/engine/query.h"
 #include "dbui/follow_timer.h"
 
 #include <QObject>

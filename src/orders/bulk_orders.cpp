@@ -1,7 +1,7 @@
 #include "orders/bulk_orders.h"
 
-#include "data/query.h"
-#include "data/undo_scope.h"
+#include "data/engine/query.h"
+#include "data/engine/undo_scope.h"
 #include "orders/order_messages.h"
 #include "window_kit/progress.h"
 

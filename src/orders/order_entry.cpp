@@ -1,6 +1,6 @@
 #include "orders/order_entry.h"
 
-#include "data/query.h"
+#include "data/engine/query.h"
 #include "orders/order_messages.h"
 
 #include <stdexcept>

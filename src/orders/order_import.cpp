@@ -1,7 +1,7 @@
 #include "orders/order_import.h"
 
-#include "data/query.h"
-#include "data/undo_scope.h"
+#include "data/engine/query.h"
+#include "data/engine/undo_scope.h"
 #include "spreadsheet/spreadsheet.h"
 #include "window_kit/progress.h"
 

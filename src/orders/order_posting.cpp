@@ -1,8 +1,8 @@
 #include "orders/order_posting.h"
 
-#include "data/colour.h"
-#include "data/query.h"
-#include "data/schema.h"
+#include "data/core/colour.h"
+#include "data/engine/query.h"
+#include "data/core/schema.h"
 
 namespace orders {
 

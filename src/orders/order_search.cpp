@@ -1,8 +1,8 @@
 #include "orders/order_search.h"
 
-#include "data/query.h"
-#include "data/search_terms.h"
-#include "data/statement.h"
+#include "data/engine/query.h"
+#include "data/core/search_terms.h"
+#include "data/lang/statement.h"
 #include "platform/files.h"
 
 namespace orders {

@@ -1,7 +1,7 @@
 #include "orders/orders_window.h"
 
-#include "data/schema.h"
-#include "data/undo_scope.h"
+#include "data/core/schema.h"
+#include "data/engine/undo_scope.h"
 #include "dbui/data_source.h"
 #include "dbui/db_check_box.h"
 #include "dbui/db_grid.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/query.h"
+#include "data/engine/query.h"
 #include "window_kit/window_registry.h"
 
 #include <QWidget>

@@ -2,7 +2,7 @@
 
 #include "window_kit/window_look.h"
 
-#include "data/search_terms.h"
+#include "data/core/search_terms.h"
 #include "orders/order_messages.h"
 #include "orders/orders_window.h"
 #include "platform/dialogs.h"

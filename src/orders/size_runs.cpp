@@ -1,8 +1,8 @@
 #include "orders/size_runs.h"
 
-#include "data/query.h"
-#include "data/schema.h"
-#include "data/undo_scope.h"
+#include "data/engine/query.h"
+#include "data/core/schema.h"
+#include "data/engine/undo_scope.h"
 #include "window_kit/progress.h"
 
 namespace orders {

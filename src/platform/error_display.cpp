@@ -1,6 +1,6 @@
 #include "platform/error_display.h"
 
-#include "data/errors.h"
+#include "data/core/errors.h"
 #include "platform/dialogs.h"
 
 #include <QApplication>

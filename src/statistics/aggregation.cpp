@@ -1,9 +1,9 @@
 #include "statistics/aggregation.h"
 
-#include "data/query.h"
-#include "data/schema.h"
-#include "data/statement.h"
-#include "data/undo_scope.h"
+#include "data/engine/query.h"
+#include "data/core/schema.h"
+#include "data/lang/statement.h"
+#include "data/engine/undo_scope.h"
 #include "statistics/statistics_messages.h"
 #include "window_kit/progress.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/undo_scope.h"
+#include "data/engine/undo_scope.h"
 
 #include <QString>
 

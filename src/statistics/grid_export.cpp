@@ -1,4 +1,4 @@
-#include "data/query.h"
+#include "data/engine/query.h"
 #include "dbui/data_source.h"
 #include "dbui/db_grid.h"
 #include "dbui/query_table_model.h"

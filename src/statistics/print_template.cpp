@@ -1,6 +1,6 @@
 #include "statistics/print_template.h"
 
-#include "data/query.h"
+#include "data/engine/query.h"
 #include "platform/busy_cursor.h"
 #include "platform/dialogs.h"
 #include "spreadsheet/spreadsheet.h"

@@ -1,8 +1,8 @@
 #include "statistics/sole_assignment.h"
 
-#include "data/catalogue_lookup.h"
-#include "data/query.h"
-#include "data/undo_scope.h"
+#include "data/lang/catalogue_lookup.h"
+#include "data/engine/query.h"
+#include "data/engine/undo_scope.h"
 #include "statistics/statistics_messages.h"
 #include "window_kit/progress.h"
 

@@ -1,7 +1,7 @@
 #include "statistics/statistics_posting.h"
 
-#include "data/query.h"
-#include "data/schema.h"
+#include "data/engine/query.h"
+#include "data/core/schema.h"
 
 namespace statistics {
 

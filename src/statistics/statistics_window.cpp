@@ -1,8 +1,8 @@
 #include "statistics/statistics_window.h"
 
 #include "catalogue/shoes_window.h"
-#include "data/schema.h"
-#include "data/undo_scope.h"
+#include "data/core/schema.h"
+#include "data/engine/undo_scope.h"
 #include "dbui/data_source.h"
 #include "dbui/db_grid.h"
 #include "dbui/db_navigator.h"

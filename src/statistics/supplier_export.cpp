@@ -1,6 +1,6 @@
 #include "statistics/supplier_export.h"
 
-#include "data/errors.h"
+#include "data/core/errors.h"
 #include "platform/busy_cursor.h"
 #include "platform/dialogs.h"
 #include "platform/error_display.h"

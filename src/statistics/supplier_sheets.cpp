@@ -1,7 +1,7 @@
 #include "statistics/supplier_sheets.h"
 
-#include "data/query.h"
-#include "data/schema.h"
+#include "data/engine/query.h"
+#include "data/core/schema.h"
 #include "platform/files.h"
 #include "spreadsheet/spreadsheet.h"
 #include "statistics/export_services.h"

@@ -1,6 +1,6 @@
 #include "window_kit/conflict_question.h"
 
-#include "data/schema.h"
+#include "data/core/schema.h"
 #include "platform/dialogs.h"
 #include "window_kit/shared_messages.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/connection.h"
+#include "data/core/connection.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #include "window_kit/desk_notices.h"
 
-#include "data/query.h"
-#include "data/server_link.h"
+#include "data/engine/query.h"
+#include "data/engine/engine.h"
 #include "window_kit/status_panels.h"
 
 namespace kit {
@@ -10,10 +10,8 @@ DeskNotices::DeskNotices(StatusPanels& panels, data::Engine& engine, const QList
     : QObject(&panels),
       panels_(panels) {
     setObjectName(QStringLiteral("deskNotices"));
-    if (data::ServerLink* link = engine.serverLink()) {
-        serverText_ = link->statusText();
-        connect(link, &data::ServerLink::statusChanged, this, &DeskNotices::setServerText);
-    }
+    serverText_ = engine.store().statusText();
+    connect(&engine.store(), &data::Store::statusChanged, this, &DeskNotices::setServerText);
     for (data::Query* query : edited)
         watch(query);
     refresh();

@@ -1,10 +1,10 @@
 #include "window_kit/fault_texts.h"
 
-#include "data/engine.h"
+#include "data/engine/engine.h"
 
-#include "data/errors.h"
-#include "data/schema.h"
-#include "data/table_keys.h"
+#include "data/core/errors.h"
+#include "data/core/schema.h"
+#include "data/engine/open_store.h"
 #include "platform/files.h"
 #include "spreadsheet/error.h"
 #include "window_kit/shared_messages.h"

@@ -1,7 +1,7 @@
 #include "window_kit/undo_button.h"
 
-#include "data/query.h"
-#include "data/undo_journal.h"
+#include "data/engine/query.h"
+#include "data/core/undo_journal.h"
 #include "platform/dialogs.h"
 #include "window_kit/shared_messages.h"
 #include "window_kit/toolbar.h"

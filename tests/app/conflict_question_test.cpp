@@ -1,6 +1,6 @@
 // What the clerk is asked when another desk got to a record first, and how
 // the answer reaches the engine.
-#include "data/schema.h"
+#include "data/core/schema.h"
 #include "platform/scripted_dialogs.h"
 #include "window_kit/conflict_question.h"
 

@@ -1,7 +1,7 @@
 #include "app/data_folder.h"
 #include "app/startup.h"
 #include "catalogue/shoes_window.h"
-#include "data/query.h"
+#include "data/engine/query.h"
 #include "orders/orders_window.h"
 #include "platform/files.h"
 #include "pg_test_server.h"
@@ -77,7 +77,7 @@ TEST_F(ServerStartup, MissingTablesAreCreatedOnTheServerWithTheClerksConsent) {
         EXPECT_EQ(*ready, withPassword);
         EXPECT_TRUE(missingTables(server).isEmpty());
         data::Engine engine(*ready);
-        ASSERT_TRUE(engine.isServer());
+        ASSERT_TRUE(engine.store().folder().isEmpty());  // no folder of files on this computer
         EXPECT_EQ(app::holdTables(engine), nullptr);  // the desks share the server
         app::ProgramWindows windows(engine);
         EXPECT_TRUE(windows.registry().shoesWindow->Query1->isOpen());

@@ -3,7 +3,7 @@
 #include "app/startup.h"
 #include "catalogue/material_window.h"
 #include "catalogue/shoes_window.h"
-#include "data/table_files.h"
+#include "data/engine/open_store.h"
 #include "orders/orders_window.h"
 #include "platform/file_manager.h"
 #include "platform/files.h"
@@ -52,7 +52,7 @@ protected:
 };
 
 TEST_F(Startup, CreatesTheSevenWindowsInOrderAllHidden) {
-    data::createTableFiles(dataDir.path());
+    data::createTables(dataDir.path());
     data::Engine engine(dataDir.path());
     app::ProgramWindows windows(engine);
     QStringList classes, captions;
@@ -93,8 +93,8 @@ TEST_F(Startup, TheDataFolderIsReadiedWithTheClerksConsent) {
         QTemporaryDir folder;
         QStringList before;
         if (c.folder == Folder::MissingOrders) {
-            data::createTableFile(folder.path(), data::shoesTable());
-            data::createTableFile(folder.path(), data::statisticsTable());
+            data::createTables(folder.path(), {&data::shoesTable()});
+            data::createTables(folder.path(), {&data::statisticsTable()});
         } else {
             paradox_fixture::writeTable(folder.filePath("SHOES.DB"), {paradox_fixture::catalogueFields()});
             // Two orders without a batch number: the second is one too many.
@@ -140,7 +140,7 @@ TEST_F(Startup, TheDataFolderIsReadiedWithTheClerksConsent) {
 }
 
 TEST_F(Startup, AForeignTableFileStopsStartUpInChinese) {
-    data::createTableFiles(dataDir.path());
+    data::createTables(dataDir.path());
     QFile::remove(dataDir.filePath(QStringLiteral("xdtj.db")));
     QFile foreign(dataDir.filePath(QStringLiteral("xdtj.db")));
     ASSERT_TRUE(foreign.open(QIODevice::WriteOnly));

@@ -5,11 +5,11 @@
 #include "app/main_window.h"
 #include "app/startup.h"
 #include "catalogue/shoes_window.h"
-#include "data/engine.h"
-#include "data/pg_connection.h"
-#include "data/pg_schema.h"
-#include "data/query.h"
-#include "data/server_link.h"
+#include "data/engine/engine.h"
+#include "data/server/pg_connection.h"
+#include "data/server/pg_schema.h"
+#include "data/engine/query.h"
+#include "data/server_store_of.h"
 #include "dbui/db_grid.h"
 #include "dbui/query_table_model.h"
 #include "orders/orders_window.h"
@@ -42,7 +42,7 @@ std::unique_ptr<data::Engine> deskEngine(const QString& uri, const QString& desk
     const QByteArray before = qgetenv("TAVREL_DESK");
     qputenv("TAVREL_DESK", desk.toUtf8());
     auto engine = std::make_unique<data::Engine>(uri);
-    engine->serverLink()->connection();  // connects now, as this desk
+    serverStoreOf(*engine)->connection();  // connects now, as this desk
     qputenv("TAVREL_DESK", before);
     return engine;
 }
@@ -53,7 +53,7 @@ protected:
     {
         const QString uri = pgTestDatabase();
         deskA = deskEngine(uri, QStringLiteral("前台"));
-        data::pg::createTables(deskA->serverLink()->connection().session());
+        data::pg::createTables(serverStoreOf(*deskA)->connection().session());
         orderAtA = std::make_unique<data::Query>(*deskA);
         orderAtA->setSql(QStringLiteral("select * from dd.db"));
         orderAtA->open();
@@ -89,7 +89,7 @@ protected:
         while (!done()) {
             if (waited.elapsed() > 5000)
                 return false;
-            deskB->serverLink()->takeNews();
+            serverStoreOf(*deskB)->takeNews();
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         }
         return true;
@@ -187,10 +187,10 @@ TEST_F(TwoDesks, ServerStateShowsInEveryWindowsStatusBar)
     const QList<kit::StatusPanels*> bars = {r.mainWindow->sBar, r.shoesWindow->sBar, r.ordersWindow->sBar,
                                             r.statisticsWindow->sBar};
     const QString lost = QStringLiteral("与数据库服务器的连接已断开，正在重新连接……");
-    emit deskB->serverLink()->statusChanged(lost);
+    emit serverStoreOf(*deskB)->statusChanged(lost);
     for (kit::StatusPanels* bar : bars)
         EXPECT_EQ(bar->panelText(0), lost) << bar->window()->objectName().toStdString();
-    emit deskB->serverLink()->statusChanged(QString());
+    emit serverStoreOf(*deskB)->statusChanged(QString());
     for (kit::StatusPanels* bar : bars)
         EXPECT_EQ(bar->panelText(0), QString()) << bar->window()->objectName().toStdString();
 }

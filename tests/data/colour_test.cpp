@@ -1,4 +1,4 @@
-#include "data/colour.h"
+#include "data/core/colour.h"
 #include "qt_printing.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The system's tables on a PostgreSQL server: their fields, their keys and
 // the notifications their triggers send.
-#include "data/pg_schema.h"
+#include "data/server/pg_schema.h"
 #include "pg_test_database.h"
 #include "qt_printing.h"
 

@@ -1,6 +1,6 @@
 // The connection to a PostgreSQL server: parameters, values both ways,
 // faults, and the advisory locks that desks take.
-#include "data/pg_advisory_lock.h"
+#include "data/server/pg_advisory_lock.h"
 #include "pg_test_database.h"
 #include "qt_printing.h"
 

@@ -4,7 +4,7 @@
 // (see pg_test_server.h, which fails the test with the reason when there is
 // none).
 
-#include "data/pg_session.h"
+#include "data/server/pg_session.h"
 #include "pg_test_server.h"
 
 #include <QElapsedTimer>

@@ -46,7 +46,7 @@ TEST_P(LiveQuery, DuplicateKeysAreRefusedWithTheKeyViolationCode) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sql);
         QTemporaryDir caseDir;
-        data::createTableFiles(caseDir.path());
+        data::createTables(caseDir.path());
         data::Engine caseEngine(caseDir.path());
         auto q = std::make_unique<Query>(caseEngine);
         q->setSql(QString::fromUtf8(c.sql));
@@ -344,7 +344,7 @@ protected:
 };
 
 TEST_F(TableFiles, AMissingOrForeignFileIsAnEngineErrorNamingIt) {
-    data::createTableFile(dir.path(), data::shoesTable());
+    data::createTables(dir.path(), {&data::shoesTable()});
     QFile foreign(dir.filePath(QStringLiteral("dd.db")));
     ASSERT_TRUE(foreign.open(QIODevice::WriteOnly));
     foreign.write(QByteArray(4096, '\x03'));  // an old-format table copied from elsewhere
@@ -387,7 +387,7 @@ void makeOldKey(const QString& path, const data::TableDef& table, const QString&
 }
 
 TEST_F(TableFiles, OldKeysAreBroughtUpToDateUnlessRecordsClash) {
-    data::createTableFiles(dir.path());
+    data::createTables(dir.path());
     makeOldKey(dir.filePath(QStringLiteral("dd.db")), data::ordersTable(),
                QStringLiteral("INSERT INTO dd (批号) VALUES ('A1'), (NULL), ('A2'), (NULL);"));
     const QString batch = QStringLiteral("批号");
@@ -423,9 +423,9 @@ TEST_F(TableFiles, OldKeysAreBroughtUpToDateUnlessRecordsClash) {
 }
 
 TEST_F(TableFiles, CreatingRefusesToOverwrite) {
-    data::createTableFiles(dir.path());
-    EXPECT_THROW(data::createTableFiles(dir.path()), data::EngineError);
-    EXPECT_THROW(data::createTableFile(dir.path(), data::ordersTable()), data::EngineError);
+    data::createTables(dir.path());
+    EXPECT_THROW(data::createTables(dir.path()), data::EngineError);
+    EXPECT_THROW(data::createTables(dir.path(), {&data::ordersTable()}), data::EngineError);
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 // writes, a command only one desk may run, and a lost connection.
 #include "table_fixture.h"
 
-#include "data/pg_connection.h"
-#include "data/server_link.h"
+#include "data/server/pg_connection.h"
+#include "data/server_store_of.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -36,7 +36,7 @@ protected:
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < 1000) {
-            engine.serverLink()->takeNews();
+            serverStoreOf(engine)->takeNews();
             if (condition())
                 return true;
         }
@@ -273,23 +273,23 @@ TEST_F(ServerDesks, ALostConnectionIsSaidRetriedAndTheResultsReopened) {
     editing->edit();
     editing->field(QStringLiteral("备注")).setText(QStringLiteral("typed"));
     QStringList said;
-    QObject::connect(deskB->serverLink(), &data::ServerLink::statusChanged, [&](const QString& text) { said << text; });
+    QObject::connect(serverStoreOf(*deskB), &data::ServerStore::statusChanged, [&](const QString& text) { said << text; });
 
-    const int pid = deskB->serverLink()->connection().session().backendPid();
-    deskA.engine->serverLink()->connection().run(QStringLiteral("SELECT pg_terminate_backend(?)"), {QVariant(pid)});
+    const int pid = serverStoreOf(*deskB)->connection().session().backendPid();
+    serverStoreOf(*deskA.engine)->connection().run(QStringLiteral("SELECT pg_terminate_backend(?)"), {QVariant(pid)});
     try {
         editing->post();
         ADD_FAILURE() << "posted on a lost connection";
     } catch (const data::EngineError& e) {
         EXPECT_EQ(e.kind(), data::ErrorKind::ServerUnreachable);
     }
-    EXPECT_FALSE(deskB->serverLink()->isConnected());
+    EXPECT_FALSE(serverStoreOf(*deskB)->isConnected());
     ASSERT_FALSE(said.isEmpty());
     EXPECT_TRUE(said.last().contains(QStringLiteral("断开")));
     EXPECT_EQ(editing->state(), Query::State::Edit);  // nothing typed is lost
 
     setCount(*writer, QStringLiteral("A2"), 20);
-    EXPECT_TRUE(deskB->serverLink()->reconnect());
+    EXPECT_TRUE(serverStoreOf(*deskB)->reconnect());
     EXPECT_TRUE(said.last().contains(QStringLiteral("重新连接")));
     EXPECT_EQ(browsing->recNo(), 2);
     EXPECT_EQ(browsing->field(QStringLiteral("件数")).asInteger(), 20);

@@ -1,5 +1,5 @@
-#include "data/catalogue_lookup.h"
-#include "data/statement.h"
+#include "data/lang/catalogue_lookup.h"
+#include "data/lang/statement.h"
 #include "table_fixture.h"
 
 namespace {

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "data/engine.h"
-#include "data/pg_schema.h"
-#include "data/pg_session.h"
-#include "data/query.h"
-#include "data/table_files.h"
+#include "data/engine/engine.h"
+#include "data/server/pg_schema.h"
+#include "data/server/pg_session.h"
+#include "data/engine/query.h"
+#include "data/engine/open_store.h"
 #include "pg_test_server.h"
 #include "qt_printing.h"
 
@@ -31,7 +31,7 @@ public:
     explicit TableFolder(Store store = Store::Files) {
         EXPECT_TRUE(dir.isValid());
         if (store == Store::Files) {
-            data::createTableFiles(dir.path());
+            data::createTables(dir.path());
             engine = std::make_unique<data::Engine>(dir.path());
             return;
         }

@@ -1,6 +1,6 @@
 #include "dbui_fixture.h"
 
-#include "data/schema.h"
+#include "data/core/schema.h"
 #include "dbui/query_table_model.h"
 
 #include <QHeaderView>

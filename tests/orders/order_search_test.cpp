@@ -1,6 +1,6 @@
 #include "orders_fixture.h"
 
-#include "data/search_terms.h"
+#include "data/core/search_terms.h"
 #include "orders/order_search.h"
 #include "platform/files.h"
 

@@ -1,6 +1,6 @@
 #include "windows_fixture.h"
 
-#include "data/sqlite_connection.h"
+#include "data/sqlite/sqlite_connection.h"
 #include "dbui/db_check_box.h"
 #include "dbui/db_navigator.h"
 #include "statistics/statistics_window.h"

@@ -1,7 +1,7 @@
 #include "faults.h"
 
-#include "data/engine.h"
-#include "data/sqlite_connection.h"
+#include "data/engine/engine.h"
+#include "data/sqlite/sqlite_connection.h"
 #include "model_rows.h"
 #include "readers.h"
 

@@ -3,8 +3,8 @@
 #include "catalogue/catalogue_delete.h"
 #include "catalogue/catalogue_posting.h"
 #include "catalogue/catalogue_search.h"
-#include "data/server_link.h"
-#include "data/undo_scope.h"
+#include "data/server_store_of.h"
+#include "data/engine/undo_scope.h"
 #include "orders/bulk_orders.h"
 #include "orders/fake_worksheet.h"
 #include "orders/order_entry.h"
@@ -130,7 +130,7 @@ RealOutcome RealTables::play(const Step& step) {
     sink_.onEvents = nullptr;
     // The clerk waits until the status bar says the server is back (the link
     // tries every second; here its try is made at once).
-    if (data::ServerLink* link = folder_.engine->serverLink()) {
+    if (data::ServerStore* link = serverStoreOf(*folder_.engine)) {
         out.reconnected = !link->isConnected();
         for (int tries = 0; tries < 5 && !link->isConnected(); ++tries)
             link->reconnect();

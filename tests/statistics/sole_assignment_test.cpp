@@ -1,6 +1,6 @@
 #include "statistics_fixture.h"
 
-#include "data/catalogue_lookup.h"
+#include "data/lang/catalogue_lookup.h"
 #include "statistics/sole_assignment.h"
 
 #include <stdexcept>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/schema.h"
+#include "data/core/schema.h"
 #include "orders/orders_fixture.h"
 #include "statistics/export_services.h"
 #include "statistics/statistics_posting.h"

@@ -5,9 +5,9 @@
 #include "statistics_fixture.h"
 
 #include "catalogue/catalogue_delete.h"
-#include "data/pg_session.h"
-#include "data/undo_journal.h"
-#include "data/undo_scope.h"
+#include "data/server/pg_session.h"
+#include "data/core/undo_journal.h"
+#include "data/engine/undo_scope.h"
 #include "orders/bulk_orders.h"
 #include "orders/fake_worksheet.h"
 #include "orders/order_import.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/engine.h"
-#include "data/query.h"
+#include "data/engine/engine.h"
+#include "data/engine/query.h"
 #include "paradox/paradox_import.h"
 #include "paradox_writer.h"
 #include "qt_printing.h"

@@ -1,11 +1,11 @@
 #include "paradox/paradox_import.h"
 
 #include "catalogue/catalogue_posting.h"
-#include "data/engine.h"
-#include "data/errors.h"
-#include "data/query.h"
-#include "data/schema.h"
-#include "data/table_files.h"
+#include "data/engine/engine.h"
+#include "data/core/errors.h"
+#include "data/engine/query.h"
+#include "data/core/schema.h"
+#include "data/engine/open_store.h"
 #include "orders/order_messages.h"
 #include "orders/order_posting.h"
 #include "statistics/statistics_posting.h"
@@ -303,7 +303,7 @@ ImportSummary importParadoxTables(const QString& paradoxDir, const QString& data
 
     ImportSummary summary;
     try {
-        data::createTableFiles(work.path());
+        data::createTables(work.path());
         data::Engine engine(work.path());
         for (SourceTable& source : sources) {
             TableSummary table;

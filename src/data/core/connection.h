@@ -1,0 +1,136 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace data {
+
+struct OpenTable;  // data/core/open_table.h
+class SqlDialect;  // data/core/sql_dialect.h
+
+// The values of one record: its fields in table order and, after them, the
+// version of the record as it was read (0 where the store keeps none).
+using Row = std::vector<QVariant>;
+
+// The equalities of a lookup: field indexes and values (see
+// PreparedSelect::lookup).
+using Lookup = std::vector<std::pair<int, QVariant>>;
+
+// A prepared statement of a connection. Bind, step through its rows, reset.
+class Statement {
+public:
+    virtual ~Statement() = default;
+    virtual void reset() = 0;
+    virtual void bind(int index, const QVariant& value) = 0;  // index from 1
+    virtual void bindInt(int index, qint64 value) = 0;
+    virtual bool step() = 0;  // true while a row is available; throws on failure
+    virtual int columnCount() const = 0;
+    virtual QVariant column(int index) const = 0;  // index from 0; NULL gives an invalid QVariant
+    virtual qint64 columnInt(int index) const = 0;
+};
+
+// A record another desk changed or deleted after this desk read it.
+struct Conflict {
+    QString table;        // the table's name, "dd.db"
+    QStringList fields;   // its field names
+    qint64 id = 0;
+    Row mine;             // what this desk wanted to store (or delete)
+    Row theirs;           // what is stored now; empty when the record is gone
+    QString theirDesk;    // the desk that stored it, when known
+    bool deleting = false;
+    bool gone() const { return theirs.empty(); }
+};
+
+enum class ConflictChoice { KeepMine, TakeTheirs };
+using ConflictResolver = std::function<ConflictChoice(const Conflict&)>;
+
+// What a store keeps of one table's records: SQLite table files, or the
+// tables of a PostgreSQL server. Reads go through prepared statements; every
+// write of a record goes through insertRow, updateRow and removeRow, so that
+// a store may check versions and send writes without waiting for them.
+class Connection {
+public:
+    virtual ~Connection() = default;
+    Connection() = default;
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // The SQL the store speaks; statements are written with `?` for their
+    // parameters in every dialect.
+    virtual const SqlDialect& dialect() const = 0;
+    // Whether other desks read the table while this one writes it: a copy
+    // into it then goes in one transaction, so that nobody sees half of it.
+    virtual bool sharedWithOtherDesks() const { return false; }
+    // Where the table is, for messages: a file's path or a server's name.
+    virtual QString place() const = 0;
+
+    // A statement from the connection's cache, reset and ready to bind.
+    virtual Statement& prepare(const QString& sql) = 0;
+    virtual void exec(const QString& sql) = 0;
+
+    // Stores a new record with the given fields of `row` (the others take
+    // their defaults); returns its id and puts its version into `row`.
+    virtual qint64 insertRow(const OpenTable& table, const std::vector<int>& fields, Row& row) = 0;
+    // Stores the given fields of `row` into the record, if it still is the
+    // version `row` carries; false when it is not (changed or deleted since).
+    // On success the new version is put into `row`. Inside a write group a
+    // store may send the write without waiting; a conflict found later is
+    // settled through the resolver.
+    virtual bool updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row) = 0;
+    // Deletes the record if it still is that version; false when it is not.
+    virtual bool removeRow(const OpenTable& table, qint64 id, qint64 version) = 0;
+
+    // The record as it is stored now (its fields and version), empty when it
+    // is gone; `desk` gets the desk that stored it last, where known.
+    virtual Row readCurrent(const OpenTable& table, qint64 id, QString* desk);
+
+    // The records a lookup of the table finds (ids and rows), when the store
+    // can answer it without asking the table (during a bulk loop); nothing
+    // otherwise.
+    using Found = std::vector<std::pair<qint64, Row>>;
+    virtual std::optional<Found> answerFromMemory(const OpenTable&, const Lookup&) { return std::nullopt; }
+
+    // A statement built by the program, well formed by construction: the
+    // store refusing it means it is beyond the store's limits (too deep, too
+    // many values), told in Chinese. Stores that only find out when the
+    // statement runs check nothing here.
+    virtual void checkWithinLimits(const QString& /*sql*/) {}
+
+    // How many records a result reads at once as it is walked.
+    virtual int rowsPerRead() const { return 64; }
+
+    // The longest LIKE pattern the store takes.
+    virtual int likePatternLimit() const { return 1 << 30; }
+
+    // Counts the writes made through this connection, so that readers can
+    // tell when rows they hold may be stale.
+    quint64 generation() const { return generation_; }
+    void bumpGeneration() { ++generation_; }
+
+    // While a long loop writes record after record, its writes are committed
+    // together a few times a second instead of one by one; everything is
+    // committed when the last group ends, however it ends.
+    virtual void beginWriteGroup() = 0;
+    virtual void endWriteGroup() = 0;
+    virtual void wrote() = 0;  // after every write: commits when the group has run long enough
+
+    // Before another connection of this program writes the same table (the
+    // undo journal attaches it): the store makes sure its own hold on the
+    // table is sound, since both share it.
+    virtual void regainHold() {}
+
+    // Asked when another desk changed a record this desk writes.
+    void setConflictResolver(std::shared_ptr<ConflictResolver> resolver) { resolver_ = std::move(resolver); }
+    const std::shared_ptr<ConflictResolver>& conflictResolver() const { return resolver_; }
+
+private:
+    quint64 generation_ = 0;
+    std::shared_ptr<ConflictResolver> resolver_;
+};
+
+}  // namespace data

@@ -1,0 +1,97 @@
+#include "data/core/open_table.h"
+
+#include <QStringList>
+
+namespace data {
+
+void OpenTable::setFields(std::vector<FieldInfo> declared) {
+    fields = std::move(declared);
+    quotedFields.clear();
+    indexByName.clear();
+    for (const FieldInfo& f : fields) {
+        indexByName.insert(f.name, int(quotedFields.size()));
+        quotedFields.push_back(quotedIdentifier(f.name));
+    }
+}
+
+int OpenTable::fieldIndex(const QString& name) const {
+    // Names are nearly always written as declared.
+    if (const auto it = indexByName.constFind(name); it != indexByName.constEnd())
+        return it.value();
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
+
+QString OpenTable::rowColumns() const {
+    QStringList columns{QStringLiteral("rowid")};
+    for (const QString& f : quotedFields)
+        columns << f;
+    columns << versionColumn;
+    return columns.join(QLatin1Char(','));
+}
+
+const QString& OpenTable::readRowsSql(int count) const {
+    QString& sql = readRowsSql_[count];
+    if (sql.isEmpty())
+        sql = QStringLiteral("SELECT %1 FROM %2 WHERE rowid IN (%3)")
+                  .arg(rowColumns(), quotedName, QStringLiteral("?,").repeated(count - 1) + QLatin1Char('?'));
+    return sql;
+}
+
+QString OpenTable::updateSql(const std::vector<int>& fieldIndexes) const { return writeSql(true, fieldIndexes); }
+QString OpenTable::insertSql(const std::vector<int>& fieldIndexes) const { return writeSql(false, fieldIndexes); }
+
+QString OpenTable::writeSql(bool update, const std::vector<int>& fieldIndexes) const {
+    quint64 key = 0;
+    const bool keyed = fields.size() <= 64;
+    if (keyed) {
+        for (int i : fieldIndexes)
+            key |= quint64(1) << i;
+        QHash<quint64, QString>& kept = update ? updateSql_ : insertSql_;
+        if (const auto it = kept.constFind(key); it != kept.constEnd())
+            return it.value();
+    }
+    QStringList parts;
+    for (int i : fieldIndexes)
+        parts << (update ? quotedFields[i] + QStringLiteral("=?") : quotedFields[i]);
+    QString sql;
+    if (update)
+        sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(quotedName, parts.join(QLatin1Char(',')));
+    else if (parts.isEmpty())
+        sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quotedName);
+    else
+        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                  .arg(quotedName, parts.join(QLatin1Char(',')), QStringLiteral("?,").repeated(parts.size() - 1) + QLatin1Char('?'));
+    if (keyed)
+        (update ? updateSql_ : insertSql_).insert(key, sql);
+    return sql;
+}
+
+Row Connection::readCurrent(const OpenTable& table, qint64 id, QString*) {
+    Statement& st = prepare(table.readRowsSql(1));
+    st.bindInt(1, id);
+    Row row;
+    if (st.step())
+        row = readRecord(table, st);
+    st.reset();
+    return row;
+}
+
+Row readRecord(const OpenTable& table, Statement& st) {
+    const int fieldCount = int(table.fields.size());
+    Row values(fieldCount + 1);
+    for (int i = 0; i < fieldCount; ++i) {
+        QVariant v = st.column(i + 1);
+        if (table.fields[i].kind == FieldKind::Boolean)
+            v = QVariant(v.isValid() && v.toLongLong() != 0);
+        else if (table.fields[i].kind == FieldKind::Text && v.isValid() && v.typeId() != QMetaType::QString)
+            v = QVariant(v.toString());
+        values[i] = std::move(v);
+    }
+    values[fieldCount] = QVariant(st.columnInt(fieldCount + 1));
+    return values;
+}
+
+}  // namespace data

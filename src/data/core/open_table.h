@@ -1,0 +1,68 @@
+#pragma once
+
+#include "data/core/connection.h"
+#include "data/core/schema.h"
+
+#include <QHash>
+#include <QString>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace data {
+
+struct FieldInfo {
+    QString name;
+    FieldKind kind;
+};
+
+// An open table: its file (or its name on the server), the SQL table that
+// holds it and its fields.
+struct OpenTable {
+    std::shared_ptr<Connection> connection;
+    QString fileName;  // as found on disk; on a server the name of its file, "dd.db"
+    QString sqlName;
+    std::vector<FieldInfo> fields;
+    // The column that holds a record's version, or "0" where records carry
+    // none; read after the fields.
+    QString versionColumn = QStringLiteral("0");
+    // Writes made through this engine's queries, so that readers of the
+    // table can tell when rows they hold may be stale.
+    quint64 writes = 0;
+
+    // The names as they stand in SQL, quoted once for every statement built
+    // on the table.
+    QString quotedName;
+    std::vector<QString> quotedFields;
+    QHash<QString, int> indexByName;  // field names as declared
+
+    // Takes the fields as declared and names them for SQL once.
+    void setFields(std::vector<FieldInfo> declared);
+
+    int fieldIndex(const QString& name) const;  // -1 when unknown
+
+    // "SELECT rowid, <every field>, <version> FROM <table> WHERE rowid IN
+    // (?, ...)" with `count` parameters, made on first use.
+    const QString& readRowsSql(int count) const;
+
+    // The columns read for a record: rowid, every field, the version.
+    QString rowColumns() const;
+
+    // "UPDATE <table> SET <field>=?, ... WHERE rowid=?" and "INSERT INTO
+    // <table> (<field>, ...) VALUES (?, ...)" for the given fields in
+    // ascending order, made once for each set of fields.
+    QString updateSql(const std::vector<int>& fieldIndexes) const;
+    QString insertSql(const std::vector<int>& fieldIndexes) const;
+
+private:
+    QString writeSql(bool update, const std::vector<int>& fieldIndexes) const;
+
+    mutable std::map<int, QString> readRowsSql_;
+    mutable QHash<quint64, QString> updateSql_, insertSql_;  // by the set of fields, one bit each
+};
+
+// The fields of a statement's current row, after the rowid, in the kinds of
+// the table's fields, and the record's version after them.
+Row readRecord(const OpenTable& table, Statement& st);
+
+}  // namespace data

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "data/core/connection.h"
+#include "data/server/pg_session.h"
+
+#include <QHash>
+#include <QString>
+#include <functional>
+#include <map>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+namespace data {
+
+class PgStatement;
+
+// The tables of a PostgreSQL server, reached through one session that the
+// three tables share. Records carry a version (tavrel_version) and the desk
+// that stored them last (tavrel_desk); a write stores only over the version
+// that was read.
+//
+// Inside a write group (a bulk loop) the writes that cannot fail on a key are
+// kept and sent together, many records in one statement, before anything is
+// read from the server and at every commit; and lookups of a small table are
+// answered from a copy of it taken at the first lookup, kept up to date with
+// this desk's own writes and dropped when another desk writes the table.
+class PgConnection : public Connection {
+public:
+    PgConnection(std::unique_ptr<pg::Session> session, QString desk);
+    ~PgConnection() override;
+
+    pg::Session& session() { return *session_; }
+    const QString& desk() const { return desk_; }
+
+    const SqlDialect& dialect() const override;
+    bool sharedWithOtherDesks() const override { return true; }
+    QString place() const override { return session_->server(); }
+    Statement& prepare(const QString& sql) override;
+    void exec(const QString& sql) override;
+
+    qint64 insertRow(const OpenTable& table, const std::vector<int>& fields, Row& row) override;
+    bool updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row) override;
+    bool removeRow(const OpenTable& table, qint64 id, qint64 version) override;
+    Row readCurrent(const OpenTable& table, qint64 id, QString* desk) override;
+    std::optional<Found> answerFromMemory(const OpenTable& table, const Lookup& lookup) override;
+    // Every read waits for the server, so a walk reads more at once.
+    int rowsPerRead() const override { return 512; }
+
+    void beginWriteGroup() override;
+    void endWriteGroup() override;
+    void wrote() override;
+
+    // Sends the writes kept back; conflicts found are settled through the
+    // resolver.
+    void flush();
+    // Another desk wrote the table (by its SQL name; empty: every table).
+    void forgetCopies(const QString& sqlName);
+    // The session was connected again: nothing of the old one is valid.
+    void restart();
+
+    // Called with every error that says the server is gone.
+    void onLost(std::function<void()> listener) { lost_ = std::move(listener); }
+    // Runs a statement on the session; a lost connection is reported first.
+    pg::Result run(const QString& sql, const std::vector<QVariant>& params = {});
+
+private:
+    struct KeptWrite {
+        enum class Kind { Insert, Update, Remove };
+        const OpenTable* table = nullptr;
+        Kind kind = Kind::Update;
+        qint64 id = 0;
+        qint64 version = 0;  // the version the update expects
+        quint64 fieldMask = 0;
+        Row row;
+    };
+    struct TableCopy;
+
+    bool canKeep(const OpenTable& table, bool insert, const std::vector<int>& fields) const;
+    qint64 newId(const OpenTable& table);
+    void sendKept(std::vector<KeptWrite>& writes);
+    void sendGrouped(std::vector<KeptWrite>& writes);
+    void sendOneByOne(std::vector<KeptWrite>& writes);
+    void sendInserts(const OpenTable& table, quint64 mask, const std::vector<const KeptWrite*>& writes);
+    void sendUpdates(const OpenTable& table, quint64 mask, const std::vector<const KeptWrite*>& writes);
+    void sendRemovals(const OpenTable& table, const std::vector<const KeptWrite*>& writes);
+    void settleMissing(const pg::Result& done, const std::vector<const KeptWrite*>& writes,
+                       void (PgConnection::*settleOne)(const KeptWrite&));
+    void settle(const KeptWrite& write);
+    void settleRemoval(const KeptWrite& write);
+    Conflict conflictOver(const KeptWrite& write);
+    ConflictChoice choose(const Conflict& conflict);
+    void commitWithoutWaiting();
+    TableCopy* copyOf(const OpenTable& table);
+    void copyWrote(const OpenTable& table, qint64 id, const Row* row);  // null row: deleted
+    [[noreturn]] void rethrow(const EngineError& error);
+
+    std::unique_ptr<pg::Session> session_;
+    QString desk_;
+    QHash<QString, std::shared_ptr<PgStatement>> statements_;
+    int writeGroups_ = 0;
+    bool asyncCommits_ = false;  // the group's commits do not wait for the disk
+    qint64 groupStartedMs_ = 0;
+    std::vector<KeptWrite> kept_;
+    std::map<const OpenTable*, std::unordered_map<qint64, std::size_t>> keptIndex_;
+    std::map<const OpenTable*, std::vector<qint64>> freeIds_;
+    std::map<QString, std::unique_ptr<TableCopy>> copies_;  // by SQL name
+    std::function<void()> lost_;
+};
+
+}  // namespace data

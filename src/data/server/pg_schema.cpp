@@ -1,0 +1,151 @@
+#include "data/server/pg_schema.h"
+
+#include "data/core/errors.h"
+#include "data/server/pg_session.h"
+
+namespace data::pg {
+
+namespace {
+
+// Payloads longer than this say "*" instead of the rowids: a notification
+// holds less than 8000 bytes. Reading 4000 rowids is enough to know: with
+// their commas they are longer than that already.
+const QString NotifyFunction = QStringLiteral(R"(CREATE OR REPLACE FUNCTION tavrel_notify_change() RETURNS trigger
+LANGUAGE plpgsql AS $body$
+DECLARE
+    ids text;
+    payload text;
+BEGIN
+    SELECT string_agg(rowid::text, ',') INTO ids FROM (SELECT rowid FROM changed_rows LIMIT 4000) AS first_rows;
+    IF ids IS NOT NULL THEN
+        payload := TG_TABLE_NAME || ' ' || ids;
+        IF octet_length(payload) > 7900 THEN
+            payload := TG_TABLE_NAME || ' *';
+        END IF;
+        PERFORM pg_notify('%1', payload);
+    END IF;
+    RETURN NULL;
+END
+$body$)");
+
+// Columns of every table that are no field of it.
+const QStringList BookkeepingColumns = {QStringLiteral("rowid"), QStringLiteral("tavrel_version"),
+                                        QStringLiteral("tavrel_desk")};
+
+QString columnType(FieldKind kind) {
+    switch (kind) {
+    case FieldKind::Text: return QStringLiteral("text");
+    case FieldKind::Integer: return QStringLiteral("bigint");
+    case FieldKind::Boolean: return QStringLiteral("boolean DEFAULT false");
+    }
+    return {};
+}
+
+FieldKind fieldKind(const QString& dataType) {
+    if (dataType == QLatin1String("bigint") || dataType == QLatin1String("integer") ||
+        dataType == QLatin1String("smallint"))
+        return FieldKind::Integer;
+    if (dataType == QLatin1String("boolean"))
+        return FieldKind::Boolean;
+    return FieldKind::Text;
+}
+
+QString identifiers(const QStringList& names) {
+    QStringList quoted;
+    for (const QString& name : names)
+        quoted << quotedIdentifier(name);
+    return quoted.join(QStringLiteral(", "));
+}
+
+QStringList keyStatements(const TableDef& table) {
+    if (table.uniqueKey.isEmpty())
+        return {};
+    QStringList expressions;
+    for (const QString& name : table.uniqueKey)
+        expressions << QStringLiteral("(coalesce(%1, ''))").arg(quotedIdentifier(name));
+    const QString tableName = quotedIdentifier(table.sqlName);
+    return {QStringLiteral("CREATE UNIQUE INDEX %1 ON %2 (%3)")
+                .arg(quotedIdentifier(table.keyIndexName()), tableName, expressions.join(QStringLiteral(", "))),
+            QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
+                .arg(quotedIdentifier(table.sqlName + QStringLiteral("_lookup")), tableName,
+                     identifiers(table.uniqueKey))};
+}
+
+QString trigger(const TableDef& table, const char* event, const char* transitionTable) {
+    return QStringLiteral("CREATE TRIGGER %1 AFTER %2 ON %3 REFERENCING %4 TABLE AS changed_rows "
+                          "FOR EACH STATEMENT EXECUTE FUNCTION tavrel_notify_change()")
+        .arg(quotedIdentifier(table.sqlName + QLatin1Char('_') + QString::fromLatin1(event).toLower()),
+             QLatin1String(event), quotedIdentifier(table.sqlName), QLatin1String(transitionTable));
+}
+
+void rollBack(Session& session) {
+    if (session.isBroken())
+        return;
+    try {
+        session.exec(QStringLiteral("ROLLBACK"));
+    } catch (const EngineError&) {
+        // The connection went meanwhile; the server has rolled back.
+    }
+}
+
+}  // namespace
+
+QStringList createTableStatements(const TableDef& table) {
+    QStringList columns{QStringLiteral("rowid bigserial PRIMARY KEY")};
+    for (const FieldDef& field : table.fields)
+        columns << quotedIdentifier(field.name) + QLatin1Char(' ') + columnType(field.kind);
+    columns << QStringLiteral("tavrel_version bigint NOT NULL DEFAULT 1") << QStringLiteral("tavrel_desk text");
+    const QString tableName = quotedIdentifier(table.sqlName);
+
+    QStringList statements{NotifyFunction.arg(QLatin1String(ChangeChannel))};
+    statements << QStringLiteral("CREATE TABLE %1 (%2)").arg(tableName, columns.join(QStringLiteral(", ")));
+    statements << keyStatements(table);
+    int n = 0;
+    for (const QStringList& index : table.indexes)
+        statements << QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
+                          .arg(quotedIdentifier(table.sqlName + QStringLiteral("_idx") + QString::number(++n)),
+                               tableName, identifiers(index));
+    statements << trigger(table, "INSERT", "NEW") << trigger(table, "UPDATE", "NEW") << trigger(table, "DELETE", "OLD");
+    return statements;
+}
+
+void createTables(Session& session) {
+    for (const TableDef* table : allTables())
+        if (tableExists(session, table->sqlName))
+            throw EngineError(QStringLiteral("Table \"%1\" already exists on the server %2; it is left as it is.")
+                                  .arg(table->sqlName, session.server()));
+    session.exec(QStringLiteral("BEGIN"));
+    try {
+        for (const TableDef* table : allTables())
+            for (const QString& statement : createTableStatements(*table))
+                session.exec(statement);
+        session.exec(QStringLiteral("COMMIT"));
+    } catch (...) {
+        rollBack(session);
+        throw;
+    }
+}
+
+bool tableExists(Session& session, const QString& sqlName) {
+    return !session
+                .run(QStringLiteral("SELECT 1 FROM information_schema.tables "
+                                    "WHERE table_schema = current_schema() AND table_name = ?"),
+                     {sqlName})
+                .rows.empty();
+}
+
+std::vector<FieldInfo> fieldsOf(Session& session, const QString& sqlName) {
+    const Result columns = session.run(QStringLiteral("SELECT column_name, data_type FROM information_schema.columns "
+                                                      "WHERE table_schema = current_schema() AND table_name = ? "
+                                                      "ORDER BY ordinal_position"),
+                                       {sqlName});
+    std::vector<FieldInfo> fields;
+    for (const ResultRow& column : columns.rows) {
+        const QString name = column[0].toString();
+        if (!BookkeepingColumns.contains(name))
+            fields.push_back({name, fieldKind(column[1].toString())});
+    }
+    return fields;
+}
+
+}  // namespace data::pg

@@ -1,0 +1,307 @@
+#include "data/server/pg_session.h"
+
+#include <QLocale>
+#include <cmath>
+#include <cstdlib>
+#include <libpq-fe.h>
+#include <optional>
+
+namespace data::pg {
+
+namespace {
+
+// Type oids of the columns read as something other than text.
+enum : Oid { BoolOid = 16, Int8Oid = 20, Int2Oid = 21, Int4Oid = 23 };
+
+// Statements kept prepared on the server; past this many they are all
+// dropped and prepared again as they are met.
+constexpr int MaxPrepared = 256;
+
+using ResultHandle = std::unique_ptr<PGresult, decltype(&PQclear)>;
+
+// The statement with its `?` numbered $1, $2, ... as the server wants them,
+// and their count. A `?` inside a quoted literal or identifier is text.
+std::pair<QByteArray, int> numberedParameters(const QString& sql) {
+    QString numbered;
+    numbered.reserve(sql.size() + 16);
+    int count = 0;
+    QChar quote;  // the quote open at this point, or none
+    for (const QChar c : sql) {
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();  // a doubled quote closes and opens again
+        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            quote = c;
+        } else if (c == QLatin1Char('?')) {
+            numbered += QLatin1Char('$') + QString::number(++count);
+            continue;
+        }
+        numbered += c;
+    }
+    return {numbered.toUtf8(), count};
+}
+
+std::optional<QByteArray> parameterText(const QVariant& value);
+
+// "{"a","b\"c",NULL}": every element quoted, so that commas, braces, blanks
+// and the word NULL inside one stay text.
+QByteArray arrayLiteral(const ArrayParam& array) {
+    QByteArray literal = "{";
+    for (std::size_t i = 0; i < array.values.size(); ++i) {
+        if (i > 0)
+            literal += ',';
+        const std::optional<QByteArray> text = parameterText(array.values[i]);
+        if (!text) {
+            literal += "NULL";
+            continue;
+        }
+        literal += '"';
+        for (const char c : *text) {
+            if (c == '"' || c == '\\')
+                literal += '\\';
+            literal += c;
+        }
+        literal += '"';
+    }
+    return literal + '}';
+}
+
+QByteArray doubleText(double d) {
+    if (std::isnan(d))
+        return "NaN";
+    if (std::isinf(d))
+        return d > 0 ? "Infinity" : "-Infinity";
+    return QString::number(d, 'g', QLocale::FloatingPointShortest).toLatin1();
+}
+
+// A parameter as the text the server reads; none for NULL.
+std::optional<QByteArray> parameterText(const QVariant& value) {
+    if (!value.isValid() || value.isNull())
+        return std::nullopt;
+    if (value.metaType() == QMetaType::fromType<ArrayParam>())
+        return arrayLiteral(value.value<ArrayParam>());
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return QByteArray(value.toBool() ? "t" : "f");
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+        return QByteArray::number(value.toLongLong());
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+        return QByteArray::number(value.toULongLong());
+    case QMetaType::Float:
+    case QMetaType::Double:
+        return doubleText(value.toDouble());
+    default:
+        return value.toString().toUtf8();
+    }
+}
+
+QVariant columnValue(const PGresult* result, int row, int column) {
+    if (PQgetisnull(result, row, column))
+        return {};
+    const char* text = PQgetvalue(result, row, column);
+    switch (PQftype(result, column)) {
+    case BoolOid:
+        return text[0] == 't';
+    case Int2Oid:
+    case Int4Oid:
+    case Int8Oid:
+        return qint64(std::strtoll(text, nullptr, 10));
+    default:
+        return QString::fromUtf8(text, PQgetlength(result, row, column));
+    }
+}
+
+// Host, port and database of a connection, from the options it was made
+// with; the password is never read.
+QString serverOf(const PGconn* conn) {
+    QString host, port, database;
+    PQconninfoOption* options = PQconninfo(const_cast<PGconn*>(conn));
+    for (PQconninfoOption* o = options; o && o->keyword; ++o) {
+        const QString value = QString::fromUtf8(o->val ? o->val : "");
+        const QByteArray keyword(o->keyword);
+        if (keyword == "host" || (keyword == "hostaddr" && host.isEmpty()))
+            host = value;
+        else if (keyword == "port")
+            port = value;
+        else if (keyword == "dbname")
+            database = value;
+    }
+    PQconninfoFree(options);
+    if (host.isEmpty())
+        host = QStringLiteral("localhost");
+    return port.isEmpty() ? host + QLatin1Char('/') + database
+                          : QStringLiteral("%1:%2/%3").arg(host, port, database);
+}
+
+// The server's notices (an advisory lock released that was not held, say)
+// tell a clerk nothing.
+void ignoreNotice(void*, const char*) {}
+
+}  // namespace
+
+QByteArray applicationNameOf(const QString& desk) {
+    constexpr qsizetype MaxLength = 63;
+    QByteArray name;
+    for (qsizetype i = 0; i < desk.size(); ++i) {
+        const qsizetype length = desk[i].isHighSurrogate() && i + 1 < desk.size() ? 2 : 1;
+        QByteArray character;
+        for (const char byte : desk.mid(i, length).toUtf8()) {
+            const auto b = static_cast<unsigned char>(byte);
+            if (b >= 0x20 && b < 0x7f && b != '%')
+                character += byte;
+            else
+                character += '%' + QByteArray::number(b, 16).toUpper().rightJustified(2, '0');
+        }
+        if (name.size() + character.size() > MaxLength)
+            break;
+        name += character;
+        i += length - 1;
+    }
+    return name;
+}
+
+QString deskName(const QString& applicationName) {
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(applicationName.toLatin1()));
+}
+
+EngineError serverFault(const pg_result* result, const pg_conn* conn, const QString& server) {
+    const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    const QString sqlState = QString::fromLatin1(state ? state : "");
+    if (!result || PQstatus(conn) == CONNECTION_BAD || sqlState.startsWith(QLatin1String("08"))) {
+        const char* message = result ? PQresultErrorMessage(result) : PQerrorMessage(conn);
+        return EngineError::serverUnreachable(server, QString::fromUtf8(message));
+    }
+    const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY);
+    return EngineError::serverError(sqlState, QString::fromUtf8(primary ? primary : PQresultErrorMessage(result)).trimmed());
+}
+
+std::unique_ptr<Session> Session::connect(const QString& uri, const QString& desk) {
+    const QByteArray target = uri.toUtf8();
+    const QByteArray name = applicationNameOf(desk);
+    // Later keywords win: the bounds before the URI are defaults it may
+    // change, the name and encoding after it are the program's.
+    const char* keywords[] = {"connect_timeout", "keepalives_idle", "keepalives_interval", "keepalives_count",
+                              "dbname", "application_name", "client_encoding", nullptr};
+    const char* values[] = {"10", "30", "10", "3", target.constData(), name.constData(), "UTF8", nullptr};
+    PGconn* conn = PQconnectdbParams(keywords, values, 1);
+    if (!conn)
+        throw EngineError::serverUnreachable(QString(), QStringLiteral("out of memory"));
+    if (PQstatus(conn) != CONNECTION_OK) {
+        const QString message = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+        // A server that asks for a password this desk has none for is reached:
+        // that is the account's fault, not the network's.
+        const EngineError error = PQconnectionNeedsPassword(conn)
+                                      ? EngineError::serverError(QStringLiteral("28P01"), message)
+                                      : EngineError::serverUnreachable(serverOf(conn), message);
+        PQfinish(conn);
+        throw error;
+    }
+    return std::unique_ptr<Session>(new Session(conn));
+}
+
+Session::Session(pg_conn* conn) : conn_(conn), server_(serverOf(conn)) {
+    PQsetNoticeProcessor(conn_, ignoreNotice, nullptr);
+}
+
+Session::~Session() { PQfinish(conn_); }
+
+void Session::throwFailure(pg_result* result) {
+    const EngineError error = serverFault(result, conn_, server_);
+    PQclear(result);
+    throw error;
+}
+
+QByteArray Session::prepared(const QString& sql, int parameterCount) {
+    auto found = prepared_.constFind(sql);
+    if (found == prepared_.constEnd()) {
+        if (prepared_.size() >= MaxPrepared && PQtransactionStatus(conn_) != PQTRANS_INERROR) {
+            exec(QStringLiteral("DEALLOCATE ALL"));
+            prepared_.clear();
+        }
+        const auto [numbered, count] = numberedParameters(sql);
+        const QByteArray name = "tavrel_" + QByteArray::number(++preparedCount_);
+        PGresult* result = PQprepare(conn_, name.constData(), numbered.constData(), 0, nullptr);
+        if (PQresultStatus(result) != PGRES_COMMAND_OK)
+            throwFailure(result);
+        PQclear(result);
+        found = prepared_.insert(sql, {name, count});
+    }
+    if (found->parameterCount != parameterCount)
+        throw EngineError(QStringLiteral("The statement takes %1 parameters, %2 given: %3")
+                              .arg(found->parameterCount)
+                              .arg(parameterCount)
+                              .arg(sql));
+    return found->name;
+}
+
+Result Session::run(const QString& sql, const std::vector<QVariant>& params) {
+    const QByteArray name = prepared(sql, int(params.size()));
+    std::vector<QByteArray> texts(params.size());
+    std::vector<const char*> values(params.size(), nullptr);
+    for (std::size_t i = 0; i < params.size(); ++i) {
+        if (std::optional<QByteArray> text = parameterText(params[i])) {
+            texts[i] = std::move(*text);
+            values[i] = texts[i].constData();
+        }
+    }
+    ResultHandle handle(PQexecPrepared(conn_, name.constData(), int(params.size()), values.data(), nullptr, nullptr, 0),
+                        PQclear);
+    const PGresult* r = handle.get();
+    const ExecStatusType status = PQresultStatus(r);
+    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
+        throwFailure(handle.release());
+    Result result;
+    const int rows = PQntuples(r), columns = PQnfields(r);
+    result.rows.reserve(std::size_t(rows));
+    for (int row = 0; row < rows; ++row) {
+        ResultRow& values = result.rows.emplace_back(std::size_t(columns));
+        for (int column = 0; column < columns; ++column)
+            values[std::size_t(column)] = columnValue(r, row, column);
+    }
+    result.affected = std::strtoll(PQcmdTuples(handle.get()), nullptr, 10);
+    return result;
+}
+
+void Session::exec(const QString& sql) {
+    PGresult* result = PQexec(conn_, sql.toUtf8().constData());
+    const ExecStatusType status = PQresultStatus(result);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+        throwFailure(result);
+    PQclear(result);
+}
+
+int Session::backendPid() const { return PQbackendPID(conn_); }
+
+int Session::socket() const { return PQsocket(conn_); }
+
+bool Session::inTransaction() const {
+    const PGTransactionStatusType status = PQtransactionStatus(conn_);
+    return status == PQTRANS_INTRANS || status == PQTRANS_INERROR;
+}
+
+std::vector<Notification> Session::takeNotifications() {
+    // A failure to read leaves the connection broken, as isBroken() tells.
+    PQconsumeInput(conn_);
+    std::vector<Notification> notifications;
+    while (PGnotify* n = PQnotifies(conn_)) {
+        notifications.push_back({QString::fromUtf8(n->relname), QString::fromUtf8(n->extra), n->be_pid});
+        PQfreemem(n);
+    }
+    return notifications;
+}
+
+bool Session::isBroken() const { return PQstatus(conn_) == CONNECTION_BAD; }
+
+bool Session::reconnect() {
+    prepared_.clear();
+    PQreset(conn_);
+    return PQstatus(conn_) == CONNECTION_OK;
+}
+
+}  // namespace data::pg

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "data/core/errors.h"
+
+#include <QHash>
+#include <QMetaType>
+#include <QString>
+#include <QVariant>
+#include <memory>
+#include <vector>
+
+struct pg_conn;
+struct pg_result;
+
+namespace data::pg {
+
+// One row of a result, values converted by column type: NULL gives an
+// invalid QVariant, boolean a bool, smallint/integer/bigint a qint64, any
+// other type its text (UTF-8) as a QString.
+using ResultRow = std::vector<QVariant>;
+
+struct Result {
+    std::vector<ResultRow> rows;
+    qint64 affected = 0;  // rows inserted, updated, deleted or selected
+};
+
+struct Notification {
+    QString channel;
+    QString payload;
+    int senderPid = 0;
+};
+
+// A parameter holding a one-dimensional array: pass it as
+// QVariant::fromValue(ArrayParam{...}) and cast it in the SQL ("?::bigint[]").
+// Its elements are converted as any other parameter; an invalid QVariant is a
+// NULL element.
+struct ArrayParam {
+    std::vector<QVariant> values;
+};
+
+// The server keeps only printable ASCII in application_name, 63 bytes at
+// most: a desk's name goes there as UTF-8 with every other byte (and '%')
+// percent-encoded, cut after a whole character, and deskName() reads it back.
+QByteArray applicationNameOf(const QString& desk);
+QString deskName(const QString& applicationName);
+
+// One connection to a PostgreSQL server, blocking, used by one thread.
+class Session {
+public:
+    // Connects with a URI (postgresql://...) or a keyword string. The desk's
+    // name is the application name (applicationNameOf), which names the desk
+    // to the other desks; the client encoding is UTF-8. Passwords come from
+    // the password or service file, never from the program. Throws an EngineError of kind ServerUnreachable naming the
+    // server when it cannot connect (within connect_timeout, 10 s unless the
+    // URI says otherwise), or of kind Engine with SQLSTATE 28P01 when the
+    // server wants a password the desk has none for.
+    static std::unique_ptr<Session> connect(const QString& uri, const QString& desk);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Runs one statement with its parameters written `?` (outside quoted
+    // literals and identifiers; comments and E'' strings are not looked
+    // into). Each distinct text is prepared once on the server and executed
+    // by name after that. Parameters go as text with no
+    // declared type, so the SQL casts where the server cannot tell: an
+    // invalid QVariant is NULL, a bool "t"/"f", a number its decimal text, an
+    // ArrayParam an array literal, anything else its text.
+    Result run(const QString& sql, const std::vector<QVariant>& params = {});
+    // One command or several, without parameters (BEGIN, COMMIT, SET, DDL).
+    void exec(const QString& sql);
+
+    int backendPid() const;
+    int socket() const;  // for a QSocketNotifier; -1 when broken
+    bool inTransaction() const;  // in a transaction block, failed or not
+    // Reads what arrived on the socket and returns the notifications in it.
+    std::vector<Notification> takeNotifications();
+    bool isBroken() const;
+    // Connects again with the same parameters. Prepared statements are
+    // prepared again on demand; LISTENs and session settings are gone.
+    bool reconnect();
+    // "host:port/database", for messages; never a password.
+    const QString& server() const { return server_; }
+
+private:
+    explicit Session(pg_conn* conn);
+
+    QByteArray prepared(const QString& sql, int parameterCount);  // the statement's name
+    [[noreturn]] void throwFailure(pg_result* result);  // frees result
+
+    struct Prepared {
+        QByteArray name;
+        int parameterCount;
+    };
+
+    pg_conn* conn_;
+    QString server_;
+    QHash<QString, Prepared> prepared_;  // by SQL text
+    int preparedCount_ = 0;              // names given, so that none repeats
+};
+
+// The EngineError for a failed result (or none) on a connection: a duplicate
+// key is a key violation, a lost connection (SQLSTATE class 08 or a broken
+// connection) is ServerUnreachable, anything else is kind Engine with the
+// server's message and its SQLSTATE.
+EngineError serverFault(const pg_result* result, const pg_conn* conn, const QString& server);
+
+}  // namespace data::pg
+
+Q_DECLARE_METATYPE(data::pg::ArrayParam)

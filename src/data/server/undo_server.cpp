@@ -1,0 +1,308 @@
+// The undo journal on a PostgreSQL server, in four tables of its own made on
+// first use: the commands, their parts (a table each), the rows as they were
+// before the command (whole records, column for column, by command and row id)
+// and the versions of the rows as the command left them. Rows move between
+// the tables and the journal in single statements on the server; none of
+// them passes through the desk.
+//
+// A record is written by the session of the desk that runs the command; the
+// session's process id and start time are kept with it, so that a record
+// left open by a desk that ended during its command can be told from one
+// whose command still runs. (A role that may not see other roles' sessions
+// in full sees no start time: the process id alone then tells.)
+
+#include "data/server/undo_server.h"
+#include "data/server/undo_server_impl.h"
+
+#include "data/server/pg_schema.h"
+
+#include "data/core/open_table.h"
+#include "data/core/errors.h"
+#include "data/core/schema.h"
+
+#include <QSet>
+#include <algorithm>
+
+namespace data {
+
+namespace undo_server {
+
+namespace {
+
+QVariant idList(const std::vector<qint64>& ids) {
+    std::vector<QVariant> values;
+    values.reserve(ids.size());
+    for (qint64 id : ids)
+        values.emplace_back(id);
+    return QVariant::fromValue(pg::ArrayParam{std::move(values)});
+}
+
+}  // namespace
+
+const TableDef& tableDefOfSqlName(const QString& sqlName) {
+    for (const TableDef* def : allTables())
+        if (def->sqlName == sqlName)
+            return *def;
+    throw EngineError(QStringLiteral("The undo journal names the table \"%1\", which is none of the program's.").arg(sqlName));
+}
+
+ServerUndoJournal::ServerUndoJournal(std::shared_ptr<PgConnection> connection, OpenTables tables)
+    : connection_(std::move(connection)), tables_(std::move(tables)) {
+    createTables();
+    sealOpenRecords();
+}
+
+pg::Result ServerUndoJournal::run(const QString& sql, const std::vector<QVariant>& params) {
+    return connection_->run(sql, params);
+}
+
+qint64 ServerUndoJournal::scalar(const QString& sql, const std::vector<QVariant>& params) {
+    const pg::Result r = run(sql, params);
+    return r.rows.empty() || r.rows.front().empty() ? 0 : r.rows.front().front().toLongLong();
+}
+
+void ServerUndoJournal::createTables() {
+    connection_->flush();
+    inTransaction([this] {
+        // Two desks starting at once would both create the tables.
+        run(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('tavrel undo journal'))"));
+        run(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (id bigserial PRIMARY KEY, command text NOT NULL, "
+                           "window_name text NOT NULL, desk text NOT NULL, recorded_at timestamptz NOT NULL DEFAULT now(), "
+                           "row_count bigint NOT NULL DEFAULT 0, sealed boolean NOT NULL DEFAULT false, "
+                           "owner_pid integer, owner_start timestamptz)")
+                .arg(commandsTable()));
+        run(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (command bigint NOT NULL REFERENCES %2(id) ON DELETE CASCADE, "
+                           "position integer NOT NULL, kind integer NOT NULL, table_name text NOT NULL, "
+                           "mark bigint NOT NULL DEFAULT 0, PRIMARY KEY (command, position))")
+                .arg(partsTable(), commandsTable()));
+        run(QStringLiteral("CREATE INDEX IF NOT EXISTS %1_by_table ON %1 (table_name, command)").arg(partsTable()));
+        // Rows are kept as the table holds them: copying them is a plain
+        // copy, with nothing converted.
+        for (const TableDef* def : allTables())
+            if (pg::tableExists(connection_->session(), def->sqlName))
+                run(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (command bigint NOT NULL REFERENCES %2(id) ON DELETE CASCADE, "
+                                   "table_name text NOT NULL, rid bigint NOT NULL, LIKE %3, PRIMARY KEY (command, rid))")
+                        .arg(imagesTable(def->sqlName), commandsTable(), quotedIdentifier(def->sqlName)));
+        run(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (command bigint NOT NULL REFERENCES %2(id) ON DELETE CASCADE, "
+                           "table_name text NOT NULL, rid bigint NOT NULL, version bigint NOT NULL, "
+                           "PRIMARY KEY (command, table_name, rid))")
+                .arg(afterTable(), commandsTable()));
+        // What each row held, so that a row changed and changed back (by an
+        // undo of a later command) counts as unchanged, as on table files.
+        // Records sealed before it was kept compare versions.
+        run(QStringLiteral("ALTER TABLE %1 ADD COLUMN IF NOT EXISTS content text").arg(afterTable()));
+    });
+}
+
+// The fields of a row t as one text (the version and the desk left out).
+QString ServerUndoJournal::rowContent(const OpenTable& table) {
+    QStringList fields;
+    for (const QString& field : table.quotedFields)
+        fields << QStringLiteral("t.") + field;
+    return QStringLiteral("md5(row(%1)::text)").arg(fields.join(QLatin1Char(',')));
+}
+
+// Whether the row t is no longer as the command left it (a).
+QString ServerUndoJournal::changedSinceSeal(const OpenTable& table) {
+    return QStringLiteral("(CASE WHEN a.content IS NULL THEN t.tavrel_version<>a.version ELSE %1<>a.content END)")
+        .arg(rowContent(table));
+}
+
+const OpenTable& ServerUndoJournal::tableOf(const QString& sqlName) {
+    return tables_(tableDefOfSqlName(sqlName).fileName);
+}
+
+std::vector<ServerUndoJournal::PartRow> ServerUndoJournal::partsOf(qint64 id) {
+    const pg::Result r = run(QStringLiteral("SELECT kind, table_name, mark FROM %1 WHERE command=?::bigint ORDER BY position")
+                                 .arg(partsTable()),
+                             {QVariant(id)});
+    std::vector<PartRow> parts;
+    for (const pg::ResultRow& row : r.rows)
+        parts.push_back({UndoPart::Kind(row[0].toInt()), row[1].toString(), row[2].toLongLong()});
+    std::stable_partition(parts.begin(), parts.end(),
+                          [](const PartRow& part) { return part.kind == UndoPart::Kind::AddedRows; });
+    return parts;
+}
+
+qint64 ServerUndoJournal::record(const QString& command, const QString& window, const std::vector<UndoPart>& named) {
+    // The journal keeps the tables by their names on the server.
+    std::vector<UndoPart> parts = named;
+    for (UndoPart& part : parts) {
+        const TableDef* def = tableDefOfFile(part.table);
+        if (!def)
+            throw EngineError(QStringLiteral("找不到表“%1”。").arg(part.table));
+        part.table = def->sqlName;
+    }
+    connection_->flush();  // the rows as the desk has written them
+    qint64 id = 0;
+    inTransaction([&] {
+        id = scalar(QStringLiteral("INSERT INTO %1 (command, window_name, desk, owner_pid, owner_start) "
+                                   "SELECT ?::text, ?::text, ?::text, pg_backend_pid(), "
+                                   "(SELECT backend_start FROM pg_stat_activity WHERE pid=pg_backend_pid()) RETURNING id")
+                        .arg(commandsTable()),
+                    {command, window.isNull() ? QStringLiteral("") : window, connection_->desk()});
+        qint64 rows = 0;
+        QStringList tables;
+        for (std::size_t position = 0; position < parts.size(); ++position) {
+            const UndoPart& part = parts[position];
+            const OpenTable& table = tableOf(part.table);
+            const QString copy = QStringLiteral("INSERT INTO %1 SELECT ?::bigint, ?::text, t.rowid, t.* FROM %2 t ")
+                                     .arg(imagesTable(part.table), table.quotedName);
+            const QString conflict = QStringLiteral(" ON CONFLICT DO NOTHING");
+            qint64 mark = 0;
+            switch (part.kind) {
+            case UndoPart::Kind::ShownRows:
+                // Joined rather than probed one by one: the rows shown are
+                // often most of the table.
+                rows += qint64(run(copy + QStringLiteral("JOIN (SELECT DISTINCT unnest(?::bigint[]) AS id) s ON s.id=t.rowid") + conflict,
+                                   {QVariant(id), part.table, idList(part.rowIds)})
+                                   .affected);
+                break;
+            case UndoPart::Kind::WholeTable:
+                rows += qint64(run(copy + conflict, {QVariant(id), part.table}).affected);
+                break;
+            case UndoPart::Kind::AddedRows:
+                // Ids are handed out in rising order: the rows the command
+                // stores get ids above the sequence's value now; rows given
+                // ids reserved before, by any desk, are not the command's.
+                mark = scalar(QStringLiteral("SELECT greatest(coalesce(pg_sequence_last_value(pg_get_serial_sequence(?::text, "
+                                             "'rowid')::regclass), 0), coalesce((SELECT max(rowid) FROM %1), 0))")
+                                  .arg(table.quotedName),
+                              {table.quotedName});
+                break;
+            }
+            run(QStringLiteral("INSERT INTO %1 (command, position, kind, table_name, mark) "
+                               "VALUES (?::bigint, ?::integer, ?::integer, ?::text, ?::bigint)")
+                    .arg(partsTable()),
+                {QVariant(id), QVariant(int(position)), QVariant(int(part.kind)), part.table, QVariant(mark)});
+            if (!tables.contains(part.table))
+                tables << part.table;
+        }
+        run(QStringLiteral("UPDATE %1 SET row_count=?::bigint WHERE id=?::bigint").arg(commandsTable()), {QVariant(rows), QVariant(id)});
+        keepLastCommands(tables);
+    });
+    changed();
+    return id;
+}
+
+void ServerUndoJournal::seal(qint64 id) {
+    connection_->flush();  // the command's last writes
+    inTransaction([&] { sealLocked(id); });
+    changed();
+}
+
+bool ServerUndoJournal::sealLocked(qint64 id) {
+    const pg::Result command =
+        run(QStringLiteral("SELECT sealed::integer, desk FROM %1 WHERE id=?::bigint FOR UPDATE").arg(commandsTable()), {QVariant(id)});
+    if (command.rows.empty())
+        return false;
+    if (command.rows.front()[0].toInt() != 0)
+        return true;
+    const QString desk = command.rows.front()[1].toString();
+    qint64 added = 0;
+    for (const PartRow& part : partsOf(id)) {
+        const OpenTable& table = tableOf(part.table);
+        const QString keep = QStringLiteral("INSERT INTO %1 (command, table_name, rid, version, content) "
+                                            "SELECT ?::bigint, ?::text, t.rowid, t.tavrel_version, %3 FROM %2 t ")
+                                 .arg(afterTable(), table.quotedName, rowContent(table));
+        const QString conflict = QStringLiteral(" ON CONFLICT DO NOTHING");
+        switch (part.kind) {
+        case UndoPart::Kind::ShownRows:
+            run(keep + QStringLiteral("JOIN %1 b ON b.rid=t.rowid WHERE b.command=?::bigint AND b.table_name=?::text").arg(imagesTable(part.table)) +
+                    conflict,
+                {QVariant(id), part.table, QVariant(id), part.table});
+            break;
+        case UndoPart::Kind::WholeTable:
+            run(keep + conflict, {QVariant(id), part.table});
+            break;
+        case UndoPart::Kind::AddedRows:
+            // Rows other desks stored meanwhile are theirs to keep.
+            added += qint64(run(keep + QStringLiteral("WHERE t.rowid > ?::bigint AND t.tavrel_desk=?::text") + conflict,
+                                {QVariant(id), part.table, QVariant(part.mark), desk})
+                                .affected);
+            break;
+        }
+    }
+    run(QStringLiteral("UPDATE %1 SET sealed=true, row_count=row_count+?::bigint WHERE id=?::bigint").arg(commandsTable()),
+        {QVariant(added), QVariant(id)});
+    return true;
+}
+
+// A record whose desk ended during its command (its session is gone, or is
+// this one: the journal that made it was closed) is sealed with the rows as
+// they are now.
+void ServerUndoJournal::sealOpenRecords() {
+    const pg::Result open = run(QStringLiteral("SELECT c.id FROM %1 c WHERE NOT c.sealed AND (c.owner_pid=pg_backend_pid() OR "
+                                               "NOT EXISTS (SELECT 1 FROM pg_stat_activity a WHERE a.pid=c.owner_pid AND "
+                                               "(a.backend_start IS NULL OR a.backend_start=c.owner_start))) ORDER BY c.id")
+                                    .arg(commandsTable()));
+    for (const pg::ResultRow& row : open.rows)
+        inTransaction([&] { sealLocked(row.front().toLongLong()); });
+}
+
+void ServerUndoJournal::checkNotRunningElsewhere(qint64 id) {
+    const pg::Result running = run(QStringLiteral("SELECT c.desk, c.command FROM %1 c JOIN pg_stat_activity a ON "
+                                                  "a.pid=c.owner_pid AND (a.backend_start IS NULL OR a.backend_start=c.owner_start) "
+                                                  "WHERE c.id=?::bigint AND NOT c.sealed AND c.owner_pid<>pg_backend_pid()")
+                                       .arg(commandsTable()),
+                                   {QVariant(id)});
+    if (!running.rows.empty())
+        throw EngineError::serverBusy(running.rows.front()[0].toString(), running.rows.front()[1].toString());
+}
+
+std::vector<UndoEntry> ServerUndoJournal::entries(const QString& window) {
+    const QString only = window.isNull() ? QStringLiteral("") : window;
+    const pg::Result r = run(QStringLiteral("SELECT c.id, c.command, c.window_name, (extract(epoch FROM c.recorded_at)*1000)::bigint, "
+                                            "c.row_count, (SELECT string_agg(p.table_name, ',' ORDER BY p.position) FROM %2 p "
+                                            "WHERE p.command=c.id) FROM %1 c WHERE ?::text='' OR c.window_name=?::text "
+                                            "ORDER BY c.id DESC")
+                                 .arg(commandsTable(), partsTable()),
+                             {only, only});
+    std::vector<UndoEntry> list;
+    for (const pg::ResultRow& row : r.rows) {
+        UndoEntry e;
+        e.id = row[0].toLongLong();
+        e.command = row[1].toString();
+        e.window = row[2].toString();
+        e.time = QDateTime::fromMSecsSinceEpoch(row[3].toLongLong());
+        e.rows = int(row[4].toLongLong());
+        // Listed by the names the program gives the tables, as on files.
+        for (const QString& sqlName : row[5].toString().split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            QString name = sqlName;
+            for (const TableDef* def : allTables())
+                if (def->sqlName == sqlName)
+                    name = def->fileName;
+            e.tables << name;
+        }
+        list.push_back(e);
+    }
+    return list;
+}
+
+// Inside the transaction of a record: the records beyond the last
+// MaxCommandsPerTable of each of its tables go, their rows with them.
+void ServerUndoJournal::keepLastCommands(const QStringList& tables) {
+    for (const QString& table : tables)
+        run(QStringLiteral("DELETE FROM %1 WHERE id IN (SELECT command FROM (SELECT DISTINCT command FROM %2 "
+                           "WHERE table_name=?::text) p ORDER BY command DESC OFFSET %3)")
+                .arg(commandsTable(), partsTable())
+                .arg(MaxCommandsPerTable),
+            {table});
+}
+
+qint64 ServerUndoJournal::storageBytes() {
+    QStringList sizes;
+    for (const QString& table : {commandsTable(), partsTable(), afterTable()})
+        sizes << QStringLiteral("pg_total_relation_size('%1')").arg(table);
+    for (const TableDef* def : allTables())
+        sizes << QStringLiteral("coalesce(pg_total_relation_size(to_regclass('%1')), 0)").arg(imagesTable(def->sqlName));
+    return scalar(QStringLiteral("SELECT ") + sizes.join(QLatin1Char('+')));
+}
+
+}  // namespace undo_server
+
+std::unique_ptr<UndoJournal> openServerUndoJournal(std::shared_ptr<PgConnection> connection, OpenTables tables) {
+    return std::make_unique<undo_server::ServerUndoJournal>(std::move(connection), std::move(tables));
+}
+
+}  // namespace data

@@ -1,0 +1,101 @@
+#pragma once
+
+// The server's undo journal class, shared by undo_server.cpp (the journal's
+// tables, recording, sealing, listing, housekeeping) and
+// undo_server_restore.cpp (checking and undoing).
+
+#include "data/server/pg_connection.h"
+#include "data/core/schema.h"
+#include "data/core/store.h"
+
+#include <QVariant>
+#include <memory>
+#include <vector>
+
+namespace data {
+
+struct OpenTable;
+struct TableDef;
+
+namespace undo_server {
+
+class ServerUndoJournal : public UndoJournal {
+public:
+    ServerUndoJournal(std::shared_ptr<PgConnection> connection, OpenTables tables);
+
+    qint64 record(const QString& command, const QString& window, const std::vector<UndoPart>& parts) override;
+    void seal(qint64 id) override;
+    std::vector<UndoEntry> entries(const QString& window) override;
+    int changedSince(qint64 id) override;
+    int undo(qint64 id) override;
+    qint64 storageBytes() override;
+
+private:
+    struct PartRow {
+        UndoPart::Kind kind;
+        QString table;  // its SQL name
+        qint64 mark;    // AddedRows: the highest row id when the command began
+    };
+
+    pg::Result run(const QString& sql, const std::vector<QVariant>& params = {});
+    qint64 scalar(const QString& sql, const std::vector<QVariant>& params = {});
+    // Runs the work in one transaction, rolled back when it throws.
+    template <class Work>
+    void inTransaction(Work&& work);
+
+    void createTables();
+    const OpenTable& tableOf(const QString& sqlName);
+    static QString rowContent(const OpenTable& table);
+    static QString changedSinceSeal(const OpenTable& table);
+    // The parts of a record, the rows the command added first.
+    std::vector<PartRow> partsOf(qint64 id);
+
+    // Takes the versions the rows have now as those the command left; inside
+    // a transaction. False when the record is gone (undone meanwhile).
+    bool sealLocked(qint64 id);
+    void sealOpenRecords();
+    // Refuses a record whose command still runs at another desk.
+    void checkNotRunningElsewhere(qint64 id);
+    void keepLastCommands(const QStringList& tables);
+
+    // undo(), one part of the record.
+    qint64 restoreRows(qint64 id, const PartRow& part);
+    qint64 removeAddedRows(qint64 id, const PartRow& part);
+
+    std::shared_ptr<PgConnection> connection_;
+    OpenTables tables_;
+};
+
+template <class Work>
+void ServerUndoJournal::inTransaction(Work&& work) {
+    // Inside a transaction of the desk's own, the journal's statements go
+    // under a savepoint of it and are committed with it.
+    const bool nested = connection_->session().inTransaction();
+    run(nested ? QStringLiteral("SAVEPOINT tavrel_undo") : QStringLiteral("BEGIN"));
+    try {
+        work();
+        run(nested ? QStringLiteral("RELEASE SAVEPOINT tavrel_undo") : QStringLiteral("COMMIT"));
+    } catch (...) {
+        try {
+            run(nested ? QStringLiteral("ROLLBACK TO SAVEPOINT tavrel_undo") : QStringLiteral("ROLLBACK"));
+        } catch (const std::exception&) {
+            // A session that is gone has rolled back by itself.
+        }
+        throw;
+    }
+}
+
+// The definition of the table with this SQL name; throws when it is none of
+// the program's.
+const TableDef& tableDefOfSqlName(const QString& sqlName);
+
+// The journal's tables.
+inline QString commandsTable() { return QStringLiteral("tavrel_undo_commands"); }
+inline QString partsTable() { return QStringLiteral("tavrel_undo_parts"); }
+// The images of one table's rows: the command, the table, the row's id and
+// the row itself, column for column as the table has it.
+inline QString imagesTable(const QString& sqlName) { return quotedIdentifier(QStringLiteral("tavrel_undo_images_") + sqlName); }
+inline QString afterTable() { return QStringLiteral("tavrel_undo_after"); }
+
+}  // namespace undo_server
+}  // namespace data

@@ -1,0 +1,393 @@
+#include "data/sqlite/sqlite_connection.h"
+
+#include "data/core/open_table.h"
+#include "data/sqlite/sqlite_dialect.h"
+#include "data/core/errors.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <sqlite3.h>
+
+namespace data {
+
+namespace {
+
+constexpr qsizetype MaxCachedStatements = 128;
+
+QString sqliteMessage(sqlite3* db, int rc) {
+    const char* msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    return QString::fromUtf8(msg ? msg : sqlite3_errstr(rc));
+}
+
+}  // namespace
+
+[[noreturn]] void throwSqliteError(sqlite3* db, int rc, const QString& context) {
+    const int extended = db ? sqlite3_extended_errcode(db) : rc;
+    QString message = sqliteMessage(db, rc);
+    if (!context.isEmpty())
+        message = context + QStringLiteral(": ") + message;
+    if (extended == SQLITE_CONSTRAINT_UNIQUE || extended == SQLITE_CONSTRAINT_PRIMARYKEY)
+        throw EngineError({EngineError::Entry{KeyViolationCode, QStringLiteral("Key violation.")},
+                           EngineError::Entry{extended, message}});
+    throw EngineError(message, extended);
+}
+
+SqliteStatement::~SqliteStatement() { sqlite3_finalize(stmt_); }
+
+void SqliteStatement::reset() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+    bound_.clear();
+}
+
+namespace {
+
+void keepBound(std::vector<QVariant>& bound, int index, const QVariant& value) {
+    if (int(bound.size()) < index)
+        bound.resize(std::size_t(index));
+    bound[std::size_t(index - 1)] = value;
+}
+
+}  // namespace
+
+void SqliteStatement::bind(int index, const QVariant& value) {
+    int rc = SQLITE_OK;
+    if (!value.isValid() || value.isNull()) {
+        rc = sqlite3_bind_null(stmt_, index);
+    } else {
+        switch (value.typeId()) {
+        case QMetaType::Bool:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::Long:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+            rc = sqlite3_bind_int64(stmt_, index, value.toLongLong());
+            break;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            rc = sqlite3_bind_double(stmt_, index, value.toDouble());
+            break;
+        default: {
+            const QByteArray utf8 = value.toString().toUtf8();
+            rc = sqlite3_bind_text(stmt_, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        }
+        }
+    }
+    if (rc != SQLITE_OK)
+        throwSqliteError(db_, rc);
+    keepBound(bound_, index, value);
+}
+
+void SqliteStatement::bindInt(int index, qint64 value) {
+    const int rc = sqlite3_bind_int64(stmt_, index, value);
+    if (rc != SQLITE_OK)
+        throwSqliteError(db_, rc);
+    keepBound(bound_, index, QVariant(value));
+}
+
+bool SqliteStatement::step() {
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE) {
+        if (owner_ && !sqlite3_stmt_readonly(stmt_))
+            owner_->loggedWrite(sql_, bound_);
+        return false;
+    }
+    const int extended = sqlite3_extended_errcode(db_);
+    const QString message = QString::fromUtf8(sqlite3_errmsg(db_));
+    sqlite3_reset(stmt_);
+    if (owner_)
+        owner_->failedInGroup();
+    if (extended == SQLITE_CONSTRAINT_UNIQUE || extended == SQLITE_CONSTRAINT_PRIMARYKEY)
+        throw EngineError({EngineError::Entry{KeyViolationCode, QStringLiteral("Key violation.")},
+                           EngineError::Entry{extended, message}});
+    throw EngineError(message, extended);
+}
+
+int SqliteStatement::columnCount() const { return sqlite3_column_count(stmt_); }
+
+QVariant SqliteStatement::column(int index) const {
+    switch (sqlite3_column_type(stmt_, index)) {
+    case SQLITE_INTEGER:
+        return QVariant(qint64(sqlite3_column_int64(stmt_, index)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(stmt_, index));
+    case SQLITE_NULL:
+        return QVariant();
+    default: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, index));
+        return QVariant(QString::fromUtf8(text, sqlite3_column_bytes(stmt_, index)));
+    }
+    }
+}
+
+qint64 SqliteStatement::columnInt(int index) const { return sqlite3_column_int64(stmt_, index); }
+
+std::shared_ptr<SqliteConnection> SqliteConnection::open(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw EngineError::missingTable(info.fileName(), info.absolutePath());
+    if (!info.isFile() || !info.isReadable())
+        throw EngineError(QStringLiteral("Table \"%1\" cannot be read.").arg(path));
+    return std::shared_ptr<SqliteConnection>(new SqliteConnection(openHandle(path), path));
+}
+
+sqlite3* SqliteConnection::openHandle(const QString& path) {
+    sqlite3* db = nullptr;
+    const QByteArray nativePath = path.toUtf8();
+    int rc = sqlite3_open_v2(nativePath.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString message = sqliteMessage(db, rc);
+        sqlite3_close(db);
+        throw EngineError(QStringLiteral("Table \"%1\" cannot be opened: %2").arg(path, message), rc);
+    }
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, 2000);
+    for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL"}) {
+        rc = sqlite3_exec(db, pragma, nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK)
+            continue;
+        const int code = sqlite3_extended_errcode(db);
+        const QString message = sqliteMessage(db, rc);
+        sqlite3_close(db);
+        if ((code & 0xff) == SQLITE_NOTADB)
+            throw EngineError::foreignTable(path, code);
+        throw EngineError(QStringLiteral("Table \"%1\" cannot be opened: %2").arg(path, message), code);
+    }
+    return db;
+}
+
+SqliteConnection::LogState SqliteConnection::logState() const {
+#ifndef Q_OS_UNIX
+    // Elsewhere a lock belongs to the handle that took it, and the size a
+    // folder lists for an open file may lag behind.
+    return LogState::Ours;
+#else
+    sqlite3_file* log = nullptr;
+    if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log) != SQLITE_OK || !log || !log->pMethods)
+        return LogState::Empty;  // no log open yet
+    sqlite3_int64 ours = 0;
+    if (log->pMethods->xFileSize(log, &ours) != SQLITE_OK)
+        return LogState::Ours;
+    // The same file seen through our descriptor and by its name has one
+    // size and one header; a log made anew has header values of its own
+    // (the salts). Two logs still empty cannot be told apart. Reading the
+    // log by its name is harmless: SQLite locks the table file and the
+    // index beside it, never the log.
+    const QString logPath = path_ + QStringLiteral("-wal");
+    const QFileInfo onDisk(logPath);
+    if (!onDisk.exists() || onDisk.size() != ours)
+        return LogState::NotOurs;
+    if (ours == 0)
+        return LogState::Empty;
+    constexpr int HeaderSize = 32;
+    char header[HeaderSize] = {};
+    if (ours < HeaderSize || log->pMethods->xRead(log, header, HeaderSize, 0) != SQLITE_OK)
+        return LogState::Ours;
+    QFile named(logPath);
+    if (!named.open(QIODevice::ReadOnly))
+        return LogState::NotOurs;
+    return named.read(HeaderSize) == QByteArray(header, HeaderSize) ? LogState::Ours : LogState::NotOurs;
+#endif
+}
+
+void SqliteConnection::reopen() {
+    // Our log is no longer the table's: it must neither be folded into the
+    // table nor removed by its name, which is now another's log.
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    cache_.clear();
+    groupLog_.clear();
+    groupTransaction_ = false;
+    writesSinceCheck_ = 0;
+    // Closed first, so that the new handle takes the locks afresh.
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+    try {
+        db_ = openHandle(path_);
+    } catch (const EngineError&) {
+        sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE, nullptr);
+        throw;
+    }
+    bumpGeneration();
+}
+
+void SqliteConnection::takeBackIfLost() {
+    if (!groupTransaction_ && sqlite3_get_autocommit(db_) && logState() != LogState::Ours)
+        reopen();  // an empty log cannot be told from another's: opened again, since nothing of ours is in it
+}
+
+void SqliteConnection::checkCommitReachedTheTable() {
+    const bool wroteSinceLastCheck = writesSinceCheck_ > 0;
+    writesSinceCheck_ = 0;
+    if (!wroteSinceLastCheck || logState() != LogState::NotOurs)
+        return;
+    reopen();
+    throw EngineError(ErrorKind::LogTakenAway, path_, QString(),
+                      QStringLiteral("The table's log was removed by another program while it was open; "
+                                     "the writes committed since the last check may be lost."));
+}
+
+SqliteConnection::~SqliteConnection() {
+    if (!sqlite3_get_autocommit(db_))
+        sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    cache_.clear();
+    sqlite3_close(db_);
+}
+
+Statement& SqliteConnection::prepare(const QString& sql) {
+    if (const auto it = cache_.constFind(sql); it != cache_.constEnd()) {
+        it.value()->reset();
+        return *it.value();
+    }
+    if (cache_.size() >= MaxCachedStatements)
+        cache_.clear();
+    sqlite3_stmt* stmt = nullptr;
+    const QByteArray utf8 = sql.toUtf8();
+    const int rc = sqlite3_prepare_v3(db_, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+    if (rc != SQLITE_OK)
+        throwSqliteError(db_, rc);
+    auto statement = std::make_shared<SqliteStatement>(db_, stmt, this, utf8);
+    cache_.insert(sql, statement);
+    return *statement;
+}
+
+void SqliteConnection::exec(const QString& sql) {
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &error);
+    sqlite3_free(error);
+    if (rc != SQLITE_OK)
+        throwSqliteError(db_, rc);
+}
+
+namespace {
+constexpr qint64 GroupCommitIntervalMs = 200;
+
+qint64 nowMs() { return QDateTime::currentMSecsSinceEpoch(); }
+}  // namespace
+
+void SqliteConnection::beginGroupTransaction() {
+    takeBackIfLost();
+    exec(QStringLiteral("BEGIN"));
+    groupTransaction_ = true;
+    groupLog_.clear();
+    groupStartedMs_ = nowMs();
+}
+
+void SqliteConnection::commitGroupTransaction() {
+    groupTransaction_ = false;
+    groupLog_.clear();
+    if (!sqlite3_get_autocommit(db_)) {
+        exec(QStringLiteral("COMMIT"));
+        checkCommitReachedTheTable();
+    }
+}
+
+void SqliteConnection::beginWriteGroup() {
+    if (writeGroups_++ == 0 && sqlite3_get_autocommit(db_))
+        beginGroupTransaction();
+}
+
+void SqliteConnection::endWriteGroup() {
+    if (writeGroups_ == 0 || --writeGroups_ > 0)
+        return;
+    commitGroupTransaction();
+}
+
+void SqliteConnection::wrote() {
+    if (writeGroups_ == 0) {
+        // A write of its own is committed already.
+        if (sqlite3_get_autocommit(db_))
+            checkCommitReachedTheTable();
+        return;
+    }
+    if (nowMs() - groupStartedMs_ < GroupCommitIntervalMs)
+        return;
+    commitGroupTransaction();
+    beginGroupTransaction();
+}
+
+void SqliteConnection::loggedWrite(const QByteArray& sql, std::vector<QVariant>& values) {
+    ++writesSinceCheck_;
+    // The statement is reset after the write; its values are not needed there.
+    if (groupTransaction_)
+        groupLog_.push_back({sql, std::move(values)});
+}
+
+void SqliteConnection::failedInGroup() {
+    if (!groupTransaction_ || !sqlite3_get_autocommit(db_))
+        return;
+    // SQLite gave up the whole transaction, not only the failed statement.
+    std::vector<LoggedWrite> log = std::move(groupLog_);
+    beginGroupTransaction();
+    for (const LoggedWrite& write : log) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db_, write.sql.constData(), int(write.sql.size()), &stmt, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(stmt);
+            throwSqliteError(db_, sqlite3_errcode(db_), QStringLiteral("Writing again after a failure"));
+        }
+        SqliteStatement again(db_, stmt);
+        for (std::size_t i = 0; i < write.values.size(); ++i)
+            again.bind(int(i) + 1, write.values[i]);
+        again.step();
+        groupLog_.push_back(write);
+    }
+}
+
+qint64 SqliteConnection::lastInsertRowId() const { return sqlite3_last_insert_rowid(db_); }
+
+int SqliteStatement::changes() const { return sqlite3_changes(db_); }
+
+const SqlDialect& SqliteConnection::dialect() const { return sqliteDialect(); }
+
+// SQLite refuses at prepare time what is beyond its limits: the depth of an
+// expression, the number of terms.
+void SqliteConnection::checkWithinLimits(const QString& sql) {
+    try {
+        prepare(sql);
+    } catch (const EngineError& e) {
+        const int primary = e.code() & 0xff;
+        if (primary != SQLITE_ERROR && primary != SQLITE_TOOBIG)
+            throw;
+        std::vector<EngineError::Entry> entries{{0, QStringLiteral("查询条件太多或太复杂，数据库无法执行。")}};
+        entries.insert(entries.end(), e.entries().begin(), e.entries().end());
+        throw EngineError(std::move(entries));
+    }
+}
+
+qint64 SqliteConnection::insertRow(const OpenTable& table, const std::vector<int>& fields, Row& row) {
+    takeBackIfLost();
+    Statement& st = prepare(table.insertSql(fields));
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        st.bind(int(i) + 1, row[std::size_t(fields[i])]);
+    st.step();
+    st.reset();
+    return lastInsertRowId();
+}
+
+bool SqliteConnection::updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row) {
+    takeBackIfLost();
+    Statement& st = prepare(table.updateSql(fields));
+    int n = 0;
+    for (int i : fields)
+        st.bind(++n, row[std::size_t(i)]);
+    st.bindInt(++n, id);
+    st.step();
+    st.reset();
+    return sqlite3_changes(db_) > 0;
+}
+
+bool SqliteConnection::removeRow(const OpenTable& table, qint64 id, qint64) {
+    takeBackIfLost();
+    Statement& st = prepare(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(table.quotedName));
+    st.bindInt(1, id);
+    st.step();
+    st.reset();
+    return sqlite3_changes(db_) > 0;
+}
+
+int SqliteConnection::likePatternLimit() const { return sqlite3_limit(db_, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1); }
+
+}  // namespace data

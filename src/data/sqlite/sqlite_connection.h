@@ -1,0 +1,124 @@
+#pragma once
+
+#include "data/core/connection.h"
+
+#include <QHash>
+#include <QString>
+#include <QVariant>
+#include <map>
+#include <memory>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace data {
+
+class SqliteConnection;
+
+// A prepared SQLite statement, owned by its connection's cache.
+class SqliteStatement : public Statement {
+public:
+    SqliteStatement(sqlite3* db, sqlite3_stmt* stmt, SqliteConnection* owner = nullptr, QByteArray sql = QByteArray())
+        : db_(db), stmt_(stmt), owner_(owner), sql_(std::move(sql)) {}
+    ~SqliteStatement() override;
+    SqliteStatement(const SqliteStatement&) = delete;
+    SqliteStatement& operator=(const SqliteStatement&) = delete;
+
+    void reset() override;
+    void bind(int index, const QVariant& value) override;
+    void bindInt(int index, qint64 value) override;
+    bool step() override;
+    int columnCount() const override;
+    QVariant column(int index) const override;
+    qint64 columnInt(int index) const override;
+    int changes() const;  // rows the last write changed
+
+private:
+    sqlite3* db_;
+    sqlite3_stmt* stmt_;
+    SqliteConnection* owner_;
+    QByteArray sql_;
+    std::vector<QVariant> bound_;  // by index from 0, for the write group's log
+};
+
+// One open SQLite database file holding one table of the system. Records
+// carry no version: one desk works on the files at a time.
+class SqliteConnection : public Connection {
+public:
+    // Opens an existing file read-write in WAL mode. A missing, unreadable or
+    // foreign file is an EngineError naming the file.
+    static std::shared_ptr<SqliteConnection> open(const QString& path);
+    ~SqliteConnection() override;
+
+    const QString& path() const { return path_; }
+    sqlite3* handle() const { return db_; }
+
+    const SqlDialect& dialect() const override;
+    void checkWithinLimits(const QString& sql) override;
+    QString place() const override { return path_; }
+    Statement& prepare(const QString& sql) override;
+    void exec(const QString& sql) override;
+    qint64 lastInsertRowId() const;
+
+    qint64 insertRow(const OpenTable& table, const std::vector<int>& fields, Row& row) override;
+    bool updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row) override;
+    bool removeRow(const OpenTable& table, qint64 id, qint64 version) override;
+    int likePatternLimit() const override;
+
+    void regainHold() override { takeBackIfLost(); }
+    void beginWriteGroup() override;
+    void endWriteGroup() override;
+    void wrote() override;
+
+    // Called by Statement: a write made inside the group's open transaction,
+    // and a failure after which SQLite may have rolled that transaction back
+    // on its own (a full disk, an I/O error): the writes made since the last
+    // commit are then made again, so that a loop keeps what it stored before
+    // the failure.
+    void loggedWrite(const QByteArray& sql, std::vector<QVariant>& values);
+    void failedInGroup();
+
+    // Whether the log our writes go to is still the table's log on disk.
+    // SQLite's locks belong to the process: when anything in it closes
+    // another descriptor of the table file, they are gone, and another
+    // program that then opens and closes the table removes the log from
+    // under us; what we commit after that reaches no one.
+    enum class LogState { Ours, Empty, NotOurs };
+    LogState logState() const;
+
+private:
+    SqliteConnection(sqlite3* db, QString path) : db_(db), path_(std::move(path)) {}
+    static sqlite3* openHandle(const QString& path);
+
+    // Before a write: a log taken away is given up and the table opened
+    // again, so that the write reaches the table. Nothing is lost then:
+    // every commit before was checked.
+    void takeBackIfLost();
+    // After a commit: throws LogTakenAway, with the table opened again, when
+    // what was just committed went to a log that is no longer the table's.
+    void checkCommitReachedTheTable();
+    void reopen();
+
+    void beginGroupTransaction();
+    void commitGroupTransaction();
+
+    sqlite3* db_;
+    QString path_;
+    QHash<QString, std::shared_ptr<SqliteStatement>> cache_;  // by SQL text
+    int writeGroups_ = 0;
+    qint64 groupStartedMs_ = 0;
+    bool groupTransaction_ = false;
+    struct LoggedWrite {
+        QByteArray sql;
+        std::vector<QVariant> values;
+    };
+    std::vector<LoggedWrite> groupLog_;  // the writes since the group's last commit
+    int writesSinceCheck_ = 0;            // writes committed or pending since the log was last checked
+};
+
+// Throws the EngineError describing the last failure on db; a uniqueness
+// failure becomes a key violation.
+[[noreturn]] void throwSqliteError(sqlite3* db, int rc, const QString& context = QString());
+
+}  // namespace data
