@@ -16,7 +16,11 @@ public:
     {
         folder_ = std::make_unique<QTemporaryDir>();
         ASSERT_TRUE(folder_->isValid());
-        options_ = OfficeEnvironment::privateOptions(QStringLiteral("shared"));
+        // The office the layer's defaults lead to in a test program (see
+        // tests/test_office.cpp): objects made with those defaults, the
+        // program's windows among them, attach to this office as well.
+        options_ = spreadsheet::OfficeOptions();
+        options_.startTimeoutMs = 60000;
         application_ = spreadsheet::createLibreOfficeApplication(options_);
         try {
             application_->connect();

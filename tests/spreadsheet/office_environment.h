@@ -6,8 +6,9 @@
 #include <QTemporaryDir>
 #include <memory>
 
-// One headless office for the whole test program, on a pipe of its own with a
-// profile in a temporary folder; stopped by its process id at the end.
+// One headless office for the whole test program, on the program's own test
+// pipe with a profile in a temporary folder (the office defaults of a test
+// program, see tests/test_office.cpp); stopped by its process id at the end.
 class OfficeEnvironment {
 public:
     static spreadsheet::OfficeOptions options();
