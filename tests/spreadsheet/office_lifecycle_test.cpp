@@ -84,7 +84,7 @@ TEST(OfficeLifecycle, StoppedOfficeIsReplacedByAFreshOne)
     book->sheet(1)->setCellText(1, 1, QStringLiteral("before"));
     book->sheet(1)->flush();
 
-    ASSERT_TRUE(platform::terminateProcess(firstPid));
+    ASSERT_TRUE(platform::terminateProcess(firstPid, 60'000));  // the minute only a safety net
     EXPECT_THROW(book->sheet(1)->cellText(1, 1), Error);
 
     StartedOffice second;
