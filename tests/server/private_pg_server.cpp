@@ -16,7 +16,7 @@ extern char** environ;
 
 namespace {
 
-// The script ends its own waits (30 s for the server to come up); this
+// The script ends its own waits (a minute for the server to come up); this
 // bound only catches a script that hangs for some other reason.
 constexpr int StartBoundMs = 120'000;
 
