@@ -126,20 +126,22 @@ stop_launcher() {
 window_shown() {  # window_shown CAPTION
   DISPLAY=":$display" xwininfo -root -tree 2>/dev/null | grep -qF " \"$1\""
 }
-window_gone() {  # window_gone CAPTION: gone within a few seconds
-  for _ in $(seq 1 50); do
-    window_shown "$1" || return 0
+# The waits below look again every tenth of a second; their ceilings are only
+# a safety net for a window that never comes or never goes.
+window_gone() {  # window_gone CAPTION
+  local ceiling=$((SECONDS + 60))
+  while window_shown "$1"; do
+    [ "$SECONDS" -lt "$ceiling" ] || return 1
     sleep 0.1
   done
-  return 1
 }
-wait_for_window() {  # wait_for_window CAPTION
-  for _ in $(seq 1 600); do
-    window_shown "$1" && return 0
+wait_for_window() {  # wait_for_window CAPTION: while the launcher runs
+  local ceiling=$((SECONDS + 120))
+  until window_shown "$1"; do
     kill -0 "$program_pid" 2>/dev/null || return 1
+    [ "$SECONDS" -lt "$ceiling" ] || return 1
     sleep 0.1
   done
-  return 1
 }
 tables_sum() { (cd "$home/Tavrel" && cat shoes.db dd.db xdtj.db | md5sum); }
 

@@ -154,7 +154,7 @@ private_pg_launch() {
     (cd "$run_dir" && exec setsid "${as_user[@]}" "$bin/postgres" -D "$data" -k "$run_dir" -p "$port" "${settings[@]}") \
       </dev/null >>"$log" 2>&1 &
     launched=$!
-    deadline=$((SECONDS + 30))
+    deadline=$((SECONDS + 60))
     while ! "$bin/pg_isready" -q -h "$run_dir" -p "$port" -U "$private_pg_role" -d postgres -t 1; do
       if ! private_pg_running "$launched"; then
         wait "$launched" 2>/dev/null
@@ -164,7 +164,7 @@ private_pg_launch() {
       if [ "$SECONDS" -ge "$deadline" ]; then
         kill -KILL "$launched" 2>/dev/null
         private_pg_log_tail "$log"
-        private_pg_fail "the server did not accept connections within 30 s (killed pid $launched)"
+        private_pg_fail "the server did not accept connections within 60 s (killed pid $launched)"
         return 1
       fi
       sleep 0.05

@@ -145,7 +145,7 @@ INSTANTIATE_TEST_SUITE_P(EachConflict, ConflictQuestion, ::testing::ValuesIn(que
 
 TEST(ConflictResolver, YesKeepsMineNoTakesTheirs)
 {
-    const data::Conflict conflict = questionCases().front().conflict;
+    const QuestionCase asked = questionCases().front();
     const struct {
         bool yes;
         data::ConflictChoice expected;
@@ -153,13 +153,13 @@ TEST(ConflictResolver, YesKeepsMineNoTakesTheirs)
     for (const auto& c : cases) {
         platform::ScriptedDialogs dialogs;
         dialogs.queueAnswer(c.yes);
-        EXPECT_EQ(kit::askClerkInConflict(conflict), c.expected) << c.yes;
+        EXPECT_EQ(kit::askClerkInConflict(asked.conflict), c.expected) << c.yes;
         ASSERT_EQ(dialogs.messages().size(), 1u);
         const platform::ScriptedDialogs::Message& box = dialogs.messages().front();
         EXPECT_EQ(box.kind, platform::MessageKind::Question);
         EXPECT_EQ(box.buttons, platform::MessageButtons::YesNo);
         EXPECT_EQ(box.caption, QStringLiteral("提示信息"));
-        EXPECT_EQ(box.text, kit::conflictQuestion(conflict));
+        EXPECT_EQ(box.text, asked.expected);
     }
 }
 

@@ -17,12 +17,11 @@
 #include "platform/files.h"
 #include "platform/scripted_dialogs.h"
 #include "qt_printing.h"
+#include "server_news.h"
 #include "statistics/statistics_window.h"
-#include "window_kit/desk_notices.h"
 #include "window_kit/status_panels.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -81,19 +80,8 @@ protected:
         platform::setProgramFolder(QString());
     }
 
-    // Lets B hear the server until `done` holds, for a few seconds at most.
-    bool hearUntil(const std::function<bool()>& done)
-    {
-        QElapsedTimer waited;
-        waited.start();
-        while (!done()) {
-            if (waited.elapsed() > 5000)
-                return false;
-            serverStoreOf(*deskB)->takeNews();
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
-        return true;
-    }
+    // Lets B hear the server until `done` holds.
+    bool hearUntil(const std::function<bool()>& done) { return hearServerNews(*serverStoreOf(*deskB), done); }
 
     // A stores the number of cases of its first order, B001.
     void storeCasesAtA(int cases)
@@ -155,7 +143,7 @@ TEST_F(TwoDesks, RecordChangedAtBothDesksIsSettledByTheClerk)
         atB.field(Cases).setInteger(3);
         storeCasesAtA(9);
         ASSERT_TRUE(hearUntil([&] { return atB.isChangedElsewhere(); }));
-        EXPECT_EQ(ordersAtB->sBar->panelText(0), kit::DeskNotices::changedElsewhereText());
+        EXPECT_EQ(ordersAtB->sBar->panelText(0), QStringLiteral("此记录已被另一台电脑修改，保存时会询问保留哪一份。"));
 
         dialogs.queueAnswer(c.keepMine);
         atB.post();

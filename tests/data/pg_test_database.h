@@ -7,8 +7,9 @@
 #include "data/server/pg_session.h"
 #include "pg_test_server.h"
 
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <gtest/gtest.h>
+#include <cerrno>
 #include <poll.h>
 
 inline QString pgBaseUri() {
@@ -20,20 +21,25 @@ inline QString pgBaseUri() {
 inline QString emptyPgDatabase() { return pgTestDatabase(); }
 
 // The notifications a session receives until one with this payload arrives
-// (that one left out), waiting 5 s at most.
+// (that one left out). Each round blocks on the session's socket until the
+// server sends something; the minute is only a safety net for a marker that
+// never comes.
 inline std::vector<data::pg::Notification> pgNotificationsUntil(data::pg::Session& session, const QString& marker) {
     std::vector<data::pg::Notification> received;
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < 5000) {
-        pollfd socket{session.socket(), POLLIN, 0};
-        poll(&socket, 1, 100);
+    const QDeadlineTimer ceiling(60'000);
+    for (;;) {
         for (data::pg::Notification& n : session.takeNotifications()) {
             if (n.payload == marker)
                 return received;
             received.push_back(std::move(n));
         }
+        pollfd socket{session.socket(), POLLIN, 0};
+        int ready = 0;
+        while (socket.fd >= 0 && (ready = poll(&socket, 1, int(ceiling.remainingTime()))) < 0 && errno == EINTR) {
+        }
+        if (ready <= 0)
+            break;
     }
-    ADD_FAILURE() << "no notification " << marker.toStdString() << " within 5 s";
+    ADD_FAILURE() << "no notification " << marker.toStdString() << (session.isBroken() ? ": the session broke" : " within a minute");
     return received;
 }

@@ -4,9 +4,9 @@
 
 #include "data/server/pg_connection.h"
 #include "data/server_store_of.h"
+#include "server_news.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 
 namespace {
 
@@ -15,6 +15,8 @@ using data::Query;
 
 class ServerDesks : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() { ensureNewsCanArrive(); }
+
     ServerDesks() : deskA(Store::Server) {
         qputenv("TAVREL_DESK", "B 台");
         deskB = std::make_unique<data::Engine>(deskA.location);
@@ -28,19 +30,6 @@ protected:
         q->setSql(sql);
         q->open();
         return q;
-    }
-
-    // Lets desk B hear the news until the condition holds (a second at most).
-    template <typename Condition>
-    bool heardWithinASecond(data::Engine& engine, Condition condition) {
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < 1000) {
-            serverStoreOf(engine)->takeNews();
-            if (condition())
-                return true;
-        }
-        return false;
     }
 
     void setCount(Query& q, const QString& batch, int pieces) {
@@ -223,7 +212,7 @@ TEST_F(ServerDesks, LookupsDuringABulkLoopSeeTheLoopsOwnWritesAndOtherDesks) {
     other->field(QStringLiteral("鞋底型号")).setText(QStringLiteral("Y"));
     other->field(QStringLiteral("供应商")).setText(QStringLiteral("S"));
     other->post();
-    EXPECT_TRUE(heardWithinASecond(*deskA.engine, [&] { return lookup(QStringLiteral("Y"), QStringLiteral("S")) == 1; }));
+    EXPECT_TRUE(hearServerNews(*serverStoreOf(*deskA.engine), [&] { return lookup(QStringLiteral("Y"), QStringLiteral("S")) == 1; }));
 }
 
 TEST_F(ServerDesks, APostAtOneDeskShowsAtTheOtherWithoutDisturbingItsEdit) {
@@ -237,14 +226,14 @@ TEST_F(ServerDesks, APostAtOneDeskShowsAtTheOtherWithoutDisturbingItsEdit) {
     QObject::connect(atB.get(), &Query::rowsRefreshed, [&] { ++refreshed; });
 
     setCount(*writer, QStringLiteral("A1"), 11);
-    EXPECT_TRUE(heardWithinASecond(*deskB, [&] { return atB->valueAt(0, 4).toLongLong() == 11; }));
+    EXPECT_TRUE(hearServerNews(*serverStoreOf(*deskB), [&] { return atB->valueAt(0, 4).toLongLong() == 11; }));
     EXPECT_GE(refreshed, 1);
     EXPECT_EQ(atB->recNo(), 2);  // the clerk's record stays current
 
     atB->edit();
     atB->field(QStringLiteral("备注")).setText(QStringLiteral("typing"));
     setCount(*writer, QStringLiteral("A2"), 22);
-    EXPECT_TRUE(heardWithinASecond(*deskB, [&] { return atB->isChangedElsewhere(); }));
+    EXPECT_TRUE(hearServerNews(*serverStoreOf(*deskB), [&] { return atB->isChangedElsewhere(); }));
     EXPECT_EQ(atB->state(), Query::State::Edit);
     EXPECT_EQ(atB->field(QStringLiteral("备注")).asText(), QStringLiteral("typing"));
 }

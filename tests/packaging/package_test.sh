@@ -149,34 +149,27 @@ main_window_viewable() {
   [ -n "$id" ] && DISPLAY=":$display" xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable'
 }
 
-main_window_gone() {
-  for _ in $(seq 1 50); do
-    main_window_viewable || return 0
+# Waits until CHECK holds, looking again every tenth of a second. The minute
+# is only a safety net for a window that never comes (or never goes); a
+# launcher that has ended ends the wait at once, unless the check asks for
+# nothing to be left on the screen.
+wait_until() {  # wait_until [--while-running] CHECK
+  local while_running="" ceiling=$((SECONDS + 60))
+  [ "$1" = --while-running ] && { while_running=yes; shift; }
+  until "$@"; do
+    [ -z "$while_running" ] || kill -0 "$program_pid" 2>/dev/null || return 1
+    [ "$SECONDS" -lt "$ceiling" ] || return 1
     sleep 0.1
   done
-  return 1
 }
 
-wait_for_main_window() {
-  for _ in $(seq 1 300); do
-    main_window_viewable && return 0
-    kill -0 "$program_pid" 2>/dev/null || return 1
-    sleep 0.1
-  done
-  return 1
-}
+main_window_gone() { wait_until not main_window_viewable; }
+wait_for_main_window() { wait_until --while-running main_window_viewable; }
 
 # True once a box captioned "Tavrel" (the program's and the launcher's
 # messages) is shown.
 box_shown() { DISPLAY=":$display" xwininfo -root -tree 2>/dev/null | grep -q '"Tavrel"'; }
-wait_for_box() {
-  for _ in $(seq 1 300); do
-    box_shown && return 0
-    kill -0 "$program_pid" 2>/dev/null || return 1
-    sleep 0.1
-  done
-  return 1
-}
+wait_for_box() { wait_until --while-running box_shown; }
 
 stop_program() {
   kill "$program_pid" 2>/dev/null

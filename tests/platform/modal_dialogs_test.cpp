@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -21,13 +22,14 @@ using platform::MessageIcon;
 namespace {
 
 // Calls `act` with the first visible top-level widget of type T once one
-// shows up; `act` must close it.
+// shows up; `act` must close it. The minute is only a safety net for a box
+// that never shows.
 template <class T>
 void whenShown(std::function<void(T*)> act)
 {
     auto* timer = new QTimer;
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, tries, act] {
+    auto ceiling = std::make_shared<QDeadlineTimer>(60'000);
+    QObject::connect(timer, &QTimer::timeout, [timer, ceiling, act] {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             if (auto* found = qobject_cast<T*>(widget); found && found->isVisible()) {
                 timer->stop();
@@ -36,7 +38,7 @@ void whenShown(std::function<void(T*)> act)
                 return;
             }
         }
-        if (++*tries > 500) {
+        if (ceiling->hasExpired()) {
             timer->stop();
             timer->deleteLater();
             ADD_FAILURE() << "the dialog never showed";

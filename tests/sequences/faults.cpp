@@ -178,16 +178,15 @@ void SessionKiller::endEngineSessions() {
     const QString others = QStringLiteral("FROM pg_stat_activity WHERE datname = current_database() AND pid <> pg_backend_pid() "
                                           "AND application_name <> '%1' AND backend_type = 'client backend'")
                                .arg(QString::fromLatin1(readerSessionName()));
-    serverExec(conn_->conn, QStringLiteral("SELECT pg_terminate_backend(pid) ") + others);
-    // Returns once the sessions are gone, so that the engine's next statement
-    // meets the loss rather than slipping in before it.
-    for (int tries = 0; tries < 500; ++tries) {
-        PGresult* r = PQexec(conn_->conn, (QStringLiteral("SELECT count(*), pg_sleep(0.01) ") + others).toUtf8().constData());
-        const bool gone = PQresultStatus(r) == PGRES_TUPLES_OK && QByteArray(PQgetvalue(r, 0, 0)) == "0";
-        PQclear(r);
-        if (gone)
-            return;
-    }
+    // With a timeout, pg_terminate_backend returns once the session is gone,
+    // so that the engine's next statement meets the loss rather than
+    // slipping in before it; the minute is only a safety net.
+    serverExec(conn_->conn, QStringLiteral("SELECT pg_terminate_backend(pid, 60000) ") + others);
+    PGresult* r = PQexec(conn_->conn, (QStringLiteral("SELECT count(*) ") + others).toUtf8().constData());
+    const bool gone = PQresultStatus(r) == PGRES_TUPLES_OK && QByteArray(PQgetvalue(r, 0, 0)) == "0";
+    PQclear(r);
+    if (gone)
+        return;
     throw std::runtime_error("the engine's sessions did not end");
 }
 

@@ -16,7 +16,7 @@ extern char** environ;
 
 namespace {
 
-// The script ends its own waits (30 s for the server to come up); this
+// The script ends its own waits (a minute for the server to come up); this
 // bound only catches a script that hangs for some other reason.
 constexpr int StartBoundMs = 120'000;
 
@@ -46,9 +46,10 @@ void PrivatePgServer::start(Fsync fsync) {
     }
     script.start(QStringLiteral("bash"), {QStringLiteral(TAVREL_PRIVATE_PG_SCRIPT), QStringLiteral("start"), dir_});
     const bool ended = script.waitForFinished(StartBoundMs);
-    if (!ended)
+    if (!ended) {
         script.kill();
-    script.waitForFinished(5000);
+        script.waitForFinished(-1);  // a killed script ends; this reaps it
+    }
     const QString account = QString::fromLocal8Bit(script.readAll()).trimmed();
     if (!ended || script.exitStatus() != QProcess::NormalExit || script.exitCode() != 0) {
         stop();
