@@ -1,7 +1,7 @@
 // What the clerk is told about each kind of fault, and that the English
 // detail goes behind the disclosure for support.
 #include "data/core/errors.h"
-#include "data/sqlite/table_keys.h"
+#include "data/core/store.h"
 #include "platform/files.h"
 #include "spreadsheet/error.h"
 #include "window_kit/fault_texts.h"

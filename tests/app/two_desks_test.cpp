@@ -6,8 +6,7 @@
 #include "app/startup.h"
 #include "catalogue/shoes_window.h"
 #include "data/engine/engine.h"
-#include "data/server/pg_connection.h"
-#include "data/server/pg_schema.h"
+#include "data/engine/open_store.h"
 #include "data/engine/query.h"
 #include "data/server_store_of.h"
 #include "dbui/db_grid.h"
@@ -52,7 +51,7 @@ protected:
     {
         const QString uri = pgTestDatabase();
         deskA = deskEngine(uri, QStringLiteral("前台"));
-        data::pg::createTables(serverStoreOf(*deskA)->connection().session());
+        data::createTables(uri);
         orderAtA = std::make_unique<data::Query>(*deskA);
         orderAtA->setSql(QStringLiteral("select * from dd.db"));
         orderAtA->open();

@@ -1,8 +1,6 @@
 #pragma once
 
 #include "data/engine/engine.h"
-#include "data/server/pg_schema.h"
-#include "data/server/pg_session.h"
 #include "data/engine/query.h"
 #include "data/engine/open_store.h"
 #include "pg_test_server.h"
@@ -36,8 +34,7 @@ public:
             return;
         }
         location = pgTestDatabase();
-        auto session = data::pg::Session::connect(location, QStringLiteral("test"));
-        data::pg::createTables(*session);
+        data::createTables(location);
         engine = std::make_unique<data::Engine>(location);
     }
     TableFolder(const TableFolder&) = delete;
