@@ -8,7 +8,8 @@
 #include <map>
 #include <optional>
 
-// How a parsed condition becomes the WHERE clause SQLite runs.
+// How a parsed condition becomes the WHERE clause of the table's store, in the
+// dialect the store supplies.
 
 namespace data {
 
