@@ -255,6 +255,13 @@ qint64 PgConnection::insertRow(const OpenTable& table, const std::vector<int>& f
 bool PgConnection::updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row) {
     const std::size_t versionSlot = table.fields.size();
     if (canKeep(table, false, fields)) {
+        if (const auto it = keptIndex_[&table].find(id);
+            it != keptIndex_[&table].end() && kept_[it->second].kind == KeptWrite::Kind::Remove) {
+            // Deleted earlier in the loop: the deletion goes first, and this
+            // write then finds the record gone, as it would have had each
+            // write been sent at once.
+            flush();
+        }
         auto& index = keptIndex_[&table];
         if (const auto it = index.find(id); it != index.end()) {
             // Written again before it was sent: one write with the later values.
@@ -582,10 +589,26 @@ void PgConnection::endWriteGroup() {
         flush();
         return;
     }
-    asyncCommits_ = false;
-    exec(QStringLiteral("SET synchronous_commit TO DEFAULT"));  // sends what is kept, not waiting for the disk
+    // What is kept goes without waiting for the disk; however that ends,
+    // the session's later commits wait for it again.
+    try {
+        flush();
+    } catch (const EngineError&) {
+        commitWaitingAgain();
+        throw;
+    }
+    commitWaitingAgain();
     // A commit that waits for the disk, and so for every commit before it.
     run(QStringLiteral("SELECT txid_current()"));
+}
+
+void PgConnection::commitWaitingAgain() {
+    try {
+        session_->exec(QStringLiteral("SET synchronous_commit TO DEFAULT"));
+    } catch (const EngineError& e) {
+        rethrow(e);  // a session lost takes the setting with it (restart)
+    }
+    asyncCommits_ = false;
 }
 
 void PgConnection::wrote() {

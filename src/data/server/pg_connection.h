@@ -91,6 +91,8 @@ private:
     Conflict conflictOver(const KeptWrite& write);
     ConflictChoice choose(const Conflict& conflict);
     void commitWithoutWaiting();
+    // Back to commits that wait for the disk, once the loop has ended.
+    void commitWaitingAgain();
     TableCopy* copyOf(const OpenTable& table);
     void copyWrote(const OpenTable& table, qint64 id, const Row* row);  // null row: deleted
     [[noreturn]] void rethrow(const EngineError& error);
