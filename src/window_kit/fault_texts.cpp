@@ -215,13 +215,31 @@ bool holdsChinese(const QString& text)
     return false;
 }
 
+// The writes a loop had shown as stored that never reached the store.
+QString notStoredText(const data::EngineError::NotStored& notStored)
+{
+    if (notStored.records == 0)
+        return QString();
+    constexpr int NamesShown = 20;
+    QString names;
+    if (!notStored.names.isEmpty()) {
+        names = QStringLiteral("（批号：%1%2）")
+                    .arg(QStringList(notStored.names.mid(0, NamesShown)).join(QStringLiteral("、")),
+                         notStored.names.size() > NamesShown ? QStringLiteral(" 等") : QString());
+    }
+    return QStringLiteral("\n其中%1条记录的修改已在窗口中显示，却没有存入数据库%2。"
+                          "请重新打开窗口核对这些记录，再做一次这些修改。")
+        .arg(notStored.records)
+        .arg(names);
+}
+
 }  // namespace
 
 platform::ErrorReport faultReport(const std::exception& error)
 {
     const QString own = platform::ownErrorText(error);
     if (const auto* engine = dynamic_cast<const data::EngineError*>(&error))
-        return {engineText(*engine), own};
+        return {engineText(*engine) + notStoredText(engine->notStored()), own};
     if (const auto* office = dynamic_cast<const spreadsheet::Error*>(&error))
         return {officeText(office->operation()), own};
     if (const auto* file = dynamic_cast<const platform::FileError*>(&error))

@@ -153,6 +153,40 @@ TEST(FaultTextsOwn, ChineseTextsOfTheProgramPassAsTheyAre) {
     EXPECT_TRUE(report.details.isEmpty());
 }
 
+// Writes a loop had shown as stored and that never reached the store are
+// counted and named after what the fault itself says.
+TEST(FaultTextsOwn, WritesNotStoredAreCountedAndNamedByBatch) {
+    QStringList many;
+    for (int i = 1; i <= 25; ++i)
+        many << QStringLiteral("P%1").arg(i);
+    const struct {
+        int records;
+        QStringList names;
+        QString said;  // empty: nothing added
+    } cases[] = {
+        {0, {}, QString()},
+        {3, {"B3", "B4", "B5"}, QStringLiteral("其中3条记录的修改已在窗口中显示，却没有存入数据库（批号：B3、B4、B5）。")},
+        {2, {}, QStringLiteral("其中2条记录的修改已在窗口中显示，却没有存入数据库。")},
+        {25, many, QStringLiteral("（批号：P1、P2、") },
+    };
+    for (const auto& c : cases) {
+        data::EngineError error = data::EngineError::serverUnreachable(QStringLiteral("db:5432"), QStringLiteral("gone"));
+        const QString alone = kit::faultReport(error).text;
+        error.addNotStored(c.records, c.names);
+        const QString text = kit::faultReport(error).text;
+        EXPECT_TRUE(text.startsWith(alone)) << text.toStdString();
+        if (c.said.isEmpty()) {
+            EXPECT_EQ(text, alone);
+            continue;
+        }
+        EXPECT_TRUE(text.contains(c.said)) << text.toStdString();
+        EXPECT_TRUE(text.endsWith(QStringLiteral("请重新打开窗口核对这些记录，再做一次这些修改。"))) << text.toStdString();
+        EXPECT_EQ(text.contains(QStringLiteral("P20")), c.records == 25);
+        EXPECT_FALSE(text.contains(QStringLiteral("P21")));
+        EXPECT_EQ(text.contains(QStringLiteral(" 等")), c.records == 25);
+    }
+}
+
 TEST(FaultTextsOwn, KeyClashesNameTheTableTheKeyAndTheRecords) {
     const std::vector<data::KeyClash> clashes = {
         {"dd.db", {"批号"}, {""}, {2, 4}},

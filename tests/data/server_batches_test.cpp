@@ -5,6 +5,8 @@
 #include "data/server/pg_connection.h"
 #include "data/server_store_of.h"
 
+#include <optional>
+
 namespace {
 
 using data::ConflictChoice;
@@ -109,6 +111,133 @@ TEST_F(HeldBackWrites, ARefusedLastBatchLeavesCommitsWaitingForTheDisk) {
             EXPECT_NO_THROW(c.endWriteGroup());
         EXPECT_EQ(synchronousCommit(), before);
         EXPECT_EQ(stored().second, value == 13 ? 3 : value);
+    }
+}
+
+// A loop over several orders: each gets its cases set, all held back and
+// sent when the loop ends.
+class LoopBatches : public HeldBackWrites {
+protected:
+    LoopBatches() {
+        server().run(QStringLiteral("DELETE FROM dd"));
+        auto orders = desk.openQuery(QStringLiteral("select * from dd.db"));
+        for (int i = 1; i <= 5; ++i)
+            TableFolder::addOrder(*orders, QStringLiteral("B%1").arg(i), {{QStringLiteral("件数"), 0}});
+        ids = orders->rowIds();
+    }
+
+    // Sets order i's cases to i; the error the end of the loop gave, if any.
+    std::optional<data::EngineError> runLoop() {
+        data::Connection& c = *table->connection;
+        std::vector<data::Row> rows = readRows();
+        c.beginWriteGroup();
+        for (std::size_t i = 0; i < ids.size(); ++i) {
+            rows[i][std::size_t(cases)] = QVariant(qint64(i + 1));
+            EXPECT_TRUE(c.updateRow(*table, ids[i], {cases}, rows[i]));
+        }
+        try {
+            c.endWriteGroup();
+        } catch (const data::EngineError& e) {
+            return e;
+        }
+        return std::nullopt;
+    }
+
+    std::vector<data::Row> readRows() {
+        std::vector<data::Row> rows;
+        for (qint64 id : ids)
+            rows.push_back(table->connection->readCurrent(*table, id, nullptr));
+        return rows;
+    }
+
+    // The cases of B1 to B5 as stored.
+    std::vector<qint64> storedCases() {
+        std::vector<qint64> values;
+        for (const data::pg::ResultRow& row :
+             server().run(QStringLiteral("SELECT \"件数\" FROM dd ORDER BY \"批号\"")).rows)
+            values.push_back(row[0].toLongLong());
+        return values;
+    }
+
+    std::vector<qint64> ids;
+};
+
+// Another desk's deadlock or serialization conflict costs the batch a try,
+// not its writes: the same batch goes again, a few times; a batch that never
+// gets through is named to the clerk, record by record.
+TEST_F(LoopBatches, ABatchThatLostADeadlockIsSentAgainAndOnlyNamedWhenItNeverGetsThrough) {
+    server().run(QStringLiteral("CREATE SEQUENCE lost_tries"));
+    server().run(QStringLiteral("CREATE TABLE losses (state text, times bigint)"));
+    server().run(QStringLiteral(
+        "CREATE FUNCTION lose_a_few() RETURNS trigger LANGUAGE plpgsql AS $$ DECLARE s text; t bigint; BEGIN "
+        "SELECT state, times INTO s, t FROM losses; "
+        "IF nextval('lost_tries') <= t THEN RAISE EXCEPTION 'lost to another desk' USING ERRCODE = s; END IF; "
+        "RETURN NEW; END $$"));
+    server().run(QStringLiteral("CREATE TRIGGER lose_a_few BEFORE UPDATE ON dd FOR EACH ROW EXECUTE FUNCTION lose_a_few()"));
+    const struct {
+        const char* state;
+        int times;
+        bool stored;
+    } cases_[] = {
+        {"40P01", 1, true},
+        {"40001", 3, true},
+        {"40P01", 50, false},
+    };
+    for (const auto& c : cases_) {
+        SCOPED_TRACE(std::string(c.state) + " x" + std::to_string(c.times));
+        server().run(QStringLiteral("UPDATE dd SET \"件数\" = 0"));
+        server().run(QStringLiteral("DELETE FROM losses"));
+        server().run(QStringLiteral("INSERT INTO losses VALUES (?, ?)"), {QString::fromLatin1(c.state), QVariant(qint64(c.times))});
+        server().run(QStringLiteral("ALTER SEQUENCE lost_tries RESTART"));
+        const std::optional<data::EngineError> error = runLoop();
+        if (c.stored) {
+            EXPECT_FALSE(error.has_value()) << (error ? error->message().toStdString() : "");
+            EXPECT_EQ(storedCases(), (std::vector<qint64>{1, 2, 3, 4, 5}));
+            continue;
+        }
+        ASSERT_TRUE(error.has_value());
+        EXPECT_EQ(error->sqlState(), QString::fromLatin1(c.state));
+        EXPECT_EQ(error->notStored().records, 5);
+        EXPECT_EQ(error->notStored().names, (QStringList{"B1", "B2", "B3", "B4", "B5"}));
+        EXPECT_EQ(storedCases(), (std::vector<qint64>{0, 0, 0, 0, 0}));
+    }
+}
+
+// A record refused in the middle of a batch: what the loop wrote before it
+// is stored; it and the writes after it are named.
+TEST_F(LoopBatches, TheRecordsFromARefusedOneOnAreNamed) {
+    server().run(QStringLiteral(
+        "CREATE FUNCTION refuse_three() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+        "IF NEW.\"件数\" = 3 THEN RAISE EXCEPTION 'three cases are refused'; END IF; RETURN NEW; END $$"));
+    server().run(QStringLiteral("CREATE TRIGGER refuse_three BEFORE UPDATE ON dd FOR EACH ROW EXECUTE FUNCTION refuse_three()"));
+    const std::optional<data::EngineError> error = runLoop();
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->notStored().records, 3);
+    EXPECT_EQ(error->notStored().names, (QStringList{"B3", "B4", "B5"}));
+    EXPECT_EQ(storedCases(), (std::vector<qint64>{1, 2, 0, 0, 0}));
+}
+
+// The connection drops with the loop's writes held back: they are named.
+TEST_F(LoopBatches, WritesHeldBackWhenTheServerIsLostAreNamed) {
+    const QVariant pid(server().session().backendPid());
+    data::Connection& c = *table->connection;
+    std::vector<data::Row> rows = readRows();
+    c.beginWriteGroup();
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        rows[i][std::size_t(cases)] = QVariant(qint64(i + 1));
+        ASSERT_TRUE(c.updateRow(*table, ids[i], {cases}, rows[i]));
+    }
+    {
+        auto other = data::pg::Session::connect(desk.location, QStringLiteral("other"));
+        other->run(QStringLiteral("SELECT pg_terminate_backend(?::integer, 60000)"), {pid});
+    }
+    try {
+        c.endWriteGroup();
+        ADD_FAILURE() << "the lost server went unnoticed";
+    } catch (const data::EngineError& e) {
+        EXPECT_EQ(e.kind(), data::ErrorKind::ServerUnreachable);
+        EXPECT_EQ(e.notStored().records, 5);
+        EXPECT_EQ(e.notStored().names, (QStringList{"B1", "B2", "B3", "B4", "B5"}));
     }
 }
 

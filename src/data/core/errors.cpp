@@ -61,4 +61,11 @@ EngineError EngineError::serverError(const QString& sqlState, const QString& mes
     return error;
 }
 
+void EngineError::addNotStored(int records, const QStringList& names) {
+    notStored_.records += records;
+    for (const QString& name : names)
+        if (!name.isEmpty() && !notStored_.names.contains(name))
+            notStored_.names << name;
+}
+
 }  // namespace data

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <stdexcept>
 #include <vector>
 
@@ -54,6 +55,16 @@ public:
     QString message() const { return entries_.empty() ? QString() : entries_.front().message; }
     bool isKeyViolation() const { return code() == KeyViolationCode; }
 
+    // Writes a loop had made and shown as stored, which the fault kept from
+    // reaching the store: how many records, and the batch numbers (or keys)
+    // of those that have one.
+    struct NotStored {
+        int records = 0;
+        QStringList names;
+    };
+    const NotStored& notStored() const { return notStored_; }
+    void addNotStored(int records, const QStringList& names);
+
     ErrorKind kind() const { return kind_; }
     const QString& subject() const { return subject_; }
     const QString& value() const { return value_; }
@@ -65,6 +76,7 @@ private:
     QString subject_;
     QString value_;
     QString sqlState_;
+    NotStored notStored_;
 };
 
 // Ends the code in progress without any further message: the condition has

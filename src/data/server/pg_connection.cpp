@@ -15,6 +15,14 @@ namespace {
 // Writes kept back are sent at least this often, and when this many wait.
 constexpr qint64 SendIntervalMs = 200;
 constexpr std::size_t MaxKeptWrites = 2000;
+// How often a batch that lost a deadlock or a serialization conflict to
+// another desk is sent again, whole, before the loop stops.
+constexpr int BatchTries = 4;
+
+// Faults of the moment that the same batch, sent again, usually gets past.
+bool worthRetrying(const EngineError& e) {
+    return e.sqlState() == QLatin1String("40P01") || e.sqlState() == QLatin1String("40001");
+}
 // A table larger than this is not copied for lookups.
 constexpr int MaxCopiedRows = 50000;
 constexpr int IdsPerRequest = 256;
@@ -157,13 +165,34 @@ pg::Result PgConnection::run(const QString& sql, const std::vector<QVariant>& pa
 }
 
 void PgConnection::rethrow(const EngineError& error) {
-    if (error.kind() == ErrorKind::ServerUnreachable) {
+    if (error.kind() == ErrorKind::ServerUnreachable && !kept_.empty()) {
+        EngineError told = error;
+        nameNotStored(told, kept_, 0);
         kept_.clear();
         keptIndex_.clear();
         if (lost_)
             lost_();
+        throw told;
     }
+    if (error.kind() == ErrorKind::ServerUnreachable && lost_)
+        lost_();
     throw error;
+}
+
+// The writes from `from` on did not reach the server: the error says so.
+void PgConnection::nameNotStored(EngineError& error, const std::vector<KeptWrite>& writes, std::size_t from) {
+    QStringList names;
+    for (std::size_t i = from; i < writes.size(); ++i) {
+        const KeptWrite& w = writes[i];
+        if (w.row.empty())
+            continue;
+        const TableDef* def = tableDefOfFile(w.table->fileName);
+        const QString keyField = def && !def->uniqueKey.isEmpty() ? def->uniqueKey.front() : QString();
+        const int field = w.table->fieldIndex(keyField);
+        if (field >= 0)
+            names << w.row[std::size_t(field)].toString();
+    }
+    error.addNotStored(int(writes.size() - from), names);
 }
 
 Statement& PgConnection::prepare(const QString& sql) {
@@ -355,7 +384,17 @@ void PgConnection::flush() {
 }
 
 void PgConnection::sendKept(std::vector<KeptWrite>& writes) {
-    commitWithoutWaiting();
+    // Nothing of the batch is stored when it cannot even begin.
+    const auto beginning = [&](const std::function<void()>& begin) {
+        try {
+            begin();
+        } catch (const EngineError& e) {
+            EngineError told = e;
+            nameNotStored(told, writes, 0);
+            throw told;
+        }
+    };
+    beginning([this] { commitWithoutWaiting(); });
     // The batch is stored whole or not at all, so that a record refused in
     // it leaves nothing of it behind (see sendOneByOne).
     const bool nested = session_->inTransaction();
@@ -366,17 +405,29 @@ void PgConnection::sendKept(std::vector<KeptWrite>& writes) {
             rethrow(e);
         }
     };
-    step(nested ? "SAVEPOINT tavrel_batch" : "BEGIN");
-    try {
-        sendGrouped(writes);
-        step(nested ? "RELEASE SAVEPOINT tavrel_batch" : "COMMIT");
-    } catch (const EngineError& e) {
-        if (e.kind() == ErrorKind::ServerUnreachable)
-            throw;
-        step(nested ? "ROLLBACK TO SAVEPOINT tavrel_batch" : "ROLLBACK");
-        if (writes.size() == 1)
-            throw;
-        sendOneByOne(writes);
+    for (int tries = 1;; ++tries) {
+        beginning([&] { step(nested ? "SAVEPOINT tavrel_batch" : "BEGIN"); });
+        try {
+            sendGrouped(writes);
+            step(nested ? "RELEASE SAVEPOINT tavrel_batch" : "COMMIT");
+            return;
+        } catch (const EngineError& e) {
+            if (e.kind() == ErrorKind::ServerUnreachable) {
+                EngineError told = e;
+                nameNotStored(told, writes, 0);
+                throw told;
+            }
+            step(nested ? "ROLLBACK TO SAVEPOINT tavrel_batch" : "ROLLBACK");
+            if (worthRetrying(e) && tries < BatchTries)
+                continue;  // another desk's moment: the same batch again
+            if (worthRetrying(e) || writes.size() == 1) {
+                EngineError told = e;
+                nameNotStored(told, writes, 0);
+                throw told;
+            }
+            sendOneByOne(writes);
+            return;
+        }
     }
 }
 
@@ -407,14 +458,20 @@ void PgConnection::sendGrouped(std::vector<KeptWrite>& writes) {
 void PgConnection::sendOneByOne(std::vector<KeptWrite>& writes) {
     bumpGeneration();
     copies_.clear();
-    for (const KeptWrite& write : writes) {
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        const KeptWrite& write = writes[i];
         const std::vector<const KeptWrite*> one{&write};
-        if (write.kind == KeptWrite::Kind::Insert)
-            sendInserts(*write.table, write.fieldMask, one);
-        else if (write.kind == KeptWrite::Kind::Update)
-            sendUpdates(*write.table, write.fieldMask, one);
-        else
-            sendRemovals(*write.table, one);
+        try {
+            if (write.kind == KeptWrite::Kind::Insert)
+                sendInserts(*write.table, write.fieldMask, one);
+            else if (write.kind == KeptWrite::Kind::Update)
+                sendUpdates(*write.table, write.fieldMask, one);
+            else
+                sendRemovals(*write.table, one);
+        } catch (EngineError& e) {
+            nameNotStored(e, writes, i);
+            throw;
+        }
     }
 }
 

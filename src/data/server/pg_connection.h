@@ -79,6 +79,7 @@ private:
     bool canKeep(const OpenTable& table, bool insert, const std::vector<int>& fields) const;
     qint64 newId(const OpenTable& table);
     void sendKept(std::vector<KeptWrite>& writes);
+    void nameNotStored(EngineError& error, const std::vector<KeptWrite>& writes, std::size_t from);
     void sendGrouped(std::vector<KeptWrite>& writes);
     void sendOneByOne(std::vector<KeptWrite>& writes);
     void sendInserts(const OpenTable& table, quint64 mask, const std::vector<const KeptWrite*>& writes);
