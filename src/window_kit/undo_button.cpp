@@ -21,9 +21,11 @@ bool hasCommand(data::UndoJournal& journal, const QString& window) { return !jou
 
 QString undoCaption() { return QStringLiteral("撤销"); }
 
+// Where desks share the tables, the question names the desk that ran the
+// command: the last command of a window may be another desk's.
 QString undoQuestion(const data::UndoEntry& entry) {
-    return QStringLiteral("你真的要撤销上次的“%1”吗？（%2，%3条记录）")
-        .arg(entry.command, entry.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+    return QStringLiteral("你真的要撤销%1上次的“%2”吗？（%3，%4条记录）")
+        .arg(entry.desk, entry.command, entry.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
         .arg(entry.rows);
 }
 

@@ -19,7 +19,7 @@ namespace kit {
 
 // Texts of the undo.
 QString undoCaption();                                // "撤销"
-QString undoQuestion(const data::UndoEntry& entry);   // "你真的要撤销上次的“…”吗？（time，n条记录）"
+QString undoQuestion(const data::UndoEntry& entry);   // "你真的要撤销[desk]上次的“…”吗？（time，n条记录）"
 QString changedSinceQuestion(int rows);               // "有N条记录在之后被修改过…"
 QString undoingText(const QString& command);          // progress while the rows are put back
 QString undoneText(const QString& command, int rows); // at the end

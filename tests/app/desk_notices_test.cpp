@@ -4,6 +4,8 @@
 #include "window_kit/desk_notices.h"
 #include "window_kit/progress.h"
 #include "window_kit/status_panels.h"
+#include "window_kit/undo_button.h"
+#include "data/core/undo_journal.h"
 
 #include <gtest/gtest.h>
 
@@ -105,3 +107,24 @@ TEST_F(DeskNoticesTest, RecordChangedElsewhereIsMarkedWhileItIsEdited)
 }
 
 }  // namespace
+
+// Where desks share the tables, the undo question names the desk that ran
+// the command; on table files it asks as it always has.
+TEST(UndoQuestion, NamesTheDeskThatRanTheCommandWhereDesksShareTheTables)
+{
+    data::UndoEntry entry;
+    entry.command = QStringLiteral("件数相乘");
+    entry.time = QDateTime(QDate(2026, 12, 9), QTime(14, 5));
+    entry.rows = 3000;
+    const struct {
+        const char* desk;
+        const char* question;
+    } cases[] = {
+        {"", "你真的要撤销上次的“件数相乘”吗？（2026-12-09 14:05:00，3000条记录）"},
+        {"前台", "你真的要撤销前台上次的“件数相乘”吗？（2026-12-09 14:05:00，3000条记录）"},
+    };
+    for (const auto& c : cases) {
+        entry.desk = QString::fromUtf8(c.desk);
+        EXPECT_EQ(kit::undoQuestion(entry), QString::fromUtf8(c.question));
+    }
+}

@@ -6,6 +6,7 @@
 
 #include "catalogue/catalogue_delete.h"
 #include "data/server/pg_session.h"
+#include "data/server_store_of.h"
 #include "data/core/undo_journal.h"
 #include "data/engine/undo_scope.h"
 #include "orders/bulk_orders.h"
@@ -214,6 +215,7 @@ TEST_P(Undo, AnotherDeskUndoesTheCommand) {
         ASSERT_EQ(entries.size(), 1u);
         EXPECT_EQ(entries.front().command, QStringLiteral("件数相乘"));
         EXPECT_EQ(entries.front().tables, QStringList{QStringLiteral("dd.db")});
+        EXPECT_EQ(entries.front().desk.isEmpty(), GetParam() == Store::Files);
         EXPECT_EQ(theirs.changedSince(entries.front().id), 0);
         theirs.undo(entries.front().id);
     }
@@ -264,6 +266,9 @@ TEST_P(UndoAtTwoDesks, RowsAddedMeanwhileAtAnotherDeskStay) {
     qunsetenv("TAVREL_DESK");
 
     const qint64 id = journal().record(QStringLiteral("订单导入"), data::ordersWindowName(), {data::addedRows(*orders)});
+    // Listed at the other desk with the desk that ran it.
+    ASSERT_EQ(other.undoJournal().entries().size(), 1u);
+    EXPECT_EQ(other.undoJournal().entries().front().desk, serverStoreOf(*engine)->deskName());
     addOrder(*orders, "C005");
     addOrder(*theirOrders, "C006");
     addOrder(*orders, "C007");

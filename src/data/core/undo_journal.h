@@ -26,6 +26,7 @@ struct UndoEntry {
     qint64 id = 0;
     QString command;  // "删除订单"
     QString window;   // the caption of the window it was run from
+    QString desk;     // the desk that ran it, where several desks share the tables; empty otherwise
     QDateTime time;
     int rows = 0;     // rows kept and rows added
     QStringList tables;

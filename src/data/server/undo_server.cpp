@@ -254,7 +254,7 @@ std::vector<UndoEntry> ServerUndoJournal::entries(const QString& window) {
     const QString only = window.isNull() ? QStringLiteral("") : window;
     const pg::Result r = run(QStringLiteral("SELECT c.id, c.command, c.window_name, (extract(epoch FROM c.recorded_at)*1000)::bigint, "
                                             "c.row_count, (SELECT string_agg(p.table_name, ',' ORDER BY p.position) FROM %2 p "
-                                            "WHERE p.command=c.id) FROM %1 c WHERE ?::text='' OR c.window_name=?::text "
+                                            "WHERE p.command=c.id), c.desk FROM %1 c WHERE ?::text='' OR c.window_name=?::text "
                                             "ORDER BY c.id DESC")
                                  .arg(commandsTable(), partsTable()),
                              {only, only});
@@ -266,6 +266,7 @@ std::vector<UndoEntry> ServerUndoJournal::entries(const QString& window) {
         e.window = row[2].toString();
         e.time = QDateTime::fromMSecsSinceEpoch(row[3].toLongLong());
         e.rows = int(row[4].toLongLong());
+        e.desk = row[6].toString();
         // Listed by the names the program gives the tables, as on files.
         for (const QString& sqlName : row[5].toString().split(QLatin1Char(','), Qt::SkipEmptyParts)) {
             QString name = sqlName;
