@@ -43,9 +43,11 @@ EngineError EngineError::notWholeNumber(const QString& field, const QString& tex
                        QStringLiteral("'%1' is not a valid integer value").arg(text));
 }
 
-EngineError EngineError::serverUnreachable(const QString& server, const QString& detail) {
-    return EngineError(ErrorKind::ServerUnreachable, server, QString(),
-                       QStringLiteral("Cannot reach the database server %1: %2").arg(server, detail.trimmed()));
+EngineError EngineError::serverUnreachable(const QString& server, const QString& detail, const QString& sqlState) {
+    EngineError error(ErrorKind::ServerUnreachable, server, QString(),
+                      QStringLiteral("Cannot reach the database server %1: %2").arg(server, detail.trimmed()));
+    error.sqlState_ = sqlState;
+    return error;
 }
 
 EngineError EngineError::serverBusy(const QString& desk, const QString& command) {
@@ -58,6 +60,13 @@ EngineError EngineError::serverError(const QString& sqlState, const QString& mes
                             ? EngineError({Entry{KeyViolationCode, QStringLiteral("Key violation.")}, Entry{0, message}})
                             : EngineError(message);
     error.sqlState_ = sqlState;
+    return error;
+}
+
+EngineError EngineError::lockWaitTimedOut(const QString& holder, qint64 waitedMs, const QString& message) {
+    EngineError error(ErrorKind::Engine, holder, waitedMs < 0 ? QString() : QString::number(waitedMs),
+                      holder.isEmpty() ? message : QStringLiteral("%1 (held by the desk \"%2\")").arg(message, holder));
+    error.sqlState_ = QStringLiteral("55P03");
     return error;
 }
 
