@@ -391,6 +391,8 @@ TEST(PgSessionLimits, TheProgramsLimitsHoldWhereTheUriNamesNone) {
 TEST(PgSessionLimits, AWaitThatRunsOutNamesTheDeskHoldingTheRecord) {
     auto holder = Session::connect(pgBaseUri(), QStringLiteral("前台"));
     makeContestedTable(*holder);
+    // ends a wait that no lock timeout ends, a minute on
+    holder->exec(QStringLiteral("SET idle_in_transaction_session_timeout = '60s'"));
     data::pg::SessionLimits shortWait;
     shortWait.lockTimeoutMs = 200;
     const ShorterLimits limits(shortWait);
