@@ -192,14 +192,17 @@ TEST_F(TwoDesks, SoleStatisticsRunAtOneDeskAtATime)
     QApplication::setActiveWindow(statistics);
     QApplication::processEvents();
     {
+        // B's clerk is asked, and then told that A runs them.
         const std::unique_ptr<data::CommandLock> runningAtA = deskA->lockCommand(QStringLiteral("鞋底统计"));
+        dialogs.queueAnswer(true);
         QTest::mouseClick(statistics->ToolButton7, Qt::LeftButton);
         const std::vector<platform::ScriptedDialogs::Message> shown = dialogs.messages();
         dialogs.clear();
-        ASSERT_EQ(shown.size(), 1u);
-        EXPECT_EQ(shown[0].kind, platform::MessageKind::Information);
-        EXPECT_EQ(shown[0].caption, QStringLiteral("提示信息"));
-        EXPECT_EQ(shown[0].text, QStringLiteral("另一台电脑（前台）正在进行鞋底统计，请等它完成后再试。"));
+        ASSERT_EQ(shown.size(), 2u);
+        EXPECT_EQ(shown[0].text, QStringLiteral("你真的要扫描统计吗？"));
+        EXPECT_EQ(shown[1].kind, platform::MessageKind::Information);
+        EXPECT_EQ(shown[1].caption, QStringLiteral("提示信息"));
+        EXPECT_EQ(shown[1].text, QStringLiteral("另一台电脑（前台）正在进行鞋底统计，请等它完成后再试。"));
         EXPECT_EQ(statistics->Query1->recordCount(), 0);
         EXPECT_EQ(ordersAtB->Query1->field(QStringLiteral("供应商")).asText(), QString());
     }
@@ -218,6 +221,50 @@ TEST_F(TwoDesks, SoleStatisticsRunAtOneDeskAtATime)
     } catch (const data::EngineError& error) {
         EXPECT_EQ(error.kind(), data::ErrorKind::ServerBusy);
         EXPECT_EQ(error.subject(), QStringLiteral("仓库"));
+    }
+}
+
+// While B's clerk reads the statistics' question, B holds no lock: A starts
+// them meanwhile, and B, answered, is told that A runs them; answered no, B
+// says nothing more. Either way B holds nothing afterwards.
+TEST_F(TwoDesks, TheStatisticsQuestionHoldsNoOtherDeskBack)
+{
+    TAForm6TJ* statistics = windows->registry().statisticsWindow;
+    statistics->show();
+    QApplication::setActiveWindow(statistics);
+    QApplication::processEvents();
+    const struct {
+        const char* name;
+        bool answer;
+        QStringList told;  // after the question
+    } cases[] = {
+        {"answered yes", true, {QStringLiteral("另一台电脑（前台）正在进行鞋底统计，请等它完成后再试。")}},
+        {"answered no", false, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<data::CommandLock> runningAtA;
+        dialogs.whileShown([&](const platform::ScriptedDialogs::Message& box) {
+            if (box.text != QStringLiteral("你真的要扫描统计吗？"))
+                return;
+            try {
+                runningAtA = deskA->lockCommand(QStringLiteral("鞋底统计"));
+            } catch (const data::EngineError& error) {
+                ADD_FAILURE() << "A could not start while B's question was open: " << error.what();
+            }
+        });
+        dialogs.queueAnswer(c.answer);
+        QTest::mouseClick(statistics->ToolButton7, Qt::LeftButton);
+        dialogs.whileShown({});
+        QStringList texts = dialogs.messageTexts();
+        dialogs.clear();
+        ASSERT_FALSE(texts.isEmpty());
+        EXPECT_EQ(texts.takeFirst(), QStringLiteral("你真的要扫描统计吗？"));
+        EXPECT_EQ(texts, c.told);
+        EXPECT_EQ(statistics->Query1->recordCount(), 0);
+        EXPECT_NE(runningAtA, nullptr);
+        runningAtA.reset();
+        EXPECT_NE(deskA->lockCommand(QStringLiteral("鞋底统计")), nullptr);
     }
 }
 
