@@ -139,7 +139,6 @@ QString serverOf(const PGconn* conn) {
                           : QStringLiteral("%1:%2/%3").arg(host, port, database);
 }
 
-
 SessionLimits& limitsInForce() {
     static SessionLimits limits;
     return limits;
