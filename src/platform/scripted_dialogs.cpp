@@ -30,6 +30,8 @@ bool ScriptedDialogs::showMessage(const MessageRequest& request)
 {
     messages_.push_back({request.kind, request.owner, request.text, request.caption, request.icon,
                          request.buttons, request.details});
+    if (whileShown_)
+        whileShown_(messages_.back());
     if (request.buttons == MessageButtons::Ok)
         return true;
     if (answers_.empty())

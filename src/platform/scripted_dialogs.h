@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace platform {
@@ -42,6 +43,9 @@ public:
     // empty the default answer is used, OK unless changed.
     void queueAnswer(bool ok) { answers_.push_back(ok); }
     void setDefaultAnswer(bool ok) { defaultAnswer_ = ok; }
+    // Called with every box while it is shown, before it is answered: what
+    // happens elsewhere while the clerk reads it.
+    void whileShown(std::function<void(const Message&)> action) { whileShown_ = std::move(action); }
     // Answers for the file-open dialog, taken in order; an empty path means
     // Cancel, which is also the answer once the queue is empty.
     void queueFile(const QString& path) { files_.push_back(path); }
@@ -64,6 +68,7 @@ private:
     std::deque<bool> answers_;
     std::deque<QString> files_;
     bool defaultAnswer_ = true;
+    std::function<void(const Message&)> whileShown_;
 };
 
 }  // namespace platform

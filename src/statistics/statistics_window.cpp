@@ -219,7 +219,7 @@ void TAForm6TJ::ToolButtonZLClick() {
 }
 
 // The statistics are rebuilt at one desk at a time: another desk running
-// them is told about and nothing is changed or asked.
+// them is told about and nothing is changed.
 std::unique_ptr<data::CommandLock> TAForm6TJ::lockAggregation() {
     const QString command = statistics::aggregationCommand();
     try {
@@ -235,10 +235,12 @@ std::unique_ptr<data::CommandLock> TAForm6TJ::lockAggregation() {
 void TAForm6TJ::ToolButton7Click() {
     if (!windows_.ordersWindow)
         return;
+    // Asked before the lock is taken: a clerk who leaves the question open
+    // keeps no other desk from the statistics.
+    if (!platform::dialogs().question(this, statistics::scanQuestion(), kit::noticeCaption()))
+        return;
     const std::unique_ptr<data::CommandLock> running = lockAggregation();
     if (!running)
-        return;
-    if (!platform::dialogs().question(this, statistics::scanQuestion(), kit::noticeCaption()))
         return;
     const data::UndoScope undo(windows_.engine, statistics::aggregationCommand(), data::statisticsWindowName(),
                                statistics::aggregationUndoParts(*windows_.ordersWindow->Query1));

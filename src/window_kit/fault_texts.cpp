@@ -70,6 +70,26 @@ QString engineCodeText(int code)
     }
 }
 
+// "10秒", "0.5秒"; "很久" when not known.
+QString waitedText(const QString& milliseconds)
+{
+    bool known = false;
+    const qint64 ms = milliseconds.toLongLong(&known);
+    if (!known || ms <= 0)
+        return QStringLiteral("很久");
+    return QString::number(double(ms) / 1000.0, 'g', 4) + QStringLiteral("秒");
+}
+
+// Records another desk holds: that desk is named where the server tells it.
+QString lockWaitText(const data::EngineError& error)
+{
+    const QString desk = error.subject().isEmpty() ? QStringLiteral("另一台电脑")
+                                                   : QStringLiteral("另一台电脑（%1）").arg(error.subject());
+    return joined(QStringLiteral("%1正在修改这些记录，等了%2仍未完成。").arg(desk, waitedText(error.value())),
+                  ChangeNotSaved,
+                  QStringLiteral("请稍后再试一次；如果一直等不到，请看看那台电脑上的程序是否停在某个提示框或操作上。"));
+}
+
 // A fault the database server reported, by its SQLSTATE (a key violation
 // is told by its code before this).
 QString serverStateText(const QString& state)
@@ -78,9 +98,9 @@ QString serverStateText(const QString& state)
     if (state == QLatin1String("40001") || state == QLatin1String("40P01"))
         return joined(QStringLiteral("这次修改与另一台电脑同时进行的修改冲突了。"), ChangeNotSaved,
                       QStringLiteral("请再试一次。"));
-    if (state == QLatin1String("55P03") || state == QLatin1String("57014"))
-        return joined(QStringLiteral("数据库服务器正忙，等待超时。"), ChangeNotSaved,
-                      QStringLiteral("请稍后再试一次。"));
+    if (state == QLatin1String("57014"))
+        return joined(QStringLiteral("这次操作在数据库服务器上运行的时间太长，已被服务器停止。"), ChangeNotSaved,
+                      QStringLiteral("请稍后再试一次；如果一再出现，请联系技术支持。"));
     if (stateClass == QLatin1String("53"))
         return joined(QStringLiteral("数据库服务器的磁盘已满或资源不足。"), ChangeNotSaved,
                       QStringLiteral("请通知管理服务器的人员腾出磁盘空间，然后再试一次。"));
@@ -124,6 +144,10 @@ QString engineText(const data::EngineError& error)
         return QStringLiteral("%1只能输入整数，不能是“%2”").arg(fieldCaption(error.subject()), error.value()) +
                QStringLiteral("\n这个值没有保存；请改成整数，或取消这条记录的修改。");
     case data::ErrorKind::ServerUnreachable:
+        if (error.sqlState() == QLatin1String("25P03"))
+            return joined(QStringLiteral("这台电脑的一次修改停在半途太久，数据库服务器结束了它的连接，好让其他电脑继续工作。"),
+                          QStringLiteral("这次的修改没有保存，服务器上之前保存的数据不受影响。"),
+                          QStringLiteral("程序会自动重新连接服务器，连上后请把这次的修改再做一次。"));
         return joined(QStringLiteral("无法连接数据库服务器 %1，请检查网络或服务器是否已开启。").arg(error.subject()),
                       QStringLiteral("这次的操作没有做完，服务器上已保存的数据不受影响。"),
                       QStringLiteral("网络或服务器恢复后请再试一次；如果一再出现，请联系管理服务器的人员。"));
@@ -144,6 +168,8 @@ QString engineText(const data::EngineError& error)
     case data::ErrorKind::Engine:
         break;
     }
+    if (error.sqlState() == QLatin1String("55P03"))
+        return lockWaitText(error);
     if (!error.sqlState().isEmpty() && !error.isKeyViolation())
         return serverStateText(error.sqlState());
     return engineCodeText(error.code());

@@ -1,13 +1,15 @@
 // Two desks on one server database: desk A works through a query of its own
 // engine, desk B through the program's windows. What one desk stores shows at
-// the other, a record both changed is settled by B's clerk, and the sole
-// statistics run at one desk at a time.
+// the other, a record both changed is settled by B's clerk, a record a third
+// desk holds is waited for only so long, and the sole statistics run at one
+// desk at a time.
 #include "app/main_window.h"
 #include "app/startup.h"
 #include "catalogue/shoes_window.h"
 #include "data/engine/engine.h"
 #include "data/engine/open_store.h"
 #include "data/engine/query.h"
+#include "data/server/pg_session.h"
 #include "data/server_store_of.h"
 #include "dbui/db_grid.h"
 #include "dbui/query_table_model.h"
@@ -18,6 +20,7 @@
 #include "qt_printing.h"
 #include "server_news.h"
 #include "statistics/statistics_window.h"
+#include "window_kit/fault_texts.h"
 #include "window_kit/status_panels.h"
 
 #include <QApplication>
@@ -104,7 +107,7 @@ protected:
         data::Query reader(*deskA);
         reader.setSql(QStringLiteral("select * from dd.db where 批号 = 'B001'"));
         reader.open();
-        return reader.field(Cases).asText();
+        return reader.isEmpty() ? QString() : reader.field(Cases).asText();
     }
 
     QTemporaryDir programDir;
@@ -189,14 +192,17 @@ TEST_F(TwoDesks, SoleStatisticsRunAtOneDeskAtATime)
     QApplication::setActiveWindow(statistics);
     QApplication::processEvents();
     {
+        // B's clerk is asked, and then told that A runs them.
         const std::unique_ptr<data::CommandLock> runningAtA = deskA->lockCommand(QStringLiteral("鞋底统计"));
+        dialogs.queueAnswer(true);
         QTest::mouseClick(statistics->ToolButton7, Qt::LeftButton);
         const std::vector<platform::ScriptedDialogs::Message> shown = dialogs.messages();
         dialogs.clear();
-        ASSERT_EQ(shown.size(), 1u);
-        EXPECT_EQ(shown[0].kind, platform::MessageKind::Information);
-        EXPECT_EQ(shown[0].caption, QStringLiteral("提示信息"));
-        EXPECT_EQ(shown[0].text, QStringLiteral("另一台电脑（前台）正在进行鞋底统计，请等它完成后再试。"));
+        ASSERT_EQ(shown.size(), 2u);
+        EXPECT_EQ(shown[0].text, QStringLiteral("你真的要扫描统计吗？"));
+        EXPECT_EQ(shown[1].kind, platform::MessageKind::Information);
+        EXPECT_EQ(shown[1].caption, QStringLiteral("提示信息"));
+        EXPECT_EQ(shown[1].text, QStringLiteral("另一台电脑（前台）正在进行鞋底统计，请等它完成后再试。"));
         EXPECT_EQ(statistics->Query1->recordCount(), 0);
         EXPECT_EQ(ordersAtB->Query1->field(QStringLiteral("供应商")).asText(), QString());
     }
@@ -216,6 +222,133 @@ TEST_F(TwoDesks, SoleStatisticsRunAtOneDeskAtATime)
         EXPECT_EQ(error.kind(), data::ErrorKind::ServerBusy);
         EXPECT_EQ(error.subject(), QStringLiteral("仓库"));
     }
+}
+
+// While B's clerk reads the statistics' question, B holds no lock: A starts
+// them meanwhile, and B, answered, is told that A runs them; answered no, B
+// says nothing more. Either way B holds nothing afterwards.
+TEST_F(TwoDesks, TheStatisticsQuestionHoldsNoOtherDeskBack)
+{
+    TAForm6TJ* statistics = windows->registry().statisticsWindow;
+    statistics->show();
+    QApplication::setActiveWindow(statistics);
+    QApplication::processEvents();
+    const struct {
+        const char* name;
+        bool answer;
+        QStringList told;  // after the question
+    } cases[] = {
+        {"answered yes", true, {QStringLiteral("另一台电脑（前台）正在进行鞋底统计，请等它完成后再试。")}},
+        {"answered no", false, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<data::CommandLock> runningAtA;
+        dialogs.whileShown([&](const platform::ScriptedDialogs::Message& box) {
+            if (box.text != QStringLiteral("你真的要扫描统计吗？"))
+                return;
+            try {
+                runningAtA = deskA->lockCommand(QStringLiteral("鞋底统计"));
+            } catch (const data::EngineError& error) {
+                ADD_FAILURE() << "A could not start while B's question was open: " << error.what();
+            }
+        });
+        dialogs.queueAnswer(c.answer);
+        QTest::mouseClick(statistics->ToolButton7, Qt::LeftButton);
+        dialogs.whileShown({});
+        QStringList texts = dialogs.messageTexts();
+        dialogs.clear();
+        ASSERT_FALSE(texts.isEmpty());
+        EXPECT_EQ(texts.takeFirst(), QStringLiteral("你真的要扫描统计吗？"));
+        EXPECT_EQ(texts, c.told);
+        EXPECT_EQ(statistics->Query1->recordCount(), 0);
+        EXPECT_NE(runningAtA, nullptr);
+        runningAtA.reset();
+        EXPECT_NE(deskA->lockCommand(QStringLiteral("鞋底统计")), nullptr);
+    }
+}
+
+// Desks whose sessions give up waiting for a lock after a short while.
+class TwoDesksWaitingBriefly : public TwoDesks {
+protected:
+    void SetUp() override
+    {
+        data::pg::SessionLimits limits;
+        limits.lockTimeoutMs = 300;
+        data::pg::setSessionLimits(limits);
+        TwoDesks::SetUp();
+    }
+    void TearDown() override
+    {
+        TwoDesks::TearDown();
+        data::pg::setSessionLimits(programsLimits);
+    }
+
+    const data::pg::SessionLimits programsLimits = data::pg::sessionLimits();
+};
+
+// A third desk holds B001 in a transaction it does not end. B's command on
+// that record gives up after the lock timeout and says who holds it and
+// that nothing was saved; B's next command, on the other record, stores;
+// once the desk lets go, B's command on B001 stores too.
+TEST_F(TwoDesksWaitingBriefly, ARecordAnotherDeskHoldsIsWaitedForOnlySoLong)
+{
+    const struct {
+        const char* name;
+        std::function<void(data::Query&)> command;  // on the current record
+        QString afterwards;                        // B001's cases stored once it went through ("" when gone)
+    } cases[] = {
+        {"a change",
+         [](data::Query& q) {
+             if (!q.isEditing()) {
+                 q.edit();
+                 q.field(Cases).setInteger(3);
+             }
+             q.post();
+         },
+         QStringLiteral("3")},
+        {"a deletion", [](data::Query& q) { q.remove(); }, QStringLiteral("")},
+    };
+    const QString uri = serverStoreOf(*deskB)->uri();
+    data::Query& atB = *ordersAtB->Query1;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto office = data::pg::Session::connect(uri, QStringLiteral("办公室"));
+        // ends a wait that no lock timeout ends, a minute on
+        office->exec(QStringLiteral("SET idle_in_transaction_session_timeout = '60s'"));
+        office->exec(QStringLiteral("BEGIN; UPDATE dd SET \"件数\" = 8 WHERE \"批号\" = 'B001'"));
+
+        atB.first();
+        ASSERT_EQ(atB.field(Batch).asText(), QStringLiteral("B001"));
+        const QString before = storedCases();
+        try {
+            c.command(atB);
+            ADD_FAILURE() << "stored over a record another desk holds";
+        } catch (const data::EngineError& error) {
+            const QStringList told = kit::faultReport(error).text.split(QLatin1Char('\n'));
+            ASSERT_EQ(told.size(), 3);
+            EXPECT_EQ(told[0], QStringLiteral("另一台电脑（办公室）正在修改这些记录，等了0.3秒仍未完成。"));
+            EXPECT_EQ(told[1], QStringLiteral("这次的修改没有保存，之前保存的数据不受影响。"));
+        }
+        EXPECT_EQ(storedCases(), before);
+
+        // the next command, on a record nobody holds, stores
+        atB.cancel();
+        atB.last();
+        ASSERT_EQ(atB.field(Batch).asText(), QStringLiteral("B002"));
+        atB.edit();
+        atB.field(Cases).setInteger(atB.field(Cases).asInteger() + 1);
+        atB.post();
+
+        office->exec(QStringLiteral("ROLLBACK"));
+        atB.first();
+        c.command(atB);
+        EXPECT_EQ(storedCases(), c.afterwards);
+    }
+    data::Query reader(*deskA);
+    reader.setSql(QStringLiteral("select * from dd.db where 批号 = 'B002'"));
+    reader.open();
+    EXPECT_EQ(reader.field(Cases).asText(), QStringLiteral("3"));
 }
 
 }  // namespace

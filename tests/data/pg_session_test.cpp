@@ -314,3 +314,149 @@ TEST_F(PgSession, AnAdvisoryLockNamesTheDeskHoldingIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// The limits of the sessions a test connects, the program's again afterwards.
+class ShorterLimits {
+public:
+    explicit ShorterLimits(const data::pg::SessionLimits& limits) { data::pg::setSessionLimits(limits); }
+    ~ShorterLimits() { data::pg::setSessionLimits(kept_); }
+    ShorterLimits(const ShorterLimits&) = delete;
+    ShorterLimits& operator=(const ShorterLimits&) = delete;
+
+private:
+    data::pg::SessionLimits kept_ = data::pg::sessionLimits();
+};
+
+QString setting(Session& session, const char* name) {
+    return session.run(QStringLiteral("SELECT current_setting(?)"), {QString::fromLatin1(name)}).rows.at(0).at(0).toString();
+}
+
+// A table of one row, id 1, that two sessions fight over.
+void makeContestedTable(Session& session) {
+    session.exec(QStringLiteral("DROP TABLE IF EXISTS contested; CREATE TABLE contested (id bigint PRIMARY KEY, v bigint); "
+                                "INSERT INTO contested VALUES (1, 0)"));
+}
+
+qint64 contestedValue(Session& session) {
+    return session.run(QStringLiteral("SELECT v FROM contested WHERE id = 1")).rows.at(0).at(0).toLongLong();
+}
+
+}  // namespace
+
+// The program's limits hold on every session, again after a reconnection,
+// except where the URI names its own.
+TEST(PgSessionLimits, TheProgramsLimitsHoldWhereTheUriNamesNone) {
+    struct Case {
+        const char* name;
+        const char* uriParameters;  // added to the test URI
+        std::vector<std::pair<const char*, const char*>> serverSettings;
+        std::vector<std::pair<const char*, const char*>> connectionParameters;
+    };
+    const std::vector<std::pair<const char*, const char*>> programsSettings = {
+        {"lock_timeout", "10s"}, {"idle_in_transaction_session_timeout", "1min"}, {"statement_timeout", "10min"}};
+    const std::vector<std::pair<const char*, const char*>> programsParameters = {
+        {"keepalives", "1"}, {"keepalives_idle", "30"}, {"keepalives_interval", "10"}, {"keepalives_count", "3"},
+        {"tcp_user_timeout", "60000"}};
+    const Case cases[] = {
+        {"the program's", "", programsSettings, programsParameters},
+        {"the URI's server options",
+         "&options=-c%20lock_timeout%3D1234%20-c%20statement_timeout%3D5s",
+         {{"lock_timeout", "1234ms"}, {"idle_in_transaction_session_timeout", "1min"}, {"statement_timeout", "5s"}},
+         programsParameters},
+        {"the URI's connection parameters",
+         "&keepalives_idle=7&tcp_user_timeout=2500",
+         programsSettings,
+         {{"keepalives", "1"}, {"keepalives_idle", "7"}, {"keepalives_count", "3"}, {"tcp_user_timeout", "2500"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString uri = pgBaseUri() + QString::fromLatin1(c.uriParameters);
+        auto session = Session::connect(uri, QStringLiteral("测试桌"));
+        for (const char* when : {"connected", "reconnected"}) {
+            SCOPED_TRACE(when);
+            for (const auto& [name, value] : c.serverSettings)
+                EXPECT_EQ(setting(*session, name), QString::fromLatin1(value)) << name;
+            for (const auto& [keyword, value] : c.connectionParameters)
+                EXPECT_EQ(session->connectionParameter(QString::fromLatin1(keyword)), QString::fromLatin1(value)) << keyword;
+            ASSERT_TRUE(session->reconnect());
+        }
+    }
+}
+
+// A statement that waits for a record another desk holds gives up after the
+// lock timeout, in a transaction or out of one, and names that desk; once the
+// desk lets go, the same statement stores.
+TEST(PgSessionLimits, AWaitThatRunsOutNamesTheDeskHoldingTheRecord) {
+    auto holder = Session::connect(pgBaseUri(), QStringLiteral("前台"));
+    makeContestedTable(*holder);
+    // ends a wait that no lock timeout ends, a minute on
+    holder->exec(QStringLiteral("SET idle_in_transaction_session_timeout = '60s'"));
+    data::pg::SessionLimits shortWait;
+    shortWait.lockTimeoutMs = 200;
+    const ShorterLimits limits(shortWait);
+    auto waiter = Session::connect(pgBaseUri(), QStringLiteral("仓库"));
+    // another desk writing elsewhere, more recently, is not the one named
+    auto bystander = Session::connect(pgBaseUri(), QStringLiteral("财务"));
+    bystander->exec(QStringLiteral("CREATE TEMPORARY TABLE elsewhere (v bigint)"));
+
+    const struct {
+        const char* name;
+        bool inTransaction;
+    } cases[] = {{"a statement alone", false}, {"a statement in a transaction", true}};
+    const QString update = QStringLiteral("UPDATE contested SET v = ? WHERE id = 1");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        holder->exec(QStringLiteral("BEGIN; UPDATE contested SET v = -1 WHERE id = 1"));
+        bystander->exec(QStringLiteral("BEGIN; INSERT INTO elsewhere VALUES (1)"));
+        if (c.inTransaction)
+            waiter->exec(QStringLiteral("BEGIN"));
+        try {
+            waiter->run(update, {7});
+            ADD_FAILURE() << "stored over a record another desk holds";
+        } catch (const data::EngineError& e) {
+            EXPECT_EQ(e.kind(), data::ErrorKind::Engine);
+            EXPECT_EQ(e.sqlState(), QStringLiteral("55P03"));
+            EXPECT_EQ(e.subject(), QStringLiteral("前台"));
+            EXPECT_EQ(e.value(), QStringLiteral("200"));
+        }
+        EXPECT_EQ(waiter->inTransaction(), c.inTransaction);
+        if (c.inTransaction)
+            waiter->exec(QStringLiteral("ROLLBACK"));
+        holder->exec(QStringLiteral("ROLLBACK"));
+        bystander->exec(QStringLiteral("ROLLBACK"));
+        EXPECT_EQ(waiter->run(update, {7}).affected, 1);
+        EXPECT_EQ(contestedValue(*holder), 7);
+    }
+}
+
+// A desk that stops in the middle of a transaction is ended by the server
+// after the idle limit, which lets go of what it held: a desk waiting for the
+// record gets it (its wait is the event; its own lock timeout, a minute, is
+// only a safety net). The stopped desk hears why, and reconnects.
+TEST(PgSessionLimits, ATransactionLeftIdleIsEndedAndLetsTheOthersOn) {
+    auto other = Session::connect(pgBaseUri(), QStringLiteral("仓库"));
+    makeContestedTable(*other);
+    other->exec(QStringLiteral("SET lock_timeout = '60s'"));
+    data::pg::SessionLimits shortIdle;
+    shortIdle.idleInTransactionMs = 300;
+    const ShorterLimits limits(shortIdle);
+    auto stalled = Session::connect(pgBaseUri(), QStringLiteral("前台"));
+    stalled->exec(QStringLiteral("BEGIN; UPDATE contested SET v = -1 WHERE id = 1"));
+
+    EXPECT_EQ(other->run(QStringLiteral("UPDATE contested SET v = 5 WHERE id = 1")).affected, 1);
+    try {
+        stalled->run(QStringLiteral("UPDATE contested SET v = 6 WHERE id = 1"));
+        ADD_FAILURE() << "the stalled transaction went on";
+    } catch (const data::EngineError& e) {
+        EXPECT_EQ(e.kind(), data::ErrorKind::ServerUnreachable);
+        EXPECT_EQ(e.sqlState(), QStringLiteral("25P03")) << e.what();
+        EXPECT_EQ(e.subject(), stalled->server());
+    }
+    EXPECT_TRUE(stalled->isBroken());
+    ASSERT_TRUE(stalled->reconnect());
+    EXPECT_EQ(contestedValue(*stalled), 5);
+    EXPECT_EQ(stalled->run(QStringLiteral("UPDATE contested SET v = 6 WHERE id = 1")).affected, 1);
+    EXPECT_EQ(contestedValue(*other), 6);
+}

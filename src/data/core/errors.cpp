@@ -43,9 +43,11 @@ EngineError EngineError::notWholeNumber(const QString& field, const QString& tex
                        QStringLiteral("'%1' is not a valid integer value").arg(text));
 }
 
-EngineError EngineError::serverUnreachable(const QString& server, const QString& detail) {
-    return EngineError(ErrorKind::ServerUnreachable, server, QString(),
-                       QStringLiteral("Cannot reach the database server %1: %2").arg(server, detail.trimmed()));
+EngineError EngineError::serverUnreachable(const QString& server, const QString& detail, const QString& sqlState) {
+    EngineError error(ErrorKind::ServerUnreachable, server, QString(),
+                      QStringLiteral("Cannot reach the database server %1: %2").arg(server, detail.trimmed()));
+    error.sqlState_ = sqlState;
+    return error;
 }
 
 EngineError EngineError::serverBusy(const QString& desk, const QString& command) {
@@ -66,6 +68,13 @@ void EngineError::addNotStored(int records, const QStringList& names) {
     for (const QString& name : names)
         if (!name.isEmpty() && !notStored_.names.contains(name))
             notStored_.names << name;
+}
+
+EngineError EngineError::lockWaitTimedOut(const QString& holder, qint64 waitedMs, const QString& message) {
+    EngineError error(ErrorKind::Engine, holder, waitedMs < 0 ? QString() : QString::number(waitedMs),
+                      holder.isEmpty() ? message : QStringLiteral("%1 (held by the desk \"%2\")").arg(message, holder));
+    error.sqlState_ = QStringLiteral("55P03");
+    return error;
 }
 
 }  // namespace data

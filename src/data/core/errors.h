@@ -15,8 +15,11 @@ inline constexpr int KeyViolationCode = 0x2601;  // 9729
 // by SQLite are of kind Engine and carry SQLite's extended result code, those
 // reported by a database server are of kind Engine and carry its SQLSTATE.
 enum class ErrorKind {
-    Engine,             // code(): SQLite's extended result code, or 0; sqlState(): the server's, or empty
-    ServerUnreachable,  // subject(): the server (host, port and database, no password)
+    Engine,             // code(): SQLite's extended result code, or 0; sqlState(): the server's, or empty;
+                        // a lock wait that ran out (55P03): subject() the desk holding the records, when
+                        // known, value() the milliseconds waited, when known
+    ServerUnreachable,  // subject(): the server (host, port and database, no password); sqlState(): 25P03
+                        // when the server ended the session for idling in a transaction, empty otherwise
     ServerBusy,         // subject(): the desk holding a command; value(): the command
     MissingTable,    // subject(): the table's name; value(): the folder
     ForeignTable,    // subject(): the file, which is no table of this program
@@ -44,11 +47,14 @@ public:
     static EngineError foreignTable(const QString& path, int code = 0);
     static EngineError wrongLayout(const QString& table, const QString& field);
     static EngineError notWholeNumber(const QString& field, const QString& text);
-    static EngineError serverUnreachable(const QString& server, const QString& detail);
+    static EngineError serverUnreachable(const QString& server, const QString& detail, const QString& sqlState = {});
     static EngineError serverBusy(const QString& desk, const QString& command);
     // A statement the database server refused, by its SQLSTATE ("23505", a
     // duplicate key, is a key violation) and its message.
     static EngineError serverError(const QString& sqlState, const QString& message);
+    // The server gave up waiting for a lock (SQLSTATE 55P03) that the desk
+    // `holder` (empty when not known) holds, after waitedMs (-1: not known).
+    static EngineError lockWaitTimedOut(const QString& holder, qint64 waitedMs, const QString& message);
 
     const std::vector<Entry>& entries() const { return entries_; }
     int code() const { return entries_.empty() ? 0 : entries_.front().code; }

@@ -23,6 +23,12 @@ constexpr int BatchTries = 4;
 bool worthRetrying(const EngineError& e) {
     return e.sqlState() == QLatin1String("40P01") || e.sqlState() == QLatin1String("40001");
 }
+
+// Waits that ran out (a lock another desk holds, a statement too long): sent
+// again one by one, each record would wait as long again.
+bool waitedTooLong(const EngineError& e) {
+    return e.sqlState() == QLatin1String("55P03") || e.sqlState() == QLatin1String("57014");
+}
 // A table larger than this is not copied for lookups.
 constexpr int MaxCopiedRows = 50000;
 constexpr int IdsPerRequest = 256;
@@ -420,7 +426,7 @@ void PgConnection::sendKept(std::vector<KeptWrite>& writes) {
             step(nested ? "ROLLBACK TO SAVEPOINT tavrel_batch" : "ROLLBACK");
             if (worthRetrying(e) && tries < BatchTries)
                 continue;  // another desk's moment: the same batch again
-            if (worthRetrying(e) || writes.size() == 1) {
+            if (worthRetrying(e) || waitedTooLong(e) || writes.size() == 1) {
                 EngineError told = e;
                 nameNotStored(told, writes, 0);
                 throw told;

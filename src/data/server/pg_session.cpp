@@ -139,11 +139,25 @@ QString serverOf(const PGconn* conn) {
                           : QStringLiteral("%1:%2/%3").arg(host, port, database);
 }
 
-// The server's notices (an advisory lock released that was not held, say)
-// tell a clerk nothing.
-void ignoreNotice(void*, const char*) {}
+SessionLimits& limitsInForce() {
+    static SessionLimits limits;
+    return limits;
+}
+
+// The desk with the oldest open transaction that has written: every such
+// transaction holds the lock on its own id, and the oldest has held its locks
+// longest. $1 is the session that gave up waiting.
+constexpr const char* LockHolderSql =
+    "SELECT a.application_name FROM pg_locks l JOIN pg_stat_activity a ON a.pid = l.pid "
+    "WHERE l.locktype = 'transactionid' AND l.mode = 'ExclusiveLock' AND l.granted "
+    "AND l.pid <> pg_backend_pid() AND l.pid <> $1::int AND a.datname = current_database() "
+    "ORDER BY age(l.transactionid) DESC LIMIT 1";
 
 }  // namespace
+
+SessionLimits sessionLimits() { return limitsInForce(); }
+
+void setSessionLimits(const SessionLimits& limits) { limitsInForce() = limits; }
 
 QByteArray applicationNameOf(const QString& desk) {
     constexpr qsizetype MaxLength = 63;
@@ -173,6 +187,12 @@ QString deskName(const QString& applicationName) {
 EngineError serverFault(const pg_result* result, const pg_conn* conn, const QString& server) {
     const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     const QString sqlState = QString::fromLatin1(state ? state : "");
+    if (sqlState == QLatin1String("25P03")) {
+        // Ended by the server, so that the locks the transaction held went
+        // to the desks waiting for them; the connection is gone with it.
+        const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY);
+        return EngineError::serverUnreachable(server, QString::fromUtf8(primary ? primary : ""), sqlState);
+    }
     if (!result || PQstatus(conn) == CONNECTION_BAD || sqlState.startsWith(QLatin1String("08"))) {
         const char* message = result ? PQresultErrorMessage(result) : PQerrorMessage(conn);
         return EngineError::serverUnreachable(server, QString::fromUtf8(message));
@@ -184,11 +204,18 @@ EngineError serverFault(const pg_result* result, const pg_conn* conn, const QStr
 std::unique_ptr<Session> Session::connect(const QString& uri, const QString& desk) {
     const QByteArray target = uri.toUtf8();
     const QByteArray name = applicationNameOf(desk);
+    const SessionLimits limits = sessionLimits();
+    const QByteArray idle = QByteArray::number(limits.keepalivesIdleS);
+    const QByteArray interval = QByteArray::number(limits.keepalivesIntervalS);
+    const QByteArray count = QByteArray::number(limits.keepalivesCount);
+    const QByteArray userTimeout = QByteArray::number(limits.tcpUserTimeoutMs);
     // Later keywords win: the bounds before the URI are defaults it may
     // change, the name and encoding after it are the program's.
-    const char* keywords[] = {"connect_timeout", "keepalives_idle", "keepalives_interval", "keepalives_count",
-                              "dbname", "application_name", "client_encoding", nullptr};
-    const char* values[] = {"10", "30", "10", "3", target.constData(), name.constData(), "UTF8", nullptr};
+    const char* keywords[] = {"connect_timeout", "keepalives", "keepalives_idle", "keepalives_interval",
+                              "keepalives_count", "tcp_user_timeout", "dbname", "application_name",
+                              "client_encoding", nullptr};
+    const char* values[] = {"10", "1", idle.constData(), interval.constData(), count.constData(),
+                            userTimeout.constData(), target.constData(), name.constData(), "UTF8", nullptr};
     PGconn* conn = PQconnectdbParams(keywords, values, 1);
     if (!conn)
         throw EngineError::serverUnreachable(QString(), QStringLiteral("out of memory"));
@@ -202,18 +229,107 @@ std::unique_ptr<Session> Session::connect(const QString& uri, const QString& des
         PQfinish(conn);
         throw error;
     }
-    return std::unique_ptr<Session>(new Session(conn));
+    std::unique_ptr<Session> session(new Session(conn));
+    session->applyLimits();
+    return session;
+}
+
+// One round trip sets them all; a setting the server does not know (an
+// older server) is left out by the join.
+void Session::applyLimits() {
+    const SessionLimits l = sessionLimits();
+    const std::pair<const char*, int> limits[] = {
+        {"lock_timeout", l.lockTimeoutMs},
+        {"idle_in_transaction_session_timeout", l.idleInTransactionMs},
+        {"statement_timeout", l.statementTimeoutMs},
+        // The server watches the desk's end of the connection as the desk
+        // watches the server's.
+        {"tcp_keepalives_idle", l.keepalivesIdleS},
+        {"tcp_keepalives_interval", l.keepalivesIntervalS},
+        {"tcp_keepalives_count", l.keepalivesCount},
+        {"tcp_user_timeout", l.tcpUserTimeoutMs},
+    };
+    ArrayParam names, values;
+    for (const auto& [name, value] : limits) {
+        names.values.emplace_back(QString::fromLatin1(name));
+        values.values.emplace_back(QString::number(value));
+    }
+    run(QStringLiteral("SELECT set_config(s.name, d.value, false) FROM unnest(?::text[], ?::text[]) AS d(name, value) "
+                       "JOIN pg_settings s ON s.name = d.name "
+                       "WHERE s.source NOT IN ('client', 'database', 'user', 'database user')"),
+        {QVariant::fromValue(names), QVariant::fromValue(values)});
+    lockTimeoutMs_ = run(QStringLiteral("SELECT setting::bigint FROM pg_settings WHERE name = 'lock_timeout'"))
+                         .rows.at(0)
+                         .at(0)
+                         .toLongLong();
+}
+
+// Asked on a connection of its own, made with this one's parameters: this
+// session's transaction failed with the statement and takes nothing more
+// before it is rolled back.
+EngineError Session::lockWaitFault(const EngineError& timedOut) const {
+    std::vector<QByteArray> keywords, values;
+    PQconninfoOption* options = PQconninfo(conn_);
+    for (PQconninfoOption* o = options; o && o->keyword; ++o) {
+        if (o->val && *o->val) {
+            keywords.emplace_back(o->keyword);
+            values.emplace_back(o->val);
+        }
+    }
+    PQconninfoFree(options);
+    std::vector<const char*> keywordPointers, valuePointers;
+    for (std::size_t i = 0; i < keywords.size(); ++i) {
+        keywordPointers.push_back(keywords[i].constData());
+        valuePointers.push_back(values[i].constData());
+    }
+    keywordPointers.push_back(nullptr);
+    valuePointers.push_back(nullptr);
+
+    QString holder;
+    PGconn* asker = PQconnectdbParams(keywordPointers.data(), valuePointers.data(), 0);
+    if (asker && PQstatus(asker) == CONNECTION_OK) {
+        const QByteArray pid = QByteArray::number(backendPid());
+        const char* parameters[] = {pid.constData()};
+        ResultHandle found(PQexecParams(asker, LockHolderSql, 1, nullptr, parameters, nullptr, nullptr, 0), PQclear);
+        if (PQresultStatus(found.get()) == PGRES_TUPLES_OK && PQntuples(found.get()) == 1 &&
+            !PQgetisnull(found.get(), 0, 0))
+            holder = deskName(QString::fromUtf8(PQgetvalue(found.get(), 0, 0)));
+    }
+    PQfinish(asker);
+    return EngineError::lockWaitTimedOut(holder, lockTimeoutMs_ > 0 ? lockTimeoutMs_ : -1, timedOut.message());
 }
 
 Session::Session(pg_conn* conn) : conn_(conn), server_(serverOf(conn)) {
-    PQsetNoticeProcessor(conn_, ignoreNotice, nullptr);
+    PQsetNoticeReceiver(conn_, receiveNotice, this);
+}
+
+// The server's notices (an advisory lock released that was not held, say)
+// tell a clerk nothing. What does matter comes this way too: the reason the
+// server gives when it ends a session between statements.
+void Session::receiveNotice(void* session, const pg_result* notice) {
+    const char* severity = PQresultErrorField(notice, PG_DIAG_SEVERITY_NONLOCALIZED);
+    const char* state = PQresultErrorField(notice, PG_DIAG_SQLSTATE);
+    if (severity && state && qstrcmp(severity, "FATAL") == 0)
+        static_cast<Session*>(session)->endedFor_ = QString::fromLatin1(state);
+}
+
+// A session ended in its transaction has the server's reason waiting on the
+// socket; read before the next statement is sent, it is heard (as a notice)
+// instead of being lost in the failure to send.
+void Session::hearWhatArrived() {
+    if (PQtransactionStatus(conn_) == PQTRANS_INTRANS)
+        PQconsumeInput(conn_);
 }
 
 Session::~Session() { PQfinish(conn_); }
 
 void Session::throwFailure(pg_result* result) {
-    const EngineError error = serverFault(result, conn_, server_);
+    EngineError error = serverFault(result, conn_, server_);
     PQclear(result);
+    if (error.kind() == ErrorKind::ServerUnreachable && error.sqlState().isEmpty() && !endedFor_.isEmpty())
+        error = EngineError::serverUnreachable(server_, QString::fromUtf8(PQerrorMessage(conn_)), endedFor_);
+    if (error.kind() == ErrorKind::Engine && error.sqlState() == QLatin1String("55P03"))
+        throw lockWaitFault(error);
     throw error;
 }
 
@@ -241,6 +357,7 @@ QByteArray Session::prepared(const QString& sql, int parameterCount) {
 }
 
 Result Session::run(const QString& sql, const std::vector<QVariant>& params) {
+    hearWhatArrived();
     const QByteArray name = prepared(sql, int(params.size()));
     std::vector<QByteArray> texts(params.size());
     std::vector<const char*> values(params.size(), nullptr);
@@ -269,6 +386,7 @@ Result Session::run(const QString& sql, const std::vector<QVariant>& params) {
 }
 
 void Session::exec(const QString& sql) {
+    hearWhatArrived();
     PGresult* result = PQexec(conn_, sql.toUtf8().constData());
     const ExecStatusType status = PQresultStatus(result);
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
@@ -300,8 +418,28 @@ bool Session::isBroken() const { return PQstatus(conn_) == CONNECTION_BAD; }
 
 bool Session::reconnect() {
     prepared_.clear();
+    endedFor_.clear();
     PQreset(conn_);
-    return PQstatus(conn_) == CONNECTION_OK;
+    if (PQstatus(conn_) != CONNECTION_OK)
+        return false;
+    try {
+        applyLimits();
+    } catch (const EngineError&) {
+        return false;
+    }
+    return true;
+}
+
+QString Session::connectionParameter(const QString& keyword) const {
+    if (keyword == QLatin1String("password"))
+        return {};
+    QString value;
+    PQconninfoOption* options = PQconninfo(conn_);
+    for (PQconninfoOption* o = options; o && o->keyword; ++o)
+        if (keyword == QLatin1String(o->keyword) && o->val)
+            value = QString::fromUtf8(o->val);
+    PQconninfoFree(options);
+    return value;
 }
 
 }  // namespace data::pg

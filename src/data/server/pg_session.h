@@ -44,6 +44,27 @@ struct ArrayParam {
 QByteArray applicationNameOf(const QString& desk);
 QString deskName(const QString& applicationName);
 
+// How long a session lets the server wait and waits on it. The server's
+// limits (milliseconds) are set on every session right after it connects,
+// except where the connection's own options (the URI's options=-c ...) or the
+// server's settings for the database or role name one; the TCP ones
+// (seconds, tcp_user_timeout in milliseconds) are connection parameters that
+// the URI may change.
+struct SessionLimits {
+    int lockTimeoutMs = 10'000;               // a lock another session holds
+    int idleInTransactionMs = 60'000;         // a transaction left open with nothing running
+    int statementTimeoutMs = 10 * 60'000;     // one statement, at 100,000 orders far less
+    int keepalivesIdleS = 30;                 // a quiet connection is probed after this long,
+    int keepalivesIntervalS = 10;             // then again at this interval,
+    int keepalivesCount = 3;                  // and given up after this many unanswered probes
+    int tcpUserTimeoutMs = 60'000;            // data sent and not acknowledged
+};
+
+// The limits of the sessions connected from now on (the program keeps the
+// defaults; tests shorten them).
+SessionLimits sessionLimits();
+void setSessionLimits(const SessionLimits& limits);
+
 // One connection to a PostgreSQL server, blocking, used by one thread.
 class Session {
 public:
@@ -76,17 +97,25 @@ public:
     // Reads what arrived on the socket and returns the notifications in it.
     std::vector<Notification> takeNotifications();
     bool isBroken() const;
-    // Connects again with the same parameters. Prepared statements are
-    // prepared again on demand; LISTENs and session settings are gone.
+    // Connects again with the same parameters and limits. Prepared
+    // statements are prepared again on demand; LISTENs and other session
+    // settings are gone.
     bool reconnect();
     // "host:port/database", for messages; never a password.
     const QString& server() const { return server_; }
+    // A connection parameter as the connection was made with it (the URI's
+    // value, or the program's); never the password.
+    QString connectionParameter(const QString& keyword) const;
 
 private:
     explicit Session(pg_conn* conn);
 
     QByteArray prepared(const QString& sql, int parameterCount);  // the statement's name
     [[noreturn]] void throwFailure(pg_result* result);  // frees result
+    void applyLimits();
+    void hearWhatArrived();
+    static void receiveNotice(void* session, const pg_result* notice);
+    EngineError lockWaitFault(const EngineError& timedOut) const;
 
     struct Prepared {
         QByteArray name;
@@ -97,12 +126,15 @@ private:
     QString server_;
     QHash<QString, Prepared> prepared_;  // by SQL text
     int preparedCount_ = 0;              // names given, so that none repeats
+    qint64 lockTimeoutMs_ = 0;           // as the server has it for this session
+    QString endedFor_;                   // SQLSTATE the server gave for ending the session
 };
 
 // The EngineError for a failed result (or none) on a connection: a duplicate
 // key is a key violation, a lost connection (SQLSTATE class 08 or a broken
-// connection) is ServerUnreachable, anything else is kind Engine with the
-// server's message and its SQLSTATE.
+// connection) is ServerUnreachable, and so is a session the server ended for
+// idling in a transaction (carrying SQLSTATE 25P03), anything else is kind
+// Engine with the server's message and its SQLSTATE.
 EngineError serverFault(const pg_result* result, const pg_conn* conn, const QString& server);
 
 }  // namespace data::pg
