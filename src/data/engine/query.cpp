@@ -695,7 +695,7 @@ void Query::remove() {
     const int row = current_;
     engine_.sealDueUndoRecords();
     const Row& stored = storedRow(row);
-    if (!table_->connection->removeRow(*table_, ids_[row], stored.back().toLongLong())) {
+    if (!table_->connection->removeRow(*table_, ids_[row], stored)) {
         Conflict conflict = conflictOver(ids_[row], stored, true);
         if (!conflict.gone()) {
             if (chooseInConflict(conflict) == ConflictChoice::TakeTheirs) {
@@ -705,7 +705,7 @@ void Query::remove() {
                 emit rowChanged(row);
                 return;
             }
-            if (!table_->connection->removeRow(*table_, ids_[row], conflict.theirs.back().toLongLong()))
+            if (!table_->connection->removeRow(*table_, ids_[row], conflict.theirs))
                 throw EngineError(ErrorKind::ChangedElsewhere, table_->fileName, conflict.theirDesk,
                                   QStringLiteral("The record was changed again by another desk while it was being deleted."));
         }

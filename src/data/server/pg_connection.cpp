@@ -296,13 +296,15 @@ bool PgConnection::updateRow(const OpenTable& table, qint64 id, const std::vecto
     return true;
 }
 
-bool PgConnection::removeRow(const OpenTable& table, qint64 id, qint64 version) {
+bool PgConnection::removeRow(const OpenTable& table, qint64 id, const Row& asRead) {
+    const qint64 version = asRead.empty() ? 0 : asRead.back().toLongLong();
     if (canKeep(table, false, {})) {
+        KeptWrite removal{&table, KeptWrite::Kind::Remove, id, version, 0, asRead};  // before a flush changes what it refers to
         auto& index = keptIndex_[&table];
         if (index.count(id))
             flush();  // its earlier write goes first
         keptIndex_[&table][id] = kept_.size();
-        kept_.push_back({&table, KeptWrite::Kind::Remove, id, version, 0, {}});
+        kept_.push_back(std::move(removal));
         copyWrote(table, id, nullptr);
         return true;
     }
@@ -438,13 +440,13 @@ void PgConnection::sendRemovals(const OpenTable& table, const std::vector<const 
 }
 
 // A kept deletion found the record changed by another desk (a record
-// already gone is what was wanted).
+// already gone is what was wanted). The clerk sees the record as it was
+// read against what the other desk stored.
 void PgConnection::settleRemoval(const KeptWrite& write) {
     const OpenTable& table = *write.table;
-    Conflict conflict = conflictOver(write);
+    const Conflict conflict = conflictOver(write);
     if (conflict.gone())
         return;
-    conflict.mine = conflict.theirs;
     copies_.erase(table.sqlName);
     if (choose(conflict) == ConflictChoice::TakeTheirs)
         return;

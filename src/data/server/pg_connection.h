@@ -41,7 +41,7 @@ public:
 
     qint64 insertRow(const OpenTable& table, const std::vector<int>& fields, Row& row) override;
     bool updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row) override;
-    bool removeRow(const OpenTable& table, qint64 id, qint64 version) override;
+    bool removeRow(const OpenTable& table, qint64 id, const Row& asRead) override;
     Row readCurrent(const OpenTable& table, qint64 id, QString* desk) override;
     std::optional<Found> answerFromMemory(const OpenTable& table, const Lookup& lookup) override;
     // Every read waits for the server, so a walk reads more at once.
@@ -72,7 +72,7 @@ private:
         qint64 id = 0;
         qint64 version = 0;  // the version the update expects
         quint64 fieldMask = 0;
-        Row row;
+        Row row;  // of a deletion: the record as it was read
     };
     struct TableCopy;
 
