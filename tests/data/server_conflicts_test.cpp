@@ -6,6 +6,8 @@
 #include "server_news.h"
 #include "window_kit/conflict_question.h"
 
+#include <optional>
+
 namespace {
 
 using data::ConflictChoice;
@@ -123,6 +125,72 @@ TEST_F(ServerConflicts, ABulkDeletionShowsWhatTheOtherDeskChanged) {
         EXPECT_TRUE(question.contains(c.line)) << question.toStdString();
         EXPECT_FALSE(question.contains(QStringLiteral("相同"))) << question.toStdString();
         EXPECT_EQ(open(*deskB, all)->recordCount(), 0);  // deleted, as the clerk said
+    }
+}
+
+// Desk B deleted a record desk A is editing; A keeps its values. The record
+// is stored again, and A's results show it where it stood, with A's values,
+// at once: whether the write went alone or with a bulk loop's writes.
+TEST_F(ServerConflicts, KeepingARecordDeletedElsewhereShowsItWhereItStood) {
+    struct Case {
+        const char* name;
+        bool inLoop;
+    };
+    const Case cases[] = {{"a single post", false}, {"a post inside a bulk loop", true}};
+    const QString batch = QStringLiteral("批号"), pieces = QStringLiteral("件数"), note = QStringLiteral("备注");
+    const QString all = QStringLiteral("select * from dd.db");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto writer = open(*deskA.engine, all);
+        while (!writer->isEmpty())
+            writer->remove();
+        for (int i = 1; i <= 3; ++i)
+            TableFolder::addOrder(*writer, QStringLiteral("K%1").arg(i), {{pieces, qint64(i)}});
+        auto atA = open(*deskA.engine, all);
+        readAll(*atA);
+        const std::vector<qint64> before = atA->rowIds();
+        ASSERT_EQ(before.size(), 3u);
+        auto alsoAtA = open(*deskA.engine, all);  // another window on the table
+        readAll(*alsoAtA);
+        auto atB = open(*deskB, all);
+        moveToRecord(*atB, batch, QStringLiteral("K2"));
+        atB->remove();
+
+        std::vector<data::Conflict> asked;
+        deskA.engine->setConflictResolver([&](const data::Conflict& conflict) {
+            asked.push_back(conflict);
+            return ConflictChoice::KeepMine;
+        });
+        {
+            std::optional<data::BusyScope> busy;
+            if (c.inLoop)
+                busy.emplace(*atA);
+            atA->moveTo(2);
+            atA->edit();
+            atA->field(pieces).setInteger(7);
+            atA->field(note).setText(QStringLiteral("保留"));
+            atA->post();
+        }
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_TRUE(asked[0].gone());
+
+        const std::vector<qint64> after = atA->rowIds();
+        ASSERT_EQ(after.size(), 3u);
+        EXPECT_EQ(after[0], before[0]);
+        EXPECT_NE(after[1], before[1]);  // stored again under a new id
+        EXPECT_EQ(after[2], before[2]);
+        EXPECT_EQ(atA->valueAt(1, atA->fieldIndex(batch)).toString(), QStringLiteral("K2"));
+        EXPECT_EQ(atA->valueAt(1, atA->fieldIndex(pieces)).toLongLong(), 7);
+        EXPECT_EQ(atA->valueAt(1, atA->fieldIndex(note)).toString(), QStringLiteral("保留"));
+        EXPECT_EQ(atA->recNo(), 2);
+        EXPECT_EQ(alsoAtA->rowIds(), after);
+        EXPECT_EQ(alsoAtA->valueAt(1, alsoAtA->fieldIndex(pieces)).toLongLong(), 7);
+
+        auto fresh = open(*deskB, QStringLiteral("select * from dd.db where 批号='K2'"));
+        ASSERT_EQ(fresh->recordCount(), 1);
+        EXPECT_EQ(fresh->rowIds().front(), after[1]);
+        EXPECT_EQ(fresh->field(pieces).asInteger(), 7);
+        EXPECT_EQ(open(*deskB, all)->recordCount(), 3);
     }
 }
 

@@ -131,9 +131,20 @@ public:
     void setConflictResolver(std::shared_ptr<ConflictResolver> resolver) { resolver_ = std::move(resolver); }
     const std::shared_ptr<ConflictResolver>& conflictResolver() const { return resolver_; }
 
+    // Told when a record another desk deleted was stored again under a new id
+    // (the clerk kept this desk's values), so that every result holding the
+    // old id shows the new one.
+    using IdReplaced = std::function<void(const OpenTable& table, qint64 oldId, qint64 newId)>;
+    void onIdReplaced(IdReplaced listener) { idReplaced_ = std::move(listener); }
+    void tellIdReplaced(const OpenTable& table, qint64 oldId, qint64 newId) const {
+        if (idReplaced_)
+            idReplaced_(table, oldId, newId);
+    }
+
 private:
     quint64 generation_ = 0;
     std::shared_ptr<ConflictResolver> resolver_;
+    IdReplaced idReplaced_;
 };
 
 }  // namespace data

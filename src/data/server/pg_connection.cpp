@@ -187,6 +187,7 @@ void PgConnection::restart() {
     asyncCommits_ = false;
     kept_.clear();
     keptIndex_.clear();
+    replaced_.clear();
     freeIds_.clear();
     copies_.clear();
     bumpGeneration();
@@ -366,13 +367,27 @@ void PgConnection::sendKept(std::vector<KeptWrite>& writes) {
         sendGrouped(writes);
         step(nested ? "RELEASE SAVEPOINT tavrel_batch" : "COMMIT");
     } catch (const EngineError& e) {
+        replaced_.clear();  // the records stored again went with the batch
         if (e.kind() == ErrorKind::ServerUnreachable)
             throw;
         step(nested ? "ROLLBACK TO SAVEPOINT tavrel_batch" : "ROLLBACK");
         if (writes.size() == 1)
             throw;
-        sendOneByOne(writes);
+        try {
+            sendOneByOne(writes);
+        } catch (const EngineError&) {
+            tellReplaced();  // those stored before the refused one stay
+            throw;
+        }
     }
+    tellReplaced();
+}
+
+void PgConnection::tellReplaced() {
+    const auto replaced = std::move(replaced_);
+    replaced_.clear();
+    for (const auto& [table, oldId, newId] : replaced)
+        tellIdReplaced(*table, oldId, newId);
 }
 
 // Inserts first (an update of a kept insert was folded into it), then
@@ -556,7 +571,7 @@ void PgConnection::settle(const KeptWrite& write) {
     const int groups = writeGroups_;
     writeGroups_ = 0;  // stored at once, not kept
     if (conflict.gone()) {
-        insertRow(table, fields, mine);
+        replaced_.emplace_back(&table, write.id, insertRow(table, fields, mine));
     } else {
         mine.back() = conflict.theirs.back();
         if (!updateRow(table, write.id, fields, mine)) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -87,6 +88,7 @@ private:
     void settleMissing(const pg::Result& done, const std::vector<const KeptWrite*>& writes,
                        void (PgConnection::*settleOne)(const KeptWrite&));
     void settle(const KeptWrite& write);
+    void tellReplaced();
     void settleRemoval(const KeptWrite& write);
     Conflict conflictOver(const KeptWrite& write);
     ConflictChoice choose(const Conflict& conflict);
@@ -105,6 +107,9 @@ private:
     std::map<const OpenTable*, std::unordered_map<qint64, std::size_t>> keptIndex_;
     std::map<const OpenTable*, std::vector<qint64>> freeIds_;
     std::map<QString, std::unique_ptr<TableCopy>> copies_;  // by SQL name
+    // Records stored again under a new id while a batch is sent (table, old
+    // id, new id): told once the batch is stored.
+    std::vector<std::tuple<const OpenTable*, qint64, qint64>> replaced_;
     std::function<void()> lost_;
 };
 
