@@ -70,7 +70,7 @@ TEST_F(HeldBackWrites, AChangeToARecordDeletedEarlierInTheLoopIsAskedAbout) {
         data::Row row = c.readCurrent(*table, id, nullptr);
         ASSERT_FALSE(row.empty());
         c.beginWriteGroup();
-        ASSERT_TRUE(c.removeRow(*table, id, row.back().toLongLong()));
+        ASSERT_TRUE(c.removeRow(*table, id, row));
         row[std::size_t(cases)] = QVariant(qint64(7));
         ASSERT_TRUE(c.updateRow(*table, id, {cases}, row));
         c.endWriteGroup();

@@ -82,8 +82,11 @@ public:
     // store may send the write without waiting; a conflict found later is
     // settled through the resolver.
     virtual bool updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row) = 0;
-    // Deletes the record if it still is that version; false when it is not.
-    virtual bool removeRow(const OpenTable& table, qint64 id, qint64 version) = 0;
+    // Deletes the record if it still is the version `asRead` carries; false
+    // when it is not. `asRead` is the record as this desk read it: a store
+    // that finds the conflict later (inside a write group) shows it to the
+    // clerk against what is stored then.
+    virtual bool removeRow(const OpenTable& table, qint64 id, const Row& asRead) = 0;
 
     // The record as it is stored now (its fields and version), empty when it
     // is gone; `desk` gets the desk that stored it last, where known.
@@ -128,9 +131,20 @@ public:
     void setConflictResolver(std::shared_ptr<ConflictResolver> resolver) { resolver_ = std::move(resolver); }
     const std::shared_ptr<ConflictResolver>& conflictResolver() const { return resolver_; }
 
+    // Told when a record another desk deleted was stored again under a new id
+    // (the clerk kept this desk's values), so that every result holding the
+    // old id shows the new one.
+    using IdReplaced = std::function<void(const OpenTable& table, qint64 oldId, qint64 newId)>;
+    void onIdReplaced(IdReplaced listener) { idReplaced_ = std::move(listener); }
+    void tellIdReplaced(const OpenTable& table, qint64 oldId, qint64 newId) const {
+        if (idReplaced_)
+            idReplaced_(table, oldId, newId);
+    }
+
 private:
     quint64 generation_ = 0;
     std::shared_ptr<ConflictResolver> resolver_;
+    IdReplaced idReplaced_;
 };
 
 }  // namespace data

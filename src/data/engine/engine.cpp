@@ -68,6 +68,11 @@ std::shared_ptr<OpenTable> Engine::table(const QString& name) {
         return it->second;
     std::shared_ptr<OpenTable> table = store_->openTable(name);
     table->connection->setConflictResolver(resolver_);
+    table->connection->onIdReplaced([this](const OpenTable& replacedIn, qint64 oldId, qint64 newId) {
+        for (std::size_t i = 0; i < queries_.size(); ++i)
+            if (queries_[i]->isOpen() && queries_[i]->tableName().compare(replacedIn.fileName, Qt::CaseInsensitive) == 0)
+                queries_[i]->takeReplacedId(oldId, newId);
+    });
     open_[key] = table;
     return table;
 }

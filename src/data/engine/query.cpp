@@ -605,8 +605,10 @@ bool Query::updatePending() {
             if (pending_[i].isValid())
                 bound.push_back(int(i));
         const qint64 id = table_->connection->insertRow(*table_, bound, pending_);
-        cache_.erase(ids_[current_]);
+        const qint64 oldId = ids_[current_];
+        cache_.erase(oldId);
         ids_[current_] = id;
+        table_->connection->tellIdReplaced(*table_, oldId, id);  // the other results holding it
         return true;
     }
     std::vector<int> all(table_->fields.size());
@@ -683,6 +685,18 @@ void Query::takeNewsOf(const std::vector<qint64>& ids, bool everyRow) {
     emit rowsRefreshed();
 }
 
+void Query::takeReplacedId(qint64 oldId, qint64 newId) {
+    if (!isOpen())
+        return;
+    const auto it = std::find(ids_.begin(), ids_.end(), oldId);
+    if (it == ids_.end())
+        return;
+    *it = newId;
+    cache_.erase(oldId);  // read again under the new id
+    lastRead_ = nullptr;
+    emit rowChanged(int(it - ids_.begin()));
+}
+
 void Query::remove() {
     checkOpen();
     if (state_ == State::Insert) {
@@ -695,7 +709,7 @@ void Query::remove() {
     const int row = current_;
     engine_.sealDueUndoRecords();
     const Row& stored = storedRow(row);
-    if (!table_->connection->removeRow(*table_, ids_[row], stored.back().toLongLong())) {
+    if (!table_->connection->removeRow(*table_, ids_[row], stored)) {
         Conflict conflict = conflictOver(ids_[row], stored, true);
         if (!conflict.gone()) {
             if (chooseInConflict(conflict) == ConflictChoice::TakeTheirs) {
@@ -705,7 +719,7 @@ void Query::remove() {
                 emit rowChanged(row);
                 return;
             }
-            if (!table_->connection->removeRow(*table_, ids_[row], conflict.theirs.back().toLongLong()))
+            if (!table_->connection->removeRow(*table_, ids_[row], conflict.theirs))
                 throw EngineError(ErrorKind::ChangedElsewhere, table_->fileName, conflict.theirDesk,
                                   QStringLiteral("The record was changed again by another desk while it was being deleted."));
         }

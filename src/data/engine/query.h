@@ -122,6 +122,9 @@ public:
     // everyRow) changed. The rows are read again when next shown; the
     // current record and a record being edited stay as they are.
     void takeNewsOf(const std::vector<qint64>& ids, bool everyRow);
+    // A record of the result was stored again under a new id (kept after
+    // another desk deleted it): it stays where it stood, under the new id.
+    void takeReplacedId(qint64 oldId, qint64 newId);
 
     // Set while a bulk loop walks the result; windows disable the commands
     // that move the cursor or replace the statement meanwhile. The loop's

@@ -222,6 +222,7 @@ void PgConnection::restart() {
     asyncCommits_ = false;
     kept_.clear();
     keptIndex_.clear();
+    replaced_.clear();
     freeIds_.clear();
     copies_.clear();
     bumpGeneration();
@@ -338,13 +339,15 @@ bool PgConnection::updateRow(const OpenTable& table, qint64 id, const std::vecto
     return true;
 }
 
-bool PgConnection::removeRow(const OpenTable& table, qint64 id, qint64 version) {
+bool PgConnection::removeRow(const OpenTable& table, qint64 id, const Row& asRead) {
+    const qint64 version = asRead.empty() ? 0 : asRead.back().toLongLong();
     if (canKeep(table, false, {})) {
+        KeptWrite removal{&table, KeptWrite::Kind::Remove, id, version, 0, asRead};  // before a flush changes what it refers to
         auto& index = keptIndex_[&table];
         if (index.count(id))
             flush();  // its earlier write goes first
         keptIndex_[&table][id] = kept_.size();
-        kept_.push_back({&table, KeptWrite::Kind::Remove, id, version, 0, {}});
+        kept_.push_back(std::move(removal));
         copyWrote(table, id, nullptr);
         return true;
     }
@@ -416,8 +419,9 @@ void PgConnection::sendKept(std::vector<KeptWrite>& writes) {
         try {
             sendGrouped(writes);
             step(nested ? "RELEASE SAVEPOINT tavrel_batch" : "COMMIT");
-            return;
+            break;
         } catch (const EngineError& e) {
+            replaced_.clear();  // the records stored again went with the batch
             if (e.kind() == ErrorKind::ServerUnreachable) {
                 EngineError told = e;
                 nameNotStored(told, writes, 0);
@@ -431,10 +435,23 @@ void PgConnection::sendKept(std::vector<KeptWrite>& writes) {
                 nameNotStored(told, writes, 0);
                 throw told;
             }
-            sendOneByOne(writes);
-            return;
+            try {
+                sendOneByOne(writes);
+            } catch (const EngineError&) {
+                tellReplaced();  // those stored before the refused one stay
+                throw;
+            }
+            break;
         }
     }
+    tellReplaced();
+}
+
+void PgConnection::tellReplaced() {
+    const auto replaced = std::move(replaced_);
+    replaced_.clear();
+    for (const auto& [table, oldId, newId] : replaced)
+        tellIdReplaced(*table, oldId, newId);
 }
 
 // Inserts first (an update of a kept insert was folded into it), then
@@ -508,13 +525,13 @@ void PgConnection::sendRemovals(const OpenTable& table, const std::vector<const 
 }
 
 // A kept deletion found the record changed by another desk (a record
-// already gone is what was wanted).
+// already gone is what was wanted). The clerk sees the record as it was
+// read against what the other desk stored.
 void PgConnection::settleRemoval(const KeptWrite& write) {
     const OpenTable& table = *write.table;
-    Conflict conflict = conflictOver(write);
+    const Conflict conflict = conflictOver(write);
     if (conflict.gone())
         return;
-    conflict.mine = conflict.theirs;
     copies_.erase(table.sqlName);
     if (choose(conflict) == ConflictChoice::TakeTheirs)
         return;
@@ -624,7 +641,7 @@ void PgConnection::settle(const KeptWrite& write) {
     const int groups = writeGroups_;
     writeGroups_ = 0;  // stored at once, not kept
     if (conflict.gone()) {
-        insertRow(table, fields, mine);
+        replaced_.emplace_back(&table, write.id, insertRow(table, fields, mine));
     } else {
         mine.back() = conflict.theirs.back();
         if (!updateRow(table, write.id, fields, mine)) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -41,7 +42,7 @@ public:
 
     qint64 insertRow(const OpenTable& table, const std::vector<int>& fields, Row& row) override;
     bool updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row) override;
-    bool removeRow(const OpenTable& table, qint64 id, qint64 version) override;
+    bool removeRow(const OpenTable& table, qint64 id, const Row& asRead) override;
     Row readCurrent(const OpenTable& table, qint64 id, QString* desk) override;
     std::optional<Found> answerFromMemory(const OpenTable& table, const Lookup& lookup) override;
     // Every read waits for the server, so a walk reads more at once.
@@ -72,7 +73,7 @@ private:
         qint64 id = 0;
         qint64 version = 0;  // the version the update expects
         quint64 fieldMask = 0;
-        Row row;
+        Row row;  // of a deletion: the record as it was read
     };
     struct TableCopy;
 
@@ -88,6 +89,7 @@ private:
     void settleMissing(const pg::Result& done, const std::vector<const KeptWrite*>& writes,
                        void (PgConnection::*settleOne)(const KeptWrite&));
     void settle(const KeptWrite& write);
+    void tellReplaced();
     void settleRemoval(const KeptWrite& write);
     Conflict conflictOver(const KeptWrite& write);
     ConflictChoice choose(const Conflict& conflict);
@@ -108,6 +110,9 @@ private:
     std::map<const OpenTable*, std::unordered_map<qint64, std::size_t>> keptIndex_;
     std::map<const OpenTable*, std::vector<qint64>> freeIds_;
     std::map<QString, std::unique_ptr<TableCopy>> copies_;  // by SQL name
+    // Records stored again under a new id while a batch is sent (table, old
+    // id, new id): told once the batch is stored.
+    std::vector<std::tuple<const OpenTable*, qint64, qint64>> replaced_;
     std::function<void()> lost_;
 };
 

@@ -379,7 +379,7 @@ bool SqliteConnection::updateRow(const OpenTable& table, qint64 id, const std::v
     return sqlite3_changes(db_) > 0;
 }
 
-bool SqliteConnection::removeRow(const OpenTable& table, qint64 id, qint64) {
+bool SqliteConnection::removeRow(const OpenTable& table, qint64 id, const Row&) {
     takeBackIfLost();
     Statement& st = prepare(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(table.quotedName));
     st.bindInt(1, id);

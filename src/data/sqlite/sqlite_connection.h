@@ -63,7 +63,7 @@ public:
 
     qint64 insertRow(const OpenTable& table, const std::vector<int>& fields, Row& row) override;
     bool updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row) override;
-    bool removeRow(const OpenTable& table, qint64 id, qint64 version) override;
+    bool removeRow(const OpenTable& table, qint64 id, const Row& asRead) override;
     int likePatternLimit() const override;
 
     void regainHold() override { takeBackIfLost(); }
