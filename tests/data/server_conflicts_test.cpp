@@ -1,9 +1,8 @@
 // Two desks on one server: what a desk is asked when its write meets a record
 // the other desk changed or deleted, and what its result shows after the
 // answer, for writes sent at once and writes a bulk loop sends together.
-#include "table_fixture.h"
+#include "two_desks_fixture.h"
 
-#include "server_news.h"
 #include "window_kit/conflict_question.h"
 
 #include <optional>
@@ -13,25 +12,8 @@ namespace {
 using data::ConflictChoice;
 using data::Query;
 
-class ServerConflicts : public ::testing::Test {
+class ServerConflicts : public TwoDesksOnAServer {
 protected:
-    static void SetUpTestSuite() { ensureNewsCanArrive(); }
-
-    ServerConflicts() : deskA(Store::Server) {
-        qputenv("TAVREL_DESK", "B 台");
-        deskB = std::make_unique<data::Engine>(deskA.location);
-        qputenv("TAVREL_DESK", "A 台");
-        deskA.engine = std::make_unique<data::Engine>(deskA.location);
-        qunsetenv("TAVREL_DESK");
-    }
-
-    std::unique_ptr<Query> open(data::Engine& engine, const QString& sql) {
-        auto q = std::make_unique<Query>(engine);
-        q->setSql(sql);
-        q->open();
-        return q;
-    }
-
     // Every row of the result read, as a grid showing it would.
     static void readAll(Query& q) {
         for (q.first(); !q.eof(); q.next())
@@ -45,8 +27,6 @@ protected:
         ADD_FAILURE() << "no record with " << field.toStdString() << " " << text.toStdString();
     }
 
-    TableFolder deskA;
-    std::unique_ptr<data::Engine> deskB;
 };
 
 // A deletion loop meets a record desk B changed after desk A read it: the

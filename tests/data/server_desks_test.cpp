@@ -1,10 +1,9 @@
 // Two desks on one server: versions, conflicts, news of other desks'
 // writes, a command only one desk may run, and a lost connection.
-#include "table_fixture.h"
+#include "two_desks_fixture.h"
 
 #include "data/server/pg_connection.h"
 #include "data/server_store_of.h"
-#include "server_news.h"
 
 #include <QCoreApplication>
 
@@ -13,25 +12,8 @@ namespace {
 using data::ConflictChoice;
 using data::Query;
 
-class ServerDesks : public ::testing::Test {
+class ServerDesks : public TwoDesksOnAServer {
 protected:
-    static void SetUpTestSuite() { ensureNewsCanArrive(); }
-
-    ServerDesks() : deskA(Store::Server) {
-        qputenv("TAVREL_DESK", "B 台");
-        deskB = std::make_unique<data::Engine>(deskA.location);
-        qputenv("TAVREL_DESK", "A 台");
-        deskA.engine = std::make_unique<data::Engine>(deskA.location);
-        qunsetenv("TAVREL_DESK");
-    }
-
-    std::unique_ptr<Query> open(data::Engine& engine, const QString& sql) {
-        auto q = std::make_unique<Query>(engine);
-        q->setSql(sql);
-        q->open();
-        return q;
-    }
-
     void setCount(Query& q, const QString& batch, int pieces) {
         for (q.first(); !q.eof(); q.next())
             if (q.field(QStringLiteral("批号")).asText() == batch)
@@ -41,8 +23,6 @@ protected:
         q.post();
     }
 
-    TableFolder deskA;
-    std::unique_ptr<data::Engine> deskB;
     std::vector<data::Conflict> asked;
 };
 

@@ -62,8 +62,8 @@ public:
     bool isKeyViolation() const { return code() == KeyViolationCode; }
 
     // Writes a loop had made and shown as stored, which the fault kept from
-    // reaching the store: how many records, and the batch numbers (or keys)
-    // of those that have one.
+    // reaching the store: how many records, and the batch numbers of those
+    // that have one.
     struct NotStored {
         int records = 0;
         QStringList names;

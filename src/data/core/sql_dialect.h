@@ -10,11 +10,10 @@ class SqlDialect {
 public:
     virtual ~SqlDialect() = default;
 
-    // Whether a number field refuses text that is no whole number (then no
-    // record can hold such text, and a comparison with it finds nothing).
+    // Whether a number field refuses text that is no whole number: then no
+    // record can hold such text, a comparison with it finds nothing, and an
+    // empty number field can only be NULL.
     virtual bool numberFieldsHoldOnlyNumbers() const = 0;
-    // Whether a number field's empty value can only be NULL.
-    bool emptyNumberIsNull() const { return numberFieldsHoldOnlyNumbers(); }
     // Two columns hold the same value, NULL equal to NULL.
     virtual QString sameValue(const QString& a, const QString& b) const = 0;
     // A flag column is set (or not set); a flag never set counts as not set.

@@ -185,16 +185,15 @@ void PgConnection::rethrow(const EngineError& error) {
     throw error;
 }
 
-// The writes from `from` on did not reach the server: the error says so.
+// The writes from `from` on did not reach the server: the error says how
+// many, and the batch numbers of those that have one.
 void PgConnection::nameNotStored(EngineError& error, const std::vector<KeptWrite>& writes, std::size_t from) {
     QStringList names;
     for (std::size_t i = from; i < writes.size(); ++i) {
         const KeptWrite& w = writes[i];
         if (w.row.empty())
             continue;
-        const TableDef* def = tableDefOfFile(w.table->fileName);
-        const QString keyField = def && !def->uniqueKey.isEmpty() ? def->uniqueKey.front() : QString();
-        const int field = w.table->fieldIndex(keyField);
+        const int field = w.table->fieldIndex(QStringLiteral("批号"));
         if (field >= 0)
             names << w.row[std::size_t(field)].toString();
     }

@@ -305,7 +305,7 @@ private:
                                       .arg(fa >= 0 ? a.position : b.position));
             // Empty text and no value are one thing.
             if (value.kind == Operand::Kind::Text && value.text.isEmpty())
-                return {(dialect_.emptyNumberIsNull() && table_.fields[field].kind == FieldKind::Integer
+                return {(dialect_.numberFieldsHoldOnlyNumbers() && table_.fields[field].kind == FieldKind::Integer
                              ? QStringLiteral("(%1 IS NULL)")
                              : QStringLiteral("(%1 IS NULL OR %1 = '')"))
                             .arg(col),
