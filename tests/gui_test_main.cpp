@@ -9,10 +9,10 @@ namespace {
 // test failure, answered with Cancel, never a window waiting for a click.
 class UnscriptedDialogs : public platform::Dialogs {
 protected:
-    bool showMessage(const platform::MessageRequest& request) override
+    platform::MessageAnswer showMessage(const platform::MessageRequest& request) override
     {
         ADD_FAILURE() << "unscripted message box: " << request.text.toStdString();
-        return false;
+        return platform::MessageAnswer::Cancel;
     }
     QString showFileOpen(const platform::FileOpenRequest& request) override
     {

@@ -12,12 +12,19 @@ Dialogs* installedDialogs = nullptr;
 
 bool Dialogs::question(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon)
 {
-    return showMessage({MessageKind::Question, owner, text, caption, icon, MessageButtons::OkCancel, {}});
+    return showMessage({MessageKind::Question, owner, text, caption, icon, MessageButtons::OkCancel, {}}) ==
+           MessageAnswer::Yes;
 }
 
 bool Dialogs::choose(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon)
 {
-    return showMessage({MessageKind::Question, owner, text, caption, icon, MessageButtons::YesNo, {}});
+    return showMessage({MessageKind::Question, owner, text, caption, icon, MessageButtons::YesNo, {}}) ==
+           MessageAnswer::Yes;
+}
+
+MessageAnswer Dialogs::chooseOrCancel(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon)
+{
+    return showMessage({MessageKind::Question, owner, text, caption, icon, MessageButtons::YesNoCancel, {}});
 }
 
 void Dialogs::information(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon)

@@ -10,7 +10,11 @@ namespace platform {
 enum class MessageIcon { None, Information, Question, Warning, Error };
 
 // Which buttons a message box offers.
-enum class MessageButtons { Ok, OkCancel, YesNo };
+enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
+
+// The button a box was closed with: OK counts as Yes; closing the box
+// counts as its escape button (No, or Cancel where the box has one).
+enum class MessageAnswer { Yes, No, Cancel };
 
 // Which of the Dialogs calls asked for a box.
 enum class MessageKind { Question, Information, Warning, Error };
@@ -47,6 +51,9 @@ public:
     // counts as No.
     bool choose(QWidget* owner, const QString& text, const QString& caption,
                 MessageIcon icon = MessageIcon::Question);
+    // A box with Yes, No and Cancel. Closing the box counts as Cancel.
+    MessageAnswer chooseOrCancel(QWidget* owner, const QString& text, const QString& caption,
+                                 MessageIcon icon = MessageIcon::Question);
     // Boxes with only an OK button.
     void information(QWidget* owner, const QString& text, const QString& caption,
                      MessageIcon icon = MessageIcon::Information);
@@ -61,8 +68,8 @@ public:
                      const QString& folder, const QString& fileName);
 
 protected:
-    // Shows a modal box and returns true when it was closed with OK.
-    virtual bool showMessage(const MessageRequest& request) = 0;
+    // Shows a modal box and returns the button it was closed with.
+    virtual MessageAnswer showMessage(const MessageRequest& request) = 0;
     virtual QString showFileOpen(const FileOpenRequest& request) = 0;
 };
 

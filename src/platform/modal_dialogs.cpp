@@ -41,6 +41,13 @@ std::unique_ptr<QMessageBox> ModalDialogs::makeMessageBox(const MessageRequest& 
         box->setEscapeButton(box->addButton(QMessageBox::No));
         return box;
     }
+    if (request.buttons == MessageButtons::YesNoCancel) {
+        // Escape and closing the window pick Cancel.
+        box->setDefaultButton(box->addButton(QMessageBox::Yes));
+        box->addButton(QMessageBox::No);
+        box->setEscapeButton(box->addButton(QMessageBox::Cancel));
+        return box;
+    }
     QPushButton* ok = box->addButton(QMessageBox::Ok);
     box->setDefaultButton(ok);
     if (request.buttons == MessageButtons::OkCancel) {
@@ -53,13 +60,18 @@ std::unique_ptr<QMessageBox> ModalDialogs::makeMessageBox(const MessageRequest& 
     return box;
 }
 
-bool ModalDialogs::showMessage(const MessageRequest& request)
+MessageAnswer ModalDialogs::showMessage(const MessageRequest& request)
 {
     const std::unique_ptr<QMessageBox> box = makeMessageBox(request);
     box->exec();
-    const QMessageBox::StandardButton yes =
-        request.buttons == MessageButtons::YesNo ? QMessageBox::Yes : QMessageBox::Ok;
-    return box->clickedButton() != nullptr && box->clickedButton() == box->button(yes);
+    const QAbstractButton* clicked = box->clickedButton();
+    if (clicked == nullptr)
+        return request.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;
+    if (clicked == box->button(QMessageBox::Yes) || clicked == box->button(QMessageBox::Ok))
+        return MessageAnswer::Yes;
+    if (clicked == box->button(QMessageBox::No))
+        return MessageAnswer::No;
+    return MessageAnswer::Cancel;
 }
 
 std::unique_ptr<QFileDialog> ModalDialogs::makeFileDialog(const FileOpenRequest& request)

@@ -19,7 +19,7 @@ public:
     static std::unique_ptr<QFileDialog> makeFileDialog(const FileOpenRequest& request);
 
 protected:
-    bool showMessage(const MessageRequest& request) override;
+    MessageAnswer showMessage(const MessageRequest& request) override;
     QString showFileOpen(const FileOpenRequest& request) override;
 };
 

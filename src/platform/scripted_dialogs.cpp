@@ -26,18 +26,22 @@ void ScriptedDialogs::clear()
     files_.clear();
 }
 
-bool ScriptedDialogs::showMessage(const MessageRequest& request)
+MessageAnswer ScriptedDialogs::showMessage(const MessageRequest& request)
 {
     messages_.push_back({request.kind, request.owner, request.text, request.caption, request.icon,
                          request.buttons, request.details});
     if (whileShown_)
         whileShown_(messages_.back());
     if (request.buttons == MessageButtons::Ok)
-        return true;
-    if (answers_.empty())
-        return defaultAnswer_;
-    const bool answer = answers_.front();
-    answers_.pop_front();
+        return MessageAnswer::Yes;
+    MessageAnswer answer = defaultAnswer_;
+    if (!answers_.empty()) {
+        answer = answers_.front();
+        answers_.pop_front();
+    }
+    // "No" to a box of OK and Cancel is its Cancel.
+    if (answer == MessageAnswer::No && request.buttons == MessageButtons::OkCancel)
+        return MessageAnswer::Cancel;
     return answer;
 }
 

@@ -38,11 +38,13 @@ public:
     ScriptedDialogs(const ScriptedDialogs&) = delete;
     ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
 
-    // Answers for boxes with OK and Cancel or Yes and No, taken in order
-    // (true = OK or Yes). Boxes with only OK take no answer. With the queue
-    // empty the default answer is used, OK unless changed.
-    void queueAnswer(bool ok) { answers_.push_back(ok); }
-    void setDefaultAnswer(bool ok) { defaultAnswer_ = ok; }
+    // Answers for boxes with OK and Cancel, Yes and No, or Yes, No and
+    // Cancel, taken in order (true = OK or Yes; false = Cancel or No).
+    // Boxes with only OK take no answer. With the queue empty the default
+    // answer is used, OK unless changed.
+    void queueAnswer(bool ok) { answers_.push_back(ok ? MessageAnswer::Yes : MessageAnswer::No); }
+    void queueAnswer(MessageAnswer answer) { answers_.push_back(answer); }
+    void setDefaultAnswer(bool ok) { defaultAnswer_ = ok ? MessageAnswer::Yes : MessageAnswer::No; }
     // Called with every box while it is shown, before it is answered: what
     // happens elsewhere while the clerk reads it.
     void whileShown(std::function<void(const Message&)> action) { whileShown_ = std::move(action); }
@@ -58,16 +60,16 @@ public:
     void clear();
 
 protected:
-    bool showMessage(const MessageRequest& request) override;
+    MessageAnswer showMessage(const MessageRequest& request) override;
     QString showFileOpen(const FileOpenRequest& request) override;
 
 private:
     Dialogs* previous_ = nullptr;
     std::vector<Message> messages_;
     std::vector<FileOpen> fileOpens_;
-    std::deque<bool> answers_;
+    std::deque<MessageAnswer> answers_;
     std::deque<QString> files_;
-    bool defaultAnswer_ = true;
+    MessageAnswer defaultAnswer_ = MessageAnswer::Yes;
     std::function<void(const Message&)> whileShown_;
 };
 

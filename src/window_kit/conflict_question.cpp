@@ -77,27 +77,55 @@ QString deskWords(const QString& desk)
     return desk.isEmpty() ? QStringLiteral("另一台电脑") : QStringLiteral("另一台电脑（%1）").arg(desk);
 }
 
-// "字段：你的值 → 对方的值" for every field that differs, at most
-// ConflictFieldLines lines.
+// Lines of at most ConflictFieldLines, the rest counted.
+QStringList capped(const QStringList& lines)
+{
+    if (lines.size() <= ConflictFieldLines)
+        return lines;
+    QStringList shown = lines.mid(0, ConflictFieldLines - 1);
+    shown << QStringLiteral("……还有%1个字段不同").arg(lines.size() - ConflictFieldLines + 1);
+    return shown;
+}
+
+// "字段：你的值 → 对方的值" for every field that differs, where the record
+// as this desk read it is not known.
 QStringList differingLines(const data::Conflict& conflict)
 {
     QStringList lines;
-    int differing = 0;
     for (int i = 0; i < conflict.fields.size(); ++i) {
         const QVariant mine = valueAt(conflict.mine, i);
         const QVariant theirs = valueAt(conflict.theirs, i);
-        // No value and empty text are one value, as the tables keep them.
-        if (mine.toString() == theirs.toString())
-            continue;
-        ++differing;
-        if (lines.size() < ConflictFieldLines)
+        if (!data::sameValue(mine, theirs))
             lines << QStringLiteral("%1：%2 → %3").arg(fieldCaption(conflict.fields[i]), valueText(mine), valueText(theirs));
     }
-    if (differing > ConflictFieldLines) {
-        lines.removeLast();
-        lines << QStringLiteral("……还有%1个字段不同").arg(differing - ConflictFieldLines + 1);
+    return capped(lines);
+}
+
+// For each contested field, the value read and what the other desk stored;
+// of a change, also what this desk stored.
+QStringList contestedLines(const data::Conflict& conflict)
+{
+    QStringList lines;
+    for (int i : conflict.contested) {
+        QString line = QStringLiteral("%1：%2 → %3")
+                           .arg(fieldCaption(conflict.fields.value(i)), valueText(valueAt(conflict.asRead, i)),
+                                valueText(valueAt(conflict.theirs, i)));
+        if (!conflict.deleting)
+            line += QStringLiteral(" / ") + valueText(valueAt(conflict.mine, i));
+        lines << line;
     }
-    return lines;
+    return capped(lines);
+}
+
+QStringList answerLines(const data::Conflict& conflict)
+{
+    if (!conflict.bulk)
+        return {conflict.deleting ? QStringLiteral("是：仍然删除") : QStringLiteral("是：保留我的修改"),
+                QStringLiteral("否：采用对方的内容")};
+    return {QStringLiteral("这次操作中别的记录再遇到这种情况，都按你现在的选择处理。"),
+            conflict.deleting ? QStringLiteral("是：全部仍然删除") : QStringLiteral("是：全部保留我的修改"),
+            QStringLiteral("否：全部采用对方的内容"),
+            QStringLiteral("取消：在这里停止这次操作，已经保存的修改保留")};
 }
 
 }  // namespace
@@ -116,24 +144,34 @@ QString conflictQuestion(const data::Conflict& conflict)
         lines << (conflict.deleting ? QStringLiteral("你要删除的%1已被%2修改过。")
                                     : QStringLiteral("你正在修改的%1已被%2修改过。"))
                      .arg(record, deskWords(conflict.theirDesk));
-        const QStringList differing = differingLines(conflict);
-        if (differing.isEmpty()) {
+        if (!conflict.contested.empty() && !conflict.asRead.empty()) {
+            lines << (conflict.deleting ? QStringLiteral("字段：原来的值 → 对方的值")
+                                        : QStringLiteral("字段：原来的值 → 对方的值 / 你的值"));
+            lines << contestedLines(conflict);
+        } else if (const QStringList differing = differingLines(conflict); differing.isEmpty()) {
             lines << QStringLiteral("对方保存的内容与你的相同。");
         } else {
             lines << QStringLiteral("字段：你的值 → 对方的值");
             lines << differing;
         }
     }
-    lines << (conflict.deleting ? QStringLiteral("是：仍然删除") : QStringLiteral("是：保留我的修改"));
-    lines << QStringLiteral("否：采用对方的内容");
+    lines << answerLines(conflict);
     return lines.join(QLatin1Char('\n'));
 }
 
 data::ConflictChoice askClerkInConflict(const data::Conflict& conflict)
 {
-    const bool keepMine = platform::dialogs().choose(QApplication::activeWindow(), conflictQuestion(conflict),
-                                                     noticeCaption());
-    return keepMine ? data::ConflictChoice::KeepMine : data::ConflictChoice::TakeTheirs;
+    QWidget* owner = QApplication::activeWindow();
+    if (!conflict.bulk)
+        return platform::dialogs().choose(owner, conflictQuestion(conflict), noticeCaption())
+                   ? data::ConflictChoice::KeepMine
+                   : data::ConflictChoice::TakeTheirs;
+    switch (platform::dialogs().chooseOrCancel(owner, conflictQuestion(conflict), noticeCaption())) {
+    case platform::MessageAnswer::Yes: return data::ConflictChoice::KeepMine;
+    case platform::MessageAnswer::No: return data::ConflictChoice::TakeTheirs;
+    case platform::MessageAnswer::Cancel: break;
+    }
+    return data::ConflictChoice::Stop;
 }
 
 }  // namespace kit

@@ -160,6 +160,13 @@ QString engineText(const data::EngineError& error)
                                error.value().isEmpty() ? QStringLiteral("另一台电脑")
                                                        : QStringLiteral("另一台电脑（%1）").arg(error.value())),
                       ChangeNotSaved, QStringLiteral("请刷新数据，看过对方保存的内容后再修改。"));
+    case data::ErrorKind::StoppedInConflict:
+        return joined(QStringLiteral("你在这里停止了这次操作：%1中的记录已被%2修改过。")
+                          .arg(tableCaption(error.subject()),
+                               error.value().isEmpty() ? QStringLiteral("另一台电脑")
+                                                       : QStringLiteral("另一台电脑（%1）").arg(error.value())),
+                      QStringLiteral("停止之前的修改已经保存。"),
+                      QStringLiteral("请刷新数据，看过对方保存的内容后，再对没有做完的记录做一次这项操作。"));
     case data::ErrorKind::LogTakenAway:
         return joined(QStringLiteral("数据表“%1”在程序使用时被另一个程序打开又关闭了，最近的修改可能没有写进数据表。")
                           .arg(QDir::toNativeSeparators(error.subject())),

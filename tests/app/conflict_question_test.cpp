@@ -42,6 +42,18 @@ data::Conflict conflictOn(const data::TableDef& table, const Values& mine, const
     return conflict;
 }
 
+// A conflict over the fields both desks changed, with the record as read.
+data::Conflict contestedOn(const data::TableDef& table, const Values& read, const Values& mine,
+                           const Values& theirs, const QStringList& contested, bool deleting, bool bulk)
+{
+    data::Conflict conflict = conflictOn(table, mine, theirs, QStringLiteral("前台"), deleting);
+    conflict.asRead = rowOf(table, read);
+    for (const QString& field : contested)
+        conflict.contested.push_back(int(conflict.fields.indexOf(field)));
+    conflict.bulk = bulk;
+    return conflict;
+}
+
 Values everySize(int pairs)
 {
     Values values{{QStringLiteral("批号"), QStringLiteral("B9")}};
@@ -130,6 +142,42 @@ std::vector<QuestionCase> questionCases()
                         "对方保存的内容与你的相同。\n"
                         "是：保留我的修改\n"
                         "否：采用对方的内容")},
+        {"the fields both desks changed, the value read, theirs and mine; the rest unlisted",
+         contestedOn(orders,
+                     {{batch, QStringLiteral("B4")}, {QStringLiteral("件数"), qint64(2)}, {QStringLiteral("38"), qint64(2)}},
+                     {{batch, QStringLiteral("B4")}, {QStringLiteral("件数"), qint64(6)}, {QStringLiteral("38"), qint64(6)}},
+                     {{batch, QStringLiteral("B4")}, {QStringLiteral("件数"), qint64(4)}, {QStringLiteral("38"), qint64(2)},
+                      {QStringLiteral("已统计"), true}},
+                     {QStringLiteral("件数")}, false, false),
+         QStringLiteral("你正在修改的订单（批号：B4）已被另一台电脑（前台）修改过。\n"
+                        "字段：原来的值 → 对方的值 / 你的值\n"
+                        "件数：2 → 4 / 6\n"
+                        "是：保留我的修改\n"
+                        "否：采用对方的内容")},
+        {"a bulk command's question: the answer for every such record, or stop",
+         contestedOn(orders, {{batch, QStringLiteral("B5")}, {QStringLiteral("备注"), QStringLiteral("甲")}},
+                     {{batch, QStringLiteral("B5")}, {QStringLiteral("备注"), QStringLiteral("乙")}},
+                     {{batch, QStringLiteral("B5")}, {QStringLiteral("备注"), QStringLiteral("丙")}},
+                     {QStringLiteral("备注")}, false, true),
+         QStringLiteral("你正在修改的订单（批号：B5）已被另一台电脑（前台）修改过。\n"
+                        "字段：原来的值 → 对方的值 / 你的值\n"
+                        "备注：甲 → 丙 / 乙\n"
+                        "这次操作中别的记录再遇到这种情况，都按你现在的选择处理。\n"
+                        "是：全部保留我的修改\n"
+                        "否：全部采用对方的内容\n"
+                        "取消：在这里停止这次操作，已经保存的修改保留")},
+        {"a bulk deletion's question: what the other desk changed",
+         contestedOn(statistics, {{QStringLiteral("鞋底型号"), QStringLiteral("D8")}, {QStringLiteral("双数"), qint64(3)}},
+                     {{QStringLiteral("鞋底型号"), QStringLiteral("D8")}, {QStringLiteral("双数"), qint64(3)}},
+                     {{QStringLiteral("鞋底型号"), QStringLiteral("D8")}, {QStringLiteral("双数"), qint64(9)}},
+                     {QStringLiteral("双数")}, true, true),
+         QStringLiteral("你要删除的鞋底统计表中的记录（鞋底型号：D8，供应商：（空））已被另一台电脑（前台）修改过。\n"
+                        "字段：原来的值 → 对方的值\n"
+                        "双数：3 → 9\n"
+                        "这次操作中别的记录再遇到这种情况，都按你现在的选择处理。\n"
+                        "是：全部仍然删除\n"
+                        "否：全部采用对方的内容\n"
+                        "取消：在这里停止这次操作，已经保存的修改保留")},
     };
 }
 
@@ -142,6 +190,27 @@ TEST_P(ConflictQuestion, NamesTheRecordWhatDiffersTheDeskAndTheAnswers)
 }
 
 INSTANTIATE_TEST_SUITE_P(EachConflict, ConflictQuestion, ::testing::ValuesIn(questionCases()));
+
+// In a bulk command the box has a third button, Cancel, which stops the
+// command; a box closed counts as Cancel.
+TEST(ConflictResolver, InABulkCommandCancelStops)
+{
+    QuestionCase asked = questionCases().front();
+    asked.conflict.bulk = true;
+    const struct {
+        platform::MessageAnswer answer;
+        data::ConflictChoice expected;
+    } cases[] = {{platform::MessageAnswer::Yes, data::ConflictChoice::KeepMine},
+                 {platform::MessageAnswer::No, data::ConflictChoice::TakeTheirs},
+                 {platform::MessageAnswer::Cancel, data::ConflictChoice::Stop}};
+    for (const auto& c : cases) {
+        platform::ScriptedDialogs dialogs;
+        dialogs.queueAnswer(c.answer);
+        EXPECT_EQ(kit::askClerkInConflict(asked.conflict), c.expected) << int(c.answer);
+        ASSERT_EQ(dialogs.messages().size(), 1u);
+        EXPECT_EQ(dialogs.messages().front().buttons, platform::MessageButtons::YesNoCancel);
+    }
+}
 
 TEST(ConflictResolver, YesKeepsMineNoTakesTheirs)
 {

@@ -108,6 +108,12 @@ const FaultCase faultCases[] = {
     {"changed at a desk not known",
      [] { throw data::EngineError(data::ErrorKind::ChangedElsewhere, "shoes.db", "", "The record was changed elsewhere."); },
      QStringLiteral("鞋底型号表中的这条记录已被另一台电脑修改或删除。"), NotSaved},
+    {"a bulk command stopped at a conflict",
+     [] {
+         throw data::EngineError(data::ErrorKind::StoppedInConflict, "dd.db", "前台", "The command was stopped.");
+     },
+     QStringLiteral("你在这里停止了这次操作：订单表中的记录已被另一台电脑（前台）修改过。"),
+     QStringLiteral("停止之前的修改已经保存。")},
     {"table log taken away",
      [] { throw data::EngineError(data::ErrorKind::LogTakenAway, "/data/dd.db", "", "The table's log was removed."); },
      QStringLiteral("数据表“/data/dd.db”在程序使用时被另一个程序打开又关闭了，最近的修改可能没有写进数据表。"),

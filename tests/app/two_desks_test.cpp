@@ -156,7 +156,7 @@ TEST_F(TwoDesks, RecordChangedAtBothDesksIsSettledByTheClerk)
         EXPECT_EQ(shown[0].caption, QStringLiteral("提示信息"));
         EXPECT_TRUE(shown[0].text.startsWith(QStringLiteral("你正在修改的订单（批号：B001）已被另一台电脑（前台）修改过。")))
             << shown[0].text.toStdString();
-        EXPECT_TRUE(shown[0].text.contains(QStringLiteral("件数：3 → 9"))) << shown[0].text.toStdString();
+        EXPECT_TRUE(shown[0].text.contains(QStringLiteral("件数：1 → 9 / 3"))) << shown[0].text.toStdString();
 
         EXPECT_EQ(storedCases(), c.stored);
         EXPECT_EQ(atB.state(), data::Query::State::Browse);

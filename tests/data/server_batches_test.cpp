@@ -72,7 +72,7 @@ TEST_F(HeldBackWrites, AChangeToARecordDeletedEarlierInTheLoopIsAskedAbout) {
         c.beginWriteGroup();
         ASSERT_TRUE(c.removeRow(*table, id, row));
         row[std::size_t(cases)] = QVariant(qint64(7));
-        ASSERT_TRUE(c.updateRow(*table, id, {cases}, row));
+        ASSERT_TRUE(c.updateRow(*table, id, {cases}, row, {}));
         c.endWriteGroup();
 
         ASSERT_EQ(asked.size(), 1u);
@@ -101,10 +101,10 @@ TEST_F(HeldBackWrites, ARefusedLastBatchLeavesCommitsWaitingForTheDisk) {
         c.beginWriteGroup();
         // A first batch goes while the loop runs: its commits do not wait.
         row[std::size_t(cases)] = QVariant(qint64(3));
-        ASSERT_TRUE(c.updateRow(*table, id, {cases}, row));
+        ASSERT_TRUE(c.updateRow(*table, id, {cases}, row, {}));
         row = c.readCurrent(*table, id, nullptr);
         row[std::size_t(cases)] = QVariant(value);
-        ASSERT_TRUE(c.updateRow(*table, id, {cases}, row));
+        ASSERT_TRUE(c.updateRow(*table, id, {cases}, row, {}));
         if (value == 13)
             EXPECT_THROW(c.endWriteGroup(), data::EngineError);
         else
@@ -133,7 +133,7 @@ protected:
         c.beginWriteGroup();
         for (std::size_t i = 0; i < ids.size(); ++i) {
             rows[i][std::size_t(cases)] = QVariant(qint64(i + 1));
-            EXPECT_TRUE(c.updateRow(*table, ids[i], {cases}, rows[i]));
+            EXPECT_TRUE(c.updateRow(*table, ids[i], {cases}, rows[i], {}));
         }
         try {
             c.endWriteGroup();
@@ -225,7 +225,7 @@ TEST_F(LoopBatches, WritesHeldBackWhenTheServerIsLostAreNamed) {
     c.beginWriteGroup();
     for (std::size_t i = 0; i < ids.size(); ++i) {
         rows[i][std::size_t(cases)] = QVariant(qint64(i + 1));
-        ASSERT_TRUE(c.updateRow(*table, ids[i], {cases}, rows[i]));
+        ASSERT_TRUE(c.updateRow(*table, ids[i], {cases}, rows[i], {}));
     }
     {
         auto other = data::pg::Session::connect(desk.location, QStringLiteral("other"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/core/conflict.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -12,10 +14,6 @@ namespace data {
 
 struct OpenTable;  // data/core/open_table.h
 class SqlDialect;  // data/core/sql_dialect.h
-
-// The values of one record: its fields in table order and, after them, the
-// version of the record as it was read (0 where the store keeps none).
-using Row = std::vector<QVariant>;
 
 // The equalities of a lookup: field indexes and values (see
 // PreparedSelect::lookup).
@@ -33,21 +31,6 @@ public:
     virtual QVariant column(int index) const = 0;  // index from 0; NULL gives an invalid QVariant
     virtual qint64 columnInt(int index) const = 0;
 };
-
-// A record another desk changed or deleted after this desk read it.
-struct Conflict {
-    QString table;        // the table's name, "dd.db"
-    QStringList fields;   // its field names
-    qint64 id = 0;
-    Row mine;             // what this desk wanted to store (or delete)
-    Row theirs;           // what is stored now; empty when the record is gone
-    QString theirDesk;    // the desk that stored it, when known
-    bool deleting = false;
-    bool gone() const { return theirs.empty(); }
-};
-
-enum class ConflictChoice { KeepMine, TakeTheirs };
-using ConflictResolver = std::function<ConflictChoice(const Conflict&)>;
 
 // What a store keeps of one table's records: SQLite table files, or the
 // tables of a PostgreSQL server. Reads go through prepared statements; every
@@ -80,8 +63,10 @@ public:
     // version `row` carries; false when it is not (changed or deleted since).
     // On success the new version is put into `row`. Inside a write group a
     // store may send the write without waiting; a conflict found later is
-    // settled through the resolver.
-    virtual bool updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row) = 0;
+    // settled against `asRead`, the record as this desk read it: fields only
+    // one desk changed merge, the others go through the resolver.
+    virtual bool updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row,
+                           const Row& asRead) = 0;
     // Deletes the record if it still is the version `asRead` carries; false
     // when it is not. `asRead` is the record as this desk read it: a store
     // that finds the conflict later (inside a write group) shows it to the
@@ -130,6 +115,11 @@ public:
     // Asked when another desk changed a record this desk writes.
     void setConflictResolver(std::shared_ptr<ConflictResolver> resolver) { resolver_ = std::move(resolver); }
     const std::shared_ptr<ConflictResolver>& conflictResolver() const { return resolver_; }
+    // Asks the resolver about a conflict. Inside a write group (a bulk
+    // command) the clerk is asked once and the answer holds for the rest of
+    // the command; Stop is thrown as an error that ends the command.
+    // Without a resolver the conflict is an error.
+    ConflictChoice askInConflict(Conflict& conflict);
 
     // Told when a record another desk deleted was stored again under a new id
     // (the clerk kept this desk's values), so that every result holding the
@@ -141,9 +131,17 @@ public:
             idReplaced_(table, oldId, newId);
     }
 
+protected:
+    // The outermost write group begins or ends: the clerk's answer for the
+    // command, if any, is forgotten.
+    void beginBulkQuestions();
+    void endBulkQuestions();
+
 private:
     quint64 generation_ = 0;
     std::shared_ptr<ConflictResolver> resolver_;
+    bool bulk_ = false;
+    std::optional<ConflictChoice> bulkAnswer_;
     IdReplaced idReplaced_;
 };
 

@@ -27,6 +27,8 @@ enum class ErrorKind {
     NotWholeNumber,  // subject(): the field; value(): the text given
     ChangedElsewhere,  // subject(): the table; value(): the desk that changed the record, when known
     LogTakenAway,      // subject(): the table file whose log another program removed while it was open
+    StoppedInConflict,  // the clerk stopped a bulk command at a record another desk had changed;
+                        // subject(): the table; value(): that desk, when known
 };
 
 // A failure reported by the table engine. It carries a stack of entries, the

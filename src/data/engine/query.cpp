@@ -453,6 +453,7 @@ void Query::edit() {
         return;
     }
     pending_ = storedRow(current_);
+    asRead_ = pending_;
     modified_ = false;
     changedElsewhere_ = false;
     setState(State::Edit);
@@ -581,64 +582,73 @@ qint64 Query::insertPending() {
 }
 
 bool Query::updatePending() {
-    const Row& stored = storedRow(current_);
+    // As it was when the edit began: the cache may hold another desk's
+    // newer record by now.
+    Row asRead = asRead_;
     std::vector<int> changed;
-    for (std::size_t i = 0; i < table_->fields.size(); ++i) {
-        if (pending_[i] == stored[i] && pending_[i].isValid() == stored[i].isValid())
-            continue;
-        changed.push_back(int(i));
-    }
+    for (std::size_t i = 0; i < table_->fields.size(); ++i)
+        if (pending_[i] != asRead[i] || pending_[i].isValid() != asRead[i].isValid())
+            changed.push_back(int(i));
     if (changed.empty())
         return true;
-    if (table_->connection->updateRow(*table_, ids_[current_], changed, pending_))
-        return true;
-    // Another desk changed or deleted the record since it was read.
-    Conflict conflict = conflictOver(ids_[current_], pending_, false);
+    // Another desk may have changed the record since it was read: what only
+    // one desk changed merges, and the clerk settles what both changed. The
+    // record may change again while that is stored; a few rounds settle it.
+    constexpr int Rounds = 3;
+    for (int round = 0; round < Rounds; ++round) {
+        if (table_->connection->updateRow(*table_, ids_[current_], changed, pending_, asRead))
+            return true;
+        Conflict conflict = conflictOver(ids_[current_], asRead, pending_, false);
+        if (conflict.gone())
+            return keepOrDropDeleted(conflict);
+        conflict.contested = contestedFields(asRead, pending_, conflict.theirs, changed);
+        if (!conflict.contested.empty() && chooseInConflict(conflict) == ConflictChoice::TakeTheirs)
+            changed = withoutFields(changed, conflict.contested);
+        if (changed.empty()) {
+            theirs_ = std::move(conflict.theirs);
+            return false;
+        }
+        pending_ = mergedRow(conflict.theirs, pending_, changed);
+        asRead = std::move(conflict.theirs);
+    }
+    throw EngineError(ErrorKind::ChangedElsewhere, table_->fileName, QString(),
+                      QStringLiteral("The record was changed again by another desk while it was being stored."));
+}
+
+// The record being stored was deleted by another desk: the clerk keeps it,
+// stored again as a new record, or lets it go.
+bool Query::keepOrDropDeleted(Conflict& conflict) {
     if (chooseInConflict(conflict) == ConflictChoice::TakeTheirs) {
-        theirs_ = std::move(conflict.theirs);
+        theirs_.clear();
         return false;
     }
-    if (conflict.gone()) {
-        // Stored again as a new record.
-        std::vector<int> bound;
-        for (std::size_t i = 0; i < table_->fields.size(); ++i)
-            if (pending_[i].isValid())
-                bound.push_back(int(i));
-        const qint64 id = table_->connection->insertRow(*table_, bound, pending_);
-        const qint64 oldId = ids_[current_];
-        cache_.erase(oldId);
-        ids_[current_] = id;
-        table_->connection->tellIdReplaced(*table_, oldId, id);  // the other results holding it
-        return true;
-    }
-    std::vector<int> all(table_->fields.size());
-    for (std::size_t i = 0; i < all.size(); ++i)
-        all[i] = int(i);
-    pending_.back() = conflict.theirs.back();
-    if (!table_->connection->updateRow(*table_, ids_[current_], all, pending_))
-        throw EngineError(ErrorKind::ChangedElsewhere, table_->fileName, QString(),
-                          QStringLiteral("The record was changed again by another desk while it was being stored."));
+    std::vector<int> bound;
+    for (std::size_t i = 0; i < table_->fields.size(); ++i)
+        if (pending_[i].isValid())
+            bound.push_back(int(i));
+    const qint64 id = table_->connection->insertRow(*table_, bound, pending_);
+    const qint64 oldId = ids_[current_];
+    cache_.erase(oldId);
+    ids_[current_] = id;
+    table_->connection->tellIdReplaced(*table_, oldId, id);  // the other results holding it
     return true;
 }
 
-Conflict Query::conflictOver(qint64 id, const Row& mine, bool deleting) const {
+Conflict Query::conflictOver(qint64 id, const Row& asRead, const Row& mine, bool deleting) const {
     Conflict conflict;
     conflict.table = table_->fileName;
     for (const FieldInfo& f : table_->fields)
         conflict.fields << f.name;
     conflict.id = id;
+    conflict.asRead = asRead;
     conflict.mine = mine;
     conflict.deleting = deleting;
     conflict.theirs = table_->connection->readCurrent(*table_, id, &conflict.theirDesk);
     return conflict;
 }
 
-ConflictChoice Query::chooseInConflict(const Conflict& conflict) const {
-    const std::shared_ptr<ConflictResolver>& resolver = table_->connection->conflictResolver();
-    if (!resolver || !*resolver)
-        throw EngineError(ErrorKind::ChangedElsewhere, conflict.table, conflict.theirDesk,
-                          QStringLiteral("The record was changed or deleted by another desk since it was read."));
-    return (*resolver)(conflict);
+ConflictChoice Query::chooseInConflict(Conflict& conflict) const {
+    return table_->connection->askInConflict(conflict);
 }
 
 // The clerk took the other desk's record: what was typed is dropped and the
@@ -708,11 +718,13 @@ void Query::remove() {
         throw EngineError(QStringLiteral("Cannot perform this operation on an empty dataset."));
     const int row = current_;
     engine_.sealDueUndoRecords();
-    const Row& stored = storedRow(row);
+    const Row stored = storedRow(row);
     if (!table_->connection->removeRow(*table_, ids_[row], stored)) {
-        Conflict conflict = conflictOver(ids_[row], stored, true);
+        Conflict conflict = conflictOver(ids_[row], stored, stored, true);
+        conflict.contested = differingFields(stored, conflict.theirs, table_->fields.size());
+        // A record stored again unchanged is deleted without a question.
         if (!conflict.gone()) {
-            if (chooseInConflict(conflict) == ConflictChoice::TakeTheirs) {
+            if (!conflict.contested.empty() && chooseInConflict(conflict) == ConflictChoice::TakeTheirs) {
                 wroteThrough();
                 clearCache();
                 cacheRow(ids_[row], std::move(conflict.theirs));

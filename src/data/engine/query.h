@@ -169,8 +169,9 @@ private:
     void wroteThrough();
     qint64 insertPending();
     bool updatePending();
-    Conflict conflictOver(qint64 id, const Row& mine, bool deleting) const;
-    ConflictChoice chooseInConflict(const Conflict& conflict) const;
+    Conflict conflictOver(qint64 id, const Row& asRead, const Row& mine, bool deleting) const;
+    ConflictChoice chooseInConflict(Conflict& conflict) const;
+    bool keepOrDropDeleted(Conflict& conflict);
     void takeTheirs();
     QVariant convertForField(int index, const QVariant& value) const;
 
@@ -186,6 +187,7 @@ private:
     bool modified_ = false;
     bool changedElsewhere_ = false;
     Row theirs_;  // the other desk's record, while a conflict is settled
+    Row asRead_;  // the record being edited as it was when the edit began
     mutable std::unordered_map<qint64, Row> cache_;
     mutable quint64 cacheGeneration_ = 0;
     mutable qint64 lastReadId_ = 0;  // the last row looked up, valid until the cache changes

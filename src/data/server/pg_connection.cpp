@@ -5,6 +5,7 @@
 #include "data/server/pg_dialect.h"
 
 #include <QDateTime>
+#include <QScopeGuard>
 #include <QStringList>
 #include <unordered_set>
 
@@ -18,6 +19,9 @@ constexpr std::size_t MaxKeptWrites = 2000;
 // How often a batch that lost a deadlock or a serialization conflict to
 // another desk is sent again, whole, before the loop stops.
 constexpr int BatchTries = 4;
+// How often a conflict is settled again when the record changes once more
+// while it is being settled.
+constexpr int SettleRounds = 3;
 
 // Faults of the moment that the same batch, sent again, usually gets past.
 bool worthRetrying(const EngineError& e) {
@@ -287,7 +291,8 @@ qint64 PgConnection::insertRow(const OpenTable& table, const std::vector<int>& f
     return id;
 }
 
-bool PgConnection::updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row) {
+bool PgConnection::updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row,
+                             const Row& asRead) {
     const std::size_t versionSlot = table.fields.size();
     if (canKeep(table, false, fields)) {
         if (const auto it = keptIndex_[&table].find(id);
@@ -310,7 +315,7 @@ bool PgConnection::updateRow(const OpenTable& table, qint64 id, const std::vecto
         }
         const qint64 version = row[versionSlot].toLongLong();
         index[id] = kept_.size();
-        kept_.push_back({&table, KeptWrite::Kind::Update, id, version, maskOf(fields), row});
+        kept_.push_back({&table, KeptWrite::Kind::Update, id, version, maskOf(fields), row, asRead});
         row[versionSlot] = QVariant(version + 1);
         copyWrote(table, id, &row);
         return true;
@@ -416,10 +421,16 @@ void PgConnection::sendKept(std::vector<KeptWrite>& writes) {
     for (int tries = 1;; ++tries) {
         beginning([&] { step(nested ? "SAVEPOINT tavrel_batch" : "BEGIN"); });
         try {
+            // Nobody waits on this batch's locks while a clerk reads a
+            // question: the questions wait until it is committed.
+            askLater_ = !nested;
             sendGrouped(writes);
+            askLater_ = false;
             step(nested ? "RELEASE SAVEPOINT tavrel_batch" : "COMMIT");
             break;
         } catch (const EngineError& e) {
+            askLater_ = false;
+            asked_.clear();
             replaced_.clear();  // the records stored again went with the batch
             if (e.kind() == ErrorKind::ServerUnreachable) {
                 EngineError told = e;
@@ -443,7 +454,31 @@ void PgConnection::sendKept(std::vector<KeptWrite>& writes) {
             break;
         }
     }
+    try {
+        settleAsked();
+    } catch (const EngineError&) {
+        tellReplaced();
+        throw;
+    }
     tellReplaced();
+}
+
+// The writes of a committed batch that wait for the clerk's answer, in the
+// order the loop made them. What the clerk stops is named as not stored.
+void PgConnection::settleAsked() {
+    std::vector<KeptWrite> writes = std::move(asked_);
+    asked_.clear();
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        try {
+            if (writes[i].kind == KeptWrite::Kind::Remove)
+                settleRemoval(writes[i]);
+            else
+                settle(writes[i]);
+        } catch (EngineError& e) {
+            nameNotStored(e, writes, i);
+            throw;
+        }
+    }
 }
 
 void PgConnection::tellReplaced() {
@@ -524,17 +559,32 @@ void PgConnection::sendRemovals(const OpenTable& table, const std::vector<const 
 }
 
 // A kept deletion found the record changed by another desk (a record
-// already gone is what was wanted). The clerk sees the record as it was
-// read against what the other desk stored.
+// already gone is what was wanted; one stored again unchanged is deleted
+// without a question). The clerk sees the record as it was read against
+// what the other desk stored.
 void PgConnection::settleRemoval(const KeptWrite& write) {
     const OpenTable& table = *write.table;
-    const Conflict conflict = conflictOver(write);
-    if (conflict.gone())
-        return;
-    copies_.erase(table.sqlName);
-    if (choose(conflict) == ConflictChoice::TakeTheirs)
-        return;
-    run(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(table.quotedName), {QVariant(write.id)});
+    for (int round = 0; round < SettleRounds; ++round) {
+        Conflict conflict = conflictOver(write);
+        if (conflict.gone())
+            return;
+        copies_.erase(table.sqlName);
+        conflict.contested = differingFields(write.row, conflict.theirs, table.fields.size());
+        if (!conflict.contested.empty()) {
+            if (askLater_) {
+                asked_.push_back(write);
+                return;
+            }
+            if (askInConflict(conflict) == ConflictChoice::TakeTheirs)
+                return;
+        }
+        const pg::Result r = run(QStringLiteral("DELETE FROM %1 WHERE rowid=? AND tavrel_version=?").arg(table.quotedName),
+                                 {QVariant(write.id), conflict.theirs.back()});
+        if (r.affected > 0)
+            return;
+    }
+    throw EngineError(ErrorKind::ChangedElsewhere, table.fileName, QString(),
+                      QStringLiteral("The record was changed again by another desk while it was being deleted."));
 }
 
 void PgConnection::sendInserts(const OpenTable& table, quint64 mask, const std::vector<const KeptWrite*>& writes) {
@@ -611,57 +661,83 @@ Conflict PgConnection::conflictOver(const KeptWrite& write) {
     for (const FieldInfo& f : table.fields)
         conflict.fields << f.name;
     conflict.id = write.id;
+    conflict.asRead = write.kind == KeptWrite::Kind::Remove ? write.row : write.asRead;
     conflict.mine = write.row;
     conflict.deleting = write.kind == KeptWrite::Kind::Remove;
     conflict.theirs = readCurrent(table, write.id, &conflict.theirDesk);
     return conflict;
 }
 
-ConflictChoice PgConnection::choose(const Conflict& conflict) {
-    const std::shared_ptr<ConflictResolver>& resolver = conflictResolver();
-    if (!resolver || !*resolver)
-        throw EngineError(ErrorKind::ChangedElsewhere, conflict.table, conflict.theirDesk,
-                          QStringLiteral("The record was changed or deleted by another desk since it was read."));
-    return (*resolver)(conflict);
-}
-
-// A kept write found the record changed or deleted by another desk.
+// A kept write found the record changed or deleted by another desk. Fields
+// only one desk changed merge; where both changed a field, or the record is
+// gone, the clerk settles it (after the batch is committed).
 void PgConnection::settle(const KeptWrite& write) {
     const OpenTable& table = *write.table;
-    const Conflict conflict = conflictOver(write);
-    copies_.erase(table.sqlName);
-    if (choose(conflict) == ConflictChoice::TakeTheirs)
-        return;
-    Row mine = write.row;
-    std::vector<int> fields;
-    for (std::size_t i = 0; i < table.fields.size(); ++i)
-        if (conflict.gone() ? mine[i].isValid() : true)
-            fields.push_back(int(i));
+    KeptWrite again = write;
+    std::vector<int> written = fieldsOfMask(write.fieldMask);
+    for (int round = 0; round < SettleRounds; ++round) {
+        Conflict conflict = conflictOver(again);
+        copies_.erase(table.sqlName);
+        if (!conflict.gone())
+            conflict.contested = contestedFields(again.asRead, again.row, conflict.theirs, written);
+        if (conflict.gone() || !conflict.contested.empty()) {
+            if (askLater_) {
+                asked_.push_back(again);
+                return;
+            }
+            if (askInConflict(conflict) == ConflictChoice::TakeTheirs) {
+                if (conflict.gone())
+                    return;
+                written = withoutFields(written, conflict.contested);
+                if (written.empty())
+                    return;
+            }
+        }
+        if (storeSettled(again, conflict, written))
+            return;
+        // Changed again meanwhile: settled against what is stored now.
+        again.asRead = conflict.theirs;
+        again.version = conflict.theirs.back().toLongLong();
+        again.row = mergedRow(conflict.theirs, again.row, written);
+    }
+    throw EngineError(ErrorKind::ChangedElsewhere, table.fileName, QString(),
+                      QStringLiteral("The record was changed again by another desk while it was being stored."));
+}
+
+// Stores this desk's fields over the other desk's record, or the record again
+// under a new id when it is gone; false when it changed once more.
+bool PgConnection::storeSettled(const KeptWrite& write, const Conflict& conflict, const std::vector<int>& written) {
+    const OpenTable& table = *write.table;
     const int groups = writeGroups_;
     writeGroups_ = 0;  // stored at once, not kept
+    const auto restore = qScopeGuard([&] { writeGroups_ = groups; });
+    Row mine = write.row;
     if (conflict.gone()) {
+        std::vector<int> fields;
+        for (std::size_t i = 0; i < table.fields.size(); ++i)
+            if (mine[i].isValid())
+                fields.push_back(int(i));
         replaced_.emplace_back(&table, write.id, insertRow(table, fields, mine));
-    } else {
-        mine.back() = conflict.theirs.back();
-        if (!updateRow(table, write.id, fields, mine)) {
-            writeGroups_ = groups;
-            throw EngineError(ErrorKind::ChangedElsewhere, conflict.table, conflict.theirDesk,
-                              QStringLiteral("The record was changed again by another desk while it was being stored."));
-        }
+        return true;
     }
-    writeGroups_ = groups;
+    mine.back() = conflict.theirs.back();
+    return updateRow(table, write.id, written, mine, conflict.theirs);
 }
 
 // ---- groups -----------------------------------------------------------------
 
 void PgConnection::beginWriteGroup() {
-    if (writeGroups_++ == 0)
-        groupStartedMs_ = nowMs();
+    if (writeGroups_++ > 0)
+        return;
+    groupStartedMs_ = nowMs();
+    beginBulkQuestions();
 }
 
 void PgConnection::endWriteGroup() {
     if (writeGroups_ == 0 || --writeGroups_ > 0)
         return;
+    // The last batch's conflicts are still the command's.
+    const auto questionsEnd = qScopeGuard([this] { endBulkQuestions(); });
     copies_.clear();
     freeIds_.clear();
     if (!asyncCommits_) {

@@ -41,7 +41,8 @@ public:
     void exec(const QString& sql) override;
 
     qint64 insertRow(const OpenTable& table, const std::vector<int>& fields, Row& row) override;
-    bool updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row) override;
+    bool updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row,
+                   const Row& asRead) override;
     bool removeRow(const OpenTable& table, qint64 id, const Row& asRead) override;
     Row readCurrent(const OpenTable& table, qint64 id, QString* desk) override;
     std::optional<Found> answerFromMemory(const OpenTable& table, const Lookup& lookup) override;
@@ -74,6 +75,7 @@ private:
         qint64 version = 0;  // the version the update expects
         quint64 fieldMask = 0;
         Row row;  // of a deletion: the record as it was read
+        Row asRead;  // of an update: the record as it was read
     };
     struct TableCopy;
 
@@ -89,10 +91,11 @@ private:
     void settleMissing(const pg::Result& done, const std::vector<const KeptWrite*>& writes,
                        void (PgConnection::*settleOne)(const KeptWrite&));
     void settle(const KeptWrite& write);
+    bool storeSettled(const KeptWrite& write, const Conflict& conflict, const std::vector<int>& written);
+    void settleAsked();
     void tellReplaced();
     void settleRemoval(const KeptWrite& write);
     Conflict conflictOver(const KeptWrite& write);
-    ConflictChoice choose(const Conflict& conflict);
     void commitWithoutWaiting();
     // Back to commits that wait for the disk, once the loop has ended.
     void commitWaitingAgain();
@@ -107,6 +110,10 @@ private:
     bool asyncCommits_ = false;  // the group's commits do not wait for the disk
     qint64 groupStartedMs_ = 0;
     std::vector<KeptWrite> kept_;
+    // While a batch's transaction is open, the writes whose conflicts need
+    // the clerk wait here for its commit.
+    bool askLater_ = false;
+    std::vector<KeptWrite> asked_;
     std::map<const OpenTable*, std::unordered_map<qint64, std::size_t>> keptIndex_;
     std::map<const OpenTable*, std::vector<qint64>> freeIds_;
     std::map<QString, std::unique_ptr<TableCopy>> copies_;  // by SQL name

@@ -367,7 +367,8 @@ qint64 SqliteConnection::insertRow(const OpenTable& table, const std::vector<int
     return lastInsertRowId();
 }
 
-bool SqliteConnection::updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row) {
+bool SqliteConnection::updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row,
+                                 const Row&) {
     takeBackIfLost();
     Statement& st = prepare(table.updateSql(fields));
     int n = 0;

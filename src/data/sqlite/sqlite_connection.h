@@ -62,7 +62,8 @@ public:
     qint64 lastInsertRowId() const;
 
     qint64 insertRow(const OpenTable& table, const std::vector<int>& fields, Row& row) override;
-    bool updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row) override;
+    bool updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row,
+                   const Row& asRead) override;
     bool removeRow(const OpenTable& table, qint64 id, const Row& asRead) override;
     int likePatternLimit() const override;
 
