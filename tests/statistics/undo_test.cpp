@@ -47,12 +47,12 @@ QStringList storedRows(const QString& path) {
 }
 
 // The same of a table on a server, read through a session of its own: row
-// id, then the fields as typed JSON (the version and desk of the last write
-// left out).
+// id, then the fields as typed JSON (the version, desk and desk token of the
+// last write left out).
 QStringList storedRows(const QString& uri, const QString& sqlName) {
     auto session = data::pg::Session::connect(uri, QStringLiteral("reader"));
     const data::pg::Result r = session->run(
-        QStringLiteral("SELECT rowid, (to_jsonb(t) - 'rowid' - 'tavrel_version' - 'tavrel_desk')::text FROM %1 t ORDER BY rowid")
+        QStringLiteral("SELECT rowid, (to_jsonb(t) - 'rowid' - 'tavrel_version' - 'tavrel_desk' - 'tavrel_desk_token')::text FROM %1 t ORDER BY rowid")
             .arg(data::quotedIdentifier(sqlName)));
     QStringList rows;
     for (const data::pg::ResultRow& row : r.rows)
@@ -256,29 +256,73 @@ TEST_P(UndoAtTwoDesks, CommandStillRunningAtAnotherDesk) {
 }
 
 // Rows another desk adds while a command adds its own are that desk's: the
-// undo removes only the command's. (Table files have one desk.)
+// undo removes only the command's, also where the other desk goes by the
+// same name (a cloned computer). (Table files have one desk.)
 TEST_P(UndoAtTwoDesks, RowsAddedMeanwhileAtAnotherDeskStay) {
-    qputenv("TAVREL_DESK", "B 台");
-    data::Engine other(engine->location());
-    auto theirOrders = std::make_unique<data::Query>(other);
-    theirOrders->setSql(QStringLiteral("select * from dd.db"));
-    theirOrders->open();
-    qunsetenv("TAVREL_DESK");
+    const QString ours = serverStoreOf(*engine)->deskName();
+    int round = 0;
+    for (const QString& theirName : {QStringLiteral("B 台"), ours}) {
+        SCOPED_TRACE(theirName.toStdString());
+        const QString batch = QStringLiteral("C%1").arg(++round);
+        qputenv("TAVREL_DESK", theirName.toUtf8());
+        data::Engine other(engine->location());
+        auto theirOrders = std::make_unique<data::Query>(other);
+        theirOrders->setSql(QStringLiteral("select * from dd.db"));
+        theirOrders->open();
+        qunsetenv("TAVREL_DESK");
 
+        const qint64 id = journal().record(QStringLiteral("订单导入"), data::ordersWindowName(), {data::addedRows(*orders)});
+        // Listed at the other desk with the name of the desk that ran it.
+        ASSERT_EQ(other.undoJournal().entries().size(), 1u);
+        EXPECT_EQ(other.undoJournal().entries().front().desk, ours);
+        addOrder(*orders, batch + QStringLiteral("05"));
+        addOrder(*theirOrders, batch + QStringLiteral("06"));
+        addOrder(*orders, batch + QStringLiteral("07"));
+        journal().seal(id);
+        EXPECT_EQ(journal().entries().front().rows, 2);
+        EXPECT_EQ(journal().changedSince(id), 0);
+        journal().undo(id);
+        EXPECT_EQ(stored(batch + QStringLiteral("05"), QStringLiteral("批号")), QVariant());
+        EXPECT_EQ(stored(batch + QStringLiteral("06"), QStringLiteral("批号")).toString(), batch + QStringLiteral("06"));
+        EXPECT_EQ(stored(batch + QStringLiteral("07"), QStringLiteral("批号")), QVariant());
+    }
+}
+
+// Tables and records kept before records carried the desk token: a desk
+// opening them adds it to the tables and the journal; a record without one
+// finds the rows its command added by the desk's name, and commands recorded
+// since are undone as ever.
+TEST_P(UndoAtTwoDesks, TablesAndRecordsFromBeforeDeskTokens) {
+    const QStringList before = allTables();
     const qint64 id = journal().record(QStringLiteral("订单导入"), data::ordersWindowName(), {data::addedRows(*orders)});
-    // Listed at the other desk with the desk that ran it.
-    ASSERT_EQ(other.undoJournal().entries().size(), 1u);
-    EXPECT_EQ(other.undoJournal().entries().front().desk, serverStoreOf(*engine)->deskName());
     addOrder(*orders, "C005");
-    addOrder(*theirOrders, "C006");
-    addOrder(*orders, "C007");
+    {
+        auto older = data::pg::Session::connect(location, QStringLiteral("旧版"));
+        for (const char* drop : {"ALTER TABLE dd DROP COLUMN tavrel_desk_token",
+                                 "ALTER TABLE tavrel_undo_images_dd DROP COLUMN tavrel_desk_token",
+                                 "ALTER TABLE tavrel_undo_commands DROP COLUMN desk_token"})
+            older->exec(QString::fromLatin1(drop));
+    }
+    data::Engine later(location);
+    ASSERT_EQ(later.undoJournal().entries().size(), 1u);  // opening the journal adds the token to it
     journal().seal(id);
-    EXPECT_EQ(journal().entries().front().rows, 2);
-    EXPECT_EQ(journal().changedSince(id), 0);
-    journal().undo(id);
-    EXPECT_EQ(stored("C005", QStringLiteral("批号")), QVariant());
-    EXPECT_EQ(stored("C006", QStringLiteral("批号")).toString(), QStringLiteral("C006"));
-    EXPECT_EQ(stored("C007", QStringLiteral("批号")), QVariant());
+    ASSERT_EQ(journal().entries().size(), 1u);
+    EXPECT_EQ(journal().entries().front().rows, 1);
+    EXPECT_EQ(later.undoJournal().changedSince(id), 0);
+    later.undoJournal().undo(id);
+    EXPECT_EQ(storedOrderCount(), 4);
+
+    data::Query theirs(later);
+    theirs.setSql(QStringLiteral("select * from dd.db"));
+    theirs.open();
+    orders::markCounted(theirs, sink);
+    auto reader = data::pg::Session::connect(location, QStringLiteral("reader"));
+    EXPECT_EQ(reader->run(QStringLiteral("SELECT count(*) FROM dd WHERE tavrel_desk_token=?"), {serverStoreOf(later)->deskToken()})
+                  .rows.at(0).at(0).toLongLong(),
+              4);
+    EXPECT_EQ(later.undoJournal().changedSince(later.undoJournal().entries().front().id), 0);
+    later.undoJournal().undo(later.undoJournal().entries().front().id);
+    EXPECT_EQ(allTables(), before);
 }
 
 TAVREL_ON_BOTH_STORES(Undo);

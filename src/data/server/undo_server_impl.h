@@ -94,7 +94,8 @@ inline QString commandsTable() { return QStringLiteral("tavrel_undo_commands"); 
 inline QString partsTable() { return QStringLiteral("tavrel_undo_parts"); }
 // The images of one table's rows: the command, the table, the row's id and
 // the row itself, column for column as the table has it.
-inline QString imagesTable(const QString& sqlName) { return quotedIdentifier(QStringLiteral("tavrel_undo_images_") + sqlName); }
+inline QString imagesTableName(const QString& sqlName) { return QStringLiteral("tavrel_undo_images_") + sqlName; }
+inline QString imagesTable(const QString& sqlName) { return quotedIdentifier(imagesTableName(sqlName)); }
 inline QString afterTable() { return QStringLiteral("tavrel_undo_after"); }
 
 }  // namespace undo_server

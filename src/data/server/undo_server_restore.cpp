@@ -139,17 +139,18 @@ qint64 ServerUndoJournal::restoreRows(qint64 id, const PartRow& part) {
         then << QStringLiteral("EXCLUDED.") + field;
     }
     restored += qint64(
-        run(QStringLiteral("INSERT INTO %1 AS t (rowid, %2, tavrel_version, tavrel_desk) "
+        run(QStringLiteral("INSERT INTO %1 AS t (rowid, %2, tavrel_version, tavrel_desk, tavrel_desk_token) "
                            "SELECT b.rid, %3, greatest(coalesce(b.tavrel_version, 0), "
-                           "coalesce(a.version, 0)) + 1, ?::text "
+                           "coalesce(a.version, 0)) + 1, ?::text, ?::text "
                            "FROM %4 b "
                            "LEFT JOIN %5 a ON a.command=b.command AND a.table_name=b.table_name AND a.rid=b.rid "
                            "WHERE %6 ORDER BY b.rid "
-                           "ON CONFLICT (rowid) DO UPDATE SET %7, tavrel_version=t.tavrel_version+1, tavrel_desk=EXCLUDED.tavrel_desk "
+                           "ON CONFLICT (rowid) DO UPDATE SET %7, tavrel_version=t.tavrel_version+1, tavrel_desk=EXCLUDED.tavrel_desk, "
+                           "tavrel_desk_token=EXCLUDED.tavrel_desk_token "
                            "WHERE (%8) IS DISTINCT FROM (%9)")
                 .arg(table.quotedName, columns.join(QLatin1Char(',')), values.join(QLatin1Char(',')), imagesTable(part.table), afterTable(),
                      imagesOfPart(), sets.join(QLatin1Char(',')), now.join(QLatin1Char(',')), then.join(QLatin1Char(','))),
-            {connection_->desk(), command, part.table})
+            {connection_->desk(), connection_->deskToken(), command, part.table})
             .affected);
     return restored;
 }
