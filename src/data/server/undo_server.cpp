@@ -29,8 +29,6 @@ namespace data {
 
 namespace undo_server {
 
-namespace {
-
 QVariant idList(const std::vector<qint64>& ids) {
     std::vector<QVariant> values;
     values.reserve(ids.size());
@@ -38,8 +36,6 @@ QVariant idList(const std::vector<qint64>& ids) {
         values.emplace_back(id);
     return QVariant::fromValue(pg::ArrayParam{std::move(values)});
 }
-
-}  // namespace
 
 const TableDef& tableDefOfSqlName(const QString& sqlName) {
     for (const TableDef* def : allTables())
