@@ -83,15 +83,25 @@ int undoLastCommands(const QString& dir, int count, QTextStream& out, QTextStrea
                 return 1;
             }
             const data::UndoEntry& last = entries.front();
-            const int changed = journal.changedSince(last.id);
-            if (changed > 0 &&
-                !confirm(QStringLiteral("“%1”（%2）：有%3条记录在之后被修改过，撤销会覆盖这些修改。仍要撤销吗？")
-                             .arg(last.command, last.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
-                             .arg(changed))) {
-                err << QStringLiteral("已停止，“%1”未撤销。").arg(last.command) << "\n";
-                return 1;
+            int changed = journal.changedSince(last.id);
+            int rows = -1;
+            while (rows < 0) {
+                if (changed > 0 &&
+                    !confirm(QStringLiteral("“%1”（%2）：有%3条记录在之后被修改过，撤销会覆盖这些修改。仍要撤销吗？")
+                                 .arg(last.command, last.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+                                 .arg(changed))) {
+                    err << QStringLiteral("已停止，“%1”未撤销。").arg(last.command) << "\n";
+                    return 1;
+                }
+                try {
+                    rows = journal.undo(last.id);
+                } catch (const data::EngineError& e) {
+                    // Another desk changed rows after the question: asked again.
+                    if (e.kind() != data::ErrorKind::ChangedSinceAsked)
+                        throw;
+                    changed = e.value().toInt();
+                }
             }
-            const int rows = journal.undo(last.id);
             out << QStringLiteral("已撤销“%1”（%2，%3），恢复%4条记录。")
                        .arg(last.command, last.window, last.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
                        .arg(rows)

@@ -172,6 +172,10 @@ QString engineText(const data::EngineError& error)
                           .arg(QDir::toNativeSeparators(error.subject())),
                       QStringLiteral("程序已重新打开这个数据表，以后的修改会正常保存。"),
                       QStringLiteral("请检查刚才的修改是否都在，缺少的请再做一次；程序运行时请不要用其他程序打开数据文件夹中的数据表。"));
+    case data::ErrorKind::ChangedSinceAsked:
+        return joined(QStringLiteral("撤销时发现另一台电脑刚修改了要恢复的记录，现在有%1条记录在命令之后被修改过。").arg(error.value()),
+                      QStringLiteral("没有撤销任何记录，数据没有改变。"),
+                      QStringLiteral("请再撤销一次，看过提问后再决定是否覆盖这些修改。"));
     case data::ErrorKind::Engine:
         break;
     }

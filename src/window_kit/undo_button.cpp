@@ -1,5 +1,6 @@
 #include "window_kit/undo_button.h"
 
+#include "data/core/errors.h"
 #include "data/engine/query.h"
 #include "data/core/undo_journal.h"
 #include "platform/dialogs.h"
@@ -68,14 +69,24 @@ bool undoLastCommand(QWidget* owner, data::UndoJournal& journal, const QString& 
     const data::UndoEntry& last = entries.front();
     if (!platform::dialogs().question(owner, undoQuestion(last), noticeCaption()))
         return false;
-    const int changed = journal.changedSince(last.id);
-    if (changed > 0 && !platform::dialogs().question(owner, changedSinceQuestion(changed), noticeCaption()))
-        return false;
-    status.setPanelText(ProgressPanel, undoingText(last.command));
-    status.letEventsRun();
-    const int rows = journal.undo(last.id);
-    status.setPanelText(ProgressPanel, undoneText(last.command, rows));
-    return true;
+    int changed = journal.changedSince(last.id);
+    for (;;) {
+        if (changed > 0 && !platform::dialogs().question(owner, changedSinceQuestion(changed), noticeCaption()))
+            return false;
+        status.setPanelText(ProgressPanel, undoingText(last.command));
+        status.letEventsRun();
+        try {
+            const int rows = journal.undo(last.id);
+            status.setPanelText(ProgressPanel, undoneText(last.command, rows));
+            return true;
+        } catch (const data::EngineError& e) {
+            // Another desk changed rows after the question: asked again.
+            if (e.kind() != data::ErrorKind::ChangedSinceAsked)
+                throw;
+            status.setPanelText(ProgressPanel, QString());
+            changed = e.value().toInt();
+        }
+    }
 }
 
 }  // namespace kit

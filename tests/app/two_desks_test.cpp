@@ -13,15 +13,19 @@
 #include "data/server_store_of.h"
 #include "dbui/db_grid.h"
 #include "dbui/query_table_model.h"
+#include "data/engine/undo_scope.h"
+#include "orders/size_runs.h"
 #include "orders/orders_window.h"
 #include "pg_test_server.h"
 #include "platform/files.h"
 #include "platform/scripted_dialogs.h"
 #include "qt_printing.h"
+#include "recording_sink.h"
 #include "server_news.h"
 #include "statistics/statistics_window.h"
 #include "window_kit/fault_texts.h"
 #include "window_kit/status_panels.h"
+#include "window_kit/undo_button.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -265,6 +269,55 @@ TEST_F(TwoDesks, TheStatisticsQuestionHoldsNoOtherDeskBack)
         EXPECT_NE(runningAtA, nullptr);
         runningAtA.reset();
         EXPECT_NE(deskA->lockCommand(QStringLiteral("鞋底统计")), nullptr);
+    }
+}
+
+// B undoes its command while A changes the orders: a row A changes while B's
+// clerk reads the question about changed rows is asked about in its turn,
+// and only the clerk's yes writes over it.
+TEST_F(TwoDesks, TheUndoAsksAgainAboutRowsChangedWhileItAsked)
+{
+    const struct {
+        const char* name;
+        bool lastAnswer;
+        QString casesAfterwards;  // of B001
+    } cases[] = {
+        {"answered yes", true, QStringLiteral("1")},
+        {"answered no", false, QStringLiteral("5")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        storeCasesAtA(1);
+        RecordingSink sink;
+        data::Query walked(*deskB);
+        walked.setSql(QStringLiteral("select * from dd.db"));
+        walked.open();
+        orders::multiplyByCases(walked, sink);
+        orderAtA->close();  // A reads what B's command stored
+        orderAtA->open();
+        storeCasesAtA(5);
+        dialogs.whileShown([&](const platform::ScriptedDialogs::Message& box) {
+            if (box.text != kit::changedSinceQuestion(1))
+                return;
+            orderAtA->last();
+            orderAtA->edit();
+            orderAtA->field(QStringLiteral("备注")).setText(QStringLiteral("前台改过"));
+            orderAtA->post();
+        });
+        dialogs.queueAnswer(true);
+        dialogs.queueAnswer(true);
+        dialogs.queueAnswer(c.lastAnswer);
+        EXPECT_EQ(kit::undoLastCommand(ordersAtB, deskB->undoJournal(), data::ordersWindowName(), sink), c.lastAnswer);
+        dialogs.whileShown({});
+        QStringList texts = dialogs.messageTexts();
+        dialogs.clear();
+        ASSERT_EQ(texts.size(), 3);
+        EXPECT_EQ(texts[1], kit::changedSinceQuestion(1));
+        EXPECT_EQ(texts[2], kit::changedSinceQuestion(2));
+        EXPECT_EQ(storedCases(), c.casesAfterwards);
+        EXPECT_EQ(deskB->undoJournal().entries().size(), c.lastAnswer ? 0u : 1u);
+        orderAtA->close();
+        orderAtA->open();
     }
 }
 

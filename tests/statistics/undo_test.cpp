@@ -6,6 +6,7 @@
 
 #include "catalogue/catalogue_delete.h"
 #include "data/server/pg_session.h"
+#include "data/server/undo_server_impl.h"
 #include "data/server_store_of.h"
 #include "data/core/undo_journal.h"
 #include "data/engine/undo_scope.h"
@@ -47,12 +48,12 @@ QStringList storedRows(const QString& path) {
 }
 
 // The same of a table on a server, read through a session of its own: row
-// id, then the fields as typed JSON (the version and desk of the last write
-// left out).
+// id, then the fields as typed JSON (the version, desk and desk token of the
+// last write left out).
 QStringList storedRows(const QString& uri, const QString& sqlName) {
     auto session = data::pg::Session::connect(uri, QStringLiteral("reader"));
     const data::pg::Result r = session->run(
-        QStringLiteral("SELECT rowid, (to_jsonb(t) - 'rowid' - 'tavrel_version' - 'tavrel_desk')::text FROM %1 t ORDER BY rowid")
+        QStringLiteral("SELECT rowid, (to_jsonb(t) - 'rowid' - 'tavrel_version' - 'tavrel_desk' - 'tavrel_desk_token')::text FROM %1 t ORDER BY rowid")
             .arg(data::quotedIdentifier(sqlName)));
     QStringList rows;
     for (const data::pg::ResultRow& row : r.rows)
@@ -260,29 +261,171 @@ TEST_P(UndoAtTwoDesks, CommandStillRunningAtAnotherDesk) {
 }
 
 // Rows another desk adds while a command adds its own are that desk's: the
-// undo removes only the command's. (Table files have one desk.)
+// undo removes only the command's, also where the other desk goes by the
+// same name (a cloned computer). (Table files have one desk.)
 TEST_P(UndoAtTwoDesks, RowsAddedMeanwhileAtAnotherDeskStay) {
-    qputenv("TAVREL_DESK", "B 台");
-    data::Engine other(engine->location());
-    auto theirOrders = std::make_unique<data::Query>(other);
-    theirOrders->setSql(QStringLiteral("select * from dd.db"));
-    theirOrders->open();
-    qunsetenv("TAVREL_DESK");
+    const QString ours = serverStoreOf(*engine)->deskName();
+    int round = 0;
+    for (const QString& theirName : {QStringLiteral("B 台"), ours}) {
+        SCOPED_TRACE(theirName.toStdString());
+        const QString batch = QStringLiteral("C%1").arg(++round);
+        qputenv("TAVREL_DESK", theirName.toUtf8());
+        data::Engine other(engine->location());
+        auto theirOrders = std::make_unique<data::Query>(other);
+        theirOrders->setSql(QStringLiteral("select * from dd.db"));
+        theirOrders->open();
+        qunsetenv("TAVREL_DESK");
 
+        const qint64 id = journal().record(QStringLiteral("订单导入"), data::ordersWindowName(), {data::addedRows(*orders)});
+        // Listed at the other desk with the name of the desk that ran it.
+        ASSERT_EQ(other.undoJournal().entries().size(), 1u);
+        EXPECT_EQ(other.undoJournal().entries().front().desk, ours);
+        addOrder(*orders, batch + QStringLiteral("05"));
+        addOrder(*theirOrders, batch + QStringLiteral("06"));
+        addOrder(*orders, batch + QStringLiteral("07"));
+        journal().seal(id);
+        EXPECT_EQ(journal().entries().front().rows, 2);
+        EXPECT_EQ(journal().changedSince(id), 0);
+        journal().undo(id);
+        EXPECT_EQ(stored(batch + QStringLiteral("05"), QStringLiteral("批号")), QVariant());
+        EXPECT_EQ(stored(batch + QStringLiteral("06"), QStringLiteral("批号")).toString(), batch + QStringLiteral("06"));
+        EXPECT_EQ(stored(batch + QStringLiteral("07"), QStringLiteral("批号")), QVariant());
+    }
+}
+
+// A row another desk changes after the clerk was asked (or was not asked,
+// nothing having changed) is not written over unasked: the undo finds it
+// changed, writes nothing and says how many rows have changed now; asked
+// again, it undoes.
+TEST_P(UndoAtTwoDesks, RowsChangedAfterTheQuestionAreAskedAbout) {
+    data::Engine other(engine->location());
+    const auto note = [](data::Engine& at, const QString& batch, const QString& text) {
+        data::Query q(at);
+        q.setSql(QStringLiteral("select * from dd.db where 批号='%1'").arg(batch));
+        q.open();
+        q.edit();
+        q.field(QStringLiteral("备注")).setText(text);
+        q.post();
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> beforeTheQuestion;
+        int asked;  // rows changed when the clerk was asked
+    };
+    const std::vector<Case> cases = {
+        {"nothing changed when asked", [] {}, 0},
+        {"the changed row changed again", [&] { note(*engine, QStringLiteral("A001"), QStringLiteral("这里改过")); }, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QStringList before = allTables();
+        orders::multiplyByCases(*orders, sink);
+        c.beforeTheQuestion();
+        const qint64 id = journal().entries().front().id;
+        EXPECT_EQ(journal().changedSince(id), c.asked);
+        note(other, QStringLiteral("A001"), QStringLiteral("对方改过"));
+        try {
+            journal().undo(id);
+            ADD_FAILURE() << "a row changed after the question was written over";
+        } catch (const data::EngineError& e) {
+            EXPECT_EQ(e.kind(), data::ErrorKind::ChangedSinceAsked) << e.what();
+            EXPECT_EQ(e.value(), QStringLiteral("1"));
+        }
+        EXPECT_EQ(stored(QStringLiteral("A001"), QStringLiteral("备注")).toString(), QStringLiteral("对方改过"));
+        EXPECT_EQ(journal().entries().size(), 1u);
+        journal().undo(id);  // the clerk, asked again, said yes
+        EXPECT_EQ(allTables(), before);
+        EXPECT_TRUE(journal().entries().empty());
+        showAllOrders();
+    }
+}
+
+// From its last check to the writing back the undo holds what it writes:
+// another desk can change none of those rows (nor, where the undo empties a
+// table of the rows it did not record, add any) until it has committed.
+TEST_P(UndoAtTwoDesks, TheRowsStayLockedFromTheCheckToTheWritingBack) {
+    auto probe = data::pg::Session::connect(location, QStringLiteral("探测"));
+    struct Case {
+        const char* command;
+        std::function<void()> run;
+        QString change;  // another desk's change, refused at once where it would wait
+    };
+    const QString changeA001 = QStringLiteral("UPDATE dd SET \"备注\"='对方改过' WHERE rowid IN "
+                                              "(SELECT rowid FROM dd WHERE \"批号\"='%1' FOR UPDATE NOWAIT)");
+    const std::vector<Case> cases = {
+        {"件数相乘", [this] { orders::multiplyByCases(*orders, sink); }, changeA001.arg(QStringLiteral("A001"))},
+        {"鞋底统计", [this] { statistics::aggregateOrders(*orders, *statistics, sink); },
+         QStringLiteral("LOCK TABLE xdtj IN ROW EXCLUSIVE MODE NOWAIT")},
+        {"订单导入",
+         [this] {
+             FakeWorksheet sheet;
+             sheet.setCellText(2, 1, "C005");
+             orders::importWorksheet(sheet, *orders, {"批号"}, sink, [] {});
+         },
+         changeA001.arg(QStringLiteral("C005"))},
+    };
+    auto* server = dynamic_cast<data::undo_server::ServerUndoJournal*>(&journal());
+    ASSERT_NE(server, nullptr);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        const QStringList before = allTables();
+        c.run();
+        int probes = 0;
+        server->betweenCheckAndWriteBack = [&] {
+            ++probes;
+            probe->exec(QStringLiteral("BEGIN"));
+            try {
+                probe->exec(c.change);
+                ADD_FAILURE() << "another desk changed a row the undo is writing back";
+            } catch (const data::EngineError& e) {
+                EXPECT_EQ(e.sqlState(), QStringLiteral("55P03")) << e.what();
+            }
+            probe->exec(QStringLiteral("ROLLBACK"));
+        };
+        EXPECT_EQ(journal().changedSince(journal().entries().front().id), 0);
+        journal().undo(journal().entries().front().id);
+        server->betweenCheckAndWriteBack = nullptr;
+        EXPECT_EQ(probes, 1);
+        EXPECT_EQ(allTables(), before);
+        showAllOrders();
+    }
+}
+
+// Tables and records kept before records carried the desk token: a desk
+// opening them adds it to the tables and the journal; a record without one
+// finds the rows its command added by the desk's name, and commands recorded
+// since are undone as ever.
+TEST_P(UndoAtTwoDesks, TablesAndRecordsFromBeforeDeskTokens) {
+    const QStringList before = allTables();
     const qint64 id = journal().record(QStringLiteral("订单导入"), data::ordersWindowName(), {data::addedRows(*orders)});
-    // Listed at the other desk with the desk that ran it.
-    ASSERT_EQ(other.undoJournal().entries().size(), 1u);
-    EXPECT_EQ(other.undoJournal().entries().front().desk, serverStoreOf(*engine)->deskName());
     addOrder(*orders, "C005");
-    addOrder(*theirOrders, "C006");
-    addOrder(*orders, "C007");
+    {
+        auto older = data::pg::Session::connect(location, QStringLiteral("旧版"));
+        for (const char* drop : {"ALTER TABLE dd DROP COLUMN tavrel_desk_token",
+                                 "ALTER TABLE tavrel_undo_images_dd DROP COLUMN tavrel_desk_token",
+                                 "ALTER TABLE tavrel_undo_commands DROP COLUMN desk_token"})
+            older->exec(QString::fromLatin1(drop));
+    }
+    data::Engine later(location);
+    ASSERT_EQ(later.undoJournal().entries().size(), 1u);  // opening the journal adds the token to it
     journal().seal(id);
-    EXPECT_EQ(journal().entries().front().rows, 2);
-    EXPECT_EQ(journal().changedSince(id), 0);
-    journal().undo(id);
-    EXPECT_EQ(stored("C005", QStringLiteral("批号")), QVariant());
-    EXPECT_EQ(stored("C006", QStringLiteral("批号")).toString(), QStringLiteral("C006"));
-    EXPECT_EQ(stored("C007", QStringLiteral("批号")), QVariant());
+    ASSERT_EQ(journal().entries().size(), 1u);
+    EXPECT_EQ(journal().entries().front().rows, 1);
+    EXPECT_EQ(later.undoJournal().changedSince(id), 0);
+    later.undoJournal().undo(id);
+    EXPECT_EQ(storedOrderCount(), 4);
+
+    data::Query theirs(later);
+    theirs.setSql(QStringLiteral("select * from dd.db"));
+    theirs.open();
+    orders::markCounted(theirs, sink);
+    auto reader = data::pg::Session::connect(location, QStringLiteral("reader"));
+    EXPECT_EQ(reader->run(QStringLiteral("SELECT count(*) FROM dd WHERE tavrel_desk_token=?"), {serverStoreOf(later)->deskToken()})
+                  .rows.at(0).at(0).toLongLong(),
+              4);
+    EXPECT_EQ(later.undoJournal().changedSince(later.undoJournal().entries().front().id), 0);
+    later.undoJournal().undo(later.undoJournal().entries().front().id);
+    EXPECT_EQ(allTables(), before);
 }
 
 TAVREL_ON_BOTH_STORES(Undo);

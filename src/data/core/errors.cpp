@@ -55,6 +55,13 @@ EngineError EngineError::serverBusy(const QString& desk, const QString& command)
                        QStringLiteral("The desk \"%1\" is running \"%2\"; wait until it has finished.").arg(desk, command));
 }
 
+EngineError EngineError::changedSinceAsked(int rows) {
+    return EngineError(ErrorKind::ChangedSinceAsked, QString(), QString::number(rows),
+                       QStringLiteral("Records were changed by another desk after the undo was confirmed; %1 records "
+                                      "are now changed since the command. Nothing was undone.")
+                           .arg(rows));
+}
+
 EngineError EngineError::serverError(const QString& sqlState, const QString& message) {
     EngineError error = sqlState == QLatin1String("23505")
                             ? EngineError({Entry{KeyViolationCode, QStringLiteral("Key violation.")}, Entry{0, message}})

@@ -29,6 +29,8 @@ enum class ErrorKind {
     LogTakenAway,      // subject(): the table file whose log another program removed while it was open
     StoppedInConflict,  // the clerk stopped a bulk command at a record another desk had changed;
                         // subject(): the table; value(): that desk, when known
+    ChangedSinceAsked,  // an undo found rows changed after the clerk was asked; value(): the rows changed
+                        // since the command, counted again; nothing was undone
 };
 
 // A failure reported by the table engine. It carries a stack of entries, the
@@ -51,6 +53,7 @@ public:
     static EngineError notWholeNumber(const QString& field, const QString& text);
     static EngineError serverUnreachable(const QString& server, const QString& detail, const QString& sqlState = {});
     static EngineError serverBusy(const QString& desk, const QString& command);
+    static EngineError changedSinceAsked(int rows);
     // A statement the database server refused, by its SQLSTATE ("23505", a
     // duplicate key, is a key violation) and its message.
     static EngineError serverError(const QString& sqlState, const QString& message);

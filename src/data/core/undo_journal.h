@@ -56,6 +56,11 @@ public:
     virtual int changedSince(qint64 id) = 0;
     // Puts the recorded rows back in one transaction per table, removes the
     // rows the command added, and drops the record. Returns the rows restored.
+    // Where other desks share the tables, it writes over the changes the last
+    // changedSince(id) counted (none, when it was not asked) and no others:
+    // finding other rows changed meanwhile, it undoes nothing and throws
+    // EngineError::changedSinceAsked with the rows counted now, which stand
+    // as asked for the next undo(id).
     virtual int undo(qint64 id) = 0;
     // The space the records take.
     virtual qint64 storageBytes() = 0;

@@ -155,8 +155,8 @@ struct PgConnection::TableCopy {
 
 // ---- the connection ---------------------------------------------------------
 
-PgConnection::PgConnection(std::unique_ptr<pg::Session> session, QString desk)
-    : session_(std::move(session)), desk_(std::move(desk)) {}
+PgConnection::PgConnection(std::unique_ptr<pg::Session> session, QString desk, QString deskToken)
+    : session_(std::move(session)), desk_(std::move(desk)), deskToken_(std::move(deskToken)) {}
 
 PgConnection::~PgConnection() {
     try {
@@ -279,8 +279,9 @@ qint64 PgConnection::insertRow(const OpenTable& table, const std::vector<int>& f
         columns << table.quotedFields[std::size_t(f)];
         params.push_back(row[std::size_t(f)]);
     }
-    columns << QStringLiteral("tavrel_desk");
+    columns << QStringLiteral("tavrel_desk") << QStringLiteral("tavrel_desk_token");
     params.push_back(desk_);
+    params.push_back(deskToken_);
     const pg::Result r = run(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING rowid, tavrel_version")
                                  .arg(table.quotedName, columns.join(QLatin1Char(',')),
                                       QStringLiteral("?,").repeated(columns.size() - 1) + QLatin1Char('?')),
@@ -328,8 +329,10 @@ bool PgConnection::updateRow(const OpenTable& table, qint64 id, const std::vecto
         sets << table.quotedFields[std::size_t(f)] + QStringLiteral("=?");
         params.push_back(row[std::size_t(f)]);
     }
-    sets << QStringLiteral("tavrel_version=tavrel_version+1") << QStringLiteral("tavrel_desk=?");
+    sets << QStringLiteral("tavrel_version=tavrel_version+1") << QStringLiteral("tavrel_desk=?")
+         << QStringLiteral("tavrel_desk_token=?");
     params.push_back(desk_);
+    params.push_back(deskToken_);
     params.push_back(QVariant(id));
     params.push_back(QVariant(row[versionSlot].toLongLong()));
     const pg::Result r =
@@ -594,7 +597,7 @@ void PgConnection::sendInserts(const OpenTable& table, quint64 mask, const std::
     std::vector<QVariant> ids;
     for (const KeptWrite* w : writes)
         ids.push_back(QVariant(w->id));
-    std::vector<QVariant> params{QVariant(desk_), array(std::move(ids))};
+    std::vector<QVariant> params{QVariant(desk_), QVariant(deskToken_), array(std::move(ids))};
     for (int f : fields) {
         columns << table.quotedFields[std::size_t(f)];
         arrays << QStringLiteral("?::") + arrayType(table.fields[std::size_t(f)].kind);
@@ -603,8 +606,8 @@ void PgConnection::sendInserts(const OpenTable& table, quint64 mask, const std::
             values.push_back(w->row[std::size_t(f)]);
         params.push_back(array(std::move(values)));
     }
-    // The desk's parameter comes first in the text, then the arrays.
-    run(QStringLiteral("INSERT INTO %1 (%2, tavrel_desk) SELECT v.*, ?::text FROM unnest(%3) AS v")
+    // The desk's parameters come first in the text, then the arrays.
+    run(QStringLiteral("INSERT INTO %1 (%2, tavrel_desk, tavrel_desk_token) SELECT v.*, ?::text, ?::text FROM unnest(%3) AS v")
             .arg(table.quotedName, columns.join(QLatin1Char(',')), arrays.join(QLatin1Char(','))),
         params);
 }
@@ -619,7 +622,7 @@ void PgConnection::sendUpdates(const OpenTable& table, quint64 mask, const std::
         ids.push_back(QVariant(w->id));
         versions.push_back(QVariant(w->version));
     }
-    std::vector<QVariant> params{QVariant(desk_), array(std::move(ids)), array(std::move(versions))};
+    std::vector<QVariant> params{QVariant(desk_), QVariant(deskToken_), array(std::move(ids)), array(std::move(versions))};
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const int f = fields[i];
         const QString name = QStringLiteral("c%1").arg(i);
@@ -632,7 +635,8 @@ void PgConnection::sendUpdates(const OpenTable& table, quint64 mask, const std::
         params.push_back(array(std::move(values)));
     }
     const pg::Result r = run(
-        QStringLiteral("UPDATE %1 AS t SET %2, tavrel_version=t.tavrel_version+1, tavrel_desk=? FROM unnest(%3) AS v(%4) "
+        QStringLiteral("UPDATE %1 AS t SET %2, tavrel_version=t.tavrel_version+1, tavrel_desk=?, tavrel_desk_token=? "
+                       "FROM unnest(%3) AS v(%4) "
                        "WHERE t.rowid=v.id AND t.tavrel_version=v.ver RETURNING t.rowid")
             .arg(table.quotedName, sets.join(QLatin1Char(',')), arrays.join(QLatin1Char(',')), names.join(QLatin1Char(','))),
         params);

@@ -17,9 +17,10 @@ namespace data {
 class PgStatement;
 
 // The tables of a PostgreSQL server, reached through one session that the
-// three tables share. Records carry a version (tavrel_version) and the desk
-// that stored them last (tavrel_desk); a write stores only over the version
-// that was read.
+// three tables share. Records carry a version (tavrel_version), the name of
+// the desk that stored them last (tavrel_desk) and the token of that desk's
+// run of the program (tavrel_desk_token); a write stores only over the
+// version that was read.
 //
 // Inside a write group (a bulk loop) the writes that cannot fail on a key are
 // kept and sent together, many records in one statement, before anything is
@@ -28,11 +29,12 @@ class PgStatement;
 // this desk's own writes and dropped when another desk writes the table.
 class PgConnection : public Connection {
 public:
-    PgConnection(std::unique_ptr<pg::Session> session, QString desk);
+    PgConnection(std::unique_ptr<pg::Session> session, QString desk, QString deskToken);
     ~PgConnection() override;
 
     pg::Session& session() { return *session_; }
     const QString& desk() const { return desk_; }
+    const QString& deskToken() const { return deskToken_; }
 
     const SqlDialect& dialect() const override;
     bool sharedWithOtherDesks() const override { return true; }
@@ -105,6 +107,7 @@ private:
 
     std::unique_ptr<pg::Session> session_;
     QString desk_;
+    QString deskToken_;
     QHash<QString, std::shared_ptr<PgStatement>> statements_;
     int writeGroups_ = 0;
     bool asyncCommits_ = false;  // the group's commits do not wait for the disk

@@ -30,7 +30,7 @@ $body$)");
 
 // Columns of every table that are no field of it.
 const QStringList BookkeepingColumns = {QStringLiteral("rowid"), QStringLiteral("tavrel_version"),
-                                        QStringLiteral("tavrel_desk")};
+                                        QStringLiteral("tavrel_desk"), QLatin1String(DeskTokenColumn)};
 
 QString columnType(FieldKind kind) {
     switch (kind) {
@@ -94,7 +94,8 @@ QStringList createTableStatements(const TableDef& table) {
     QStringList columns{QStringLiteral("rowid bigserial PRIMARY KEY")};
     for (const FieldDef& field : table.fields)
         columns << quotedIdentifier(field.name) + QLatin1Char(' ') + columnType(field.kind);
-    columns << QStringLiteral("tavrel_version bigint NOT NULL DEFAULT 1") << QStringLiteral("tavrel_desk text");
+    columns << QStringLiteral("tavrel_version bigint NOT NULL DEFAULT 1") << QStringLiteral("tavrel_desk text")
+            << QLatin1String(DeskTokenColumn) + QStringLiteral(" text");
     const QString tableName = quotedIdentifier(table.sqlName);
 
     QStringList statements{NotifyFunction.arg(QLatin1String(ChangeChannel))};
@@ -132,6 +133,23 @@ bool tableExists(Session& session, const QString& sqlName) {
                                     "WHERE table_schema = current_schema() AND table_name = ?"),
                      {sqlName})
                 .rows.empty();
+}
+
+bool columnExists(Session& session, const QString& sqlName, const QString& column) {
+    return !session
+                .run(QStringLiteral("SELECT 1 FROM information_schema.columns "
+                                    "WHERE table_schema = current_schema() AND table_name = ? AND column_name = ?"),
+                     {sqlName, column})
+                .rows.empty();
+}
+
+void addDeskTokenColumns(Session& session) {
+    for (const TableDef* table : allTables())
+        if (tableExists(session, table->sqlName) && !columnExists(session, table->sqlName, QLatin1String(DeskTokenColumn)))
+            // Appended after the others, where a table made with it has it
+            // too; IF NOT EXISTS for a desk adding it at the same moment.
+            session.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN IF NOT EXISTS %2 text")
+                             .arg(quotedIdentifier(table->sqlName), QLatin1String(DeskTokenColumn)));
 }
 
 std::vector<FieldInfo> fieldsOf(Session& session, const QString& sqlName) {

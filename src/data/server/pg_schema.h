@@ -16,8 +16,13 @@ class Session;
 // "<table> *" when the rowids would not fit in one notification.
 inline constexpr char ChangeChannel[] = "tavrel";
 
+// The column that holds, beside the name of the desk that stored a record
+// last (tavrel_desk), the token of that desk's run of the program: desks
+// may share a name (cloned computers), runs do not.
+inline constexpr char DeskTokenColumn[] = "tavrel_desk_token";
+
 // The statements that make one table of the system on the server: rowid,
-// the fields, the version and desk of the last change, the key (blank and no
+// the fields, the version, desk and desk token of the last change, the key (blank and no
 // value being one value, as on the table files), the indexes, and the
 // triggers that notify ChangeChannel.
 QStringList createTableStatements(const TableDef& table);
@@ -27,9 +32,14 @@ QStringList createTableStatements(const TableDef& table);
 void createTables(Session& session);
 
 bool tableExists(Session& session, const QString& sqlName);
+bool columnExists(Session& session, const QString& sqlName, const QString& column);
 
-// The fields of a table in column order, without rowid and the version and
-// desk columns; empty when the table does not exist.
+// Adds the desk token column to those of the system's tables on the server
+// that were made without it; their records keep no token.
+void addDeskTokenColumns(Session& session);
+
+// The fields of a table in column order, without rowid and the version,
+// desk and desk token columns; empty when the table does not exist.
 std::vector<FieldInfo> fieldsOf(Session& session, const QString& sqlName);
 
 }  // namespace data::pg

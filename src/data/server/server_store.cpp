@@ -11,6 +11,7 @@
 #include <QSocketNotifier>
 #include <QSysInfo>
 #include <QTimer>
+#include <QUuid>
 
 namespace data {
 
@@ -30,8 +31,6 @@ QString deskOfThisComputer() {
         desk = QStringLiteral("tavrel");
     return desk.left(40);
 }
-
-
 
 // The lock of a command, held on the desk's session until it is dropped.
 class ServerCommandLock : public CommandLock {
@@ -53,7 +52,8 @@ private:
 
 }  // namespace
 
-ServerStore::ServerStore(QString uri) : uri_(std::move(uri)), desk_(deskOfThisComputer()) {}
+ServerStore::ServerStore(QString uri)
+    : uri_(std::move(uri)), desk_(deskOfThisComputer()), deskToken_(QUuid::createUuid().toString(QUuid::WithoutBraces)) {}
 
 ServerStore::~ServerStore() = default;
 
@@ -66,7 +66,9 @@ void ServerStore::setConflictResolver(std::shared_ptr<ConflictResolver> resolver
 void ServerStore::connectNow() {
     if (connection_)
         return;
-    connection_ = std::make_shared<PgConnection>(pg::Session::connect(uri_, desk_), desk_);
+    auto session = pg::Session::connect(uri_, desk_);
+    pg::addDeskTokenColumns(*session);  // tables made before records kept one
+    connection_ = std::make_shared<PgConnection>(std::move(session), desk_, deskToken_);
     connection_->setConflictResolver(resolver_);
     connection_->onLost([this] { serverLost(); });
     listen();

@@ -29,6 +29,10 @@ public:
     // The name this desk is known by to the others: TAVREL_DESK, or the
     // computer's name.
     const QString& deskName() const { return desk_; }
+    // This run's own identity among the desks, random, made with the store:
+    // kept with every record it stores, so that a desk of the same name is
+    // still another desk.
+    const QString& deskToken() const { return deskToken_; }
     const QString& uri() const { return uri_; }
 
     QString location() const override { return uri_; }
@@ -54,6 +58,7 @@ private:
 
     QString uri_;
     QString desk_;
+    QString deskToken_;
     std::shared_ptr<ConflictResolver> resolver_;
     std::shared_ptr<PgConnection> connection_;
     std::unique_ptr<pg::Session> listener_;

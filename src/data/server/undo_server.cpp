@@ -6,7 +6,9 @@
 // them passes through the desk.
 //
 // A record is written by the session of the desk that runs the command; the
-// session's process id and start time are kept with it, so that a record
+// desk's name and token are kept with it (the rows the command adds are
+// those stored with its token; records kept before there were tokens go by
+// the name), and the session's process id and start time, so that a record
 // left open by a desk that ended during its command can be told from one
 // whose command still runs. (A role that may not see other roles' sessions
 // in full sees no start time: the process id alone then tells.)
@@ -27,8 +29,6 @@ namespace data {
 
 namespace undo_server {
 
-namespace {
-
 QVariant idList(const std::vector<qint64>& ids) {
     std::vector<QVariant> values;
     values.reserve(ids.size());
@@ -36,8 +36,6 @@ QVariant idList(const std::vector<qint64>& ids) {
         values.emplace_back(id);
     return QVariant::fromValue(pg::ArrayParam{std::move(values)});
 }
-
-}  // namespace
 
 const TableDef& tableDefOfSqlName(const QString& sqlName) {
     for (const TableDef* def : allTables())
@@ -78,11 +76,17 @@ void ServerUndoJournal::createTables() {
         run(QStringLiteral("CREATE INDEX IF NOT EXISTS %1_by_table ON %1 (table_name, command)").arg(partsTable()));
         // Rows are kept as the table holds them: copying them is a plain
         // copy, with nothing converted.
-        for (const TableDef* def : allTables())
-            if (pg::tableExists(connection_->session(), def->sqlName))
-                run(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (command bigint NOT NULL REFERENCES %2(id) ON DELETE CASCADE, "
-                                   "table_name text NOT NULL, rid bigint NOT NULL, LIKE %3, PRIMARY KEY (command, rid))")
-                        .arg(imagesTable(def->sqlName), commandsTable(), quotedIdentifier(def->sqlName)));
+        for (const TableDef* def : allTables()) {
+            if (!pg::tableExists(connection_->session(), def->sqlName))
+                continue;
+            run(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (command bigint NOT NULL REFERENCES %2(id) ON DELETE CASCADE, "
+                               "table_name text NOT NULL, rid bigint NOT NULL, LIKE %3, PRIMARY KEY (command, rid))")
+                    .arg(imagesTable(def->sqlName), commandsTable(), quotedIdentifier(def->sqlName)));
+            // Images made before the tables had the desk token take it at
+            // their end, as the table has (pg::addDeskTokenColumns).
+            if (!pg::columnExists(connection_->session(), imagesTableName(def->sqlName), QLatin1String(pg::DeskTokenColumn)))
+                run(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 text").arg(imagesTable(def->sqlName), QLatin1String(pg::DeskTokenColumn)));
+        }
         run(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (command bigint NOT NULL REFERENCES %2(id) ON DELETE CASCADE, "
                            "table_name text NOT NULL, rid bigint NOT NULL, version bigint NOT NULL, "
                            "PRIMARY KEY (command, table_name, rid))")
@@ -91,6 +95,7 @@ void ServerUndoJournal::createTables() {
         // undo of a later command) counts as unchanged, as on table files.
         // Records sealed before it was kept compare versions.
         run(QStringLiteral("ALTER TABLE %1 ADD COLUMN IF NOT EXISTS content text").arg(afterTable()));
+        run(QStringLiteral("ALTER TABLE %1 ADD COLUMN IF NOT EXISTS desk_token text").arg(commandsTable()));
     });
 }
 
@@ -136,11 +141,11 @@ qint64 ServerUndoJournal::record(const QString& command, const QString& window, 
     connection_->flush();  // the rows as the desk has written them
     qint64 id = 0;
     inTransaction([&] {
-        id = scalar(QStringLiteral("INSERT INTO %1 (command, window_name, desk, owner_pid, owner_start) "
-                                   "SELECT ?::text, ?::text, ?::text, pg_backend_pid(), "
+        id = scalar(QStringLiteral("INSERT INTO %1 (command, window_name, desk, desk_token, owner_pid, owner_start) "
+                                   "SELECT ?::text, ?::text, ?::text, ?::text, pg_backend_pid(), "
                                    "(SELECT backend_start FROM pg_stat_activity WHERE pid=pg_backend_pid()) RETURNING id")
                         .arg(commandsTable()),
-                    {command, window.isNull() ? QStringLiteral("") : window, connection_->desk()});
+                    {command, window.isNull() ? QStringLiteral("") : window, connection_->desk(), connection_->deskToken()});
         qint64 rows = 0;
         QStringList tables;
         for (std::size_t position = 0; position < parts.size(); ++position) {
@@ -193,12 +198,17 @@ void ServerUndoJournal::seal(qint64 id) {
 
 bool ServerUndoJournal::sealLocked(qint64 id) {
     const pg::Result command =
-        run(QStringLiteral("SELECT sealed::integer, desk FROM %1 WHERE id=?::bigint FOR UPDATE").arg(commandsTable()), {QVariant(id)});
+        run(QStringLiteral("SELECT sealed::integer, desk, desk_token FROM %1 WHERE id=?::bigint FOR UPDATE").arg(commandsTable()),
+            {QVariant(id)});
     if (command.rows.empty())
         return false;
     if (command.rows.front()[0].toInt() != 0)
         return true;
-    const QString desk = command.rows.front()[1].toString();
+    // The desk that ran the command: its run by the token, or by the name
+    // where the record has no token.
+    const QVariant token = command.rows.front()[2];
+    const QString byDesk = token.isNull() ? QStringLiteral("t.tavrel_desk=?::text") : QStringLiteral("t.tavrel_desk_token=?::text");
+    const QVariant desk = token.isNull() ? command.rows.front()[1] : token;
     qint64 added = 0;
     for (const PartRow& part : partsOf(id)) {
         const OpenTable& table = tableOf(part.table);
@@ -217,7 +227,7 @@ bool ServerUndoJournal::sealLocked(qint64 id) {
             break;
         case UndoPart::Kind::AddedRows:
             // Rows other desks stored meanwhile are theirs to keep.
-            added += qint64(run(keep + QStringLiteral("WHERE t.rowid > ?::bigint AND t.tavrel_desk=?::text") + conflict,
+            added += qint64(run(keep + QStringLiteral("WHERE t.rowid > ?::bigint AND ") + byDesk + conflict,
                                 {QVariant(id), part.table, QVariant(part.mark), desk})
                                 .affected);
             break;

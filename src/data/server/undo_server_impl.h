@@ -8,8 +8,11 @@
 #include "data/core/schema.h"
 #include "data/core/store.h"
 
+#include <QByteArray>
 #include <QVariant>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace data {
@@ -30,12 +33,25 @@ public:
     int undo(qint64 id) override;
     qint64 storageBytes() override;
 
+    // Called in undo() with the rows locked and checked, before they are
+    // written back; only tests set it.
+    std::function<void()> betweenCheckAndWriteBack;
+
 private:
     struct PartRow {
         UndoPart::Kind kind;
         QString table;  // its SQL name
         qint64 mark;    // AddedRows: the highest row id when the command began
     };
+    // The rows changed since a command: how many, and which they are with
+    // their versions now, so that a row changed again shows too.
+    struct ChangedRows {
+        qint64 count = 0;
+        QByteArray state;
+        bool operator==(const ChangedRows&) const = default;
+    };
+    // Of each part, the rows holding a key that a row coming back takes.
+    using KeyHolders = std::vector<std::vector<qint64>>;
 
     pg::Result run(const QString& sql, const std::vector<QVariant>& params = {});
     qint64 scalar(const QString& sql, const std::vector<QVariant>& params = {});
@@ -58,12 +74,21 @@ private:
     void checkNotRunningElsewhere(qint64 id);
     void keepLastCommands(const QStringList& tables);
 
+    ChangedRows changedRows(qint64 id, const std::vector<PartRow>& parts);
+    void addChanged(ChangedRows& changed, const QString& sql, const std::vector<QVariant>& params);
+    // Inside the transaction of undo(): locks the rows it writes, removes or
+    // checks, so that no desk changes them until it commits.
+    KeyHolders lockRows(qint64 id, const std::vector<PartRow>& parts);
+
     // undo(), one part of the record.
-    qint64 restoreRows(qint64 id, const PartRow& part);
+    qint64 restoreRows(qint64 id, const PartRow& part, const std::vector<qint64>& keyHolders);
     qint64 removeAddedRows(qint64 id, const PartRow& part);
 
     std::shared_ptr<PgConnection> connection_;
     OpenTables tables_;
+    // What the last changedSince() found, and of which record: undo() writes
+    // over those changes and no others.
+    std::optional<std::pair<qint64, ChangedRows>> asked_;
 };
 
 template <class Work>
@@ -85,6 +110,9 @@ void ServerUndoJournal::inTransaction(Work&& work) {
     }
 }
 
+// Row ids as one array parameter ("?::bigint[]").
+QVariant idList(const std::vector<qint64>& ids);
+
 // The definition of the table with this SQL name; throws when it is none of
 // the program's.
 const TableDef& tableDefOfSqlName(const QString& sqlName);
@@ -94,7 +122,8 @@ inline QString commandsTable() { return QStringLiteral("tavrel_undo_commands"); 
 inline QString partsTable() { return QStringLiteral("tavrel_undo_parts"); }
 // The images of one table's rows: the command, the table, the row's id and
 // the row itself, column for column as the table has it.
-inline QString imagesTable(const QString& sqlName) { return quotedIdentifier(QStringLiteral("tavrel_undo_images_") + sqlName); }
+inline QString imagesTableName(const QString& sqlName) { return QStringLiteral("tavrel_undo_images_") + sqlName; }
+inline QString imagesTable(const QString& sqlName) { return quotedIdentifier(imagesTableName(sqlName)); }
 inline QString afterTable() { return QStringLiteral("tavrel_undo_after"); }
 
 }  // namespace undo_server
