@@ -172,13 +172,10 @@ pg::Result PgConnection::run(const QString& sql, const std::vector<QVariant>& pa
 
 void PgConnection::rethrow(const EngineError& error) {
     if (error.kind() == ErrorKind::ServerUnreachable && !kept_.empty()) {
-        EngineError told = error;
-        nameNotStored(told, kept_, 0);
+        std::vector<KeptWrite> writes = std::move(kept_);
         kept_.clear();
         keptIndex_.clear();
-        if (lost_)
-            lost_();
-        throw told;
+        storeAfterReconnecting(error, std::move(writes));
     }
     if (error.kind() == ErrorKind::ServerUnreachable && lost_)
         lost_();
@@ -397,6 +394,8 @@ void PgConnection::sendKept(std::vector<KeptWrite>& writes) {
         try {
             begin();
         } catch (const EngineError& e) {
+            if (e.kind() == ErrorKind::ServerUnreachable)
+                storeAfterReconnecting(e, std::move(writes));
             EngineError told = e;
             nameNotStored(told, writes, 0);
             throw told;
@@ -417,15 +416,16 @@ void PgConnection::sendKept(std::vector<KeptWrite>& writes) {
         beginning([&] { step(nested ? "SAVEPOINT tavrel_batch" : "BEGIN"); });
         try {
             sendGrouped(writes);
+            if (beforeBatchCommit_) {
+                const std::function<void()> hook = beforeBatchCommit_;  // may replace itself
+                hook();
+            }
             step(nested ? "RELEASE SAVEPOINT tavrel_batch" : "COMMIT");
             break;
         } catch (const EngineError& e) {
             replaced_.clear();  // the records stored again went with the batch
-            if (e.kind() == ErrorKind::ServerUnreachable) {
-                EngineError told = e;
-                nameNotStored(told, writes, 0);
-                throw told;
-            }
+            if (e.kind() == ErrorKind::ServerUnreachable)
+                storeAfterReconnecting(e, std::move(writes));
             step(nested ? "ROLLBACK TO SAVEPOINT tavrel_batch" : "ROLLBACK");
             if (worthRetrying(e) && tries < BatchTries)
                 continue;  // another desk's moment: the same batch again
@@ -491,6 +491,8 @@ void PgConnection::sendOneByOne(std::vector<KeptWrite>& writes) {
             else
                 sendRemovals(*write.table, one);
         } catch (EngineError& e) {
+            if (e.kind() == ErrorKind::ServerUnreachable)
+                storeAfterReconnecting(e, std::vector<KeptWrite>(writes.begin() + std::ptrdiff_t(i), writes.end()));
             nameNotStored(e, writes, i);
             throw;
         }
