@@ -6,6 +6,8 @@
 // stores.
 #include "table_fixture.h"
 
+#include "fault_loop.h"
+
 #include "data/server/pg_connection.h"
 #include "data/server/pg_session.h"
 #include "data/server_store_of.h"
@@ -19,7 +21,7 @@ namespace {
 
 using data::ConflictChoice;
 
-const QString Cases = QStringLiteral("件数");
+using fault_loop::Cases;
 
 // The five orders B1..B5 with no cases, stored by desk A; desk B works on
 // the same database.
@@ -45,46 +47,11 @@ protected:
         other->run(QStringLiteral("SELECT pg_terminate_backend(?::integer, 60000)"), {pid});
     }
 
-    // Sets order i's cases to i in a loop of desk A; after the record
-    // `faultAt` the fault is injected and the writes held back are sent.
     std::optional<data::EngineError> runLoop(int faultAt, const std::function<void()>& fault) {
-        try {
-            data::BusyScope busy(*orders);
-            orders->first();
-            for (int i = 1; !orders->eof(); ++i) {
-                orders->edit();
-                orders->field(Cases).setInteger(i);
-                orders->post();
-                if (i == faultAt) {
-                    fault();
-                    connectionOf(*deskA.engine).flush();
-                }
-                orders->next();
-            }
-        } catch (const data::EngineError& e) {
-            return e;
-        }
-        return std::nullopt;
+        return fault_loop::setCases(*orders, connectionOf(*deskA.engine), faultAt, fault);
     }
-
-    // The cases of B1..B5 as the server holds them.
-    std::vector<qint64> stored() {
-        std::vector<qint64> values;
-        auto reader = data::pg::Session::connect(deskA.location, QStringLiteral("reader"));
-        for (const data::pg::ResultRow& row :
-             reader->run(QStringLiteral("SELECT \"件数\" FROM dd ORDER BY \"批号\"")).rows)
-            values.push_back(row[0].toLongLong());
-        return values;
-    }
-
-    // The cases of B1..B5 as desk A's result shows them.
-    std::vector<qint64> shown() {
-        std::vector<qint64> values;
-        const int field = orders->fieldIndex(Cases);
-        for (int row = 0; row < orders->rowCount(); ++row)
-            values.push_back(orders->valueAt(row, field).toLongLong());
-        return values;
-    }
+    std::vector<qint64> stored() { return fault_loop::storedCases(deskA.location); }
+    std::vector<qint64> shown() { return fault_loop::shownCases(*orders); }
 
     // The next command of desk A stores: B5 gets 50 cases.
     void nextCommandStores() {

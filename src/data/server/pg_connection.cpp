@@ -468,6 +468,10 @@ void PgConnection::sendGrouped(std::vector<KeptWrite>& writes) {
                 sendUpdates(*key.first, key.second, group);
             else
                 sendRemovals(*key.first, group);
+            if (afterBatchStatement_) {
+                const std::function<void()> hook = afterBatchStatement_;  // may replace itself
+                hook();
+            }
         }
     }
 }

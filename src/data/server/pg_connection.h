@@ -68,6 +68,8 @@ public:
     // For tests that inject faults: called in every batch of writes held
     // back once its statements went, before it is committed.
     void setBeforeBatchCommit(std::function<void()> hook) { beforeBatchCommit_ = std::move(hook); }
+    // For tests that inject faults: called after each statement of a batch.
+    void setAfterBatchStatement(std::function<void()> hook) { afterBatchStatement_ = std::move(hook); }
     // Runs a statement on the session; a lost connection is reported first.
     pg::Result run(const QString& sql, const std::vector<QVariant>& params = {});
 
@@ -126,6 +128,7 @@ private:
     std::function<void()> lost_;
     std::function<bool()> reconnect_;
     std::function<void()> beforeBatchCommit_;
+    std::function<void()> afterBatchStatement_;
     bool resending_ = false;  // writes lost with a connection are being sent again
 };
 
