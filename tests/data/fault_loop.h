@@ -43,7 +43,8 @@ inline std::optional<data::EngineError> setCases(data::Query& orders, data::PgCo
 inline std::vector<qint64> storedCases(const QString& uri) {
     std::vector<qint64> values;
     auto reader = data::pg::Session::connect(uri, QStringLiteral("reader"));
-    for (const data::pg::ResultRow& row : reader->run(QStringLiteral("SELECT \"件数\" FROM dd ORDER BY \"批号\"")).rows)
+    const QString sql = QStringLiteral("SELECT \"件数\" FROM dd ORDER BY \"批号\"");
+    for (const data::pg::ResultRow& row : reader->run(sql).rows)
         values.push_back(row[0].toLongLong());
     return values;
 }

@@ -143,7 +143,8 @@ TEST(TwoDesks, BatchesThatDeadlockAreBothStored) {
     const data::pg::Result r =
         a.connection->run(QStringLiteral("SELECT \"件数\", \"双数\" FROM dd ORDER BY \"批号\""));
     const auto holds = [&](qint64 value, int cases0, int pairs1) {
-        return r.rows[std::size_t(cases0)][0].toLongLong() == value && r.rows[std::size_t(pairs1)][1].toLongLong() == value;
+        return r.rows[std::size_t(cases0)][0].toLongLong() == value &&
+               r.rows[std::size_t(pairs1)][1].toLongLong() == value;
     };
     EXPECT_TRUE(holds(11, 0, 1) || holds(22, 1, 0));
     EXPECT_TRUE(a.asked == 0 || b.asked == 0);
