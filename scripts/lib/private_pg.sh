@@ -3,6 +3,8 @@
 #
 #   private_pg.sh start [--replace] DIR   makes a new cluster in DIR/data and starts it
 #   private_pg.sh stop [--remove] DIR     stops the server started in DIR, by its pid
+#   private_pg.sh restart DIR             stops it (fast shutdown) and starts it again
+#                                         on the same cluster and port
 #
 # The server listens on 127.0.0.1 and on a unix socket in DIR, on a port that
 # was free, trusts every connection it accepts, and logs to DIR/log. Once it
@@ -148,7 +150,10 @@ private_pg_launch() {
   local settings=(-c listen_addresses=127.0.0.1 -c unix_socket_permissions=0700)
   [ "${TAVREL_PG_FSYNC:-on}" = off ] && settings+=(-c fsync=off)
   for attempt in 1 2 3 4 5; do
-    port=$(private_pg_free_port "$run_dir") || return 1
+    # A restart keeps the port its clients know.
+    if [ -n "${private_pg_fixed_port:-}" ]; then port=$private_pg_fixed_port; else
+      port=$(private_pg_free_port "$run_dir") || return 1
+    fi
     # Its own session: a Ctrl-C meant for the caller does not reach it, and
     # the server's output goes to the log, never to the caller's pipes.
     (cd "$run_dir" && exec setsid "${as_user[@]}" "$bin/postgres" -D "$data" -k "$run_dir" -p "$port" "${settings[@]}") \
@@ -292,10 +297,32 @@ private_pg_stop() {
   rmdir "$dir" 2>/dev/null || echo "private_pg: kept $dir: it holds files of others" >&2
 }
 
+# Stops the server of DIR by its pid with a fast shutdown (sessions are
+# ended, committed work is written out) and starts it again on its cluster
+# and port; DIR/pid then holds the new postmaster's pid.
+private_pg_restart() {
+  local dir=${1:-} run_dir data log bin pid port
+  [ -n "$dir" ] || private_pg_fail "restart: no folder given" || return 1
+  dir=$(cd "$dir" && pwd -P) || return 1
+  run_dir=$(private_pg_run_dir "$dir")
+  data=$run_dir/data
+  log=$dir/log
+  pid=$(cat "$dir/pid" 2>/dev/null)
+  private_pg_is_server_of "$pid" "$data" || private_pg_fail "no server of $dir runs" || return 1
+  port=$(sed -n 's/.*[?&]port=\([0-9]*\).*/\1/p' "$dir/uri")
+  [ -n "$port" ] || private_pg_fail "no port in $dir/uri" || return 1
+  bin=$(private_pg_bin_dir) || return 1
+  kill -INT "$pid"
+  private_pg_wait_end "$pid" 30 || private_pg_fail "server pid $pid did not stop within 30 s" || return 1
+  private_pg_fixed_port=$port private_pg_launch "$bin" "$data" "$run_dir" "$log" || return 1
+  echo "$pid" >"$dir/pid"
+  echo "private_pg: restarted the server of $dir as pid $pid on port $port"
+}
+
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
   set -uo pipefail
   PATH=$PATH:/usr/sbin:/sbin
-  usage="usage: private_pg.sh start [--replace] DIR | stop [--remove] DIR"
+  usage="usage: private_pg.sh start [--replace] DIR | stop [--remove] DIR | restart DIR"
   command=${1:-}
   shift || true
   flag=
@@ -306,6 +333,7 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
   case $command in
     start) private_pg_start "$1" "$flag" ;;
     stop) private_pg_stop "$1" "$flag" ;;
+    restart) private_pg_restart "$1" ;;
     *) echo "$usage" >&2; exit 2 ;;
   esac
 fi

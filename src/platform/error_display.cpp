@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -48,6 +49,11 @@ ErrorTranslator setErrorTranslator(ErrorTranslator translator)
     return std::exchange(installedTranslator(), std::move(translator));
 }
 
+QString alsoWhileEndingText()
+{
+    return QStringLiteral("结束这次操作、保存最后一批修改时又出了错：\n");
+}
+
 QString unknownErrorText()
 {
     return QStringLiteral("发生未知错误。");
@@ -78,9 +84,20 @@ QString errorText(const std::exception& error)
 
 void showError(const std::exception& error)
 {
-    if (dynamic_cast<const data::SilentAbort*>(&error))
+    // Faults that came while this error left the code that met it (the
+    // last writes of a loop it ended) are told with it, never dropped.
+    const std::vector<data::EngineError> later = data::takeFaultsWhileUnwinding();
+    const bool silent = dynamic_cast<const data::SilentAbort*>(&error) != nullptr;
+    if (silent && later.empty())
         return;
-    showErrorReport(errorReport(error));
+    ErrorReport report = silent ? ErrorReport{} : errorReport(error);
+    for (const data::EngineError& fault : later) {
+        const ErrorReport more = errorReport(fault);
+        report.text += (report.text.isEmpty() ? QString() : QStringLiteral("\n\n")) + alsoWhileEndingText() + more.text;
+        if (!more.details.isEmpty())
+            report.details += (report.details.isEmpty() ? QString() : QStringLiteral("\n")) + more.details;
+    }
+    showErrorReport(report);
 }
 
 void showCurrentException()

@@ -33,7 +33,10 @@ QString ownErrorText(const std::exception& error);
 // The text of errorReport().
 QString errorText(const std::exception& error);
 
-// Shows the error box; data::SilentAbort shows nothing.
+// Shows the error box; data::SilentAbort shows nothing. Faults kept while
+// the error was leaving the code that met it (data::keepFaultWhileUnwinding)
+// follow its text, each after alsoWhileEndingText(); after a SilentAbort they
+// are shown alone.
 void showError(const std::exception& error);
 
 // Shows the exception being handled; call only inside a catch block.
@@ -43,6 +46,9 @@ void showCurrentException();
 // Runs the action and shows whatever escapes it; true when it ran through
 // without an exception.
 bool runGuarded(const std::function<void()>& action);
+
+// What comes before a fault kept while an error was leaving a loop.
+QString alsoWhileEndingText();
 
 // The text shown for exceptions that carry no text of their own.
 QString unknownErrorText();

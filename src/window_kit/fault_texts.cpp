@@ -144,6 +144,14 @@ QString engineText(const data::EngineError& error)
         return QStringLiteral("%1只能输入整数，不能是“%2”").arg(fieldCaption(error.subject()), error.value()) +
                QStringLiteral("\n这个值没有保存；请改成整数，或取消这条记录的修改。");
     case data::ErrorKind::ServerUnreachable:
+        if (error.storedAfterReconnecting() > 0)
+            return joined(QStringLiteral("与数据库服务器的连接断开了一次，程序已经重新连接上。"),
+                          QStringLiteral("这次的操作在断开的地方停下，没有做完；断开前已在窗口中显示的修改中，"
+                                         "有%1条是重新连接后才存入数据库的%2。")
+                              .arg(error.storedAfterReconnecting())
+                              .arg(error.notStored().records == 0 ? QStringLiteral("，断开前的修改都已保存")
+                                                                  : QString()),
+                          QStringLiteral("请重新打开窗口核对，再把没有做完的部分做一次。"));
         if (error.sqlState() == QLatin1String("25P03"))
             return joined(QStringLiteral("这台电脑的一次修改停在半途太久，数据库服务器结束了它的连接，好让其他电脑继续工作。"),
                           QStringLiteral("这次的修改没有保存，服务器上之前保存的数据不受影响。"),
@@ -270,13 +278,23 @@ QString notStoredText(const data::EngineError::NotStored& notStored)
         .arg(names);
 }
 
+// Said by the text of a lost connection itself; after any other fault, a
+// line of its own.
+QString storedAfterReconnectingText(const data::EngineError& error)
+{
+    if (error.storedAfterReconnecting() == 0 || error.kind() == data::ErrorKind::ServerUnreachable)
+        return QString();
+    return QStringLiteral("\n与数据库服务器的连接曾断开；重新连接后，断开前保留的%1条记录的修改已存入数据库。")
+        .arg(error.storedAfterReconnecting());
+}
+
 }  // namespace
 
 platform::ErrorReport faultReport(const std::exception& error)
 {
     const QString own = platform::ownErrorText(error);
     if (const auto* engine = dynamic_cast<const data::EngineError*>(&error))
-        return {engineText(*engine) + notStoredText(engine->notStored()), own};
+        return {engineText(*engine) + storedAfterReconnectingText(*engine) + notStoredText(engine->notStored()), own};
     if (const auto* office = dynamic_cast<const spreadsheet::Error*>(&error))
         return {officeText(office->operation()), own};
     if (const auto* file = dynamic_cast<const platform::FileError*>(&error))

@@ -211,6 +211,35 @@ TEST(FaultTextsOwn, WritesNotStoredAreCountedAndNamedByBatch) {
     }
 }
 
+// A lost connection whose held-back writes went again once the program had
+// reconnected says so, and names what still did not go; another fault met
+// while sending them again says what did go.
+TEST(FaultTextsOwn, WritesStoredAfterReconnectingAreCounted) {
+    const data::EngineError lost = data::EngineError::serverUnreachable(QStringLiteral("db:5432"), QStringLiteral("gone"));
+    const struct {
+        data::EngineError error;
+        int stored;
+        int notStored;
+        QStringList said;
+        QStringList unsaid;
+    } cases[] = {
+        {lost, 3, 0, {"重新连接上", "有3条是重新连接后才存入数据库的，断开前的修改都已保存"}, {"无法连接"}},
+        {lost, 1, 2, {"有1条是重新连接后才存入数据库的。", "其中2条记录的修改已在窗口中显示，却没有存入数据库"}, {"都已保存"}},
+        {data::EngineError::serverError(QStringLiteral("P0001"), QStringLiteral("refused")), 1, 2,
+         {"重新连接后，断开前保留的1条记录的修改已存入数据库", "其中2条记录"}, {"重新连接上"}},
+    };
+    for (const auto& c : cases) {
+        data::EngineError error = c.error;
+        error.addStoredAfterReconnecting(c.stored);
+        error.addNotStored(c.notStored, {});
+        const QString text = kit::faultReport(error).text;
+        for (const QString& part : c.said)
+            EXPECT_TRUE(text.contains(part)) << text.toStdString();
+        for (const QString& part : c.unsaid)
+            EXPECT_FALSE(text.contains(part)) << text.toStdString();
+    }
+}
+
 TEST(FaultTextsOwn, KeyClashesNameTheTableTheKeyAndTheRecords) {
     const std::vector<data::KeyClash> clashes = {
         {"dd.db", {"批号"}, {""}, {2, 4}},

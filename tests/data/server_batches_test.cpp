@@ -217,27 +217,40 @@ TEST_F(LoopBatches, TheRecordsFromARefusedOneOnAreNamed) {
     EXPECT_EQ(storedCases(), (std::vector<qint64>{1, 2, 0, 0, 0}));
 }
 
-// The connection drops with the loop's writes held back: they are named.
-TEST_F(LoopBatches, WritesHeldBackWhenTheServerIsLostAreNamed) {
-    const QVariant pid(server().session().backendPid());
-    data::Connection& c = *table->connection;
-    std::vector<data::Row> rows = readRows();
-    c.beginWriteGroup();
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-        rows[i][std::size_t(cases)] = QVariant(qint64(i + 1));
-        ASSERT_TRUE(c.updateRow(*table, ids[i], {cases}, rows[i], {}));
-    }
-    {
-        auto other = data::pg::Session::connect(desk.location, QStringLiteral("other"));
-        other->run(QStringLiteral("SELECT pg_terminate_backend(?::integer, 60000)"), {pid});
-    }
-    try {
-        c.endWriteGroup();
-        ADD_FAILURE() << "the lost server went unnoticed";
-    } catch (const data::EngineError& e) {
-        EXPECT_EQ(e.kind(), data::ErrorKind::ServerUnreachable);
-        EXPECT_EQ(e.notStored().records, 5);
-        EXPECT_EQ(e.notStored().names, (QStringList{"B1", "B2", "B3", "B4", "B5"}));
+// The connection drops with the loop's writes held back: once the server is
+// reached again they are stored, and the error says so; when it cannot be
+// reached they are named.
+TEST_F(LoopBatches, WritesHeldBackWhenTheServerIsLostAreStoredAfterReconnectingOrNamed) {
+    for (const bool reachable : {true, false}) {
+        SCOPED_TRACE(reachable ? "server reached again" : "server out of reach");
+        server().run(QStringLiteral("UPDATE dd SET \"件数\" = 0"));
+        if (!reachable)
+            server().onReconnectNeeded([] { return false; });
+        const QVariant pid(server().session().backendPid());
+        data::Connection& c = *table->connection;
+        std::vector<data::Row> rows = readRows();
+        c.beginWriteGroup();
+        for (std::size_t i = 0; i < ids.size(); ++i) {
+            rows[i][std::size_t(cases)] = QVariant(qint64(i + 1));
+            ASSERT_TRUE(c.updateRow(*table, ids[i], {cases}, rows[i], {}));
+        }
+        {
+            auto other = data::pg::Session::connect(desk.location, QStringLiteral("other"));
+            other->run(QStringLiteral("SELECT pg_terminate_backend(?::integer, 60000)"), {pid});
+        }
+        try {
+            c.endWriteGroup();
+            ADD_FAILURE() << "the lost server went unnoticed";
+        } catch (const data::EngineError& e) {
+            EXPECT_EQ(e.kind(), data::ErrorKind::ServerUnreachable);
+            EXPECT_EQ(e.storedAfterReconnecting(), reachable ? 5 : 0);
+            EXPECT_EQ(e.notStored().records, reachable ? 0 : 5);
+            EXPECT_EQ(e.notStored().names, reachable ? QStringList() : (QStringList{"B1", "B2", "B3", "B4", "B5"}));
+        }
+        if (!reachable)
+            break;  // the store stays without its server
+        EXPECT_EQ(storedCases(), (std::vector<qint64>{1, 2, 3, 4, 5}));
+        EXPECT_EQ(synchronousCommit(), QStringLiteral("on"));
     }
 }
 

@@ -168,6 +168,35 @@ TEST(RunGuarded, ShowsTheInstalledTranslatorsWords)
     EXPECT_TRUE(scripted.messages()[1].details.isEmpty());
 }
 
+// A fault kept while the error left a loop (its last commit failing) is told
+// in the same box, after the error; after a SilentAbort it is told alone.
+TEST(RunGuarded, ShowsFaultsKeptWhileTheErrorLeftTheLoop)
+{
+    const QString also = platform::alsoWhileEndingText();
+    const struct {
+        const char* name;
+        std::function<void()> fail;
+        QStringList kept;
+        QStringList shownTexts;
+    } cases[] = {
+        {"error and one fault", [] { throw data::EngineError("loop broke"); }, {"commit failed"},
+         {"loop broke\n\n" + also + "commit failed"}},
+        {"error and two faults", [] { throw std::runtime_error("文件不存在"); }, {"first", "second"},
+         {"文件不存在\n\n" + also + "first\n\n" + also + "second"}},
+        {"silent abort and a fault", [] { throw data::SilentAbort(); }, {"commit failed"}, {also + "commit failed"}},
+        {"silent abort alone", [] { throw data::SilentAbort(); }, {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedDialogs scripted;
+        for (const QString& fault : c.kept)
+            data::keepFaultWhileUnwinding(data::EngineError(fault));
+        platform::runGuarded(c.fail);
+        EXPECT_EQ(scripted.messageTexts(), c.shownTexts);
+        EXPECT_TRUE(data::takeFaultsWhileUnwinding().empty());  // told once
+    }
+}
+
 TEST(RunGuarded, ShowsNothingWhenTheActionSucceeds)
 {
     ScriptedDialogs scripted;

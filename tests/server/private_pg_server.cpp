@@ -68,6 +68,23 @@ void PrivatePgServer::start(Fsync fsync) {
     }
 }
 
+void PrivatePgServer::restart() {
+    if (!running())
+        throw std::runtime_error("no private PostgreSQL server runs to restart");
+    QProcess script;
+    script.setProcessChannelMode(QProcess::MergedChannels);
+    script.start(QStringLiteral("bash"), {QStringLiteral(TAVREL_PRIVATE_PG_SCRIPT), QStringLiteral("restart"), dir_});
+    const bool ended = script.waitForFinished(StartBoundMs);
+    if (!ended) {
+        script.kill();
+        script.waitForFinished(-1);
+    }
+    const QString account = QString::fromLocal8Bit(script.readAll()).trimmed();
+    if (!ended || script.exitStatus() != QProcess::NormalExit || script.exitCode() != 0)
+        throw std::runtime_error(("the private PostgreSQL server did not restart: " + account).toStdString());
+    pid_ = fileText(dir_ + QStringLiteral("/pid")).toLongLong();
+}
+
 void PrivatePgServer::stop() noexcept {
     if (!running())
         return;

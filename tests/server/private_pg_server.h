@@ -22,6 +22,12 @@ public:
     // std::runtime_error with the script's account when it does not start.
     void start(Fsync fsync = Fsync::On);
 
+    // Stops the server with a fast shutdown (its sessions are ended, what
+    // was committed is kept) and starts it again on the same cluster and
+    // port, so that its URI stays valid. Throws std::runtime_error with the
+    // script's account when it does not come back.
+    void restart();
+
     // Stops the server this object started and removes its folder; nothing
     // when none runs. Safe while the program ends (no Qt needed).
     void stop() noexcept;

@@ -2,6 +2,8 @@
 
 #include <QDir>
 
+#include <utility>
+
 namespace data {
 
 EngineError::EngineError(const QString& message, int code)
@@ -69,6 +71,19 @@ EngineError EngineError::serverError(const QString& sqlState, const QString& mes
     error.sqlState_ = sqlState;
     return error;
 }
+
+namespace {
+
+std::vector<EngineError>& faultsWhileUnwinding() {
+    thread_local std::vector<EngineError> faults;
+    return faults;
+}
+
+}  // namespace
+
+void keepFaultWhileUnwinding(const EngineError& fault) { faultsWhileUnwinding().push_back(fault); }
+
+std::vector<EngineError> takeFaultsWhileUnwinding() { return std::exchange(faultsWhileUnwinding(), {}); }
 
 void EngineError::addNotStored(int records, const QStringList& names) {
     notStored_.records += records;

@@ -75,6 +75,10 @@ public:
     };
     const NotStored& notStored() const { return notStored_; }
     void addNotStored(int records, const QStringList& names);
+    // Writes a loop held back when the connection to the server was lost,
+    // stored once the program had connected again: how many records.
+    int storedAfterReconnecting() const { return storedAfterReconnecting_; }
+    void addStoredAfterReconnecting(int records) { storedAfterReconnecting_ += records; }
 
     ErrorKind kind() const { return kind_; }
     const QString& subject() const { return subject_; }
@@ -88,7 +92,15 @@ private:
     QString value_;
     QString sqlState_;
     NotStored notStored_;
+    int storedAfterReconnecting_ = 0;
 };
+
+// A fault that came while another error was already leaving the code that met
+// it (the last commit of a loop the error ended) cannot be thrown then: it is
+// kept, on this thread, and the general error display tells it together with
+// the error in flight (or alone, when that one is a SilentAbort).
+void keepFaultWhileUnwinding(const EngineError& fault);
+std::vector<EngineError> takeFaultsWhileUnwinding();
 
 // Ends the code in progress without any further message: the condition has
 // already been reported to the user. The general error display ignores it.

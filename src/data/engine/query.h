@@ -202,13 +202,15 @@ private:
 class BusyScope {
 public:
     explicit BusyScope(Query& query) : query_(query), exceptions_(std::uncaught_exceptions()) { query_.beginBusy(); }
-    // Committing the last writes may fail; that is reported unless another
-    // error is already on its way out of the scope.
+    // Committing the last writes may fail. While another error is on its
+    // way out of the scope that fault cannot be thrown: it is kept and told
+    // with the other one (keepFaultWhileUnwinding).
     ~BusyScope() noexcept(false) {
         if (std::uncaught_exceptions() > exceptions_) {
             try {
                 query_.endBusy();
-            } catch (const EngineError&) {
+            } catch (const EngineError& e) {
+                keepFaultWhileUnwinding(e);
             }
         } else {
             query_.endBusy();

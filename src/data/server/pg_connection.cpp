@@ -176,13 +176,10 @@ pg::Result PgConnection::run(const QString& sql, const std::vector<QVariant>& pa
 
 void PgConnection::rethrow(const EngineError& error) {
     if (error.kind() == ErrorKind::ServerUnreachable && !kept_.empty()) {
-        EngineError told = error;
-        nameNotStored(told, kept_, 0);
+        std::vector<KeptWrite> writes = std::move(kept_);
         kept_.clear();
         keptIndex_.clear();
-        if (lost_)
-            lost_();
-        throw told;
+        storeAfterReconnecting(error, std::move(writes));
     }
     if (error.kind() == ErrorKind::ServerUnreachable && lost_)
         lost_();
@@ -405,6 +402,8 @@ void PgConnection::sendKept(std::vector<KeptWrite>& writes) {
         try {
             begin();
         } catch (const EngineError& e) {
+            if (e.kind() == ErrorKind::ServerUnreachable)
+                storeAfterReconnecting(e, std::move(writes));
             EngineError told = e;
             nameNotStored(told, writes, 0);
             throw told;
@@ -429,17 +428,18 @@ void PgConnection::sendKept(std::vector<KeptWrite>& writes) {
             askLater_ = !nested;
             sendGrouped(writes);
             askLater_ = false;
+            if (beforeBatchCommit_) {
+                const std::function<void()> hook = beforeBatchCommit_;  // may replace itself
+                hook();
+            }
             step(nested ? "RELEASE SAVEPOINT tavrel_batch" : "COMMIT");
             break;
         } catch (const EngineError& e) {
             askLater_ = false;
             asked_.clear();
             replaced_.clear();  // the records stored again went with the batch
-            if (e.kind() == ErrorKind::ServerUnreachable) {
-                EngineError told = e;
-                nameNotStored(told, writes, 0);
-                throw told;
-            }
+            if (e.kind() == ErrorKind::ServerUnreachable)
+                storeAfterReconnecting(e, std::move(writes));
             step(nested ? "ROLLBACK TO SAVEPOINT tavrel_batch" : "ROLLBACK");
             if (worthRetrying(e) && tries < BatchTries)
                 continue;  // another desk's moment: the same batch again
@@ -506,6 +506,10 @@ void PgConnection::sendGrouped(std::vector<KeptWrite>& writes) {
                 sendUpdates(*key.first, key.second, group);
             else
                 sendRemovals(*key.first, group);
+            if (afterBatchStatement_) {
+                const std::function<void()> hook = afterBatchStatement_;  // may replace itself
+                hook();
+            }
         }
     }
 }
@@ -529,6 +533,8 @@ void PgConnection::sendOneByOne(std::vector<KeptWrite>& writes) {
             else
                 sendRemovals(*write.table, one);
         } catch (EngineError& e) {
+            if (e.kind() == ErrorKind::ServerUnreachable)
+                storeAfterReconnecting(e, std::vector<KeptWrite>(writes.begin() + std::ptrdiff_t(i), writes.end()));
             nameNotStored(e, writes, i);
             throw;
         }

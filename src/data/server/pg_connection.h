@@ -65,6 +65,14 @@ public:
 
     // Called with every error that says the server is gone.
     void onLost(std::function<void()> listener) { lost_ = std::move(listener); }
+    // Reaches the server again at once, when writes held back were lost with
+    // the connection: true when it is back and this connection restarted.
+    void onReconnectNeeded(std::function<bool()> reconnect) { reconnect_ = std::move(reconnect); }
+    // For tests that inject faults: called in every batch of writes held
+    // back once its statements went, before it is committed.
+    void setBeforeBatchCommit(std::function<void()> hook) { beforeBatchCommit_ = std::move(hook); }
+    // For tests that inject faults: called after each statement of a batch.
+    void setAfterBatchStatement(std::function<void()> hook) { afterBatchStatement_ = std::move(hook); }
     // Runs a statement on the session; a lost connection is reported first.
     pg::Result run(const QString& sql, const std::vector<QVariant>& params = {});
 
@@ -104,6 +112,10 @@ private:
     TableCopy* copyOf(const OpenTable& table);
     void copyWrote(const OpenTable& table, qint64 id, const Row* row);  // null row: deleted
     [[noreturn]] void rethrow(const EngineError& error);
+    // The connection was lost with these writes held back (shown as stored,
+    // not stored): they go again, version-checked, once the server is
+    // reached again; the error the loop then ends with says what was stored.
+    [[noreturn]] void storeAfterReconnecting(const EngineError& lost, std::vector<KeptWrite> writes);
 
     std::unique_ptr<pg::Session> session_;
     QString desk_;
@@ -124,6 +136,10 @@ private:
     // id, new id): told once the batch is stored.
     std::vector<std::tuple<const OpenTable*, qint64, qint64>> replaced_;
     std::function<void()> lost_;
+    std::function<bool()> reconnect_;
+    std::function<void()> beforeBatchCommit_;
+    std::function<void()> afterBatchStatement_;
+    bool resending_ = false;  // writes lost with a connection are being sent again
 };
 
 }  // namespace data

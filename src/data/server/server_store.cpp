@@ -71,6 +71,9 @@ void ServerStore::connectNow() {
     connection_ = std::make_shared<PgConnection>(std::move(session), desk_, deskToken_);
     connection_->setConflictResolver(resolver_);
     connection_->onLost([this] { serverLost(); });
+    // Writes a loop held back are sent again on a new session before the
+    // clerk hears of the loss, so that the message can say they were stored.
+    connection_->onReconnectNeeded([this] { return reconnect(); });
     listen();
 }
 
