@@ -39,6 +39,16 @@ protected:
                                   {{Pieces, qint64(i)}, {Size38, qint64(i)}, {Counted, false}});
     }
 
+    // Only the given orders stored, and nobody asked yet.
+    void startOver(int orders) {
+        auto clear = open(*deskA.engine, AllOrders);
+        while (!clear->isEmpty())
+            clear->remove();
+        storeOrders(orders);
+        askedAtA.clear();
+        askedAtB.clear();
+    }
+
     // Every row of the result read, as a grid showing it would.
     static void readAll(Query& q) {
         for (q.first(); !q.eof(); q.next())
@@ -101,14 +111,7 @@ TEST_F(ServerMerges, TwoBulkCommandsOnDifferentFieldsBothTakeEffectWithoutAQuest
                           {"A's loop is stored before B's, which read the orders earlier", false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        {
-            auto clear = open(*deskA.engine, AllOrders);
-            while (!clear->isEmpty())
-                clear->remove();
-        }
-        storeOrders(Orders);
-        askedAtA.clear();
-        askedAtB.clear();
+        startOver(Orders);
         auto atA = open(*deskA.engine, AllOrders);
         auto atB = open(*deskB, AllOrders);
         readAll(*atA);
@@ -166,13 +169,7 @@ TEST_F(ServerMerges, ASinglePostMergesWhatOnlyOneDeskChanged) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        {
-            auto clear = open(*deskA.engine, AllOrders);
-            while (!clear->isEmpty())
-                clear->remove();
-        }
-        storeOrders(1);
-        askedAtA.clear();
+        startOver(1);
         choice = c.answer;
         auto atA = open(*deskA.engine, AllOrders);
         readAll(*atA);
@@ -235,13 +232,7 @@ TEST_F(ServerMerges, ABulkCommandAsksOnceAndTheAnswerHoldsForAll) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        {
-            auto clear = open(*deskA.engine, AllOrders);
-            while (!clear->isEmpty())
-                clear->remove();
-        }
-        storeOrders(Orders);
-        askedAtA.clear();
+        startOver(Orders);
         choice = c.answer;
         auto atA = open(*deskA.engine, AllOrders);
         readAll(*atA);
