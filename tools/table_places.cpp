@@ -5,16 +5,20 @@
 
 #include <QDir>
 #include <QRegularExpression>
+#include <QUrl>
 
 namespace {
 
-QString withoutPasswordParameter(QString query) {
-    static const QRegularExpression password(QStringLiteral("(^|&)password=[^&]*"),
-                                             QRegularExpression::CaseInsensitiveOption);
-    query.remove(password);
-    if (query.startsWith(QLatin1Char('&')))
-        query.remove(0, 1);
-    return query;
+// The query without its password, however its name is spelled: libpq reads
+// "%70assword" as "password".
+QString withoutPasswordParameter(const QString& query) {
+    QStringList kept;
+    for (const QString& part : query.split(QLatin1Char('&'), Qt::SkipEmptyParts)) {
+        const QString name = QUrl::fromPercentEncoding(part.section(QLatin1Char('='), 0, 0).toUtf8());
+        if (name.compare(QLatin1String("password"), Qt::CaseInsensitive) != 0)
+            kept << part;
+    }
+    return kept.join(QLatin1Char('&'));
 }
 
 QString shownServer(const QString& uri) {

@@ -152,6 +152,10 @@ QString engineText(const data::EngineError& error)
                               .arg(error.notStored().records == 0 ? QStringLiteral("，断开前的修改都已保存")
                                                                   : QString()),
                           QStringLiteral("请重新打开窗口核对，再把没有做完的部分做一次。"));
+        if (error.sqlState() == QLatin1String("08001"))
+            return joined(QStringLiteral("数据位置中的数据库服务器地址写得不对，程序读不懂（例如地址中有不完整的%写法）。"),
+                          QStringLiteral("没有连接服务器，没有读写任何数据。"),
+                          QStringLiteral("请检查地址的写法；密码请写在这台电脑的密码文件中，不要写在地址里。"));
         if (error.sqlState() == QLatin1String("25P03"))
             return joined(QStringLiteral("这台电脑的一次修改停在半途太久，数据库服务器结束了它的连接，好让其他电脑继续工作。"),
                           QStringLiteral("这次的修改没有保存，服务器上之前保存的数据不受影响。"),

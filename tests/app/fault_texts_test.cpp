@@ -105,6 +105,12 @@ const FaultCase faultCases[] = {
          throw data::EngineError(data::ErrorKind::ChangedElsewhere, "dd.db", "前台", "The record was changed elsewhere.");
      },
      QStringLiteral("订单表中的这条记录已被另一台电脑（前台）修改或删除。"), NotSaved},
+    {"a server address libpq cannot read",
+     [] {
+         throw data::EngineError::serverUnreachable("", "The server address could not be read.", "08001");
+     },
+     QStringLiteral("数据位置中的数据库服务器地址写得不对，程序读不懂（例如地址中有不完整的%写法）。"),
+     QStringLiteral("没有读写任何数据")},
     {"changed at a desk not known",
      [] { throw data::EngineError(data::ErrorKind::ChangedElsewhere, "shoes.db", "", "The record was changed elsewhere."); },
      QStringLiteral("鞋底型号表中的这条记录已被另一台电脑修改或删除。"), NotSaved},

@@ -133,6 +133,10 @@ QString serverOf(const PGconn* conn) {
             database = value;
     }
     PQconninfoFree(options);
+    // A URI libpq did not take for one stands whole as the database's name,
+    // password and all: it is never shown.
+    if (database.contains(QLatin1String("://")))
+        database.clear();
     if (host.isEmpty())
         host = QStringLiteral("localhost");
     return port.isEmpty() ? host + QLatin1Char('/') + database
@@ -201,8 +205,36 @@ EngineError serverFault(const pg_result* result, const pg_conn* conn, const QStr
     return EngineError::serverError(sqlState, QString::fromUtf8(primary ? primary : PQresultErrorMessage(result)).trimmed());
 }
 
+namespace {
+
+// libpq takes a URI only by its scheme in lower case; "POSTGRES://" would
+// reach the server as a database's name, password and all.
+QString schemeInLowerCase(const QString& uri) {
+    const qsizetype end = uri.indexOf(QLatin1String("://"));
+    if (end <= 0)
+        return uri;
+    const QString scheme = uri.left(end).toLower();
+    if (scheme != QLatin1String("postgresql") && scheme != QLatin1String("postgres"))
+        return uri;
+    return scheme + uri.mid(end);
+}
+
+}  // namespace
+
 std::unique_ptr<Session> Session::connect(const QString& uri, const QString& desk) {
-    const QByteArray target = uri.toUtf8();
+    const QByteArray target = schemeInLowerCase(uri).toUtf8();
+    {
+        // libpq's own words about a location it cannot read quote the bad
+        // part, which may be a piece of the password.
+        char* unreadable = nullptr;
+        PQconninfoOption* parsed = PQconninfoParse(target.constData(), &unreadable);
+        PQconninfoFree(parsed);
+        if (unreadable) {
+            PQfreemem(unreadable);
+            throw EngineError::serverUnreachable(QString(), QStringLiteral("The server address could not be read."),
+                                                 QStringLiteral("08001"));
+        }
+    }
     const QByteArray name = applicationNameOf(desk);
     const SessionLimits limits = sessionLimits();
     const QByteArray idle = QByteArray::number(limits.keepalivesIdleS);
