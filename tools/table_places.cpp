@@ -44,6 +44,19 @@ QString shownServer(const QString& uri) {
 
 }  // namespace
 
+bool passwordInPlace(const QString& location) {
+    return data::isServerLocation(location) && shownServer(location) != location;
+}
+
+QString passwordInPlaceText() {
+    return QStringLiteral(
+        "数据位置中写了数据库的密码。写在命令行里的密码会出现在进程列表和命令记录中，所以程序不接受带密码的地址。\n"
+        "请把密码写进这台电脑的密码文件，每行一个：主机:端口:数据库:用户名:密码。"
+        "Linux上是主目录中的 .pgpass（~/.pgpass），权限必须是600（chmod 600 ~/.pgpass）；"
+        "Windows上是 %APPDATA%\\postgresql\\pgpass.conf。\n"
+        "然后去掉地址中的密码，再启动一次。没有连接服务器，没有读写任何数据。");
+}
+
 QString shownPlace(const QString& location) {
     if (data::isServerLocation(location))
         return shownServer(location);

@@ -12,6 +12,14 @@
 // "postgresql://user@host/db").
 QString shownPlace(const QString& location);
 
+// Whether a server's URI carries a password (after "user:" or as a password
+// parameter, however its name is escaped). The program refuses such a place:
+// given on a command line, the password would stand in the process list and
+// the shell's history.
+bool passwordInPlace(const QString& location);
+// What the clerk is told instead: where the password goes.
+QString passwordInPlaceText();
+
 // The file names ("dd.db") of the program's tables that the place lacks. On
 // a server, throws EngineError when it cannot be reached.
 QStringList missingTables(const QString& location);

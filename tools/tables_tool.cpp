@@ -165,6 +165,11 @@ int checkTables(const QString& dir) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
+    for (const QString& arg : args.mid(1))
+        if (passwordInPlace(arg)) {
+            QTextStream(stderr) << passwordInPlaceText() << "\n";
+            return 1;
+        }
     if (args.size() >= 2 && args[1] == QLatin1String("import-paradox"))
         return importParadox(args.mid(2));
     if (args.size() >= 2 && (args[1] == QLatin1String("undo-list") || args[1] == QLatin1String("undo")))

@@ -183,6 +183,10 @@ std::unique_ptr<QWidget> makeReportWindow(const QString& text)
 
 std::optional<QString> readyDataFolder(const QString& folder, std::unique_ptr<QWidget>* reportWindow)
 {
+    if (passwordInPlace(folder)) {
+        platform::dialogs().error(nullptr, passwordInPlaceText(), QStringLiteral("Tavrel"));
+        return std::nullopt;
+    }
     if (data::isServerLocation(folder))
         return readyServer(folder);
     const DataFolderState state = examineDataFolder(folder);

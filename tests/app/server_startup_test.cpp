@@ -30,6 +30,31 @@ protected:
 
 const QStringList allTables{QStringLiteral("shoes.db"), QStringLiteral("dd.db"), QStringLiteral("xdtj.db")};
 
+// A location with a password in it is refused before the server is asked
+// anything: the clerk is told where the password goes instead.
+TEST_F(ServerStartup, ALocationWithAPasswordIsRefusedAndThePasswordFileExplained) {
+    const QString server = freshPgDatabase(pgTestServerUri(), QStringLiteral("tavrel_app_startup"));
+    const QString separator = server.contains(QLatin1Char('?')) ? QStringLiteral("&") : QStringLiteral("?");
+    const QString withPassword[] = {
+        server + separator + QStringLiteral("password=Sekr3t-pw"),
+        server + separator + QStringLiteral("%70assword=Sekr3t-pw"),
+        QString(server).replace(QLatin1String("://"), QLatin1String("://clerk:Sekr3t-pw@")),
+    };
+    for (const QString& location : withPassword) {
+        SCOPED_TRACE(location.toStdString());
+        platform::ScriptedDialogs dialogs;
+        std::unique_ptr<QWidget> report;
+        EXPECT_FALSE(app::readyDataFolder(location, &report).has_value());
+        ASSERT_EQ(dialogs.messages().size(), 1u);
+        const QString text = dialogs.messages()[0].text;
+        EXPECT_EQ(dialogs.messages()[0].kind, platform::MessageKind::Error);
+        EXPECT_TRUE(text.contains(QStringLiteral("~/.pgpass"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("chmod 600"))) << text.toStdString();
+        EXPECT_FALSE(text.contains(QStringLiteral("Sekr3t-pw"))) << text.toStdString();
+        EXPECT_EQ(missingTables(server), allTables);  // nothing made
+    }
+}
+
 // Tables missing on the server are offered for creation there, named by the
 // server (without its password), never by a folder; nothing is made on Cancel,
 // and the windows open on the server's tables.
@@ -49,21 +74,19 @@ TEST_F(ServerStartup, MissingTablesAreCreatedOnTheServerWithTheClerksConsent) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QString server = freshPgDatabase(pgTestServerUri(), QStringLiteral("tavrel_app_startup"));
-        const QString withPassword = server + (server.contains(QLatin1Char('?')) ? "&" : "?") + "password=Sekr3t-pw";
         createTables(server, c.present);
         const QStringList missingBefore = missingTables(server);
         platform::ScriptedDialogs dialogs;
         if (c.answer)
             dialogs.queueAnswer(*c.answer);
         std::unique_ptr<QWidget> report;
-        const std::optional<QString> ready = app::readyDataFolder(withPassword, &report);
+        const std::optional<QString> ready = app::readyDataFolder(server, &report);
         if (c.answer) {
             ASSERT_EQ(dialogs.messages().size(), 1u);
             const QString text = dialogs.messages()[0].text;
             EXPECT_EQ(dialogs.messages()[0].kind, platform::MessageKind::Question);
-            EXPECT_TRUE(text.contains(QStringLiteral("数据库服务器“%1”中缺少数据表：%2。").arg(shownPlace(withPassword), c.missing)))
+            EXPECT_TRUE(text.contains(QStringLiteral("数据库服务器“%1”中缺少数据表：%2。").arg(shownPlace(server), c.missing)))
                 << text.toStdString();
-            EXPECT_FALSE(text.contains(QStringLiteral("Sekr3t-pw"))) << text.toStdString();
             EXPECT_FALSE(text.contains(QStringLiteral("文件夹"))) << text.toStdString();
         } else {
             EXPECT_TRUE(dialogs.messages().empty());
@@ -74,7 +97,7 @@ TEST_F(ServerStartup, MissingTablesAreCreatedOnTheServerWithTheClerksConsent) {
             EXPECT_EQ(missingTables(server), missingBefore);
             continue;
         }
-        EXPECT_EQ(*ready, withPassword);
+        EXPECT_EQ(*ready, server);
         EXPECT_TRUE(missingTables(server).isEmpty());
         data::Engine engine(*ready);
         ASSERT_TRUE(engine.store().folder().isEmpty());  // no folder of files on this computer

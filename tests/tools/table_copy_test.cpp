@@ -299,8 +299,10 @@ ToolRun runTool(const QStringList& arguments) {
 // never be shown; demo fills the server through the live queries.
 TEST_F(TableCopy, TheToolWorksOnAServerWithoutShowingItsPassword) {
     const QString password = QStringLiteral("Sekr3t-pw");
-    const QString uri = server + (server.contains(QLatin1Char('?')) ? "&" : "?") + QStringLiteral("password=") + password;
-    const QString unreachable = QStringLiteral("postgresql://clerk:%1@127.0.0.1:1/none?connect_timeout=2").arg(password);
+    const QString uri = server;
+    const QString withPassword = server + (server.contains(QLatin1Char('?')) ? "&" : "?") + QStringLiteral("password=") + password;
+    const QString unreachable = QStringLiteral("postgresql://clerk@127.0.0.1:1/none?connect_timeout=2");
+    const QString refused = passwordInPlaceText().section(QLatin1Char('\n'), 0, 0);
     const QString back = folder(QStringLiteral("back"));
     struct Case {
         QStringList arguments;
@@ -316,6 +318,9 @@ TEST_F(TableCopy, TheToolWorksOnAServerWithoutShowingItsPassword) {
         {{"check", unreachable}, 1, ""},
         {{"create", unreachable}, 1, ""},
         {{"copy", back, unreachable}, 1, ""},
+        {{"check", withPassword}, 1, refused},
+        {{"copy", back, withPassword}, 1, refused},
+        {{"demo", QStringLiteral("postgresql://clerk:%1@127.0.0.1:1/none").arg(password)}, 1, refused},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.first().toStdString());
@@ -326,7 +331,7 @@ TEST_F(TableCopy, TheToolWorksOnAServerWithoutShowingItsPassword) {
             EXPECT_TRUE(run.output.split(QLatin1Char('\n')).contains(c.line)) << run.output.toStdString();
         }
     }
-    EXPECT_FALSE(shownPlace(uri).contains(password));
+    EXPECT_FALSE(shownPlace(withPassword).contains(password));
     EXPECT_EQ(storedRecords(server, QStringLiteral("shoes.db")).size(), 30u);
     EXPECT_EQ(storedRecords(server, QStringLiteral("dd.db")), storedRecords(back, QStringLiteral("dd.db")));
 }
