@@ -6,6 +6,8 @@
 #include "data/server_store_of.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
+#include <QScopeGuard>
 
 namespace {
 
@@ -300,6 +302,42 @@ TEST_F(ServerDesks, ABulkDeletionAsksAboutARecordChangedElsewhere) {
         auto left = open(*deskB, QStringLiteral("select * from dd.db"));
         EXPECT_EQ(left->recordCount(), choice == ConflictChoice::KeepMine ? 0 : 1);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A desk whose role may read and write the tables but create nothing (no
+// CREATE on the schema) starts on tables and a journal that exist, stores,
+// and records its command for undo.
+TEST(ServerRoles, ADeskWhoseRoleMayCreateNothingStartsAndStores) {
+    TableFolder owner(Store::Server);
+    owner.engine->undoJournal();  // made by the owner, as the first desk does
+    auto admin = data::pg::Session::connect(owner.location, QStringLiteral("管理"));
+    const QString role = QStringLiteral("tavrel_clerk_%1").arg(QCoreApplication::applicationPid());
+    admin->exec(QStringLiteral("DROP ROLE IF EXISTS %1").arg(role));
+    admin->exec(QStringLiteral("CREATE ROLE %1 LOGIN").arg(role));
+    const auto dropRole = qScopeGuard([&] {
+        admin->exec(QStringLiteral("DROP OWNED BY %1").arg(role));
+        admin->exec(QStringLiteral("DROP ROLE %1").arg(role));
+    });
+    for (const char* grant : {"REVOKE CREATE ON SCHEMA public FROM PUBLIC", "GRANT USAGE ON SCHEMA public TO %1",
+                              "GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO %1",
+                              "GRANT USAGE, SELECT, UPDATE ON ALL SEQUENCES IN SCHEMA public TO %1"})
+        admin->exec(QString::fromLatin1(grant).arg(role));
+
+    QString asClerk = owner.location;
+    asClerk.replace(QRegularExpression(QStringLiteral("([?&])user=[^&]*")), QStringLiteral("\\1user=") + role);
+    if (!asClerk.contains(QStringLiteral("user=") + role))
+        asClerk += (asClerk.contains(QLatin1Char('?')) ? QStringLiteral("&user=") : QStringLiteral("?user=")) + role;
+    data::Engine clerk(asClerk);
+    EXPECT_TRUE(clerk.undoJournal().entries().empty());
+    data::Query orders(clerk);
+    orders.setSql(QStringLiteral("select * from dd.db"));
+    orders.open();
+    TableFolder::addOrder(orders, QStringLiteral("R001"), {{QStringLiteral("件数"), 2}});
+    EXPECT_EQ(owner.openQuery(QStringLiteral("select * from dd.db where 批号='R001'"))->recordCount(), 1);
 }
 
 }  // namespace

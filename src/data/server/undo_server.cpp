@@ -59,8 +59,30 @@ qint64 ServerUndoJournal::scalar(const QString& sql, const std::vector<QVariant>
     return r.rows.empty() || r.rows.front().empty() ? 0 : r.rows.front().front().toLongLong();
 }
 
+// Whether the journal's tables and their later columns are all there: a
+// desk whose role may not create anything then starts without trying to.
+bool ServerUndoJournal::tablesComplete() {
+    QStringList tables{commandsTable(), partsTable(), afterTable()};
+    for (const TableDef* def : allTables())
+        if (pg::tableExists(connection_->session(), def->sqlName))
+            tables << imagesTableName(def->sqlName);
+    const qint64 found = scalar(QStringLiteral("SELECT count(*) FROM information_schema.tables "
+                                               "WHERE table_schema = current_schema() AND table_name = ANY(?::text[])"),
+                                {QVariant::fromValue(pg::ArrayParam{std::vector<QVariant>(tables.begin(), tables.end())})});
+    if (found != tables.size())
+        return false;
+    const qint64 columns = scalar(
+        QStringLiteral("SELECT count(*) FROM information_schema.columns WHERE table_schema = current_schema() AND "
+                       "((table_name = ? AND column_name = 'content') OR (table_name = ? AND column_name = 'desk_token') "
+                       "OR (table_name LIKE 'tavrel\\_undo\\_images\\_%' AND column_name = ?))"),
+        {afterTable(), commandsTable(), QString::fromLatin1(pg::DeskTokenColumn)});
+    return columns == tables.size() - 3 + 2;
+}
+
 void ServerUndoJournal::createTables() {
     connection_->flush();
+    if (tablesComplete())
+        return;
     inTransaction([this] {
         // Two desks starting at once would both create the tables.
         run(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('tavrel undo journal'))"));

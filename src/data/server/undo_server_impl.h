@@ -59,6 +59,7 @@ private:
     template <class Work>
     void inTransaction(Work&& work);
 
+    bool tablesComplete();
     void createTables();
     const OpenTable& tableOf(const QString& sqlName);
     static QString rowContent(const OpenTable& table);
