@@ -2,12 +2,14 @@
 #include "app/startup.h"
 #include "catalogue/shoes_window.h"
 #include "data/engine/query.h"
+#include "data/test_role.h"
 #include "orders/orders_window.h"
 #include "platform/files.h"
 #include "pg_test_server.h"
 #include "platform/scripted_dialogs.h"
 #include "qt_printing.h"
 #include "statistics/statistics_window.h"
+#include "window_kit/fault_texts.h"
 #include "table_places.h"
 
 #include <QTemporaryDir>
@@ -53,6 +55,29 @@ TEST_F(ServerStartup, ALocationWithAPasswordIsRefusedAndThePasswordFileExplained
         EXPECT_FALSE(text.contains(QStringLiteral("Sekr3t-pw"))) << text.toStdString();
         EXPECT_EQ(missingTables(server), allTables);  // nothing made
     }
+}
+
+// A desk whose role has no rights on the tables is not offered to create
+// tables that are there: it is told it may not use them.
+TEST_F(ServerStartup, ARoleThatCannotSeeTheTablesIsToldSoNotOfferedToCreateThem) {
+    const QString server = freshPgDatabase(pgTestServerUri(), QStringLiteral("tavrel_app_startup"));
+    createAllTables(server);
+    TestRole stranger(server, QStringLiteral("tavrel_stranger"));
+    stranger.grant({"GRANT USAGE ON SCHEMA public TO %1"});
+    platform::ScriptedDialogs dialogs;
+    std::unique_ptr<QWidget> report;
+    EXPECT_EQ(app::readyDataFolder(stranger.uri(), &report), stranger.uri());
+    EXPECT_TRUE(dialogs.messages().empty());
+    try {
+        data::Engine engine(stranger.uri());
+        app::ProgramWindows windows(engine);
+        ADD_FAILURE() << "the tables opened without rights on them";
+    } catch (const data::EngineError& e) {
+        EXPECT_EQ(e.sqlState(), QStringLiteral("42501")) << e.what();
+        EXPECT_TRUE(kit::faultReport(e).text.startsWith(QStringLiteral("这台电脑没有使用数据库服务器上这些数据表的权限。")))
+            << kit::faultReport(e).text.toStdString();
+    }
+    EXPECT_TRUE(missingTables(server).isEmpty());
 }
 
 // Tables missing on the server are offered for creation there, named by the

@@ -4,10 +4,9 @@
 
 #include "data/server/pg_connection.h"
 #include "data/server_store_of.h"
+#include "data/test_role.h"
 
 #include <QCoreApplication>
-#include <QRegularExpression>
-#include <QScopeGuard>
 
 namespace {
 
@@ -314,24 +313,11 @@ namespace {
 TEST(ServerRoles, ADeskWhoseRoleMayCreateNothingStartsAndStores) {
     TableFolder owner(Store::Server);
     owner.engine->undoJournal();  // made by the owner, as the first desk does
-    auto admin = data::pg::Session::connect(owner.location, QStringLiteral("管理"));
-    const QString role = QStringLiteral("tavrel_clerk_%1").arg(QCoreApplication::applicationPid());
-    admin->exec(QStringLiteral("DROP ROLE IF EXISTS %1").arg(role));
-    admin->exec(QStringLiteral("CREATE ROLE %1 LOGIN").arg(role));
-    const auto dropRole = qScopeGuard([&] {
-        admin->exec(QStringLiteral("DROP OWNED BY %1").arg(role));
-        admin->exec(QStringLiteral("DROP ROLE %1").arg(role));
-    });
-    for (const char* grant : {"REVOKE CREATE ON SCHEMA public FROM PUBLIC", "GRANT USAGE ON SCHEMA public TO %1",
-                              "GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO %1",
-                              "GRANT USAGE, SELECT, UPDATE ON ALL SEQUENCES IN SCHEMA public TO %1"})
-        admin->exec(QString::fromLatin1(grant).arg(role));
-
-    QString asClerk = owner.location;
-    asClerk.replace(QRegularExpression(QStringLiteral("([?&])user=[^&]*")), QStringLiteral("\\1user=") + role);
-    if (!asClerk.contains(QStringLiteral("user=") + role))
-        asClerk += (asClerk.contains(QLatin1Char('?')) ? QStringLiteral("&user=") : QStringLiteral("?user=")) + role;
-    data::Engine clerk(asClerk);
+    TestRole clerkRole(owner.location, QStringLiteral("tavrel_clerk"));
+    clerkRole.grant({"REVOKE CREATE ON SCHEMA public FROM PUBLIC", "GRANT USAGE ON SCHEMA public TO %1",
+                     "GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO %1",
+                     "GRANT USAGE, SELECT, UPDATE ON ALL SEQUENCES IN SCHEMA public TO %1"});
+    data::Engine clerk(clerkRole.uri());
     EXPECT_TRUE(clerk.undoJournal().entries().empty());
     data::Query orders(clerk);
     orders.setSql(QStringLiteral("select * from dd.db"));

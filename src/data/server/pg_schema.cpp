@@ -127,10 +127,13 @@ void createTables(Session& session) {
     }
 }
 
+// From the catalogue, which every role reads: the information schema lists
+// only the tables a role has rights on, and a desk without them would be
+// offered to create tables that are there.
 bool tableExists(Session& session, const QString& sqlName) {
     return !session
-                .run(QStringLiteral("SELECT 1 FROM information_schema.tables "
-                                    "WHERE table_schema = current_schema() AND table_name = ?"),
+                .run(QStringLiteral("SELECT 1 FROM pg_catalog.pg_class c JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+                                    "WHERE n.nspname = current_schema() AND c.relname = ? AND c.relkind IN ('r', 'p')"),
                      {sqlName})
                 .rows.empty();
 }
