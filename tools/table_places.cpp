@@ -21,11 +21,22 @@ QString withoutPasswordParameter(const QString& query) {
     return kept.join(QLatin1Char('&'));
 }
 
+// Where a server URI's user part ("user:password@host") ends.
+struct UriParts {
+    int schemeEnd = 0;
+    int authorityEnd = 0;
+};
+UriParts partsOf(const QString& uri) {
+    UriParts parts;
+    parts.schemeEnd = int(uri.indexOf(QLatin1String("://"))) + 3;
+    parts.authorityEnd = int(uri.indexOf(QRegularExpression(QStringLiteral("[/?]")), parts.schemeEnd));
+    if (parts.authorityEnd < 0)
+        parts.authorityEnd = int(uri.size());
+    return parts;
+}
+
 QString shownServer(const QString& uri) {
-    const int schemeEnd = int(uri.indexOf(QLatin1String("://"))) + 3;
-    int authorityEnd = int(uri.indexOf(QRegularExpression(QStringLiteral("[/?]")), schemeEnd));
-    if (authorityEnd < 0)
-        authorityEnd = int(uri.size());
+    const auto [schemeEnd, authorityEnd] = partsOf(uri);
     QString authority = uri.mid(schemeEnd, authorityEnd - schemeEnd);
     // The user part ends at the last "@" (an unencoded "@" may stand in a password).
     const int at = int(authority.lastIndexOf(QLatin1Char('@')));
@@ -45,7 +56,18 @@ QString shownServer(const QString& uri) {
 }  // namespace
 
 bool passwordInPlace(const QString& location) {
-    return data::isServerLocation(location) && shownServer(location) != location;
+    if (!data::isServerLocation(location))
+        return false;
+    const auto [schemeEnd, authorityEnd] = partsOf(location);
+    const QString authority = location.mid(schemeEnd, authorityEnd - schemeEnd);
+    const int at = int(authority.lastIndexOf(QLatin1Char('@')));
+    if (at >= 0 && authority.left(at).contains(QLatin1Char(':')))
+        return true;
+    const int question = int(location.indexOf(QLatin1Char('?'), authorityEnd));
+    if (question < 0)
+        return false;
+    const QString query = location.mid(question + 1);
+    return withoutPasswordParameter(query) != query.split(QLatin1Char('&'), Qt::SkipEmptyParts).join(QLatin1Char('&'));
 }
 
 QString passwordInPlaceText() {

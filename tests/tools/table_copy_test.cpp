@@ -12,6 +12,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <cstring>
 #include <limits>
 #include <numeric>
 
@@ -278,8 +280,14 @@ TEST(ShownPlace, LeavesAnyPasswordOut) {
         {"postgresql://db1:5432,db2:5433/tavrel?target_session_attrs=read-write",
          "postgresql://db1:5432,db2:5433/tavrel?target_session_attrs=read-write"},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(shownPlace(QString::fromUtf8(c.uri)), QString::fromUtf8(c.shown)) << c.uri;
+        // A place with a password is refused; the others are taken as given.
+        EXPECT_EQ(passwordInPlace(QString::fromUtf8(c.uri)), std::strcmp(c.uri, c.shown) != 0) << c.uri;
+    }
+    for (const char* without : {"postgresql://db/tavrel?", "postgresql://clerk@db/tavrel?sslmode=require&&port=5433",
+                                "postgresql://db/tavrel?passfile=/home/a/.pgpass", "/home/a:b@c/tables"})
+        EXPECT_FALSE(passwordInPlace(QString::fromUtf8(without))) << without;
 }
 
 struct ToolRun {

@@ -582,12 +582,11 @@ qint64 Query::insertPending() {
 }
 
 bool Query::updatePending() {
-    // As it was when the edit began: the cache may hold another desk's
-    // newer record by now.
-    Row asRead = asRead_;
+    // Against the record as it was when the edit began (asRead_): the cache
+    // may hold another desk's newer record by now.
     std::vector<int> changed;
     for (std::size_t i = 0; i < table_->fields.size(); ++i)
-        if (pending_[i] != asRead[i] || pending_[i].isValid() != asRead[i].isValid())
+        if (pending_[i] != asRead_[i] || pending_[i].isValid() != asRead_[i].isValid())
             changed.push_back(int(i));
     if (changed.empty())
         return true;
@@ -596,20 +595,21 @@ bool Query::updatePending() {
     // record may change again while that is stored; a few rounds settle it.
     constexpr int Rounds = 3;
     for (int round = 0; round < Rounds; ++round) {
-        if (table_->connection->updateRow(*table_, ids_[current_], changed, pending_, asRead))
+        if (table_->connection->updateRow(*table_, ids_[current_], changed, pending_, asRead_))
             return true;
-        Conflict conflict = conflictOver(ids_[current_], asRead, pending_, false);
+        Conflict conflict = conflictOver(ids_[current_], asRead_, pending_, false);
         if (conflict.gone())
             return keepOrDropDeleted(conflict);
-        conflict.contested = contestedFields(asRead, pending_, conflict.theirs, changed);
+        conflict.contested = contestedFields(asRead_, pending_, conflict.theirs, changed);
         if (!conflict.contested.empty() && chooseInConflict(conflict) == ConflictChoice::TakeTheirs)
             changed = withoutFields(changed, conflict.contested);
         if (changed.empty()) {
             theirs_ = std::move(conflict.theirs);
             return false;
         }
+        // The edit now stands on the other desk's record.
         pending_ = mergedRow(conflict.theirs, pending_, changed);
-        asRead = std::move(conflict.theirs);
+        asRead_ = std::move(conflict.theirs);
     }
     throw EngineError(ErrorKind::ChangedElsewhere, table_->fileName, QString(),
                       QStringLiteral("The record was changed again by another desk while it was being stored."));
