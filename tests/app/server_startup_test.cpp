@@ -12,6 +12,7 @@
 #include "window_kit/fault_texts.h"
 #include "table_places.h"
 
+#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <optional>
@@ -30,12 +31,18 @@ protected:
     QTemporaryDir programDir;
 };
 
+// Each test runs in a program of its own, beside the others: its database is
+// its own too.
+QString startupDatabase() {
+    return freshPgDatabase(pgTestServerUri(), QStringLiteral("tavrel_app_startup_%1").arg(QCoreApplication::applicationPid()));
+}
+
 const QStringList allTables{QStringLiteral("shoes.db"), QStringLiteral("dd.db"), QStringLiteral("xdtj.db")};
 
 // A location with a password in it is refused before the server is asked
 // anything: the clerk is told where the password goes instead.
 TEST_F(ServerStartup, ALocationWithAPasswordIsRefusedAndThePasswordFileExplained) {
-    const QString server = freshPgDatabase(pgTestServerUri(), QStringLiteral("tavrel_app_startup"));
+    const QString server = startupDatabase();
     const QString separator = server.contains(QLatin1Char('?')) ? QStringLiteral("&") : QStringLiteral("?");
     const QString withPassword[] = {
         server + separator + QStringLiteral("password=Sekr3t-pw"),
@@ -60,7 +67,7 @@ TEST_F(ServerStartup, ALocationWithAPasswordIsRefusedAndThePasswordFileExplained
 // A desk whose role has no rights on the tables is not offered to create
 // tables that are there: it is told it may not use them.
 TEST_F(ServerStartup, ARoleThatCannotSeeTheTablesIsToldSoNotOfferedToCreateThem) {
-    const QString server = freshPgDatabase(pgTestServerUri(), QStringLiteral("tavrel_app_startup"));
+    const QString server = startupDatabase();
     createAllTables(server);
     TestRole stranger(server, QStringLiteral("tavrel_stranger"));
     stranger.grant({"GRANT USAGE ON SCHEMA public TO %1"});
@@ -98,7 +105,7 @@ TEST_F(ServerStartup, MissingTablesAreCreatedOnTheServerWithTheClerksConsent) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const QString server = freshPgDatabase(pgTestServerUri(), QStringLiteral("tavrel_app_startup"));
+        const QString server = startupDatabase();
         createTables(server, c.present);
         const QStringList missingBefore = missingTables(server);
         platform::ScriptedDialogs dialogs;
