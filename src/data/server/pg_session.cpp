@@ -474,4 +474,13 @@ QString Session::connectionParameter(const QString& keyword) const {
     return value;
 }
 
+QString Session::encryptedPassword(const QString& role, const QString& password) {
+    char* made = PQencryptPasswordConn(conn_, password.toUtf8().constData(), role.toUtf8().constData(), nullptr);
+    if (!made)
+        throw EngineError(QStringLiteral("The password could not be encrypted: %1").arg(QString::fromUtf8(PQerrorMessage(conn_)).trimmed()));
+    const QString encrypted = QString::fromUtf8(made);
+    PQfreemem(made);
+    return encrypted;
+}
+
 }  // namespace data::pg
