@@ -111,8 +111,8 @@ std::shared_ptr<OpenTable> ServerStore::openTable(const QString& name) {
     return table;
 }
 
-// Asked once a connection: the rights of a role change only when the
-// server's administrator changes them, and a desk then starts again.
+// Asked once a run: the rights of a role change only when the server's
+// administrator changes them, and the desks then start again.
 bool ServerStore::mayWrite(const QString& name) {
     connectNow();
     const TableDef* def = tableDefOfFile(name);

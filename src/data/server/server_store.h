@@ -68,7 +68,7 @@ private:
     QTimer* retry_ = nullptr;
     bool lost_ = false;
     QString status_;
-    QHash<QString, bool> mayWrite_;  // by file name, as the server answered since connecting
+    QHash<QString, bool> mayWrite_;  // by file name, as the server answered first
 };
 
 }  // namespace data
