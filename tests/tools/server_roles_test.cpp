@@ -76,7 +76,7 @@ void typePasswords(QStringList typed) {
     platform::setPasswordReader([typed](const QString&) mutable { return typed.isEmpty() ? QString() : typed.takeFirst(); });
 }
 
-class ServerRoles : public ::testing::Test {
+class ServerSetup : public ::testing::Test {
 protected:
     void SetUp() override {
         adminUri = freshPgDatabase(pgTestServerUri(), own(QStringLiteral("tavrel_roles")));
@@ -125,7 +125,7 @@ protected:
     std::unique_ptr<data::pg::Session> admin;
 };
 
-TEST_F(ServerRoles, SetupMakesTheRolesAndTablesAndRunTwiceChangesNothing) {
+TEST_F(ServerSetup, SetupMakesTheRolesAndTablesAndRunTwiceChangesNothing) {
     setUpServer();
     const data::pg::RoleNames names = testNames();
     for (const QString& role : {names.owner, names.models, names.orders, names.readOnly})
@@ -151,7 +151,7 @@ TEST_F(ServerRoles, SetupMakesTheRolesAndTablesAndRunTwiceChangesNothing) {
     EXPECT_EQ(rightsAndOwners().toStdString(), first.toStdString());
 }
 
-TEST_F(ServerRoles, SetupHandsTheTablesOfAnEarlierSetupToTheOwner) {
+TEST_F(ServerSetup, SetupHandsTheTablesOfAnEarlierSetupToTheOwner) {
     data::createTables(adminUri);  // as the README's setup made them, under the desks' own role
     {
         data::Engine before(adminUri);
@@ -168,7 +168,7 @@ TEST_F(ServerRoles, SetupHandsTheTablesOfAnEarlierSetupToTheOwner) {
 // Each group changes its own tables and reads the others; a desk is told
 // in advance (mayWrite), and a write it tries is refused with the Chinese
 // text, nothing changed.
-TEST_F(ServerRoles, EachGroupChangesItsTablesAndOnlyReadsTheOthers) {
+TEST_F(ServerSetup, EachGroupChangesItsTablesAndOnlyReadsTheOthers) {
     setUpServer();
     admin->exec(QStringLiteral("INSERT INTO dd (\"批号\") VALUES ('已有'); INSERT INTO shoes (\"鞋的型号\") VALUES ('已有'); "
                                "INSERT INTO xdtj (\"鞋底型号\") VALUES ('已有')"));
@@ -225,7 +225,7 @@ TEST_F(ServerRoles, EachGroupChangesItsTablesAndOnlyReadsTheOthers) {
 
 // Statements a desk might send by hand to rewrite what other desks' undo
 // writes back, or the tables themselves: each refused, or touching no row.
-TEST_F(ServerRoles, ADeskCannotRewriteTheJournalOrTheTables) {
+TEST_F(ServerSetup, ADeskCannotRewriteTheJournalOrTheTables) {
     setUpServer();
     admin->exec(QStringLiteral("INSERT INTO shoes (\"鞋的型号\", \"鞋底型号\") VALUES ('A1', '底1')"));
     data::Engine models(addDesk("desk_models", DeskGroup::Models));
@@ -283,7 +283,7 @@ TEST_F(ServerRoles, ADeskCannotRewriteTheJournalOrTheTables) {
 }
 
 // A desk undoes only commands whose tables its role may change.
-TEST_F(ServerRoles, ADeskUndoesOnlyWhatItsRoleMayChange) {
+TEST_F(ServerSetup, ADeskUndoesOnlyWhatItsRoleMayChange) {
     setUpServer();
     admin->exec(QStringLiteral("INSERT INTO shoes (\"鞋的型号\", \"鞋底型号\") VALUES ('A1', '底1'), ('A2', '底2')"));
     data::Engine models(addDesk("desk_models", DeskGroup::Models));
@@ -319,7 +319,7 @@ TEST_F(ServerRoles, ADeskUndoesOnlyWhatItsRoleMayChange) {
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM tavrel_undo_commands")), 0);
 }
 
-TEST_F(ServerRoles, AddDeskAndRemoveDeskRefuseWhatTheyShouldNotDo) {
+TEST_F(ServerSetup, AddDeskAndRemoveDeskRefuseWhatTheyShouldNotDo) {
     setUpServer();
     const QString reader = own(QStringLiteral("desk_reader"));
     const auto add = [&](const QString& name, const QString& group, QStringList typed, QString* said) {
@@ -364,7 +364,7 @@ TEST_F(ServerRoles, AddDeskAndRemoveDeskRefuseWhatTheyShouldNotDo) {
 
 // A desk's name is an identifier the server quotes: whatever it holds, it
 // names one role and runs nothing.
-TEST_F(ServerRoles, ADeskNameIsOnlyEverAName) {
+TEST_F(ServerSetup, ADeskNameIsOnlyEverAName) {
     setUpServer();
     const QString names[] = {own(QStringLiteral("desk_models")) + QStringLiteral("\"; DROP TABLE dd; --"),
                              own(QStringLiteral("desk_orders")) + QStringLiteral("'); DROP TABLE shoes; --"),
@@ -385,7 +385,7 @@ TEST_F(ServerRoles, ADeskNameIsOnlyEverAName) {
 // The table tool's commands at a desk of each group: what reads works, what
 // would change what the role may not is refused, telling so, with nothing
 // changed.
-TEST_F(ServerRoles, TheTableToolAtADeskOfEachGroup) {
+TEST_F(ServerSetup, TheTableToolAtADeskOfEachGroup) {
     setUpServer();
     admin->exec(QStringLiteral("INSERT INTO shoes (\"鞋的型号\") VALUES ('A1'), ('A2'); INSERT INTO dd (\"批号\") VALUES ('1')"));
     const QString models = addDesk("desk_models", DeskGroup::Models);
