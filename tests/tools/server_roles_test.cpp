@@ -347,6 +347,12 @@ TEST_F(ServerSetup, AddDeskAndRemoveDeskRefuseWhatTheyShouldNotDo) {
         EXPECT_TRUE(said.contains(QString::fromUtf8(c.said))) << said.toStdString();
         EXPECT_FALSE(roleExists(reader));
     }
+    // 22 characters of three bytes each: the server would keep 21 of them.
+    const QString tooLong = QString(22, QChar(0x53F0));
+    QString refused;
+    EXPECT_EQ(add(tooLong, testNames().readOnly, {pw, pw}, &refused), 1);
+    EXPECT_TRUE(refused.contains(QStringLiteral("太长"))) << refused.toStdString();
+    EXPECT_FALSE(roleExists(tooLong.left(21)));
     QString said;
     ASSERT_EQ(add(reader, testNames().readOnly, {pw, pw}, &said), 0) << said.toStdString();
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM pg_authid WHERE rolname = '%1' AND rolcanlogin AND rolpassword LIKE 'SCRAM-SHA-256$%'").arg(reader)), 1);

@@ -278,6 +278,10 @@ void setUpServer(const QString& uri, const RoleNames& names) {
 void addDesk(Session& admin, const RoleNames& names, const QString& desk, DeskGroup group, const QString& password) {
     if (desk.trimmed().isEmpty())
         throw RolesRefused(QStringLiteral("电脑的账号名不能是空的。"));
+    // The server would cut a longer name short and the desk would log in
+    // under another name than it was given.
+    if (desk.toUtf8().size() > 63)
+        throw RolesRefused(QStringLiteral("账号名“%1”太长：最多63个字节（21个汉字或63个字母）。").arg(desk));
     if (password.isEmpty())
         throw RolesRefused(QStringLiteral("密码不能是空的。"));
     requireGroups(admin, names);
