@@ -10,6 +10,7 @@
 //   tavrel-tables undo-list PLACE
 //   tavrel-tables undo PLACE [N]
 //   tavrel-tables check PLACE
+//   tavrel-tables server-setup URI, add-desk URI NAME --role GROUP, remove-desk URI NAME
 //
 // A PLACE is a folder or a server's URI ("postgresql://user@host/database");
 // the password comes from ~/.pgpass or the service file, never from here.
@@ -19,6 +20,7 @@
 #include "data/core/errors.h"
 #include "data/engine/open_store.h"
 #include "paradox/paradox_import.h"
+#include "server_roles.h"
 #include "table_copy.h"
 #include "table_places.h"
 #include "undo_commands.h"
@@ -170,6 +172,10 @@ int main(int argc, char** argv) {
             QTextStream(stderr) << passwordInPlaceText() << "\n";
             return 1;
         }
+    if (args.size() >= 2 && isServerRolesCommand(args[1])) {
+        QTextStream out(stdout), err(stderr);
+        return runServerRolesCommand(args.mid(1), out, err);
+    }
     if (args.size() >= 2 && args[1] == QLatin1String("import-paradox"))
         return importParadox(args.mid(2));
     if (args.size() >= 2 && (args[1] == QLatin1String("undo-list") || args[1] == QLatin1String("undo")))

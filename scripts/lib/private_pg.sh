@@ -22,6 +22,9 @@
 # with --remove SIGQUIT (immediate shutdown: the cluster is thrown away) and
 # removes DIR afterwards; SIGKILL when it has not ended after 30 s.
 # TAVREL_PG_FSYNC=off starts the server without fsync: for benchmarks only.
+# TAVREL_PG_SSL_DIR=FOLDER starts it with TLS on its TCP port, with the
+# certificate FOLDER/server.crt and its key FOLDER/server.key (copied next to
+# the cluster, readable by the server's user alone).
 #
 # Sourced, the script defines private_pg_start DIR [replace] and
 # private_pg_stop DIR [remove] and runs nothing.
@@ -149,6 +152,8 @@ private_pg_launch() {
   private_pg_as_user_prefix
   local settings=(-c listen_addresses=127.0.0.1 -c unix_socket_permissions=0700)
   [ "${TAVREL_PG_FSYNC:-on}" = off ] && settings+=(-c fsync=off)
+  [ -f "$run_dir/tls/server.key" ] &&
+    settings+=(-c ssl=on -c "ssl_cert_file=$run_dir/tls/server.crt" -c "ssl_key_file=$run_dir/tls/server.key")
   for attempt in 1 2 3 4 5; do
     # A restart keeps the port its clients know.
     if [ -n "${private_pg_fixed_port:-}" ]; then port=$private_pg_fixed_port; else
@@ -186,6 +191,17 @@ private_pg_launch() {
   private_pg_fail "the server did not start"
 }
 
+# Copies the certificate and key of FROM into TO for the server's user; the
+# server refuses a key that others may read.
+private_pg_tls_files() {
+  local from=$1 to=$2
+  [ -f "$from/server.crt" ] && [ -f "$from/server.key" ] ||
+    private_pg_fail "no server.crt and server.key in $from" || return 1
+  mkdir -p "$to" && cp "$from/server.crt" "$from/server.key" "$to/" || return 1
+  chmod 0700 "$to" && chmod 0600 "$to/server.key" || return 1
+  if private_pg_as_root; then chown -R "$private_pg_os_user:" "$to" || return 1; fi
+}
+
 private_pg_start() {
   local dir=${1:-} replace=${2:-} bin locale run_dir data log port pid old_pid
   [ -n "$dir" ] || private_pg_fail "start: no folder given" || return 1
@@ -209,7 +225,7 @@ private_pg_start() {
     private_pg_fail "$run_dir/data exists and is no server's cluster; leaving it alone"
     return 1
   fi
-  rm -rf "$run_dir/data" && rm -f "$dir/uri" "$dir/pid" "$dir/run-dir" || return 1
+  rm -rf "$run_dir/data" "$run_dir/tls" && rm -f "$dir/uri" "$dir/pid" "$dir/run-dir" || return 1
   [ "$run_dir" = "$dir" ] || rm -rf "$run_dir"
 
   private_pg_ensure_os_user || return 1
@@ -236,6 +252,9 @@ private_pg_start() {
     return 1
   fi
 
+  if [ -n "${TAVREL_PG_SSL_DIR:-}" ]; then
+    private_pg_tls_files "$TAVREL_PG_SSL_DIR" "$run_dir/tls" || return 1
+  fi
   private_pg_launch "$bin" "$data" "$run_dir" "$log" || return 1
   echo "$pid" >"$dir/pid"
   if ! "$bin/psql" -X -q -v ON_ERROR_STOP=1 -h "$run_dir" -p "$port" -U "$private_pg_role" -d postgres \
@@ -290,7 +309,7 @@ private_pg_stop() {
   fi
   rm -f "$dir/pid" "$dir/uri"
   [ -n "$remove" ] || return 0
-  rm -rf "$data" "$dir/log" "$dir/uri.new" || return 1
+  rm -rf "$data" "$run_dir/tls" "$dir/log" "$dir/uri.new" || return 1
   if [ "$run_dir" != "$dir" ]; then
     rm -rf "$run_dir" && rm -f "$dir/run-dir" || return 1
   fi

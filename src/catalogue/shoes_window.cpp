@@ -23,6 +23,7 @@
 #include "window_kit/undo_button.h"
 #include "window_kit/window_look.h"
 #include "window_kit/window_status.h"
+#include "window_kit/write_rights.h"
 
 #include <QEvent>
 #include <QFrame>
@@ -110,9 +111,22 @@ TAForm2shoes::TAForm2shoes(kit::WindowRegistry& windows, QWidget* parent)
     for (const char* name : {"ToolButton2", "ToolButton8", "ToolButton1", "ToolButton3"})
         walkingCommands_ << findChild<QToolButton*>(QString::fromLatin1(name));
     connect(Query1, &data::Query::busyChanged, this, &TAForm2shoes::setLookupsRunning);
+    barWhatThisDeskMayNotChange();
 
     Query1->setSql(catalogue::allModelsStatement());
     Query1->open();
+}
+
+// A desk whose role only reads the catalogue keeps the moving, the searches
+// and the scan; what would change a sole model stays greyed out, saying why.
+void TAForm2shoes::barWhatThisDeskMayNotChange() {
+    using Button = dbui::DbNavigator::Button;
+    QList<QWidget*> controls{DBNavigator1->button(Button::Insert), DBNavigator1->button(Button::Delete),
+                             DBNavigator1->button(Button::Edit),   DBNavigator1->button(Button::Post),
+                             DBNavigator1->button(Button::Cancel), DBMemo1,
+                             LISTNO,                               findChild<QWidget*>(QStringLiteral("ToolButton2"))};
+    if (kit::barUnlessWritable(windows_.engine.store(), {data::shoesTable().fileName}, controls))
+        DBGrid1->setReadOnly(true);
 }
 
 void TAForm2shoes::buildToolBar(QVBoxLayout* layout) {
@@ -158,7 +172,8 @@ void TAForm2shoes::buildToolBar(QVBoxLayout* layout) {
     add("ToolButton1", QStringLiteral("鞋底型号"), 21, &TAForm2shoes::ToolButton1Click);
     add("ToolButton3", QStringLiteral("刷新"), 8, &TAForm2shoes::ToolButton3Click);
     kit::addSeparator(bar);
-    kit::addUndoButton(bar, windows_.engine.undoJournal(), data::catalogueWindowName(), {Query1}, [this] { ToolButtonCXClick(); })
+    kit::addUndoButton(bar, windows_.engine.undoJournal(), data::catalogueWindowName(), {Query1}, [this] { ToolButtonCXClick(); },
+                       &windows_.engine.store())
         ->setFixedSize(ButtonWidth, ButtonHeight);
     layout->addWidget(bar);
 }

@@ -83,6 +83,7 @@ protected:
 private:
     void buildToolBar(class QVBoxLayout* layout);
     void buildRightPanel();
+    void barWhatThisDeskMayNotChange();
     void placeRightPanelParts();
     void setRemarkHeight(int height);
     void search(catalogue::SearchField field);

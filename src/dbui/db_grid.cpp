@@ -180,8 +180,17 @@ void DbGrid::currentChanged(const QModelIndex& current, const QModelIndex& previ
         moveQueryTo(current.row());
 }
 
+void DbGrid::setReadOnly(bool readOnly)
+{
+    readOnly_ = readOnly;
+    if (readOnly_)
+        discardEditor();
+}
+
 bool DbGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
 {
+    if (readOnly_)
+        return false;
     ::data::Query* query = activeQuery();
     const bool wouldOpen = index.isValid() && (editTriggers() & trigger || trigger == AllEditTriggers) &&
                            !indexWidget(index) && (model_->flags(index) & Qt::ItemIsEditable);
@@ -222,7 +231,8 @@ void DbGrid::moveDown()
         return;
     platform::runGuarded([&] {
         if (query->isEmpty()) {
-            query->append();
+            if (!readOnly_)
+                query->append();
             return;
         }
         if (query->recNo() < query->rowCount()) {
@@ -231,7 +241,7 @@ void DbGrid::moveDown()
         }
         // On the last row: a new record, unless the last row is a new record
         // nothing has been typed into yet.
-        if (query->state() == ::data::Query::State::Insert && !query->isModified())
+        if (readOnly_ || (query->state() == ::data::Query::State::Insert && !query->isModified()))
             return;
         query->next();
         if (query->recNo() == query->rowCount())
@@ -258,7 +268,7 @@ void DbGrid::keyPressEvent(QKeyEvent* event)
             }
             break;
         case Qt::Key_Insert:
-            if (!commitEditor()) {
+            if (readOnly_ || !commitEditor()) {
                 event->accept();
                 return;
             }

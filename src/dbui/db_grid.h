@@ -51,6 +51,11 @@ public:
     // Closes the open cell editor without writing its text.
     void discardEditor();
 
+    // A grid whose records this desk may not change: it moves and shows, but
+    // opens no cell editor and adds no record (Insert, Down on the last row).
+    void setReadOnly(bool readOnly);
+    bool isReadOnly() const { return readOnly_; }
+
 signals:
     // A cell editor was opened; lets keyboard rules watch it.
     void editorOpened(QWidget* editor);
@@ -73,6 +78,7 @@ private:
     QPointer<DataSource> source_;
     QPointer<QWidget> editor_;
     bool syncing_ = false;
+    bool readOnly_ = false;
 };
 
 }  // namespace dbui

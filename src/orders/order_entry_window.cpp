@@ -1,5 +1,7 @@
 #include "orders/order_entry_window.h"
 
+#include "data/core/schema.h"
+#include "data/engine/engine.h"
 #include "window_kit/window_look.h"
 
 #include "orders/order_entry.h"
@@ -8,6 +10,7 @@
 #include "platform/dialogs.h"
 #include "window_kit/status_panels.h"
 #include "window_kit/toolbar.h"
+#include "window_kit/write_rights.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -69,6 +72,7 @@ TaForm4DDSR::TaForm4DDSR(kit::WindowRegistry& windows, QWidget* parent)
     layout->addWidget(sBar);
     setFixedSize(320, 230);
 
+    kit::barUnlessWritable(windows_.engine.store(), {data::ordersTable().fileName}, {ToolButton1});
     if (windows_.ordersWindow)
         connect(windows_.ordersWindow->Query1, &data::Query::busyChanged, ToolButton1,
                 [this](bool busy) { ToolButton1->setEnabled(!busy); });

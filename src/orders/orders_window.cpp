@@ -25,6 +25,7 @@
 #include "window_kit/toolbar.h"
 #include "window_kit/undo_button.h"
 #include "window_kit/window_status.h"
+#include "window_kit/write_rights.h"
 
 #include <QFileInfo>
 #include <QFrame>
@@ -89,6 +90,7 @@ TaForm3DD::TaForm3DD(kit::WindowRegistry& windows, QWidget* parent) : QWidget(pa
     new kit::DeskNotices(*sBar, windows_.engine, {Query1});
 
     connect(Query1, &data::Query::busyChanged, this, &TaForm3DD::setBulkLoopRunning);
+    barWhatThisDeskMayNotChange();
 
     Query1->setSql(QStringLiteral("select * from dd.db"));
     Query1->open();
@@ -144,12 +146,27 @@ void TaForm3DD::buildToolBar(QVBoxLayout* layout) {
     kit::addSeparator(bar);
     QToolButton* remove = add("ToolButton8", QStringLiteral("删除订单"), 4, &TaForm3DD::ToolButton8Click);
     kit::addSeparator(bar);
-    kit::addUndoButton(bar, windows_.engine.undoJournal(), data::ordersWindowName(), {Query1}, [this] { ToolButtonCXClick(); });
+    kit::addUndoButton(bar, windows_.engine.undoJournal(), data::ordersWindowName(), {Query1}, [this] { ToolButtonCXClick(); },
+                       &windows_.engine.store());
     layout->addWidget(bar);
 
     // The check box enables itself whenever the record changes, so the panel
     // holding it is what a bulk loop switches off.
     walkingCommands_ = {DBNavigator1, entry, import, multiply, mark, checkPanel, remove};
+}
+
+// A desk whose role only reads the orders keeps the moving and the searches;
+// what would change an order stays greyed out, saying why.
+void TaForm3DD::barWhatThisDeskMayNotChange() {
+    using Button = dbui::DbNavigator::Button;
+    QList<QWidget*> controls{DBNavigator1->button(Button::Delete), DBNavigator1->button(Button::Edit),
+                             DBNavigator1->button(Button::Post), DBNavigator1->button(Button::Cancel)};
+    for (const char* name : {"ToolButton1", "ToolButton12", "ToolButton9", "ToolButton11", "Panel1", "ToolButton8"})
+        controls << findChild<QWidget*>(QString::fromLatin1(name));
+    if (!kit::barUnlessWritable(windows_.engine.store(), {data::ordersTable().fileName}, controls))
+        return;
+    DBGrid1->setReadOnly(true);
+    DBGrid2->setReadOnly(true);
 }
 
 void TaForm3DD::buildGrids(QVBoxLayout* layout) {

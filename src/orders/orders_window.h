@@ -72,6 +72,7 @@ public:
 
 private:
     void buildToolBar(class QVBoxLayout* layout);
+    void barWhatThisDeskMayNotChange();
     void buildGrids(class QVBoxLayout* layout);
     void setBulkLoopRunning(bool running);
     void showSkippedRows(int skipped);

@@ -21,6 +21,7 @@
 #include "window_kit/toolbar.h"
 #include "window_kit/undo_button.h"
 #include "window_kit/window_status.h"
+#include "window_kit/write_rights.h"
 
 #include <QFrame>
 #include <QHeaderView>
@@ -114,6 +115,7 @@ TAForm6TJ::TAForm6TJ(kit::WindowRegistry& windows, QWidget* parent) : QWidget(pa
     if (windows_.ordersWindow)
         connect(windows_.ordersWindow->Query1, &data::Query::busyChanged, this, &TAForm6TJ::updateCommands);
     connect(Query1, &data::Query::busyChanged, this, &TAForm6TJ::updateCommands);
+    barWhatThisDeskMayNotChange();
 
     Query1->open();
 }
@@ -141,7 +143,7 @@ void TAForm6TJ::buildUpperHalf(QVBoxLayout* layout) {
     if (windows_.ordersWindow)
         walked << windows_.ordersWindow->Query1;
     ToolButtonCX = kit::addUndoButton(ToolBar1, windows_.engine.undoJournal(), data::statisticsWindowName(), walked,
-                                      [this] { ToolButtonCXClick(); });
+                                      [this] { ToolButtonCXClick(); }, &windows_.engine.store());
     layout->addWidget(ToolBar1);
 
     Splitter1 = new QSplitter(Qt::Vertical, this);
@@ -190,6 +192,22 @@ void TAForm6TJ::buildLowerHalf(QWidget* lower) {
     layout->addWidget(ToolBar2);
     DBGrid2 = makeGrid(lower, "DBGrid2", QStringLiteral("鞋底统计表"), DataSource1, statisticsColumns());
     layout->addWidget(DBGrid2, 1);
+}
+
+// A desk whose role only reads the orders or the statistics keeps the
+// moving, the searches and the exports; what would change them stays greyed
+// out, saying why.
+void TAForm6TJ::barWhatThisDeskMayNotChange() {
+    using Button = dbui::DbNavigator::Button;
+    data::Store& store = windows_.engine.store();
+    const QString orders = data::ordersTable().fileName;
+    if (kit::barUnlessWritable(store, {orders},
+                               {DBNavigator2->button(Button::Delete), DBNavigator2->button(Button::Post),
+                                DBNavigator2->button(Button::Cancel), ToolButtonZL}))
+        DBGrid1->setReadOnly(true);
+    if (kit::barUnlessWritable(store, {data::statisticsTable().fileName}, {}))
+        DBGrid2->setReadOnly(true);
+    kit::barUnlessWritable(store, {orders, data::statisticsTable().fileName}, {ToolButton7});
 }
 
 // While a bulk loop walks the orders or the statistics, nothing else of this

@@ -76,6 +76,7 @@ private:
     void buildUpperHalf(class QVBoxLayout* layout);
     void buildLowerHalf(QWidget* lower);
     void updateCommands();
+    void barWhatThisDeskMayNotChange();
 
     kit::WindowRegistry& windows_;
     QList<QWidget*> commands_;  // disabled while a bulk loop runs

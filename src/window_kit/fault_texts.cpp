@@ -156,6 +156,11 @@ QString engineText(const data::EngineError& error)
             return joined(QStringLiteral("数据位置中的数据库服务器地址写得不对，程序读不懂（例如地址中有不完整的%写法）。"),
                           QStringLiteral("没有连接服务器，没有读写任何数据。"),
                           QStringLiteral("请检查地址的写法；密码请写在这台电脑的密码文件中，不要写在地址里。"));
+        if (error.sqlState() == QLatin1String(data::UntrustedServerState))
+            return joined(QStringLiteral("数据库服务器 %1 的证书没有通过这台电脑的检查（或者服务器不提供加密连接），程序没有连接它。").arg(error.subject()),
+                          QStringLiteral("没有连接服务器，没有读写任何数据。"),
+                          QStringLiteral("请检查数据位置中 sslrootcert 指向的根证书是否是签发服务器证书的那一个，"
+                                         "地址中的服务器名称是否与证书上的一致；如果一再出现，请联系管理服务器的人员。"));
         if (error.sqlState() == QLatin1String("25P03"))
             return joined(QStringLiteral("这台电脑的一次修改停在半途太久，数据库服务器结束了它的连接，好让其他电脑继续工作。"),
                           QStringLiteral("这次的修改没有保存，服务器上之前保存的数据不受影响。"),

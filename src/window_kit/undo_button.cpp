@@ -6,6 +6,7 @@
 #include "platform/dialogs.h"
 #include "window_kit/shared_messages.h"
 #include "window_kit/toolbar.h"
+#include "window_kit/write_rights.h"
 
 #include <QPointer>
 #include <QToolBar>
@@ -17,7 +18,15 @@ namespace {
 // The two circling arrows of the image list.
 constexpr int UndoIcon = 8;
 
-bool hasCommand(data::UndoJournal& journal, const QString& window) { return !journal.entries(window).empty(); }
+// The tables of the window's last command this desk may not change; none
+// when there is no command.
+QStringList barredTables(data::UndoJournal& journal, const QString& window, data::Store* store, bool& hasCommand) {
+    const std::vector<data::UndoEntry> entries = journal.entries(window);
+    hasCommand = !entries.empty();
+    if (!hasCommand || !store)
+        return {};
+    return tablesBarred(*store, entries.front().tables);
+}
 }  // namespace
 
 QString undoCaption() { return QStringLiteral("撤销"); }
@@ -41,19 +50,22 @@ QString undoneText(const QString& command, int rows) {
 }
 
 QToolButton* addUndoButton(QToolBar* bar, data::UndoJournal& journal, const QString& window,
-                           const QList<data::Query*>& walked, std::function<void()> handler) {
+                           const QList<data::Query*>& walked, std::function<void()> handler, data::Store* store) {
     QToolButton* button = addToolButton(bar, QStringLiteral("ToolButtonCX"), undoCaption(), UndoIcon, std::move(handler));
     QPointer<QToolButton> guard(button);
     QList<QPointer<data::Query>> queries;
     for (data::Query* query : walked)
         queries << QPointer<data::Query>(query);
-    auto update = [guard, &journal, window, queries] {
+    auto update = [guard, &journal, window, queries, store] {
         if (!guard)
             return;
         bool idle = true;
         for (const auto& query : queries)
             idle = idle && !(query && query->isBusy());
-        guard->setEnabled(idle && hasCommand(journal, window));
+        bool hasCommand = false;
+        const QStringList barred = barredTables(journal, window, store, hasCommand);
+        guard->setEnabled(idle && hasCommand && barred.isEmpty());
+        guard->setToolTip(barred.isEmpty() ? QString() : mayNotChangeText(barred));
     };
     journal.onChange(update);
     for (data::Query* query : walked)

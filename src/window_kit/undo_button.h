@@ -11,6 +11,7 @@ class QWidget;
 
 namespace data {
 class Query;
+class Store;
 class UndoJournal;
 struct UndoEntry;
 }
@@ -25,10 +26,12 @@ QString undoingText(const QString& command);          // progress while the rows
 QString undoneText(const QString& command, int rows); // at the end
 
 // The "撤销" button at the end of a window's toolbar, enabled while the
-// journal holds a command of that window and none of the queries walked by
-// its commands is busy.
+// journal holds a command of that window, none of the queries walked by
+// its commands is busy, and (given the store) this desk may change every
+// table of that command: otherwise its tool tip says which it may not.
 QToolButton* addUndoButton(QToolBar* bar, data::UndoJournal& journal, const QString& window,
-                           const QList<data::Query*>& walked, std::function<void()> handler);
+                           const QList<data::Query*>& walked, std::function<void()> handler,
+                           data::Store* store = nullptr);
 
 // Undoes the last command run from the window after the question (and, when
 // rows were changed since the command, a second one), with the progress in

@@ -95,6 +95,12 @@ private:
     int storedAfterReconnecting_ = 0;
 };
 
+// The sqlState() of a ServerUnreachable fault for a connection the desk's
+// end refused over TLS: the server's certificate did not check out against
+// the root certificate the URI names, or the server offers no TLS the URI
+// asks for. No server's code: the server never answered.
+inline constexpr char UntrustedServerState[] = "08TLS";
+
 // A fault that came while another error was already leaving the code that met
 // it (the last commit of a loop the error ended) cannot be thrown then: it is
 // kept, on this thread, and the general error display tells it together with

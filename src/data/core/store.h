@@ -51,6 +51,10 @@ public:
     virtual bool hasTable(const QString& name) const = 0;
     // Opens the table; throws EngineError when it is missing or unusable.
     virtual std::shared_ptr<OpenTable> openTable(const QString& name) = 0;
+    // Whether this desk may add, change and delete records of the table
+    // ("dd.db"): a server may let the desk's role only read it. Throws
+    // EngineError when the store cannot be reached.
+    virtual bool mayWrite(const QString& /*name*/) { return true; }
     // The journal of the bulk commands.
     virtual std::unique_ptr<UndoJournal> openUndoJournal(OpenTables tables) = 0;
     // Whether a journal has been kept here yet (opening one makes it).

@@ -221,6 +221,17 @@ QString schemeInLowerCase(const QString& uri) {
 
 }  // namespace
 
+namespace {
+
+// libpq tells a refused certificate or missing TLS only in words; its own
+// translations keep the words SSL and the file names.
+bool refusedOverTls(const QString& message) {
+    return message.contains(QLatin1String("SSL"), Qt::CaseInsensitive) ||
+           message.contains(QLatin1String("certificate"), Qt::CaseInsensitive) || message.contains(QStringLiteral("证书"));
+}
+
+}  // namespace
+
 std::unique_ptr<Session> Session::connect(const QString& uri, const QString& desk) {
     const QByteArray target = schemeInLowerCase(uri).toUtf8();
     {
@@ -255,8 +266,9 @@ std::unique_ptr<Session> Session::connect(const QString& uri, const QString& des
         const QString message = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
         // A server that asks for a password this desk has none for is reached:
         // that is the account's fault, not the network's.
-        const EngineError error = PQconnectionNeedsPassword(conn)
-                                      ? EngineError::serverError(QStringLiteral("28P01"), message)
+        const EngineError error = PQconnectionNeedsPassword(conn) ? EngineError::serverError(QStringLiteral("28P01"), message)
+                                  : refusedOverTls(message)
+                                      ? EngineError::serverUnreachable(serverOf(conn), message, QLatin1String(UntrustedServerState))
                                       : EngineError::serverUnreachable(serverOf(conn), message);
         PQfinish(conn);
         throw error;
@@ -472,6 +484,15 @@ QString Session::connectionParameter(const QString& keyword) const {
             value = QString::fromUtf8(o->val);
     PQconninfoFree(options);
     return value;
+}
+
+QString Session::encryptedPassword(const QString& role, const QString& password) {
+    char* made = PQencryptPasswordConn(conn_, password.toUtf8().constData(), role.toUtf8().constData(), nullptr);
+    if (!made)
+        throw EngineError(QStringLiteral("The password could not be encrypted: %1").arg(QString::fromUtf8(PQerrorMessage(conn_)).trimmed()));
+    const QString encrypted = QString::fromUtf8(made);
+    PQfreemem(made);
+    return encrypted;
 }
 
 }  // namespace data::pg

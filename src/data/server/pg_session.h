@@ -106,6 +106,10 @@ public:
     // A connection parameter as the connection was made with it (the URI's
     // value, or the program's); never the password.
     QString connectionParameter(const QString& keyword) const;
+    // The password of a login role as the server keeps it, made here in the
+    // way the server asks for (password_encryption): the clear password
+    // never reaches the server.
+    QString encryptedPassword(const QString& role, const QString& password);
 
 private:
     explicit Session(pg_conn* conn);

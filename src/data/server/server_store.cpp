@@ -3,6 +3,7 @@
 #include "data/core/errors.h"
 #include "data/server/pg_advisory_lock.h"
 #include "data/server/pg_connection.h"
+#include "data/server/pg_roles.h"
 #include "data/server/pg_schema.h"
 #include "data/server/pg_session.h"
 #include "data/server/undo_server.h"
@@ -108,6 +109,21 @@ std::shared_ptr<OpenTable> ServerStore::openTable(const QString& name) {
     table->versionColumn = QStringLiteral("tavrel_version");
     table->quotedName = quotedIdentifier(def->sqlName);
     return table;
+}
+
+// Asked once a run: the rights of a role change only when the server's
+// administrator changes them, and the desks then start again.
+bool ServerStore::mayWrite(const QString& name) {
+    connectNow();
+    const TableDef* def = tableDefOfFile(name);
+    if (!def)
+        return true;
+    auto known = mayWrite_.constFind(def->fileName);
+    if (known != mayWrite_.constEnd())
+        return *known;
+    const bool may = pg::mayChangeTable(connection_->session(), def->sqlName);
+    mayWrite_.insert(def->fileName, may);
+    return may;
 }
 
 std::unique_ptr<UndoJournal> ServerStore::openUndoJournal(OpenTables tables) {

@@ -2,6 +2,7 @@
 
 #include "data/core/store.h"
 
+#include <QHash>
 #include <QString>
 #include <memory>
 
@@ -38,6 +39,7 @@ public:
     QString location() const override { return uri_; }
     bool hasTable(const QString& name) const override;
     std::shared_ptr<OpenTable> openTable(const QString& name) override;
+    bool mayWrite(const QString& name) override;
     std::unique_ptr<UndoJournal> openUndoJournal(OpenTables tables) override;
     std::unique_ptr<CommandLock> lockCommand(const QString& command) override;
     void setConflictResolver(std::shared_ptr<ConflictResolver> resolver) override;
@@ -66,6 +68,7 @@ private:
     QTimer* retry_ = nullptr;
     bool lost_ = false;
     QString status_;
+    QHash<QString, bool> mayWrite_;  // by file name, as the server answered first
 };
 
 }  // namespace data

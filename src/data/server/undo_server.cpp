@@ -89,7 +89,7 @@ void ServerUndoJournal::createTables() {
         run(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (id bigserial PRIMARY KEY, command text NOT NULL, "
                            "window_name text NOT NULL, desk text NOT NULL, recorded_at timestamptz NOT NULL DEFAULT now(), "
                            "row_count bigint NOT NULL DEFAULT 0, sealed boolean NOT NULL DEFAULT false, "
-                           "owner_pid integer, owner_start timestamptz)")
+                           "owner_pid integer, owner_start timestamptz, desk_role name NOT NULL DEFAULT current_user)")
                 .arg(commandsTable()));
         run(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (command bigint NOT NULL REFERENCES %2(id) ON DELETE CASCADE, "
                            "position integer NOT NULL, kind integer NOT NULL, table_name text NOT NULL, "
@@ -262,14 +262,31 @@ bool ServerUndoJournal::sealLocked(qint64 id) {
 
 // A record whose desk ended during its command (its session is gone, or is
 // this one: the journal that made it was closed) is sealed with the rows as
-// they are now.
+// they are now, by a desk whose role may change its tables.
 void ServerUndoJournal::sealOpenRecords() {
     const pg::Result open = run(QStringLiteral("SELECT c.id FROM %1 c WHERE NOT c.sealed AND (c.owner_pid=pg_backend_pid() OR "
                                                "NOT EXISTS (SELECT 1 FROM pg_stat_activity a WHERE a.pid=c.owner_pid AND "
-                                               "(a.backend_start IS NULL OR a.backend_start=c.owner_start))) ORDER BY c.id")
-                                    .arg(commandsTable()));
+                                               "(a.backend_start IS NULL OR a.backend_start=c.owner_start))) AND %2 ORDER BY c.id")
+                                    .arg(commandsTable(), mayChangeAllTablesOf(QStringLiteral("c.id"))));
     for (const pg::ResultRow& row : open.rows)
         inTransaction([&] { sealLocked(row.front().toLongLong()); });
+}
+
+QString mayChangeAllTablesOf(const QString& command) {
+    const auto may = [](const char* right) {
+        return QStringLiteral("has_table_privilege(p.table_name, '%1')").arg(QLatin1String(right));
+    };
+    return QStringLiteral("has_any_column_privilege('%1', 'UPDATE') AND NOT EXISTS (SELECT 1 FROM %2 p WHERE p.command=%3 "
+                          "AND NOT (%4 AND %5 AND %6))")
+        .arg(commandsTable(), partsTable(), command, may("INSERT"), may("UPDATE"), may("DELETE"));
+}
+
+void ServerUndoJournal::checkMayChangeTables(qint64 id) {
+    const pg::Result barred = run(QStringLiteral("SELECT 1 WHERE NOT (%1)").arg(mayChangeAllTablesOf(QStringLiteral("?::bigint"))),
+                                  {QVariant(id)});
+    if (!barred.rows.empty())
+        throw EngineError::serverError(QStringLiteral("42501"),
+                                       QStringLiteral("The desk's role may not change every table of the command it was to undo."));
 }
 
 void ServerUndoJournal::checkNotRunningElsewhere(qint64 id) {

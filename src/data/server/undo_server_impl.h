@@ -71,6 +71,9 @@ private:
     // a transaction. False when the record is gone (undone meanwhile).
     bool sealLocked(qint64 id);
     void sealOpenRecords();
+    // Refuses (SQLSTATE 42501) a record of tables the desk's role may not
+    // change all of: undoing it would write them.
+    void checkMayChangeTables(qint64 id);
     // Refuses a record whose command still runs at another desk.
     void checkNotRunningElsewhere(qint64 id);
     void keepLastCommands(const QStringList& tables);
@@ -110,6 +113,10 @@ void ServerUndoJournal::inTransaction(Work&& work) {
         throw;
     }
 }
+
+// SQL that holds when the desk's role may seal and undo the command whose
+// id the expression gives: change the record and every table it names.
+QString mayChangeAllTablesOf(const QString& command);
 
 // Row ids as one array parameter ("?::bigint[]").
 QVariant idList(const std::vector<qint64>& ids);

@@ -31,6 +31,7 @@ QString imagesOfPart() { return QStringLiteral("b.command=?::bigint AND b.table_
 
 int ServerUndoJournal::changedSince(qint64 id) {
     sealDue();  // records whose seal failed, before this undo changes their rows
+    checkMayChangeTables(id);
     checkNotRunningElsewhere(id);
     connection_->flush();
     inTransaction([&] { sealLocked(id); });
@@ -157,6 +158,7 @@ ServerUndoJournal::KeyHolders ServerUndoJournal::lockRows(qint64 id, const std::
 // written over only once the clerk has been asked about them.
 int ServerUndoJournal::undo(qint64 id) {
     sealDue();  // records whose seal failed, before this undo changes their rows
+    checkMayChangeTables(id);
     checkNotRunningElsewhere(id);
     connection_->flush();
     const ChangedRows asked = asked_ && asked_->first == id ? asked_->second : ChangedRows{};
@@ -182,7 +184,9 @@ int ServerUndoJournal::undo(qint64 id) {
                                                                 : restoreRows(id, part, keyHolders[i]);
             tables << part.table;
         }
-        run(QStringLiteral("DELETE FROM %1 WHERE id=?::bigint").arg(commandsTable()), {QVariant(id)});
+        // A record the server keeps from this desk stays, and so do the rows.
+        if (run(QStringLiteral("DELETE FROM %1 WHERE id=?::bigint").arg(commandsTable()), {QVariant(id)}).affected != 1)
+            throw EngineError::serverError(QStringLiteral("42501"), QStringLiteral("The server kept the undone record."));
     });
     if (changedMeanwhile) {
         // Asked about as they are now, the clerk may undo again.
