@@ -119,6 +119,20 @@ TEST_F(TlsServer, AVerifiedServerIsReachedAndAnUntrustedOneRefusedInChinese) {
     }
 }
 
+// A verified URI to a place where no server listens is a server out of
+// reach, not a certificate that failed.
+TEST_F(TlsServer, NoServerAtAllIsNotToldAsAnUntrustedOne) {
+    QString uri = deskUri(QStringLiteral("127.0.0.1"), QStringLiteral("factory-root.crt"));
+    uri.replace(QStringLiteral(":%1/").arg(serverPort), QStringLiteral(":1/"));  // nothing listens on port 1
+    try {
+        data::pg::Session::connect(uri, QStringLiteral("台"));
+        ADD_FAILURE() << "reached a server on port 1";
+    } catch (const data::EngineError& e) {
+        EXPECT_EQ(e.kind(), data::ErrorKind::ServerUnreachable);
+        EXPECT_NE(e.sqlState(), QLatin1String(data::UntrustedServerState)) << e.message().toStdString();
+    }
+}
+
 // The program hands the URI to the server's client as it is: the tables are
 // made and found over the verified connection.
 TEST_F(TlsServer, TheTablesAreKeptOverAVerifiedConnection) {

@@ -1,5 +1,6 @@
 #include "data/server/pg_session.h"
 
+#include <QRegularExpression>
 #include <QLocale>
 #include <cmath>
 #include <cstdlib>
@@ -223,11 +224,14 @@ QString schemeInLowerCase(const QString& uri) {
 
 namespace {
 
-// libpq tells a refused certificate or missing TLS only in words; its own
-// translations keep the words SSL and the file names.
+// libpq tells a refused certificate or missing TLS only in words. A TLS
+// connection that merely broke ("SSL SYSCALL error", a server going down)
+// is no question of trust: only the certificate and a server without TLS
+// count here.
 bool refusedOverTls(const QString& message) {
-    return message.contains(QLatin1String("SSL"), Qt::CaseInsensitive) ||
-           message.contains(QLatin1String("certificate"), Qt::CaseInsensitive) || message.contains(QStringLiteral("证书"));
+    static const QRegularExpression refused(QStringLiteral("certificate|证书|support SSL|支持 ?SSL"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    return refused.match(message).hasMatch();
 }
 
 }  // namespace
