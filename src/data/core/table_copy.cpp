@@ -36,13 +36,15 @@ TableCopy::Index& TableCopy::index(const std::vector<int>& fields) {
 void TableCopy::put(qint64 id, const Row* row) {
     const auto it = rows_.find(id);
     for (auto& [fields, index] : indexes_) {
-        if (it != rows_.end())
-            if (std::optional<QString> key = keyOf(it->second, fields))
-                if (const auto ids = index.find(*key); ids != index.end())
-                    std::erase(ids.value(), id);
-        if (row)
-            if (std::optional<QString> key = keyOf(*row, fields))
-                index[*key].push_back(id);
+        const std::optional<QString> was = it != rows_.end() ? keyOf(it->second, fields) : std::nullopt;
+        const std::optional<QString> now = row ? keyOf(*row, fields) : std::nullopt;
+        if (was && now && *was == *now)
+            continue;  // the fields looked up kept their values
+        if (was)
+            if (const auto ids = index.find(*was); ids != index.end())
+                std::erase(ids.value(), id);
+        if (now)
+            index[*now].push_back(id);
     }
     if (row)
         rows_[id] = *row;
