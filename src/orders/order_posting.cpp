@@ -1,6 +1,7 @@
 #include "orders/order_posting.h"
 
 #include "data/core/colour.h"
+#include "data/engine/field_positions.h"
 #include "data/engine/query.h"
 #include "data/core/schema.h"
 
@@ -22,32 +23,40 @@ bool holdsWholeNumber(const data::Field& field) {
     return isWholeNumber(field.asText());
 }
 
-QStringList countFieldNames() {
+// "件数", "双数", the sixteen sizes, then "颜色".
+QStringList ruleFieldNames() {
     QStringList names{QStringLiteral("件数"), QStringLiteral("双数")};
     names += data::sizeFieldNames();
+    names << QStringLiteral("颜色");
     return names;
 }
+
+constexpr int CasesAt = 0;
+constexpr int PairsAt = 1;
+constexpr int FirstSizeAt = 2;
+constexpr int ColourAt = FirstSizeAt + 16;
 
 }  // namespace
 
 void applyOrderPostingRule(data::Query& query) {
-    static const QStringList counts = countFieldNames();
-    for (const QString& name : counts) {
-        data::Field field = query.field(name);
+    thread_local data::FieldPositions positions(ruleFieldNames());
+    const std::vector<int>& at = positions.of(query);
+    for (int i = CasesAt; i < ColourAt; ++i) {
+        data::Field field = query.field(at[std::size_t(i)]);
         if (!holdsWholeNumber(field))
             field.setInteger(0);
     }
 
-    data::Field colour = query.field(QStringLiteral("颜色"));
+    data::Field colour = query.field(at[ColourAt]);
     const QString typed = colour.asText();
     const QString expanded = data::expandColourCode(typed);
     if (expanded != typed)
         colour.setText(expanded);
 
     qint64 pairs = 0;
-    for (const QString& size : data::sizeFieldNames())
-        pairs += query.field(size).asInteger();
-    query.field(QStringLiteral("双数")).setInteger(pairs);
+    for (int i = FirstSizeAt; i < ColourAt; ++i)
+        pairs += query.field(at[std::size_t(i)]).asInteger();
+    query.field(at[PairsAt]).setInteger(pairs);
 }
 
 void installOrderPostingRule(data::Query& query, std::function<void()> showDuplicate) {

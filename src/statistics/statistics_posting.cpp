@@ -1,5 +1,6 @@
 #include "statistics/statistics_posting.h"
 
+#include "data/engine/field_positions.h"
 #include "data/engine/query.h"
 #include "data/core/schema.h"
 
@@ -23,16 +24,31 @@ qint64 wholeNumber(const data::Field& size) {
     return n;
 }
 
+// "供应商", "鞋底型号", "顺序", "双数", then the sixteen sizes.
+QStringList ruleFieldNames() {
+    QStringList names{QStringLiteral("供应商"), QStringLiteral("鞋底型号"), QStringLiteral("顺序"), QStringLiteral("双数")};
+    names += data::sizeFieldNames();
+    return names;
+}
+
+constexpr int SupplierAt = 0;
+constexpr int SoleAt = 1;
+constexpr int SequenceAt = 2;
+constexpr int PairsAt = 3;
+constexpr int FirstSizeAt = 4;
+
 }  // namespace
 
 void applyStatisticsPostingRule(data::Query& query) {
-    const QString supplier = query.field(QStringLiteral("供应商")).asText();
-    query.field(QStringLiteral("顺序")).setText(supplier + query.field(QStringLiteral("鞋底型号")).asText());
+    thread_local data::FieldPositions positions(ruleFieldNames());
+    const std::vector<int>& at = positions.of(query);
+    const QString supplier = query.field(at[SupplierAt]).asText();
+    query.field(at[SequenceAt]).setText(supplier + query.field(at[SoleAt]).asText());
 
     qint64 pairs = 0;
-    for (const QString& size : data::sizeFieldNames())
-        pairs += wholeNumber(query.field(size));
-    query.field(QStringLiteral("双数")).setInteger(pairs);
+    for (std::size_t i = FirstSizeAt; i < at.size(); ++i)
+        pairs += wholeNumber(query.field(at[i]));
+    query.field(at[PairsAt]).setInteger(pairs);
 }
 
 }  // namespace statistics

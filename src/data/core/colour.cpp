@@ -38,11 +38,15 @@ QString asciiLower(const QString& text) {
 }  // namespace
 
 QString expandColourCode(const QString& colour) {
-    QString result = colour;
+    // Every code is one to three ASCII letters: any other text (a colour
+    // name, nearly always) is no code, and no name expands again.
+    if (colour.isEmpty() || colour.size() > 3)
+        return colour;
+    const QString lower = asciiLower(colour);
     for (const ColourCode& entry : colourCodes)
-        if (asciiLower(result) == QLatin1String(entry.code))
-            result = QString::fromUtf16(entry.name);
-    return result;
+        if (lower == QLatin1String(entry.code))
+            return QString::fromUtf16(entry.name);
+    return colour;
 }
 
 }  // namespace data

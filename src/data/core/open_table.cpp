@@ -40,6 +40,12 @@ const QString& OpenTable::readRowsSql(int count) const {
     return sql;
 }
 
+const QString& OpenTable::readRangeSql() const {
+    if (readRangeSql_.isEmpty())
+        readRangeSql_ = QStringLiteral("SELECT %1 FROM %2 WHERE rowid BETWEEN ? AND ? ORDER BY rowid").arg(rowColumns(), quotedName);
+    return readRangeSql_;
+}
+
 QString OpenTable::updateSql(const std::vector<int>& fieldIndexes) const { return writeSql(true, fieldIndexes); }
 QString OpenTable::insertSql(const std::vector<int>& fieldIndexes) const { return writeSql(false, fieldIndexes); }
 

@@ -44,6 +44,9 @@ struct OpenTable {
     // "SELECT rowid, <every field>, <version> FROM <table> WHERE rowid IN
     // (?, ...)" with `count` parameters, made on first use.
     const QString& readRowsSql(int count) const;
+    // "SELECT rowid, <every field>, <version> FROM <table> WHERE rowid
+    // BETWEEN ? AND ? ORDER BY rowid".
+    const QString& readRangeSql() const;
 
     // The columns read for a record: rowid, every field, the version.
     QString rowColumns() const;
@@ -58,6 +61,7 @@ private:
     QString writeSql(bool update, const std::vector<int>& fieldIndexes) const;
 
     mutable std::map<int, QString> readRowsSql_;
+    mutable QString readRangeSql_;
     mutable QHash<quint64, QString> updateSql_, insertSql_;  // by the set of fields, one bit each
 };
 

@@ -16,6 +16,26 @@ constexpr std::size_t MaxCachedRows = 8192;
 
 [[noreturn]] void notEditing() { throw EngineError(QStringLiteral("Dataset not in edit or insert mode.")); }
 
+// Whether a field still holds the value it was read with: the types the
+// records hold are compared directly, anything else as QVariant compares.
+bool unchanged(const QVariant& now, const QVariant& read) {
+    if (now.isValid() != read.isValid())
+        return false;
+    if (now.typeId() == read.typeId()) {
+        switch (now.typeId()) {
+        case QMetaType::QString:
+            return *static_cast<const QString*>(now.constData()) == *static_cast<const QString*>(read.constData());
+        case QMetaType::LongLong:
+            return *static_cast<const qlonglong*>(now.constData()) == *static_cast<const qlonglong*>(read.constData());
+        case QMetaType::Bool:
+            return *static_cast<const bool*>(now.constData()) == *static_cast<const bool*>(read.constData());
+        default:
+            break;
+        }
+    }
+    return now == read;
+}
+
 bool parseInteger(const QString& text, qint64& out) {
     bool ok = false;
     out = text.trimmed().toLongLong(&ok);
@@ -408,9 +428,23 @@ void Query::loadRows(int row) const {
     for (int r = start; r < int(ids_.size()) && int(wanted.size()) < perRead; ++r)
         if (ids_[r] != 0 && !cache_.count(ids_[r]))
             wanted.push_back(ids_[r]);
+    const int count = int(wanted.size());
+    // A walk in table order wants ids that follow each other closely: they
+    // are read as one range, the few rows between them left unread.
+    if (count > 8 && std::is_sorted(wanted.begin(), wanted.end()) && wanted.back() - wanted.front() < qint64(2) * count) {
+        Statement& st = table_->connection->prepare(table_->readRangeSql());
+        st.bindInt(1, wanted.front());
+        st.bindInt(2, wanted.back());
+        while (st.step()) {
+            const qint64 id = st.columnInt(0);
+            if (std::binary_search(wanted.begin(), wanted.end(), id))
+                cacheRow(id, readRow(*table_, st));
+        }
+        st.reset();
+        return;
+    }
     // A result of a row or a few (a lookup) is read by a statement of that
     // size: binding and matching unused ids costs more than the read itself.
-    const int count = int(wanted.size());
     const int marks = count <= 1 ? 1 : count <= 8 ? 8 : count <= RowsPerRead ? RowsPerRead : perRead;
     Statement& st = table_->connection->prepare(table_->readRowsSql(marks));
     for (int i = 0; i < marks; ++i)
@@ -561,7 +595,11 @@ bool Query::storePending() {
     } else if (!updatePending()) {
         return false;
     } else {
-        cacheRow(ids_[current_], pending_);
+        wroteThrough();
+        // The values move into the cache once the write is through; post()
+        // clears what is left of them.
+        cacheRow(ids_[current_], std::move(pending_));
+        return true;
     }
     wroteThrough();
     return true;
@@ -586,7 +624,7 @@ bool Query::updatePending() {
     // may hold another desk's newer record by now.
     std::vector<int> changed;
     for (std::size_t i = 0; i < table_->fields.size(); ++i)
-        if (pending_[i] != asRead_[i] || pending_[i].isValid() != asRead_[i].isValid())
+        if (!unchanged(pending_[i], asRead_[i]))
             changed.push_back(int(i));
     if (changed.empty())
         return true;

@@ -98,6 +98,10 @@ public:
     QString fieldName(int index) const;
     FieldKind fieldKind(int index) const;
     int fieldIndex(const QString& name) const;  // -1 when unknown
+    // Whether the field at index has exactly this name.
+    bool hasFieldAt(int index, const QString& name) const {
+        return table_ && isOpen() && index >= 0 && index < int(table_->fields.size()) && table_->fields[std::size_t(index)].name == name;
+    }
     Field field(const QString& name);           // throws for an unknown name
     Field field(int index);
     QVariant value(int index) const;            // of the current record

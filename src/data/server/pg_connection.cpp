@@ -1,6 +1,7 @@
 #include "data/server/pg_connection.h"
 
 #include "data/core/open_table.h"
+#include "data/core/table_copy.h"
 #include "data/core/errors.h"
 #include "data/server/pg_dialect.h"
 #include "data/server/pg_write_values.h"
@@ -19,25 +20,10 @@ namespace {
 // Writes kept back are sent at least this often, and when this many wait.
 constexpr qint64 SendIntervalMs = 200;
 constexpr std::size_t MaxKeptWrites = 2000;
-// A table larger than this is not copied for lookups.
-constexpr int MaxCopiedRows = 50000;
 constexpr int IdsPerRequest = 256;
 
 qint64 nowMs() { return QDateTime::currentMSecsSinceEpoch(); }
 
-// The text a lookup compares, one part per field; a field without a value
-// matches no lookup.
-QString lookupKey(const Row& row, const std::vector<int>& fields) {
-    QString key;
-    for (int f : fields) {
-        const QVariant& v = row[std::size_t(f)];
-        if (!v.isValid())
-            return QStringLiteral("\x01");
-        key += v.toString();
-        key += QChar(0x1f);
-    }
-    return key;
-}
 
 }  // namespace
 
@@ -81,37 +67,6 @@ private:
     int position_ = -1;
 };
 
-// A copy of a small table for lookups during a bulk loop.
-struct PgConnection::TableCopy {
-    bool usable = true;  // false: too large to copy
-    std::unordered_map<qint64, Row> rows;
-    std::map<quint64, QHash<QString, std::vector<qint64>>> indexes;  // by the fields looked up
-
-    QHash<QString, std::vector<qint64>>& index(quint64 mask) {
-        auto it = indexes.find(mask);
-        if (it != indexes.end())
-            return it->second;
-        QHash<QString, std::vector<qint64>>& made = indexes[mask];
-        const std::vector<int> fields = fieldsOfMask(mask);
-        for (const auto& [id, row] : rows)
-            made[lookupKey(row, fields)].push_back(id);
-        return made;
-    }
-    void put(qint64 id, const Row* row) {
-        auto it = rows.find(id);
-        for (auto& [mask, index] : indexes) {
-            const std::vector<int> fields = fieldsOfMask(mask);
-            if (it != rows.end())
-                std::erase(index[lookupKey(it->second, fields)], id);
-            if (row)
-                index[lookupKey(*row, fields)].push_back(id);
-        }
-        if (row)
-            rows[id] = *row;
-        else if (it != rows.end())
-            rows.erase(it);
-    }
-};
 
 // ---- the connection ---------------------------------------------------------
 
@@ -398,14 +353,14 @@ void PgConnection::wrote() {
 
 // ---- lookups from a copy ------------------------------------------------------
 
-PgConnection::TableCopy* PgConnection::copyOf(const OpenTable& table) {
+TableCopy* PgConnection::copyOf(const OpenTable& table) {
     auto it = copies_.find(table.sqlName);
     if (it != copies_.end())
         return it->second->usable ? it->second.get() : nullptr;
     auto copy = std::make_unique<TableCopy>();
     flush();
-    const pg::Result r = run(QStringLiteral("SELECT %1 FROM %2 LIMIT %3").arg(table.rowColumns(), table.quotedName).arg(MaxCopiedRows + 1));
-    if (int(r.rows.size()) > MaxCopiedRows) {
+    const pg::Result r = run(QStringLiteral("SELECT %1 FROM %2 LIMIT %3").arg(table.rowColumns(), table.quotedName).arg(TableCopy::MaxRows + 1));
+    if (int(r.rows.size()) > TableCopy::MaxRows) {
         copy->usable = false;
     } else {
         for (const pg::ResultRow& found : r.rows) {
@@ -413,7 +368,7 @@ PgConnection::TableCopy* PgConnection::copyOf(const OpenTable& table) {
             for (std::size_t i = 0; i < table.fields.size(); ++i)
                 if (table.fields[i].kind == FieldKind::Boolean)
                     row[i] = QVariant(row[i].isValid() && row[i].toBool());
-            copy->rows.emplace(found.front().toLongLong(), std::move(row));
+            copy->put(found.front().toLongLong(), &row);
         }
     }
     TableCopy* made = copy->usable ? copy.get() : nullptr;
@@ -451,25 +406,7 @@ std::optional<Connection::Found> PgConnection::answerFromMemory(const OpenTable&
     TableCopy* copy = copyOf(table);
     if (!copy)
         return std::nullopt;
-    std::map<int, QVariant> byField;
-    for (const auto& [field, value] : lookup) {
-        const auto [it, added] = byField.emplace(field, value);
-        if (!added && it->second != value)
-            return Found{};  // one field, two values
-    }
-    std::vector<int> fields;
-    Row probe(table.fields.size() + 1);
-    for (const auto& [field, value] : byField) {
-        fields.push_back(field);
-        probe[std::size_t(field)] = value;
-    }
-    const auto& index = copy->index(maskOf(fields));
-    const auto ids = index.constFind(lookupKey(probe, fields));
-    Found found;
-    if (ids != index.constEnd())
-        for (qint64 id : ids.value())
-            found.emplace_back(id, copy->rows.at(id));
-    return found;
+    return copy->find(lookup);
 }
 
 }  // namespace data

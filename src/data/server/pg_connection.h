@@ -15,6 +15,7 @@
 namespace data {
 
 class PgStatement;
+class TableCopy;
 
 // The tables of a PostgreSQL server, reached through one session that the
 // three tables share. Records carry a version (tavrel_version), the name of
@@ -87,7 +88,6 @@ private:
         Row row;  // of a deletion: the record as it was read
         Row asRead;  // of an update: the record as it was read
     };
-    struct TableCopy;
 
     bool canKeep(const OpenTable& table, bool insert, const std::vector<int>& fields) const;
     qint64 newId(const OpenTable& table);

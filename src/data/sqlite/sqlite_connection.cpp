@@ -1,12 +1,14 @@
 #include "data/sqlite/sqlite_connection.h"
 
 #include "data/core/open_table.h"
+#include "data/core/table_copy.h"
 #include "data/sqlite/sqlite_dialect.h"
 #include "data/core/errors.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopedValueRollback>
 #include <sqlite3.h>
 
 namespace data {
@@ -32,6 +34,9 @@ QString sqliteMessage(sqlite3* db, int rc) {
                            EngineError::Entry{extended, message}});
     throw EngineError(message, extended);
 }
+
+SqliteStatement::SqliteStatement(sqlite3* db, sqlite3_stmt* stmt, SqliteConnection* owner, QByteArray sql)
+    : db_(db), stmt_(stmt), owner_(owner), sql_(std::move(sql)), writes_(!sqlite3_stmt_readonly(stmt)) {}
 
 SqliteStatement::~SqliteStatement() { sqlite3_finalize(stmt_); }
 
@@ -77,14 +82,16 @@ void SqliteStatement::bind(int index, const QVariant& value) {
     }
     if (rc != SQLITE_OK)
         throwSqliteError(db_, rc);
-    keepBound(bound_, index, value);
+    if (writes_)
+        keepBound(bound_, index, value);
 }
 
 void SqliteStatement::bindInt(int index, qint64 value) {
     const int rc = sqlite3_bind_int64(stmt_, index, value);
     if (rc != SQLITE_OK)
         throwSqliteError(db_, rc);
-    keepBound(bound_, index, QVariant(value));
+    if (writes_)
+        keepBound(bound_, index, QVariant(value));
 }
 
 bool SqliteStatement::step() {
@@ -92,7 +99,7 @@ bool SqliteStatement::step() {
     if (rc == SQLITE_ROW)
         return true;
     if (rc == SQLITE_DONE) {
-        if (owner_ && !sqlite3_stmt_readonly(stmt_))
+        if (owner_ && writes_)
             owner_->loggedWrite(sql_, bound_);
         return false;
     }
@@ -199,6 +206,7 @@ void SqliteConnection::reopen() {
     // table nor removed by its name, which is now another's log.
     sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     cache_.clear();
+    forgetCopies();
     groupLog_.clear();
     groupTransaction_ = false;
     writesSinceCheck_ = 0;
@@ -234,6 +242,7 @@ SqliteConnection::~SqliteConnection() {
     if (!sqlite3_get_autocommit(db_))
         sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
     cache_.clear();
+    copies_.clear();
     sqlite3_close(db_);
 }
 
@@ -255,6 +264,7 @@ Statement& SqliteConnection::prepare(const QString& sql) {
 }
 
 void SqliteConnection::exec(const QString& sql) {
+    forgetCopies();  // it may write anything
     char* error = nullptr;
     const int rc = sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &error);
     sqlite3_free(error);
@@ -268,9 +278,15 @@ constexpr qint64 GroupCommitIntervalMs = 200;
 qint64 nowMs() { return QDateTime::currentMSecsSinceEpoch(); }
 }  // namespace
 
+void SqliteConnection::runTransactionStatement(const char* sql) {
+    const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        throwSqliteError(db_, rc);
+}
+
 void SqliteConnection::beginGroupTransaction() {
     takeBackIfLost();
-    exec(QStringLiteral("BEGIN"));
+    runTransactionStatement("BEGIN");
     groupTransaction_ = true;
     groupLog_.clear();
     groupStartedMs_ = nowMs();
@@ -280,12 +296,14 @@ void SqliteConnection::commitGroupTransaction() {
     groupTransaction_ = false;
     groupLog_.clear();
     if (!sqlite3_get_autocommit(db_)) {
-        exec(QStringLiteral("COMMIT"));
+        runTransactionStatement("COMMIT");
         checkCommitReachedTheTable();
     }
 }
 
 void SqliteConnection::beginWriteGroup() {
+    if (writeGroups_ == 0)
+        forgetCopies();
     if (writeGroups_++ == 0 && sqlite3_get_autocommit(db_))
         beginGroupTransaction();
 }
@@ -293,6 +311,7 @@ void SqliteConnection::beginWriteGroup() {
 void SqliteConnection::endWriteGroup() {
     if (writeGroups_ == 0 || --writeGroups_ > 0)
         return;
+    forgetCopies();
     commitGroupTransaction();
 }
 
@@ -311,12 +330,15 @@ void SqliteConnection::wrote() {
 
 void SqliteConnection::loggedWrite(const QByteArray& sql, std::vector<QVariant>& values) {
     ++writesSinceCheck_;
+    if (!writingRecord_)
+        forgetCopies();
     // The statement is reset after the write; its values are not needed there.
     if (groupTransaction_)
         groupLog_.push_back({sql, std::move(values)});
 }
 
 void SqliteConnection::failedInGroup() {
+    forgetCopies();
     if (!groupTransaction_ || !sqlite3_get_autocommit(db_))
         return;
     // SQLite gave up the whole transaction, not only the failed statement.
@@ -362,9 +384,18 @@ qint64 SqliteConnection::insertRow(const OpenTable& table, const std::vector<int
     Statement& st = prepare(table.insertSql(fields));
     for (std::size_t i = 0; i < fields.size(); ++i)
         st.bind(int(i) + 1, row[std::size_t(fields[i])]);
-    st.step();
+    {
+        const QScopedValueRollback<bool> keepingCopies(writingRecord_, true);
+        st.step();
+    }
     st.reset();
-    return lastInsertRowId();
+    const qint64 id = lastInsertRowId();
+    if (const auto it = copies_.find(table.sqlName); it != copies_.end() && it->second->usable) {
+        // A field left out took its default: the record is read as stored.
+        const Row stored = readCurrent(table, id, nullptr);
+        it->second->put(id, stored.empty() ? nullptr : &stored);
+    }
+    return id;
 }
 
 bool SqliteConnection::updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row,
@@ -375,18 +406,75 @@ bool SqliteConnection::updateRow(const OpenTable& table, qint64 id, const std::v
     for (int i : fields)
         st.bind(++n, row[std::size_t(i)]);
     st.bindInt(++n, id);
-    st.step();
+    {
+        const QScopedValueRollback<bool> keepingCopies(writingRecord_, true);
+        st.step();
+    }
     st.reset();
-    return sqlite3_changes(db_) > 0;
+    const bool stored = sqlite3_changes(db_) > 0;
+    if (stored)
+        copyWrote(table, id, &row);
+    return stored;
 }
 
 bool SqliteConnection::removeRow(const OpenTable& table, qint64 id, const Row&) {
     takeBackIfLost();
     Statement& st = prepare(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(table.quotedName));
     st.bindInt(1, id);
-    st.step();
+    {
+        const QScopedValueRollback<bool> keepingCopies(writingRecord_, true);
+        st.step();
+    }
     st.reset();
-    return sqlite3_changes(db_) > 0;
+    const bool removed = sqlite3_changes(db_) > 0;
+    if (removed)
+        copyWrote(table, id, nullptr);
+    return removed;
+}
+
+// ---- lookups from a copy ------------------------------------------------------
+
+TableCopy* SqliteConnection::copyOf(const OpenTable& table) {
+    if (const auto it = copies_.find(table.sqlName); it != copies_.end())
+        return it->second->usable ? it->second.get() : nullptr;
+    auto copy = std::make_unique<TableCopy>();
+    Statement& st = prepare(QStringLiteral("SELECT %1 FROM %2 LIMIT %3").arg(table.rowColumns(), table.quotedName).arg(TableCopy::MaxRows + 1));
+    int rows = 0;
+    while (copy->usable && st.step()) {
+        if (++rows > TableCopy::MaxRows) {
+            copy->usable = false;
+            break;
+        }
+        const Row row = readRecord(table, st);
+        copy->put(st.columnInt(0), &row);
+    }
+    st.reset();
+    TableCopy* made = copy->usable ? copy.get() : nullptr;
+    copies_[table.sqlName] = std::move(copy);
+    return made;
+}
+
+// The record as updated (every field of it, as the query holds it) or
+// deleted (null) goes into the copy.
+void SqliteConnection::copyWrote(const OpenTable& table, qint64 id, const Row* row) {
+    const auto it = copies_.find(table.sqlName);
+    if (it != copies_.end() && it->second->usable)
+        it->second->put(id, row);
+}
+
+void SqliteConnection::forgetCopies() { copies_.clear(); }
+
+std::optional<Connection::Found> SqliteConnection::answerFromMemory(const OpenTable& table, const Lookup& lookup) {
+    if (writeGroups_ == 0 || lookup.empty())
+        return std::nullopt;
+    // SQLite compares a number field by its affinity, not by the text.
+    for (const auto& [field, value] : lookup)
+        if (table.fields[std::size_t(field)].kind != FieldKind::Text)
+            return std::nullopt;
+    TableCopy* copy = copyOf(table);
+    if (!copy)
+        return std::nullopt;
+    return copy->find(lookup);
 }
 
 int SqliteConnection::likePatternLimit() const { return sqlite3_limit(db_, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1); }

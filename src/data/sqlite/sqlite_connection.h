@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/core/connection.h"
+#include "data/core/table_copy.h"
 
 #include <QHash>
 #include <QString>
@@ -19,8 +20,7 @@ class SqliteConnection;
 // A prepared SQLite statement, owned by its connection's cache.
 class SqliteStatement : public Statement {
 public:
-    SqliteStatement(sqlite3* db, sqlite3_stmt* stmt, SqliteConnection* owner = nullptr, QByteArray sql = QByteArray())
-        : db_(db), stmt_(stmt), owner_(owner), sql_(std::move(sql)) {}
+    SqliteStatement(sqlite3* db, sqlite3_stmt* stmt, SqliteConnection* owner = nullptr, QByteArray sql = QByteArray());
     ~SqliteStatement() override;
     SqliteStatement(const SqliteStatement&) = delete;
     SqliteStatement& operator=(const SqliteStatement&) = delete;
@@ -40,6 +40,7 @@ private:
     SqliteConnection* owner_;
     QByteArray sql_;
     std::vector<QVariant> bound_;  // by index from 0, for the write group's log
+    bool writes_ = false;          // only a statement that writes keeps its values for the log
 };
 
 // One open SQLite database file holding one table of the system. Records
@@ -65,6 +66,11 @@ public:
     bool updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row,
                    const Row& asRead) override;
     bool removeRow(const OpenTable& table, qint64 id, const Row& asRead) override;
+    // Inside a write group, lookups of text fields are answered from a copy
+    // of the table: one desk works on the files, and every write it makes
+    // to the table goes through this connection, which keeps the copy up
+    // to date (a write of any other kind drops it).
+    std::optional<Found> answerFromMemory(const OpenTable& table, const Lookup& lookup) override;
     int likePatternLimit() const override;
 
     void regainHold() override { takeBackIfLost(); }
@@ -103,6 +109,12 @@ private:
 
     void beginGroupTransaction();
     void commitGroupTransaction();
+    // BEGIN and COMMIT of the group's transactions, which write nothing.
+    void runTransactionStatement(const char* sql);
+
+    TableCopy* copyOf(const OpenTable& table);
+    void copyWrote(const OpenTable& table, qint64 id, const Row* row);  // null row: deleted
+    void forgetCopies();
 
     sqlite3* db_;
     QString path_;
@@ -116,6 +128,8 @@ private:
     };
     std::vector<LoggedWrite> groupLog_;  // the writes since the group's last commit
     int writesSinceCheck_ = 0;            // writes committed or pending since the log was last checked
+    std::map<QString, std::unique_ptr<TableCopy>> copies_;  // by SQL name, inside a write group
+    bool writingRecord_ = false;  // a write of insertRow, updateRow or removeRow, which keep the copies
 };
 
 // Throws the EngineError describing the last failure on db; a uniqueness

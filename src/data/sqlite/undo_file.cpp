@@ -327,8 +327,11 @@ void UndoFile::sealWith(qint64 id, std::map<QString, Attached>& attached) {
             run(QStringLiteral("DELETE FROM %1 WHERE command=? AND phase=1").arg(image), {id});
             switch (part.kind) {
             case UndoPart::Kind::ShownRows:
-                run(QStringLiteral("INSERT INTO %1_after SELECT ?, t.rowid, %2 FROM %3 t "
-                                   "WHERE t.rowid IN (SELECT rid FROM %1 WHERE command=? AND phase=0)")
+                // Walked along the image's index, each row found by its id:
+                // no list of the ids is built first. A row the record
+                // holds twice (two parts on one table) is fingerprinted once.
+                run(QStringLiteral("INSERT OR IGNORE INTO %1_after SELECT ?, t.rowid, %2 FROM %1 i JOIN %3 t ON t.rowid=i.rid "
+                                   "WHERE i.command=? AND i.phase=0")
                         .arg(image, source.fingerprint(QStringLiteral("t.")), source.table),
                     {id, id});
                 break;
