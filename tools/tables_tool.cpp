@@ -19,6 +19,7 @@
 #include "demo_tables.h"
 #include "data/engine/engine.h"
 #include "data/core/errors.h"
+#include "data/core/schema.h"
 #include "data/engine/open_store.h"
 #include "paradox/paradox_import.h"
 #include "table_copy.h"
@@ -49,26 +50,44 @@ int usage() {
     return 2;
 }
 
+bool holdsChinese(const QString& text) {
+    for (const QChar ch : text)
+        if (ch.unicode() >= 0x3400 && ch.unicode() <= 0x9fff)
+            return true;
+    return false;
+}
+
+// A fault of the tables in Chinese: the tool's own words as they are, any
+// other told by its kind, with the engine's words for support after it.
+void printFault(const data::EngineError& e) {
+    QTextStream err(stderr);
+    if (holdsChinese(e.message())) {
+        err << "tavrel-tables: " << e.message() << "\n";
+        return;
+    }
+    err << "tavrel-tables: " << kit::faultReport(e).text << "\n" << QStringLiteral("（详细信息：%1）").arg(e.message()) << "\n";
+}
+
 int createTables(const QString& command, const QString& place) {
     QTextStream out(stdout);
     try {
+        // Tables already there are never written over.
+        if (missingTables(place).size() < int(data::allTables().size())) {
+            QTextStream(stderr) << "tavrel-tables: "
+                                << QStringLiteral("“%1”中已有数据表，没有建立任何数据表，已有的数据表没有改动。").arg(shownPlace(place))
+                                << "\n";
+            return 1;
+        }
         if (command == QLatin1String("demo"))
             fillDemoTables(place);
         else
             createAllTables(place);
         out << QStringLiteral("已在%1建立数据表shoes.db、dd.db和xdtj.db。").arg(shownPlace(place)) << "\n";
     } catch (const data::EngineError& e) {
-        QTextStream(stderr) << "tavrel-tables: " << e.message() << "\n";
+        printFault(e);
         return 1;
     }
     return 0;
-}
-
-bool holdsChinese(const QString& text) {
-    for (const QChar ch : text)
-        if (ch.unicode() >= 0x3400 && ch.unicode() <= 0x9fff)
-            return true;
-    return false;
 }
 
 void printSummary(const paradox::ImportSummary& summary, QTextStream& out) {
@@ -130,7 +149,7 @@ int importParadox(QStringList args) {
         printImportError(e);
         return 1;
     } catch (const data::EngineError& e) {
-        QTextStream(stderr) << "tavrel-tables: " << e.message() << "\n";
+        printFault(e);
         return 1;
     }
 }
@@ -143,7 +162,7 @@ int copy(const QString& source, const QString& target) {
         out << QStringLiteral("已从%1复制到%2。").arg(shownPlace(source), shownPlace(target)) << "\n";
         return 0;
     } catch (const data::EngineError& e) {
-        QTextStream(stderr) << "tavrel-tables: " << e.message() << "\n";
+        printFault(e);
         return 1;
     }
 }

@@ -32,7 +32,7 @@ BackupSettingsBox::BackupSettingsBox(QString dataFolder, QWidget* parent)
     setObjectName(QStringLiteral("BackupSettings"));
     setWindowTitle(QStringLiteral("备份设置"));
     auto* layout = new QVBoxLayout(this);
-    auto* label = new QLabel(QStringLiteral("备份文件夹（最好在另一个磁盘或网络驱动器上）："), this);
+    auto* label = new QLabel(QStringLiteral("备份文件夹（最好在另一个磁盘或网络驱动器上；每个数据文件夹用自己的备份文件夹）："), this);
     layout->addWidget(label);
     folderEdit = new QLineEdit(QDir::toNativeSeparators(backup::backupRoot(dataFolder_)), this);
     folderEdit->setObjectName(QStringLiteral("BackupFolder"));

@@ -125,16 +125,6 @@ std::unique_ptr<backup::BackgroundBackup> startBackups(const QString& folder, Ta
     return backups;
 }
 
-// The tables as they are now kept as "恢复前", then the backup put in their
-// place; the tables are closed meanwhile. Whatever fails is told, and the
-// tables are opened again as they then are.
-void restoreInPlace(const QString& folder, const backup::BackupEntry& chosen) {
-    const platform::BusyCursor busy;
-    platform::runGuarded([&] {
-        backup::restoreKeepingPresent(chosen, folder);
-    });
-}
-
 struct SessionEnd {
     int exitCode = 0;
     std::optional<backup::BackupEntry> restore;  // chosen in "恢复备份"
@@ -181,6 +171,11 @@ SessionEnd runWindows(const QString& location, bool firstStart) {
 
 }  // namespace
 
+bool restoreInPlace(const QString& folder, const backup::BackupEntry& chosen) {
+    const platform::BusyCursor busy;
+    return platform::runGuarded([&] { backup::restoreKeepingPresent(chosen, folder); });
+}
+
 int runProgram(int argc, char** argv) {
     platform::Application application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavrel"));
@@ -218,6 +213,7 @@ int runProgram(int argc, char** argv) {
         const SessionEnd end = runWindows(*location, firstStart);
         if (!end.restore)
             return end.exitCode;
+        // The tables are opened again as they then are, restored or not.
         restoreInPlace(folder, *end.restore);
     }
 }

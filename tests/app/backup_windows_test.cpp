@@ -4,6 +4,8 @@
 #include "app/main_window.h"
 #include "app/startup.h"
 #include "data/engine/engine.h"
+#include "data/engine/query.h"
+#include "orders/orders_window.h"
 #include "backup/make_backup.h"
 #include "data/sqlite/table_files.h"
 #include "platform/scripted_dialogs.h"
@@ -90,6 +92,37 @@ TEST_F(BackupWindows, TheMainWindowsRestoreButtonHandsTheConfirmedBackupToThePro
     ASSERT_EQ(chosen.size(), 1u);
     EXPECT_EQ(chosen[0].manifest.time,
               QDateTime(QDate(2026, 12, 8), QTime(8, 5)));
+}
+
+// The program closes its tables, restores and opens them again; the orders
+// stored just before, still in the tables' log, are in the "恢复前" backup.
+TEST_F(BackupWindows, ARestoreReplacesTheTablesTheWindowsShowAndCanBeTakenBack) {
+    const backup::BackupEntry empty = backupAt(QDateTime(QDate(2026, 12, 8), QTime(8, 5)), backup::Kind::Daily);
+    auto shownOrders = [&](const std::function<void(data::Query&)>& work = {}) {
+        data::Engine engine(data);
+        app::ProgramWindows windows(engine);
+        data::Query& orders = *windows.registry().ordersWindow->Query1;
+        if (work)
+            work(orders);
+        return orders.recordCount();
+    };
+    EXPECT_EQ(shownOrders([](data::Query& orders) {
+                  for (const char* batch : {"B1", "B2"}) {
+                      orders.insert();
+                      orders.field(QStringLiteral("批号")).setText(QString::fromLatin1(batch));
+                      orders.post();
+                  }
+              }),
+              2);
+    ASSERT_TRUE(app::restoreInPlace(data, empty));
+    EXPECT_EQ(shownOrders(), 0);
+    const std::vector<backup::BackupEntry> listed = backup::listBackups(backup::backupRoot(data));
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0].manifest.kind, backup::Kind::BeforeRestore);
+    EXPECT_EQ(listed[0].manifest.rowsOf(QStringLiteral("dd.db")), 2);
+    ASSERT_TRUE(app::restoreInPlace(data, listed[0]));
+    EXPECT_EQ(shownOrders(), 2);
+    EXPECT_TRUE(dialogs.messages().empty()) << dialogs.messageTexts().join('\n').toStdString();
 }
 
 TEST_F(BackupWindows, TheSettingsBoxKeepsAFolderThatCanBeWrittenOnly) {
