@@ -39,7 +39,11 @@ BackupSettingsBox::BackupSettingsBox(QString dataFolder, QWidget* parent)
     folderEdit->setAccessibleName(QStringLiteral("备份文件夹"));
     folderEdit->setMinimumWidth(420);
     label->setBuddy(folderEdit);
-    layout->addWidget(folderEdit);
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(folderEdit, 1);
+    chooseButton = button(this, "ChooseFolder", QStringLiteral("选择…"));
+    folderRow->addWidget(chooseButton);
+    layout->addLayout(folderRow);
     auto* buttons = new QHBoxLayout;
     defaultButton = button(this, "DefaultFolder", QStringLiteral("用数据文件夹中的“备份”"));
     okButton = button(this, "OK", QStringLiteral("确定"));
@@ -53,8 +57,16 @@ BackupSettingsBox::BackupSettingsBox(QString dataFolder, QWidget* parent)
     connect(defaultButton, &QPushButton::clicked, this, [this] {
         folderEdit->setText(QDir::toNativeSeparators(backup::defaultBackupRoot(dataFolder_)));
     });
+    connect(chooseButton, &QPushButton::clicked, this, &BackupSettingsBox::chooseFolder);
     connect(okButton, &QPushButton::clicked, this, &BackupSettingsBox::accept);
     connect(cancelButton, &QPushButton::clicked, this, &BackupSettingsBox::reject);
+}
+
+void BackupSettingsBox::chooseFolder() {
+    const QString chosen = platform::dialogs().chooseFolder(this, QStringLiteral("选择备份文件夹"),
+                                                           QDir::fromNativeSeparators(folderEdit->text().trimmed()));
+    if (!chosen.isEmpty())
+        folderEdit->setText(QDir::toNativeSeparators(chosen));
 }
 
 void BackupSettingsBox::accept() {

@@ -19,6 +19,7 @@ public:
     BackupSettingsBox(QString dataFolder, QWidget* parent = nullptr);
 
     QLineEdit* folderEdit = nullptr;
+    QPushButton* chooseButton = nullptr;
     QPushButton* defaultButton = nullptr;
     QPushButton* okButton = nullptr;
     QPushButton* cancelButton = nullptr;
@@ -26,6 +27,8 @@ public:
     // Keeps the folder typed in; a folder that cannot be made or written is
     // said and the box stays open.
     void accept() override;
+    // The folder dialog, opened where the folder typed in is.
+    void chooseFolder();
 
 private:
     QString dataFolder_;

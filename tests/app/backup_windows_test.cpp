@@ -139,13 +139,22 @@ TEST_F(BackupWindows, TheSettingsBoxKeepsAFolderThatCanBeWrittenOnly) {
     const Case cases[] = {
         {"another disk", QDir::toNativeSeparators(second), second, false},
         {"under a file", work.filePath(QStringLiteral("一个文件/备份")), second, true},
+        {"chosen in the folder dialog", QStringLiteral("（选择）"), work.filePath(QStringLiteral("网络驱动器")), false},
         {"back to the default", QString(), QDir(data).filePath(QStringLiteral("备份")), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         dialogs.clear();
         app::BackupSettingsBox box(data);
-        box.folderEdit->setText(c.typed);
+        if (c.typed == QStringLiteral("（选择）")) {
+            dialogs.queueFile(c.kept);
+            box.chooseButton->click();
+            ASSERT_EQ(dialogs.fileOpens().size(), 1u);
+            EXPECT_TRUE(dialogs.fileOpens()[0].folderOnly);
+            EXPECT_EQ(box.folderEdit->text(), QDir::toNativeSeparators(c.kept));
+        } else {
+            box.folderEdit->setText(c.typed);
+        }
         box.okButton->click();
         EXPECT_EQ(box.result() == QDialog::Accepted, !c.refused);
         EXPECT_EQ(dialogs.messages().size(), c.refused ? 1u : 0u);
