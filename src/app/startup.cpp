@@ -102,12 +102,13 @@ QString tablesLocation(const QStringList& arguments) {
     return arguments.size() > 1 && !arguments[1].isEmpty() ? arguments[1] : QDir::currentPath();
 }
 
-std::unique_ptr<platform::FolderLock> holdTables(const data::Engine& engine) {
-    const QString folder = engine.store().folder();
+std::unique_ptr<platform::FolderLock> holdTables(const QString& folder) {
     if (folder.isEmpty())
         return nullptr;
     return std::make_unique<platform::FolderLock>(folder);
 }
+
+std::unique_ptr<platform::FolderLock> holdTables(const data::Engine& engine) { return holdTables(engine.store().folder()); }
 
 namespace {
 
@@ -203,8 +204,8 @@ int runProgram(int argc, char** argv) {
     // Held until the program ends: the table tool does not undo commands
     // behind the back of a running program.
     const QString folder = data::isServerLocation(*location) ? QString() : *location;
-    const std::unique_ptr<platform::FolderLock> tablesInUse =
-        folder.isEmpty() ? nullptr : std::make_unique<platform::FolderLock>(folder);
+    // It is held across a restore, which closes and opens the tables again.
+    const std::unique_ptr<platform::FolderLock> tablesInUse = holdTables(folder);
     // A restore a killed program left half done is finished before the
     // tables are opened.
     if (!folder.isEmpty())

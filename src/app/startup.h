@@ -54,6 +54,8 @@ QString tablesLocation(const QStringList& arguments);
 // table tool does not undo behind its back; nothing on a server, whose desks
 // work on the tables together.
 std::unique_ptr<platform::FolderLock> holdTables(const data::Engine& engine);
+// The same for the folder the tables are in (empty: on a server).
+std::unique_ptr<platform::FolderLock> holdTables(const QString& folder);
 
 // The tables as they are now kept as "恢复前", then the backup chosen in
 // "恢复备份" put in their place; call with the tables closed. Whatever fails
