@@ -1,7 +1,10 @@
 // tavrel-shots DIR: starts the program offscreen over a demo data folder,
-// shows each window in turn and writes it as DIR/<class name>.png.
+// shows each window in turn and writes it as DIR/<class name>.png, then the
+// backup boxes as DIR/RestoreBackup.png and DIR/BackupSettings.png.
 
+#include "app/backup_windows.h"
 #include "app/startup.h"
+#include "backup/make_backup.h"
 #include "catalogue/shoes_window.h"
 #include "data/engine/engine.h"
 #include "demo_tables.h"
@@ -81,6 +84,21 @@ int main(int argc, char** argv) {
         ++written;
         if (window != windows.inCreationOrder().first())
             window->hide();
+    }
+    // The backup boxes the main window opens, over a backup of the demo tables.
+    backup::backupTableFiles(dataDir, backup::backupRoot(dataDir), backup::Kind::Daily);
+    app::RestoreBackupWindow restoreWindow(dataDir, [](const backup::BackupEntry&) {});
+    app::BackupSettingsBox settingsBox(dataDir);
+    for (QWidget* box : std::initializer_list<QWidget*>{&restoreWindow, &settingsBox}) {
+        box->show();
+        settle();
+        const QString path = QDir(outDir).filePath(box->objectName() + QStringLiteral(".png"));
+        if (!box->grab().save(path)) {
+            QTextStream(stderr) << "tavrel-shots: cannot write " << path << "\n";
+            return 1;
+        }
+        QTextStream(stdout) << path << "\n";
+        box->hide();
     }
     return written == windows.inCreationOrder().size() ? 0 : 1;
 }

@@ -139,12 +139,27 @@ std::vector<CopiedTable> copyTables(const QString& source, const QString& target
 
     data::Engine to(target);
     std::vector<CopiedTable> copied;
+    // A server's tables are read in one snapshot, so that the copy is the
+    // tables of one moment while the desks go on working.
+    data::Connection& reading = *sources.front()->connection;
+    const bool oneSnapshot = reading.sharedWithOtherDesks();
+    if (oneSnapshot)
+        reading.exec(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY"));
     try {
         for (std::size_t i = 0; i < sources.size(); ++i) {
             const QString& name = data::allTables()[i]->fileName;
             copied.push_back({name, copyRows(*sources[i], *to.table(name))});
         }
+        if (oneSnapshot)
+            reading.exec(QStringLiteral("COMMIT"));
     } catch (const data::EngineError&) {
+        if (oneSnapshot) {
+            try {
+                reading.exec(QStringLiteral("ROLLBACK"));
+            } catch (const data::EngineError&) {
+                // A session that is gone took its snapshot with it.
+            }
+        }
         emptyTables(to);
         throw;
     }

@@ -18,7 +18,8 @@ struct CopiedTable {
 // tables that are missing are created; a target table that holds records
 // refuses the copy (EngineError naming it) before anything is written. When
 // the copy fails on its way, the target tables are emptied again. The undo
-// journal is not copied.
+// journal is not copied. A server's tables are read in one snapshot
+// (REPEATABLE READ): the copy holds them as they were at one moment.
 std::vector<CopiedTable> copyTables(const QString& source, const QString& target);
 
 // "dd.db：已复制 1234 条记录", one line for each table.

@@ -4,6 +4,9 @@
 #include "data/core/errors.h"
 #include "data/core/undo_journal.h"
 #include "platform/folder_lock.h"
+#include "window_kit/fault_texts.h"
+
+#include <algorithm>
 
 #include <QDir>
 #include <QFileInfo>
@@ -51,7 +54,14 @@ int withFolder(const QString& dir, QTextStream& out, QTextStream& err, bool list
         }
         return work(engine.undoJournal());
     } catch (const data::EngineError& e) {
-        err << e.message() << "\n";
+        // The tool's own words are Chinese already; the engine's are told by
+        // their kind, and kept for support.
+        const QString own = e.message();
+        const bool chinese = std::any_of(own.begin(), own.end(), [](QChar ch) { return ch.unicode() >= 0x3400 && ch.unicode() <= 0x9fff; });
+        if (chinese)
+            err << own << "\n";
+        else
+            err << kit::faultReport(e).text << "\n" << QStringLiteral("（详细信息：%1）").arg(own) << "\n";
         return 1;
     }
 }

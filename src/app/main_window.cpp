@@ -2,7 +2,10 @@
 
 #include "window_kit/window_look.h"
 
+#include "app/backup_windows.h"
 #include "app/picture.h"
+#include "data/engine/engine.h"
+#include "platform/dialogs.h"
 #include "platform/file_manager.h"
 #include "platform/files.h"
 #include "window_kit/desk_notices.h"
@@ -74,6 +77,8 @@ TaForm1::TaForm1(kit::WindowRegistry& windows, QWidget* parent)
     addButton("ToolButton4", QStringLiteral("鞋底统计"), 3, &TaForm1::ToolButton4Click);
     kit::addSeparator(bar);
     addButton("ToolButton10", QStringLiteral("帮助"), 14, &TaForm1::ToolButton10Click);
+    kit::addSeparator(bar);
+    addButton("RestoreBackup", QStringLiteral("恢复备份"), 1, &TaForm1::RestoreBackupClick);
     layout->addWidget(bar);
 
     PBLACK = new QFrame(this);
@@ -126,6 +131,24 @@ void TaForm1::ToolButton10Click() {
     if (platform::ensureFolder(folder))
         platform::fileManager().openFolder(folder);
 }
+
+void TaForm1::RestoreBackupClick() {
+    const QString folder = windows_.engine.store().folder();
+    if (folder.isEmpty()) {
+        platform::dialogs().information(this,
+                                        QStringLiteral("数据表在数据库服务器上，由服务器的管理员用数据表工具"
+                                                       "（tavrel-tables backup / restore）备份和恢复。"),
+                                        QStringLiteral("恢复备份"));
+        return;
+    }
+    auto* window = new app::RestoreBackupWindow(
+        folder, [this](const backup::BackupEntry& chosen) { emit restoreChosen(chosen); }, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowModality(Qt::ApplicationModal);
+    window->show();
+}
+
+void TaForm1::showBackupText(const QString& text) { sBar->setPanelText(2, text); }
 
 void TaForm1::centrePicturePanel() { PLCCD->move(app::centredPosition(PBLACK->size(), PLCCD->size())); }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "backup/backup_folders.h"
 #include "window_kit/window_registry.h"
 
 #include <QFrame>
@@ -35,8 +36,9 @@ private:
 };
 }  // namespace app
 
-// The main window: toolbar and picture hot spots open the table windows, and
-// the help button opens the folder of help documents.
+// The main window: toolbar and picture hot spots open the table windows, the
+// help button opens the folder of help documents, and "恢复备份" lists the
+// backups of the tables to choose one to go back to.
 class TaForm1 : public QWidget {
     Q_OBJECT
 
@@ -57,11 +59,20 @@ public:
     void ToolButton2Click();
     void ToolButton4Click();
     void ToolButton10Click();
+    void RestoreBackupClick();
     void FormShow();
     void FormResize();
 
     // The folder of help documents beside the program file.
     static QString helpFolder();
+
+    // What the status bar says of the backups.
+    void showBackupText(const QString& text);
+
+signals:
+    // The clerk chose a backup and confirmed the restore: the program
+    // closes the tables, restores and opens them again.
+    void restoreChosen(const backup::BackupEntry& backup);
 
 protected:
     void showEvent(QShowEvent* event) override;

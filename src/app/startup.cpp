@@ -1,10 +1,14 @@
 #include "app/startup.h"
 
 #include "app/data_folder.h"
+#include "backup/background_backup.h"
+#include "backup/restore_backup.h"
+#include "platform/busy_cursor.h"
 #include "app/main_window.h"
 #include "catalogue/material_window.h"
 #include "catalogue/shoes_window.h"
 #include "data/engine/engine.h"
+#include "data/engine/open_store.h"
 #include "data/core/schema.h"
 #include "orders/order_entry_window.h"
 #include "orders/orders_window.h"
@@ -98,11 +102,79 @@ QString tablesLocation(const QStringList& arguments) {
     return arguments.size() > 1 && !arguments[1].isEmpty() ? arguments[1] : QDir::currentPath();
 }
 
-std::unique_ptr<platform::FolderLock> holdTables(const data::Engine& engine) {
-    const QString folder = engine.store().folder();
+std::unique_ptr<platform::FolderLock> holdTables(const QString& folder) {
     if (folder.isEmpty())
         return nullptr;
     return std::make_unique<platform::FolderLock>(folder);
+}
+
+std::unique_ptr<platform::FolderLock> holdTables(const data::Engine& engine) { return holdTables(engine.store().folder()); }
+
+namespace {
+
+// The program's own backups, told in the main window's status bar; a
+// backup that failed is told in a box, with nothing of it left.
+std::unique_ptr<backup::BackgroundBackup> startBackups(const QString& folder, TaForm1* main) {
+    if (folder.isEmpty())
+        return nullptr;  // a server's administrator keeps its backups
+    auto backups = std::make_unique<backup::BackgroundBackup>(folder);
+    QObject::connect(backups.get(), &backup::BackgroundBackup::progress, main, &TaForm1::showBackupText);
+    QObject::connect(backups.get(), &backup::BackgroundBackup::done, main, &TaForm1::showBackupText);
+    // Told also when the main window is gone: the backup made on closing.
+    QObject::connect(backups.get(), &backup::BackgroundBackup::failed, backups.get(),
+                     [](const backup::BackupError& error) { platform::showError(error); });
+    return backups;
+}
+
+struct SessionEnd {
+    int exitCode = 0;
+    std::optional<backup::BackupEntry> restore;  // chosen in "恢复备份"
+};
+
+// The windows over the tables until the main window closes or a restore is
+// chosen.
+SessionEnd runWindows(const QString& location, bool firstStart) {
+    data::Engine engine(location);
+    std::unique_ptr<ProgramWindows> windows;
+    try {
+        windows = std::make_unique<ProgramWindows>(engine);
+    } catch (const data::EngineError& error) {
+        const platform::ErrorReport report = startupErrorReport(error, freeSpaceOfTables(engine));
+        platform::dialogs().error(nullptr, report.text, QStringLiteral("Tavrel"), platform::MessageIcon::Error,
+                                  report.details);
+        return {1, std::nullopt};
+    }
+    TaForm1* main = windows->registry().mainWindow;
+    SessionEnd end;
+    QObject::connect(main, &TaForm1::restoreChosen, main, [&end](const backup::BackupEntry& chosen) {
+        end.restore = chosen;
+        QApplication::exit(0);
+    });
+    std::unique_ptr<backup::BackgroundBackup> backups = startBackups(engine.store().folder(), main);
+    main->show();
+    main->repaint();
+    if (firstStart)
+        reportKeyClashes(engine);
+    if (backups)
+        backups->startDailyIfDue();
+    end.exitCode = QApplication::exec();
+    if (backups) {
+        backups->waitUntilDone();
+        // After a day's work the tables are kept as the program leaves them.
+        if (!end.restore && backups->tablesWritten()) {
+            windows.reset();
+            backups->start(backup::Kind::OnClose);
+            backups->waitUntilDone();
+        }
+    }
+    return end;
+}
+
+}  // namespace
+
+bool restoreInPlace(const QString& folder, const backup::BackupEntry& chosen) {
+    const platform::BusyCursor busy;
+    return platform::runGuarded([&] { backup::restoreKeepingPresent(chosen, folder); });
 }
 
 int runProgram(int argc, char** argv) {
@@ -129,24 +201,22 @@ int runProgram(int argc, char** argv) {
     const std::optional<QString> location = readyDataFolder(tablesLocation(QCoreApplication::arguments()), &importReport);
     if (!location)
         return 1;
-    data::Engine engine(*location);
     // Held until the program ends: the table tool does not undo commands
     // behind the back of a running program.
-    const std::unique_ptr<platform::FolderLock> tablesInUse = holdTables(engine);
-    std::unique_ptr<ProgramWindows> windows;
-    try {
-        windows = std::make_unique<ProgramWindows>(engine);
-    } catch (const data::EngineError& error) {
-        const platform::ErrorReport report = startupErrorReport(error, freeSpaceOfTables(engine));
-        platform::dialogs().error(nullptr, report.text, QStringLiteral("Tavrel"), platform::MessageIcon::Error,
-                                  report.details);
-        return 1;
+    const QString folder = data::isServerLocation(*location) ? QString() : *location;
+    // It is held across a restore, which closes and opens the tables again.
+    const std::unique_ptr<platform::FolderLock> tablesInUse = holdTables(folder);
+    // A restore a killed program left half done is finished before the
+    // tables are opened.
+    if (!folder.isEmpty())
+        platform::runGuarded([&] { backup::finishInterruptedRestore(folder); });
+    for (bool firstStart = true;; firstStart = false) {
+        const SessionEnd end = runWindows(*location, firstStart);
+        if (!end.restore)
+            return end.exitCode;
+        // The tables are opened again as they then are, restored or not.
+        restoreInPlace(folder, *end.restore);
     }
-    TaForm1* main = windows->registry().mainWindow;
-    main->show();
-    main->repaint();
-    reportKeyClashes(engine);
-    return QApplication::exec();
 }
 
 }  // namespace app

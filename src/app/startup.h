@@ -1,5 +1,6 @@
 #pragma once
 
+#include "backup/backup_folders.h"
 #include "data/core/errors.h"
 #include "platform/error_display.h"
 #include "platform/folder_lock.h"
@@ -53,6 +54,13 @@ QString tablesLocation(const QStringList& arguments);
 // table tool does not undo behind its back; nothing on a server, whose desks
 // work on the tables together.
 std::unique_ptr<platform::FolderLock> holdTables(const data::Engine& engine);
+// The same for the folder the tables are in (empty: on a server).
+std::unique_ptr<platform::FolderLock> holdTables(const QString& folder);
+
+// The tables as they are now kept as "恢复前", then the backup chosen in
+// "恢复备份" put in their place; call with the tables closed. Whatever fails
+// is told in a box; returns whether the backup is in place.
+bool restoreInPlace(const QString& folder, const backup::BackupEntry& chosen);
 
 // Start-up: the application object, the windows, the main window shown, the
 // event loop until the main window closes. Returns the exit status.

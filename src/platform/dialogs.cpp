@@ -49,6 +49,13 @@ QString Dialogs::openFile(QWidget* owner, const QString& title, const QStringLis
     return showFileOpen({owner, title, filters, folder, fileName});
 }
 
+QString Dialogs::chooseFolder(QWidget* owner, const QString& title, const QString& folder)
+{
+    FileOpenRequest request{owner, title, {}, folder, {}};
+    request.folderOnly = true;
+    return showFileOpen(request);
+}
+
 Dialogs& dialogs()
 {
     if (installedDialogs)

@@ -35,6 +35,7 @@ struct FileOpenRequest {
     QStringList filters;  // "name|pattern[;pattern]" entries, the first one selected
     QString folder;       // empty: the dialog's default folder
     QString fileName;     // pre-filled into the file name box
+    bool folderOnly = false;  // a folder is chosen, not a file
 };
 
 // Every modal message box and the file-open dialog of the program go through
@@ -66,6 +67,10 @@ public:
     // string when the user cancels.
     QString openFile(QWidget* owner, const QString& title, const QStringList& filters,
                      const QString& folder, const QString& fileName);
+
+    // The same dialog choosing a folder; returns its full path, or an empty
+    // string when the user cancels.
+    QString chooseFolder(QWidget* owner, const QString& title, const QString& folder);
 
 protected:
     // Shows a modal box and returns the button it was closed with.

@@ -83,7 +83,9 @@ std::unique_ptr<QFileDialog> ModalDialogs::makeFileDialog(const FileOpenRequest&
     dialog->setWindowModality(Qt::ApplicationModal);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     // The caller checks itself whether the chosen file exists.
-    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setFileMode(request.folderOnly ? QFileDialog::Directory : QFileDialog::AnyFile);
+    if (request.folderOnly)
+        dialog->setOption(QFileDialog::ShowDirsOnly);
 
     QStringList nameFilters;
     for (const QString& filter : request.filters)

@@ -48,7 +48,7 @@ MessageAnswer ScriptedDialogs::showMessage(const MessageRequest& request)
 QString ScriptedDialogs::showFileOpen(const FileOpenRequest& request)
 {
     fileOpens_.push_back({request.owner, request.title, request.filters, request.folder,
-                          request.fileName});
+                          request.fileName, request.folderOnly});
     if (files_.empty())
         return {};
     QString path = files_.front();

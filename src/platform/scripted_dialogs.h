@@ -31,6 +31,7 @@ public:
         QStringList filters;
         QString folder;
         QString fileName;
+        bool folderOnly = false;
     };
 
     ScriptedDialogs();
@@ -48,8 +49,9 @@ public:
     // Called with every box while it is shown, before it is answered: what
     // happens elsewhere while the clerk reads it.
     void whileShown(std::function<void(const Message&)> action) { whileShown_ = std::move(action); }
-    // Answers for the file-open dialog, taken in order; an empty path means
-    // Cancel, which is also the answer once the queue is empty.
+    // Answers for the file-open dialog (choosing a file or a folder), taken
+    // in order; an empty path means Cancel, which is also the answer once the
+    // queue is empty.
     void queueFile(const QString& path) { files_.push_back(path); }
 
     const std::vector<Message>& messages() const { return messages_; }

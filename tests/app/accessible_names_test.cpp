@@ -78,7 +78,7 @@ TEST_F(ProgramWindowNames, MainWindowControlsReadAsTheirCaptionsOrPictureLabels)
     } cases[] = {
         {"ToolButton1", "鞋底型号表"}, {"ToolButton2", "订单数量表"}, {"ToolButton4", "鞋底统计"},
         {"ToolButton10", "帮助"},     {"SpeedButton1", "鞋底型号表"}, {"SpeedButton2", "订单数量表"},
-        {"SpeedButton3", "鞋底统计"},
+        {"SpeedButton3", "鞋底统计"}, {"RestoreBackup", "恢复备份"},
     };
     for (const auto& c : cases) {
         auto* w = main->findChild<QWidget*>(QString::fromLatin1(c.control));

@@ -236,10 +236,10 @@ TEST_F(ParadoxImportTest, ToolReportsAndFailsWhenRecordsAreRefused) {
         QStringList lines;
     };
     const std::vector<Case> cases = {
-        {"clean", false, 0, {"shoes.db: read 0, stored 0, refused 0", "dd.db: read 1, stored 1, refused 0"}},
+        {"clean", false, 0, {QStringLiteral("shoes.db：读出0条，存入0条，拒收0条"), QStringLiteral("dd.db：读出1条，存入1条，拒收0条")}},
         {"duplicate", true, 1,
-         {QStringLiteral("dd.db: record 2 refused: 批号重复!!! (批号 \"B1\")"), "dd.db: read 2, stored 1, refused 1",
-          "xdtj.db: read 0, stored 0, refused 0"}},
+         {QStringLiteral("dd.db：第2条记录拒收：批号重复!!! (批号 \"B1\")"), QStringLiteral("dd.db：读出2条，存入1条，拒收1条"),
+          QStringLiteral("xdtj.db：读出0条，存入0条，拒收0条")}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

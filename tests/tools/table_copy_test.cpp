@@ -7,6 +7,9 @@
 #include "qt_printing.h"
 #include "table_copy.h"
 #include "table_places.h"
+#include "backup/backup_folders.h"
+
+#include <QCoreApplication>
 
 #include <QDir>
 #include <QProcess>
@@ -318,9 +321,9 @@ TEST_F(TableCopy, TheToolWorksOnAServerWithoutShowingItsPassword) {
         QString line;  // a line of the output
     };
     const Case cases[] = {
-        {{"demo", uri}, 0, "Created shoes.db, dd.db and xdtj.db in " + shownPlace(uri)},
+        {{"demo", uri}, 0, QStringLiteral("已在%1建立数据表shoes.db、dd.db和xdtj.db。").arg(shownPlace(uri))},
         {{"create", uri}, 1, ""},
-        {{"check", uri}, 0, "The tables in " + shownPlace(uri) + " are up to date."},
+        {{"check", uri}, 0, QStringLiteral("%1中的数据表都已是最新的。").arg(shownPlace(uri))},
         {{"copy", uri, back}, 0, "dd.db：已复制 36 条记录"},
         {{"copy", back, uri}, 1, ""},
         {{"check", unreachable}, 1, ""},
@@ -370,6 +373,38 @@ TEST_F(TableCopy, ParadoxTablesAreImportedOntoAServer) {
         EXPECT_EQ(stored[0][0].toString(), QStringLiteral("2601001"));
         EXPECT_EQ(stored[1][0].toString(), QStringLiteral("2601002"));
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A server's tables into a dated backup of table files, and back onto a
+// server, into empty tables only.
+TEST_F(TableCopy, TheToolBacksUpAServerAndRestoresIntoEmptyTablesOnly) {
+    ASSERT_EQ(runTool({QStringLiteral("demo"), server}).exitCode, 0);
+    const QString dest = folder(QStringLiteral("备份"));
+    const ToolRun made = runTool({QStringLiteral("backup"), server, dest});
+    ASSERT_EQ(made.exitCode, 0) << made.output.toStdString();
+    const std::vector<backup::BackupEntry> listed = backup::listBackups(dest);
+    ASSERT_EQ(listed.size(), 1u);
+    const qint64 orders = qint64(storedRecords(server, QStringLiteral("dd.db")).size());
+    EXPECT_EQ(listed[0].manifest.rowsOf(QStringLiteral("dd.db")), orders);
+    EXPECT_EQ(listed[0].manifest.rowsOf(QStringLiteral("shoes.db")), 30);
+    EXPECT_TRUE(made.output.contains(QStringLiteral("鞋底型号表30条，订单表%1条").arg(orders))) << made.output.toStdString();
+
+    const QString empty = freshPgDatabase(pgTestServerUri(),
+                                          QStringLiteral("tavrel_restore_%1").arg(QCoreApplication::applicationPid()));
+    const ToolRun restored = runTool({QStringLiteral("restore"), listed[0].path, empty});
+    ASSERT_EQ(restored.exitCode, 0) << restored.output.toStdString();
+    for (const char* table : {"shoes.db", "dd.db", "xdtj.db"})
+        EXPECT_EQ(storedRecords(empty, QString::fromLatin1(table)), storedRecords(server, QString::fromLatin1(table))) << table;
+
+    // Tables that hold records are never written over.
+    const ToolRun refused = runTool({QStringLiteral("restore"), listed[0].path, server});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.output.contains(QStringLiteral("已有记录，不能覆盖；没有复制任何数据。"))) << refused.output.toStdString();
+    EXPECT_EQ(qint64(storedRecords(server, QStringLiteral("dd.db")).size()), orders);
 }
 
 }  // namespace
