@@ -56,11 +56,12 @@ Connection::Found TableCopy::find(const Lookup& lookup) {
     // By field, each field once: one field looked up with two values finds nothing.
     std::vector<std::pair<int, const QVariant*>> byField;
     byField.reserve(lookup.size());
-    for (const auto& [field, value] : lookup) {
-        const auto same = std::find_if(byField.begin(), byField.end(), [&](const auto& f) { return f.first == field; });
+    for (const auto& wanted : lookup) {
+        const int field = wanted.first;
+        const auto same = std::find_if(byField.begin(), byField.end(), [field](const auto& f) { return f.first == field; });
         if (same == byField.end())
-            byField.emplace_back(field, &value);
-        else if (*same->second != value)
+            byField.emplace_back(field, &wanted.second);
+        else if (*same->second != wanted.second)
             return {};
     }
     std::sort(byField.begin(), byField.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
