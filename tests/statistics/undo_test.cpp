@@ -428,6 +428,52 @@ TEST_P(UndoAtTwoDesks, TablesAndRecordsFromBeforeDeskTokens) {
     EXPECT_EQ(allTables(), before);
 }
 
+// The images and the rows as the command left them go in batches, a row of
+// the journal to many of the table; a record an earlier release kept a row
+// each is counted and undone as before.
+TEST_P(UndoAtTwoDesks, RecordsKeptARowEachByAnEarlierRelease) {
+    const QStringList before = allTables();
+    orders::multiplyByCases(*orders, sink);
+    const qint64 id = journal().entries().front().id;
+    auto admin = data::pg::Session::connect(location, QStringLiteral("旧版"));
+    const auto count = [&](const char* sql) { return admin->run(QString::fromUtf8(sql)).rows.at(0).at(0).toLongLong(); };
+    EXPECT_EQ(count("SELECT count(*) FROM tavrel_undo_batches_dd"), 1);
+    EXPECT_EQ(count("SELECT sum(cardinality(rows)) FROM tavrel_undo_batches_dd"), 4);
+    EXPECT_EQ(count("SELECT count(*) FROM tavrel_undo_after_batches"), 1);
+    for (const char* older :
+         {"INSERT INTO tavrel_undo_images_dd SELECT i.command, i.table_name, u.rowid, u.* FROM tavrel_undo_batches_dd i "
+          "CROSS JOIN LATERAL unnest(i.rows) u",
+          "INSERT INTO tavrel_undo_after (command, table_name, rid, version, content) SELECT l.command, l.table_name, x.* "
+          "FROM tavrel_undo_after_batches l CROSS JOIN LATERAL unnest(l.rids, l.versions, l.contents) x",
+          "DELETE FROM tavrel_undo_batches_dd", "DELETE FROM tavrel_undo_after_batches", "UPDATE tavrel_undo_parts SET kind = kind % 10"})
+        admin->exec(QString::fromUtf8(older));
+    // Another desk changes a row the command left (its version too).
+    admin->exec(QStringLiteral("UPDATE dd SET \"备注\" = '另一台', tavrel_version = tavrel_version + 1 WHERE \"批号\" = 'A002'"));
+    EXPECT_EQ(journal().changedSince(id), 1);
+    journal().undo(id);
+    EXPECT_EQ(allTables(), before);
+    EXPECT_EQ(count("SELECT count(*) FROM tavrel_undo_images_dd") + count("SELECT count(*) FROM tavrel_undo_after"), 0);
+}
+
+// A record naming a table in several parts keeps each row once, and undoes
+// as one naming it once.
+TEST_P(UndoAtTwoDesks, ATableInSeveralPartsOfARecord) {
+    const QStringList before = allTables();
+    const qint64 id = journal().record(QStringLiteral("件数相乘"), data::ordersWindowName(),
+                                       {data::shownRows(*orders), {data::UndoPart::Kind::WholeTable, QStringLiteral("dd.db"), {}},
+                                        data::shownRows(*orders), data::addedRows(*orders)});
+    EXPECT_EQ(journal().entries().front().rows, 4);
+    goTo("A002");
+    orders->edit();
+    orders->field(QStringLiteral("备注")).setText(QStringLiteral("改过"));
+    orders->post();
+    addOrder(*orders, QStringLiteral("C005"));
+    journal().seal(id);
+    EXPECT_EQ(journal().changedSince(id), 0);
+    journal().undo(id);
+    EXPECT_EQ(allTables(), before);
+}
+
 TAVREL_ON_BOTH_STORES(Undo);
 
 }  // namespace

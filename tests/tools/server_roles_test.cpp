@@ -134,9 +134,10 @@ TEST_F(ServerSetup, SetupMakesTheRolesAndTablesAndRunTwiceChangesNothing) {
     // The tables and the journal, all the owner's, the tables complete.
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = 'public' AND tableowner = '%1' AND "
                                    "tablename IN ('dd', 'shoes', 'xdtj', 'tavrel_undo_commands', 'tavrel_undo_parts', 'tavrel_undo_after', "
-                                   "'tavrel_undo_images_dd', 'tavrel_undo_images_shoes', 'tavrel_undo_images_xdtj')")
+                                   "'tavrel_undo_images_dd', 'tavrel_undo_images_shoes', 'tavrel_undo_images_xdtj', 'tavrel_undo_after_batches', "
+                                   "'tavrel_undo_batches_dd', 'tavrel_undo_batches_shoes', 'tavrel_undo_batches_xdtj')")
                   .arg(names.owner)),
-              9);
+              13);
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = 'public' AND tableowner <> '%1'").arg(names.owner)), 0);
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM information_schema.columns WHERE column_name = 'tavrel_desk_token' AND "
                                    "table_name IN ('dd', 'shoes', 'xdtj')")),
@@ -236,7 +237,8 @@ TEST_F(ServerSetup, ADeskCannotRewriteTheJournalOrTheTables) {
     const QString journalState = QStringLiteral(
         "SELECT md5(string_agg(t::text, ',' ORDER BY t::text)) FROM (SELECT c::text AS t FROM tavrel_undo_commands c UNION ALL "
         "SELECT p::text FROM tavrel_undo_parts p UNION ALL SELECT a::text FROM tavrel_undo_after a UNION ALL "
-        "SELECT i::text FROM tavrel_undo_images_shoes i) s");
+        "SELECT i::text FROM tavrel_undo_images_shoes i UNION ALL SELECT b::text FROM tavrel_undo_batches_shoes b UNION ALL "
+        "SELECT l::text FROM tavrel_undo_after_batches l) s");
     const QString before = admin->run(journalState).rows.at(0).at(0).toString();
     const QString shoesBefore = admin->run(QStringLiteral("SELECT string_agg(s::text, ',') FROM shoes s")).rows.at(0).at(0).toString();
 
@@ -253,6 +255,12 @@ TEST_F(ServerSetup, ADeskCannotRewriteTheJournalOrTheTables) {
         {QStringLiteral("INSERT INTO tavrel_undo_parts VALUES (%1, 7, 1, 'shoes', 0)").arg(command)},
         {QStringLiteral("INSERT INTO tavrel_undo_after (command, table_name, rid, version) VALUES (%1, 'shoes', 99, 1)").arg(command)},
         {QStringLiteral("DELETE FROM tavrel_undo_images_shoes")},
+        {QStringLiteral("INSERT INTO tavrel_undo_batches_shoes SELECT %1, 'shoes', array_agg(s) FROM shoes s").arg(command)},
+        {QStringLiteral("UPDATE tavrel_undo_batches_shoes SET rows = '{}'")},
+        {QStringLiteral("DELETE FROM tavrel_undo_batches_shoes")},
+        {QStringLiteral("INSERT INTO tavrel_undo_after_batches VALUES (%1, 'shoes', '{99}', '{1}', '{x}')").arg(command)},
+        {QStringLiteral("UPDATE tavrel_undo_after_batches SET versions = '{0}'")},
+        {QStringLiteral("DELETE FROM tavrel_undo_after_batches")},
         {QStringLiteral("DELETE FROM tavrel_undo_after")},
         {QStringLiteral("DELETE FROM tavrel_undo_commands")},
         {QStringLiteral("UPDATE tavrel_undo_commands SET sealed = false")},

@@ -14,7 +14,9 @@ namespace data::pg {
 namespace {
 
 const QString Commands = QStringLiteral("tavrel_undo_commands");
-const QString Kept = QStringLiteral("tavrel_undo_after");  // rows as a command left them, kept at its seal
+// Rows as a command left them, kept at its seal: a row each (records of
+// earlier releases) and a batch each.
+const QStringList Kept{QStringLiteral("tavrel_undo_after"), QStringLiteral("tavrel_undo_after_batches")};
 
 // The column naming the role of the desk that recorded a command.
 const QString DeskRoleColumn = QStringLiteral("desk_role");
@@ -161,7 +163,7 @@ void guardJournal(Session& session, const RoleNames& names) {
         // seals it (one that ended during the command is sealed by another).
         QString check = QStringLiteral("EXISTS (SELECT 1 FROM %1 c WHERE c.id = %2.command AND NOT c.sealed%3)")
                             .arg(q(Commands), q(table),
-                                 table == Kept ? QString() : QStringLiteral(" AND c.%1 = current_user").arg(DeskRoleColumn));
+                                 Kept.contains(table) ? QString() : QStringLiteral(" AND c.%1 = current_user").arg(DeskRoleColumn));
         if (hasColumn(session, table, QStringLiteral("table_name")))
             check += QStringLiteral(" AND ") + mayChange(q(table) + QStringLiteral(".table_name"));
         replacePolicy(session, table, QStringLiteral("tavrel_add"), QStringLiteral("FOR INSERT WITH CHECK (%1)").arg(check));

@@ -1,7 +1,8 @@
-// The undo journal on a PostgreSQL server, in four tables of its own made on
+// The undo journal on a PostgreSQL server, in tables of its own made on
 // first use: the commands, their parts (a table each), the rows as they were
-// before the command (whole records, column for column, by command and row id)
-// and the versions of the rows as the command left them. Rows move between
+// before the command (whole records of the table's own row type, in batches)
+// and the versions and contents of the rows as the command left them (in
+// batches too; records of earlier releases keep a row each). Rows move between
 // the tables and the journal in single statements on the server; none of
 // them passes through the desk.
 //
@@ -37,6 +38,24 @@ QVariant idList(const std::vector<qint64>& ids) {
     return QVariant::fromValue(pg::ArrayParam{std::move(values)});
 }
 
+QString imagesOf(const OpenTable& table, const QString& sqlName) {
+    QStringList old, batched;
+    for (const QString& field : table.quotedFields) {
+        old << QStringLiteral("o.") + field;
+        batched << QStringLiteral("u.") + field;
+    }
+    return QStringLiteral("(SELECT o.command, o.table_name, o.rid, %1, o.tavrel_version FROM %2 o UNION ALL "
+                          "SELECT i.command, i.table_name, u.rowid, %3, u.tavrel_version FROM %4 i CROSS JOIN LATERAL unnest(i.rows) u)")
+        .arg(old.join(QLatin1Char(',')), imagesTable(sqlName), batched.join(QLatin1Char(',')), batchesTable(sqlName));
+}
+
+QString afterOf() {
+    return QStringLiteral("(SELECT o.command, o.table_name, o.rid, o.version, o.content FROM %1 o UNION ALL "
+                          "SELECT l.command, l.table_name, x.rid, x.version, x.content FROM %2 l "
+                          "CROSS JOIN LATERAL unnest(l.rids, l.versions, l.contents) AS x(rid, version, content))")
+        .arg(afterTable(), afterBatchesTable());
+}
+
 const TableDef& tableDefOfSqlName(const QString& sqlName) {
     for (const TableDef* def : allTables())
         if (def->sqlName == sqlName)
@@ -62,10 +81,13 @@ qint64 ServerUndoJournal::scalar(const QString& sql, const std::vector<QVariant>
 // Whether the journal's tables and their later columns are all there: a
 // desk whose role may not create anything then starts without trying to.
 bool ServerUndoJournal::tablesComplete() {
-    QStringList tables{commandsTable(), partsTable(), afterTable()};
+    QStringList tables{commandsTable(), partsTable(), afterTable(), afterBatchesTable()};
+    qint64 imageTables = 0;
     for (const TableDef* def : allTables())
-        if (pg::tableExists(connection_->session(), def->sqlName))
-            tables << imagesTableName(def->sqlName);
+        if (pg::tableExists(connection_->session(), def->sqlName)) {
+            tables << imagesTableName(def->sqlName) << batchesTableName(def->sqlName);
+            ++imageTables;
+        }
     const qint64 found = scalar(QStringLiteral("SELECT count(*) FROM information_schema.tables "
                                                "WHERE table_schema = current_schema() AND table_name = ANY(?::text[])"),
                                 {QVariant::fromValue(pg::ArrayParam{std::vector<QVariant>(tables.begin(), tables.end())})});
@@ -76,7 +98,7 @@ bool ServerUndoJournal::tablesComplete() {
                        "((table_name = ? AND column_name = 'content') OR (table_name = ? AND column_name = 'desk_token') "
                        "OR (table_name LIKE 'tavrel\\_undo\\_images\\_%' AND column_name = ?))"),
         {afterTable(), commandsTable(), QString::fromLatin1(pg::DeskTokenColumn)});
-    return columns == tables.size() - 3 + 2;
+    return columns == imageTables + 2;
 }
 
 void ServerUndoJournal::createTables() {
@@ -108,6 +130,13 @@ void ServerUndoJournal::createTables() {
             // their end, as the table has (pg::addDeskTokenColumns).
             if (!pg::columnExists(connection_->session(), imagesTableName(def->sqlName), QLatin1String(pg::DeskTokenColumn)))
                 run(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 text").arg(imagesTable(def->sqlName), QLatin1String(pg::DeskTokenColumn)));
+            // A column added to the table later reads as no value in the
+            // batches stored before.
+            run(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (command bigint NOT NULL REFERENCES %2(id) ON DELETE CASCADE, "
+                               "table_name text NOT NULL, rows %3[] NOT NULL)")
+                    .arg(batchesTable(def->sqlName), commandsTable(), quotedIdentifier(def->sqlName)));
+            run(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (command)")
+                    .arg(quotedIdentifier(batchesTableName(def->sqlName) + QStringLiteral("_by_command")), batchesTable(def->sqlName)));
         }
         run(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (command bigint NOT NULL REFERENCES %2(id) ON DELETE CASCADE, "
                            "table_name text NOT NULL, rid bigint NOT NULL, version bigint NOT NULL, "
@@ -118,6 +147,10 @@ void ServerUndoJournal::createTables() {
         // Records sealed before it was kept compare versions.
         run(QStringLiteral("ALTER TABLE %1 ADD COLUMN IF NOT EXISTS content text").arg(afterTable()));
         run(QStringLiteral("ALTER TABLE %1 ADD COLUMN IF NOT EXISTS desk_token text").arg(commandsTable()));
+        run(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (command bigint NOT NULL REFERENCES %2(id) ON DELETE CASCADE, "
+                           "table_name text NOT NULL, rids bigint[] NOT NULL, versions bigint[] NOT NULL, contents text[] NOT NULL)")
+                .arg(afterBatchesTable(), commandsTable()));
+        run(QStringLiteral("CREATE INDEX IF NOT EXISTS %1_by_command ON %1 (command)").arg(afterBatchesTable()));
     });
 }
 
@@ -145,7 +178,7 @@ std::vector<ServerUndoJournal::PartRow> ServerUndoJournal::partsOf(qint64 id) {
                              {QVariant(id)});
     std::vector<PartRow> parts;
     for (const pg::ResultRow& row : r.rows)
-        parts.push_back({UndoPart::Kind(row[0].toInt()), row[1].toString(), row[2].toLongLong()});
+        parts.push_back({UndoPart::Kind(row[0].toInt() % BatchedKind), row[1].toString(), row[2].toLongLong()});
     std::stable_partition(parts.begin(), parts.end(),
                           [](const PartRow& part) { return part.kind == UndoPart::Kind::AddedRows; });
     return parts;
@@ -173,20 +206,37 @@ qint64 ServerUndoJournal::record(const QString& command, const QString& window, 
         for (std::size_t position = 0; position < parts.size(); ++position) {
             const UndoPart& part = parts[position];
             const OpenTable& table = tableOf(part.table);
-            const QString copy = QStringLiteral("INSERT INTO %1 SELECT ?::bigint, ?::text, t.rowid, t.* FROM %2 t ")
-                                     .arg(imagesTable(part.table), table.quotedName);
-            const QString conflict = QStringLiteral(" ON CONFLICT DO NOTHING");
+            // A row has one image: a second part of a table adds the rows
+            // the first left out.
+            const QString once = tables.contains(part.table)
+                                     ? QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM %1 b WHERE b.command=?::bigint AND "
+                                                      "b.table_name=?::text AND b.rid=t.rowid)")
+                                           .arg(imagesOf(table, part.table))
+                                     : QString();
+            const auto copy = [&](const QString& from, std::vector<QVariant> params) {
+                if (!once.isEmpty())
+                    params.insert(params.end(), {QVariant(id), part.table});
+                const pg::Result r = run(QStringLiteral("INSERT INTO %1 (command, table_name, rows) SELECT ?::bigint, ?::text, "
+                                                        "array_agg(t) FROM %2 t %3 WHERE true%4 GROUP BY t.rowid / %5 "
+                                                        "RETURNING cardinality(rows)")
+                                             .arg(batchesTable(part.table), table.quotedName, from, once)
+                                             .arg(RowsPerBatch),
+                                         params);
+                qint64 copied = 0;
+                for (const pg::ResultRow& row : r.rows)
+                    copied += row.front().toLongLong();
+                return copied;
+            };
             qint64 mark = 0;
             switch (part.kind) {
             case UndoPart::Kind::ShownRows:
                 // Joined rather than probed one by one: the rows shown are
                 // often most of the table.
-                rows += qint64(run(copy + QStringLiteral("JOIN (SELECT DISTINCT unnest(?::bigint[]) AS id) s ON s.id=t.rowid") + conflict,
-                                   {QVariant(id), part.table, idList(part.rowIds)})
-                                   .affected);
+                rows += copy(QStringLiteral("JOIN (SELECT DISTINCT unnest(?::bigint[]) AS id) s ON s.id=t.rowid"),
+                             {QVariant(id), part.table, idList(part.rowIds)});
                 break;
             case UndoPart::Kind::WholeTable:
-                rows += qint64(run(copy + conflict, {QVariant(id), part.table}).affected);
+                rows += copy(QString(), {QVariant(id), part.table});
                 break;
             case UndoPart::Kind::AddedRows:
                 // Ids are handed out in rising order: the rows the command
@@ -201,7 +251,7 @@ qint64 ServerUndoJournal::record(const QString& command, const QString& window, 
             run(QStringLiteral("INSERT INTO %1 (command, position, kind, table_name, mark) "
                                "VALUES (?::bigint, ?::integer, ?::integer, ?::text, ?::bigint)")
                     .arg(partsTable()),
-                {QVariant(id), QVariant(int(position)), QVariant(int(part.kind)), part.table, QVariant(mark)});
+                {QVariant(id), QVariant(int(position)), QVariant(BatchedKind + int(part.kind)), part.table, QVariant(mark)});
             if (!tables.contains(part.table))
                 tables << part.table;
         }
@@ -232,26 +282,44 @@ bool ServerUndoJournal::sealLocked(qint64 id) {
     const QString byDesk = token.isNull() ? QStringLiteral("t.tavrel_desk=?::text") : QStringLiteral("t.tavrel_desk_token=?::text");
     const QVariant desk = token.isNull() ? command.rows.front()[1] : token;
     qint64 added = 0;
+    QStringList sealed;
     for (const PartRow& part : partsOf(id)) {
         const OpenTable& table = tableOf(part.table);
-        const QString keep = QStringLiteral("INSERT INTO %1 (command, table_name, rid, version, content) "
-                                            "SELECT ?::bigint, ?::text, t.rowid, t.tavrel_version, %3 FROM %2 t ")
-                                 .arg(afterTable(), table.quotedName, rowContent(table));
-        const QString conflict = QStringLiteral(" ON CONFLICT DO NOTHING");
+        // A row is kept once: a second part of a table adds the rows the
+        // first left out.
+        const QString once = sealed.contains(part.table)
+                                 ? QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM %1 a WHERE a.command=?::bigint AND "
+                                                  "a.table_name=?::text AND a.rid=t.rowid)")
+                                       .arg(afterOf())
+                                 : QString();
+        sealed << part.table;
+        const auto keep = [&](const QString& from, const QString& where, std::vector<QVariant> params) {
+            if (!once.isEmpty())
+                params.insert(params.end(), {QVariant(id), part.table});
+            const pg::Result r = run(QStringLiteral("INSERT INTO %1 (command, table_name, rids, versions, contents) "
+                                                    "SELECT ?::bigint, ?::text, array_agg(t.rowid), array_agg(t.tavrel_version), "
+                                                    "array_agg(%3) FROM %2 t %4 WHERE %5%6 GROUP BY t.rowid / %7 "
+                                                    "RETURNING cardinality(rids)")
+                                         .arg(afterBatchesTable(), table.quotedName, rowContent(table), from, where, once)
+                                         .arg(RowsPerBatch),
+                                     params);
+            qint64 kept = 0;
+            for (const pg::ResultRow& row : r.rows)
+                kept += row.front().toLongLong();
+            return kept;
+        };
         switch (part.kind) {
         case UndoPart::Kind::ShownRows:
-            run(keep + QStringLiteral("JOIN %1 b ON b.rid=t.rowid WHERE b.command=?::bigint AND b.table_name=?::text").arg(imagesTable(part.table)) +
-                    conflict,
-                {QVariant(id), part.table, QVariant(id), part.table});
+            keep(QStringLiteral("JOIN %1 b ON b.rid=t.rowid").arg(imagesOf(table, part.table)),
+                 QStringLiteral("b.command=?::bigint AND b.table_name=?::text"), {QVariant(id), part.table, QVariant(id), part.table});
             break;
         case UndoPart::Kind::WholeTable:
-            run(keep + conflict, {QVariant(id), part.table});
+            keep(QString(), QStringLiteral("true"), {QVariant(id), part.table});
             break;
         case UndoPart::Kind::AddedRows:
             // Rows other desks stored meanwhile are theirs to keep.
-            added += qint64(run(keep + QStringLiteral("WHERE t.rowid > ?::bigint AND ") + byDesk + conflict,
-                                {QVariant(id), part.table, QVariant(part.mark), desk})
-                                .affected);
+            added += keep(QString(), QStringLiteral("t.rowid > ?::bigint AND ") + byDesk,
+                          {QVariant(id), part.table, QVariant(part.mark), desk});
             break;
         }
     }
@@ -342,10 +410,11 @@ void ServerUndoJournal::keepLastCommands(const QStringList& tables) {
 
 qint64 ServerUndoJournal::storageBytes() {
     QStringList sizes;
-    for (const QString& table : {commandsTable(), partsTable(), afterTable()})
+    for (const QString& table : {commandsTable(), partsTable(), afterTable(), afterBatchesTable()})
         sizes << QStringLiteral("pg_total_relation_size('%1')").arg(table);
     for (const TableDef* def : allTables())
-        sizes << QStringLiteral("coalesce(pg_total_relation_size(to_regclass('%1')), 0)").arg(imagesTable(def->sqlName));
+        for (const QString& images : {imagesTable(def->sqlName), batchesTable(def->sqlName)})
+            sizes << QStringLiteral("coalesce(pg_total_relation_size(to_regclass('%1')), 0)").arg(images);
     return scalar(QStringLiteral("SELECT ") + sizes.join(QLatin1Char('+')));
 }
 

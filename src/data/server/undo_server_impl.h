@@ -133,6 +133,29 @@ inline QString partsTable() { return QStringLiteral("tavrel_undo_parts"); }
 inline QString imagesTableName(const QString& sqlName) { return QStringLiteral("tavrel_undo_images_") + sqlName; }
 inline QString imagesTable(const QString& sqlName) { return quotedIdentifier(imagesTableName(sqlName)); }
 inline QString afterTable() { return QStringLiteral("tavrel_undo_after"); }
+// The same kept a batch of rows to a row: the images as an array of the
+// table's own row type, the versions and contents as the command left them
+// as arrays side by side. A row of the journal costs the server a check of
+// its command and its index entries; a batch pays them once. Records made
+// before the batches were kept stay in the tables above and are read from
+// both (imagesOf, afterOf).
+inline QString batchesTableName(const QString& sqlName) { return QStringLiteral("tavrel_undo_batches_") + sqlName; }
+inline QString batchesTable(const QString& sqlName) { return quotedIdentifier(batchesTableName(sqlName)); }
+inline QString afterBatchesTable() { return QStringLiteral("tavrel_undo_after_batches"); }
+// Rows of a table go into a batch of at most this many.
+constexpr int RowsPerBatch = 10000;
+// A part whose images are kept in batches is stored with its kind plus
+// this. A desk of an earlier release, which knows no batches, then takes the
+// part for none it knows and writes nothing back, rather than reading no
+// images where there are batches (and emptying a whole table by them).
+constexpr int BatchedKind = 10;
+
+// The images of a table's rows, a row each, from both kinds of table:
+// command, table_name, rid, the fields and tavrel_version.
+QString imagesOf(const OpenTable& table, const QString& sqlName);
+// The rows as commands left them, a row each: command, table_name, rid,
+// version, content.
+QString afterOf();
 
 }  // namespace undo_server
 }  // namespace data

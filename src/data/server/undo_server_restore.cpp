@@ -65,13 +65,13 @@ ServerUndoJournal::ChangedRows ServerUndoJournal::changedRows(qint64 id, const s
                                  QStringLiteral("FROM %1 a LEFT JOIN %2 t ON t.rowid=a.rid "
                                                 "WHERE a.command=?::bigint AND a.table_name=?::text "
                                                 "AND (t.rowid IS NULL OR %3) ")
-                                     .arg(afterTable(), table.quotedName, changedSinceSeal(table));
+                                     .arg(afterOf(), table.quotedName, changedSinceSeal(table));
         switch (part.kind) {
         case UndoPart::Kind::ShownRows: {
             addChanged(changed,
                        leftRows + QStringLiteral("AND EXISTS (SELECT 1 FROM %1 b WHERE b.command=a.command "
                                                  "AND b.table_name=a.table_name AND b.rid=a.rid)")
-                                      .arg(imagesTable(part.table)),
+                                      .arg(imagesOf(table, part.table)),
                        {command, part.table});
             // Rows the command removed whose key another row has taken since.
             const TableDef& def = tableDefOfSqlName(part.table);
@@ -82,7 +82,7 @@ ServerUndoJournal::ChangedRows ServerUndoJournal::changedRows(qint64 id, const s
                                           "FROM %1 b JOIN %4 k ON k.rowid<>b.rid AND %5 WHERE %2 AND NOT EXISTS "
                                           "(SELECT 1 FROM %3 a WHERE a.command=b.command AND a.table_name=b.table_name "
                                           "AND a.rid=b.rid)")
-                               .arg(imagesTable(part.table), imagesOfPart(), afterTable(), table.quotedName,
+                               .arg(imagesOf(table, part.table), imagesOfPart(), afterOf(), table.quotedName,
                                     sameKey(def)),
                            {command, part.table});
             break;
@@ -93,7 +93,7 @@ ServerUndoJournal::ChangedRows ServerUndoJournal::changedRows(qint64 id, const s
                        select("t.rowid", "t.tavrel_version") +
                            QStringLiteral("FROM %1 t WHERE NOT EXISTS (SELECT 1 FROM %2 a "
                                           "WHERE a.command=?::bigint AND a.table_name=?::text AND a.rid=t.rowid)")
-                               .arg(table.quotedName, afterTable()),
+                               .arg(table.quotedName, afterOf()),
                        {command, part.table});
             break;
         case UndoPart::Kind::AddedRows:
@@ -102,7 +102,7 @@ ServerUndoJournal::ChangedRows ServerUndoJournal::changedRows(qint64 id, const s
                        select("a.rid", "t.tavrel_version") +
                            QStringLiteral("FROM %1 a JOIN %2 t ON t.rowid=a.rid WHERE a.command=?::bigint "
                                           "AND a.table_name=?::text AND a.rid>?::bigint AND %3")
-                               .arg(afterTable(), table.quotedName, changedSinceSeal(table)),
+                               .arg(afterOf(), table.quotedName, changedSinceSeal(table)),
                        {command, part.table, QVariant(part.mark)});
             break;
         }
@@ -125,7 +125,7 @@ ServerUndoJournal::KeyHolders ServerUndoJournal::lockRows(qint64 id, const std::
             run(QStringLiteral("SELECT t.rowid FROM %1 t WHERE t.rowid IN (SELECT b.rid FROM %2 b WHERE %3 UNION "
                                "SELECT a.rid FROM %4 a WHERE a.command=?::bigint AND a.table_name=?::text) "
                                "ORDER BY t.rowid FOR UPDATE OF t")
-                    .arg(table.quotedName, imagesTable(part.table), imagesOfPart(), afterTable()),
+                    .arg(table.quotedName, imagesOf(table, part.table), imagesOfPart(), afterOf()),
                 {command, part.table, command, part.table});
             const TableDef& def = tableDefOfSqlName(part.table);
             if (def.uniqueKey.isEmpty())
@@ -133,7 +133,7 @@ ServerUndoJournal::KeyHolders ServerUndoJournal::lockRows(qint64 id, const std::
             const pg::Result r = run(QStringLiteral("SELECT t.rowid FROM %1 t WHERE t.rowid IN "
                                                     "(SELECT k.rowid FROM %1 k JOIN %2 b ON k.rowid<>b.rid AND %3 WHERE %4) "
                                                     "ORDER BY t.rowid FOR UPDATE OF t")
-                                         .arg(table.quotedName, imagesTable(part.table), sameKey(def), imagesOfPart()),
+                                         .arg(table.quotedName, imagesOf(table, part.table), sameKey(def), imagesOfPart()),
                                      {command, part.table});
             for (const pg::ResultRow& row : r.rows)
                 keys.push_back(row.front().toLongLong());
@@ -145,7 +145,7 @@ ServerUndoJournal::KeyHolders ServerUndoJournal::lockRows(qint64 id, const std::
         case UndoPart::Kind::AddedRows:
             run(QStringLiteral("SELECT t.rowid FROM %1 t JOIN %2 a ON a.rid=t.rowid WHERE a.command=?::bigint "
                                "AND a.table_name=?::text AND a.rid>?::bigint ORDER BY t.rowid FOR UPDATE OF t")
-                    .arg(table.quotedName, afterTable()),
+                    .arg(table.quotedName, afterOf()),
                 {command, part.table, QVariant(part.mark)});
             break;
         }
@@ -205,7 +205,7 @@ qint64 ServerUndoJournal::removeAddedRows(qint64 id, const PartRow& part) {
     const OpenTable& table = tableOf(part.table);
     return qint64(run(QStringLiteral("DELETE FROM %1 t USING %2 a WHERE a.command=?::bigint AND a.table_name=?::text "
                                      "AND a.rid>?::bigint AND t.rowid=a.rid")
-                          .arg(table.quotedName, afterTable()),
+                          .arg(table.quotedName, afterOf()),
                       {QVariant(id), part.table, QVariant(part.mark)})
                       .affected);
 }
@@ -221,7 +221,7 @@ qint64 ServerUndoJournal::restoreRows(qint64 id, const PartRow& part, const std:
     qint64 restored = 0;
     if (part.kind == UndoPart::Kind::WholeTable) {
         restored += qint64(run(QStringLiteral("DELETE FROM %1 t WHERE NOT EXISTS (SELECT 1 FROM %2 b WHERE %3 AND b.rid=t.rowid)")
-                                   .arg(table.quotedName, imagesTable(part.table), imagesOfPart()),
+                                   .arg(table.quotedName, imagesOf(table, part.table), imagesOfPart()),
                                {command, part.table})
                                .affected);
     } else if (!def.uniqueKey.isEmpty()) {
@@ -230,7 +230,7 @@ qint64 ServerUndoJournal::restoreRows(qint64 id, const PartRow& part, const std:
         // the key rather than go unasked).
         run(QStringLiteral("DELETE FROM %1 k USING %2 b WHERE %3 AND k.rowid<>b.rid AND %4 "
                            "AND k.rowid=ANY(?::bigint[]) AND NOT EXISTS (SELECT 1 FROM %1 x WHERE x.rowid=b.rid)")
-                .arg(table.quotedName, imagesTable(part.table), imagesOfPart(), sameKey(def)),
+                .arg(table.quotedName, imagesOf(table, part.table), imagesOfPart(), sameKey(def)),
             {command, part.table, idList(keyHolders)});
     }
     QStringList columns, values, sets, now, then;
@@ -251,7 +251,7 @@ qint64 ServerUndoJournal::restoreRows(qint64 id, const PartRow& part, const std:
                            "ON CONFLICT (rowid) DO UPDATE SET %7, tavrel_version=t.tavrel_version+1, tavrel_desk=EXCLUDED.tavrel_desk, "
                            "tavrel_desk_token=EXCLUDED.tavrel_desk_token "
                            "WHERE (%8) IS DISTINCT FROM (%9)")
-                .arg(table.quotedName, columns.join(QLatin1Char(',')), values.join(QLatin1Char(',')), imagesTable(part.table), afterTable(),
+                .arg(table.quotedName, columns.join(QLatin1Char(',')), values.join(QLatin1Char(',')), imagesOf(table, part.table), afterOf(),
                      imagesOfPart(), sets.join(QLatin1Char(',')), now.join(QLatin1Char(',')), then.join(QLatin1Char(','))),
             {connection_->desk(), connection_->deskToken(), command, part.table})
             .affected);
