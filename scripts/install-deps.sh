@@ -17,6 +17,8 @@ packages=(
   # The table store on a PostgreSQL server: its client library, and the
   # server itself, which the tests start privately (scripts/lib/private_pg.sh).
   postgresql libpq-dev
+  # Certificates for the server reached over TLS in the tests.
+  openssl
 )
 
 # LibreOffice Calc (the spreadsheet the program drives), its Chinese language
