@@ -49,6 +49,14 @@ QString imagesOf(const OpenTable& table, const QString& sqlName) {
         .arg(old.join(QLatin1Char(',')), imagesTable(sqlName), batched.join(QLatin1Char(',')), batchesTable(sqlName));
 }
 
+// The rows an INSERT of batches took in, each batch returning its length.
+qint64 rowsInBatches(const pg::Result& inserted) {
+    qint64 rows = 0;
+    for (const pg::ResultRow& row : inserted.rows)
+        rows += row.front().toLongLong();
+    return rows;
+}
+
 QString afterOf() {
     return QStringLiteral("(SELECT o.command, o.table_name, o.rid, o.version, o.content FROM %1 o UNION ALL "
                           "SELECT l.command, l.table_name, x.rid, x.version, x.content FROM %2 l "
@@ -216,16 +224,12 @@ qint64 ServerUndoJournal::record(const QString& command, const QString& window, 
             const auto copy = [&](const QString& from, std::vector<QVariant> params) {
                 if (!once.isEmpty())
                     params.insert(params.end(), {QVariant(id), part.table});
-                const pg::Result r = run(QStringLiteral("INSERT INTO %1 (command, table_name, rows) SELECT ?::bigint, ?::text, "
+                return rowsInBatches(run(QStringLiteral("INSERT INTO %1 (command, table_name, rows) SELECT ?::bigint, ?::text, "
                                                         "array_agg(t) FROM %2 t %3 WHERE true%4 GROUP BY t.rowid / %5 "
                                                         "RETURNING cardinality(rows)")
                                              .arg(batchesTable(part.table), table.quotedName, from, once)
                                              .arg(RowsPerBatch),
-                                         params);
-                qint64 copied = 0;
-                for (const pg::ResultRow& row : r.rows)
-                    copied += row.front().toLongLong();
-                return copied;
+                                         params));
             };
             qint64 mark = 0;
             switch (part.kind) {
@@ -296,17 +300,13 @@ bool ServerUndoJournal::sealLocked(qint64 id) {
         const auto keep = [&](const QString& from, const QString& where, std::vector<QVariant> params) {
             if (!once.isEmpty())
                 params.insert(params.end(), {QVariant(id), part.table});
-            const pg::Result r = run(QStringLiteral("INSERT INTO %1 (command, table_name, rids, versions, contents) "
+            return rowsInBatches(run(QStringLiteral("INSERT INTO %1 (command, table_name, rids, versions, contents) "
                                                     "SELECT ?::bigint, ?::text, array_agg(t.rowid), array_agg(t.tavrel_version), "
                                                     "array_agg(%3) FROM %2 t %4 WHERE %5%6 GROUP BY t.rowid / %7 "
                                                     "RETURNING cardinality(rids)")
                                          .arg(afterBatchesTable(), table.quotedName, rowContent(table), from, where, once)
                                          .arg(RowsPerBatch),
-                                     params);
-            qint64 kept = 0;
-            for (const pg::ResultRow& row : r.rows)
-                kept += row.front().toLongLong();
-            return kept;
+                                     params));
         };
         switch (part.kind) {
         case UndoPart::Kind::ShownRows:
