@@ -12,8 +12,9 @@ class StatusPanels;
 namespace kit {
 
 // The status sink of a window: writes into its status bar. Progress texts of
-// long loops reach the screen at most every 50 ms; every row still lets
-// pending events run, and the last text always shows when the sink ends.
+// long loops reach the screen at most every 50 ms; pending events run every
+// few milliseconds of a loop (every row of a slow one), and the last text
+// always shows when the sink ends.
 class WindowStatus : public StatusSink {
 public:
     explicit WindowStatus(kit::StatusPanels& panels);
@@ -23,10 +24,16 @@ public:
     void letEventsRun() override;
     void flush();
 
+    // How often a loop lets events run, in milliseconds of the loop (0:
+    // every row); returns the interval before. Tests that look at a window
+    // from inside a loop of a few rows want every row.
+    static qint64 setEventsInterval(qint64 ms);
+
 private:
     kit::StatusPanels& panels_;
     QMap<int, QString> pending_;
     QElapsedTimer sincePaint_;
+    QElapsedTimer sinceEvents_;
 };
 
 }  // namespace kit

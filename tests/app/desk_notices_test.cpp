@@ -5,9 +5,13 @@
 #include "window_kit/progress.h"
 #include "window_kit/status_panels.h"
 #include "window_kit/undo_button.h"
+#include "window_kit/window_status.h"
 #include "data/core/undo_journal.h"
 
 #include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QTimer>
 
 #include <functional>
 
@@ -56,6 +60,29 @@ protected:
     std::unique_ptr<data::Query> orders;
     kit::DeskNotices* notices = nullptr;  // owned by the panels
 };
+
+// A loop lets events run through its status sink: the first row at once,
+// and the rows after it often enough that whatever waits is handled while the
+// loop still runs (here: it is what ends the loop).
+TEST(WindowStatusEvents, ALoopHandlesWhatWaitsFromItsFirstRowAndWhileItRuns)
+{
+    kit::StatusPanels panels({50, 50});
+    kit::WindowStatus status(panels);
+    bool first = false;
+    QTimer::singleShot(0, [&] { first = true; });
+    status.letEventsRun();
+    EXPECT_TRUE(first);
+
+    bool later = false;
+    QTimer::singleShot(0, [&] { later = true; });
+    long rows = 0;
+    constexpr long SafetyNet = 200'000'000;
+    while (!later && rows < SafetyNet) {
+        ++rows;
+        status.letEventsRun();
+    }
+    EXPECT_TRUE(later) << rows << " rows went by without the waiting event";
+}
 
 TEST_F(DeskNoticesTest, ServerStateShowsWhileThereIsOne)
 {

@@ -1,3 +1,4 @@
+#include "window_kit/window_status.h"
 #include "windows_fixture.h"
 
 #include "data/sqlite/sqlite_connection.h"
@@ -5,6 +6,7 @@
 #include "dbui/db_navigator.h"
 #include "statistics/statistics_window.h"
 
+#include <QScopeGuard>
 #include <QImage>
 #include <QMenu>
 #include <QTimer>
@@ -400,6 +402,10 @@ TEST_F(OrderWindow, DeleteOrdersAsksFirstAndRemovesOnlyTheShownOrders) {
 // What a bulk loop leaves usable while it lets events run: nothing that moves
 // the order query or replaces its statement, in any of the three windows.
 TEST_F(OrderWindow, WalkingCommandsAreDisabledWhileABulkLoopRuns) {
+    // A loop of a few rows lets events run at every row here, so that the
+    // window is looked at after the cursor has moved on.
+    const qint64 interval = kit::WindowStatus::setEventsInterval(0);
+    const auto restore = qScopeGuard([interval] { kit::WindowStatus::setEventsInterval(interval); });
     QList<QWidget*> walking = {orders->DBNavigator1,         child(orders, "ToolButton1"), child(orders, "ToolButton12"),
                                child(orders, "ToolButton9"), child(orders, "ToolButton11"), child(orders, "ToolButton8"),
                                orders->DBGrid1,              orders->DBGrid2,              orders->DBCheckBox1,

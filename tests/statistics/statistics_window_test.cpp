@@ -1,3 +1,4 @@
+#include "window_kit/window_status.h"
 #include "orders/windows_fixture.h"
 
 #include "catalogue/shoes_window.h"
@@ -5,6 +6,7 @@
 #include "dbui/query_table_model.h"
 #include "statistics/statistics_window.h"
 
+#include <QScopeGuard>
 #include <QFrame>
 #include <QListWidget>
 #include <QSplitter>
@@ -240,6 +242,10 @@ TEST_F(StatisticsWindow, EditsInTheLowerGrid) {
 }
 
 TEST_F(StatisticsWindow, CommandsAreDisabledWhileTheLoopsRun) {
+    // A loop of a few rows lets events run at every row here, so that the
+    // window is looked at after the cursor has moved on.
+    const qint64 interval = kit::WindowStatus::setEventsInterval(0);
+    const auto restore = qScopeGuard([interval] { kit::WindowStatus::setEventsInterval(interval); });
     seedJob();
     TAForm6TJ* w = statisticsWindow;
     const QList<QWidget*> walking = {w->DBNavigator2, w->ToolButtonZL, w->DBGrid1, w->DBNavigator1,
