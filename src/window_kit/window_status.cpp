@@ -11,7 +11,7 @@ namespace kit {
 namespace {
 constexpr qint64 PaintIntervalMs = 50;
 // Far below what a clerk can notice at the keyboard or the mouse; a fast
-// loop would otherwise spend a fifth of its time asking for events that are
+// loop would otherwise spend a tenth of its time asking for events that are
 // not there.
 constexpr qint64 EventsIntervalMs = 4;
 qint64 eventsIntervalMs = EventsIntervalMs;
