@@ -347,7 +347,8 @@ void PgConnection::commitWaitingAgain() {
 void PgConnection::wrote() {
     if (writeGroups_ == 0)
         return;
-    if (!inFlight_.empty() && session_->answerArrived())
+    // Looked for now and then: each look reads the socket.
+    if (!inFlight_.empty() && kept_.size() % 16 == 0 && session_->answerArrived())
         finishEarly();
     if (kept_.size() >= MaxKeptWrites || nowMs() - groupStartedMs_ >= SendIntervalMs) {
         flush();

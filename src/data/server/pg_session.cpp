@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 #include <QLocale>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <libpq-fe.h>
@@ -48,10 +49,24 @@ std::optional<QByteArray> parameterText(const QVariant& value);
 // and the word NULL inside one stay text.
 QByteArray arrayLiteral(const ArrayParam& array) {
     QByteArray literal = "{";
+    literal.reserve(qsizetype(array.values.size()) * 8 + 2);
     for (std::size_t i = 0; i < array.values.size(); ++i) {
         if (i > 0)
             literal += ',';
-        const std::optional<QByteArray> text = parameterText(array.values[i]);
+        // Whole numbers and booleans, most of what loops send, need no
+        // quotes and no text of their own.
+        const QVariant& value = array.values[i];
+        if (value.typeId() == QMetaType::LongLong && !value.isNull()) {
+            char digits[24];
+            const auto end = std::to_chars(digits, digits + sizeof digits, value.toLongLong()).ptr;
+            literal.append(digits, qsizetype(end - digits));
+            continue;
+        }
+        if (value.typeId() == QMetaType::Bool && !value.isNull()) {
+            literal += value.toBool() ? 't' : 'f';
+            continue;
+        }
+        const std::optional<QByteArray> text = parameterText(value);
         if (!text) {
             literal += "NULL";
             continue;
