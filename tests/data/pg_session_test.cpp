@@ -8,6 +8,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <limits>
 
 namespace {
 
@@ -130,8 +131,10 @@ TEST_F(PgSession, ArrayParametersRoundTripElementByElement) {
         {"text",
          {"plain", "a,b", "{x}", "}{", "NULL", QVariant(), "with \"quote\"", "back\\slash", "", " spaced ", "中文，逗号",
           "'single'"}},
-        {"bigint", {1, -2, QVariant(), qint64(9000000000)}},
+        {"bigint", {1, -2, QVariant(), qint64(9000000000), qint64(-9000000000), qint64(0),
+                    std::numeric_limits<qint64>::min()}},
         {"boolean", {true, false, QVariant()}},
+        {"text", {qint64(-5), "x"}},
         {"text", {}},
     };
     for (const Case& c : cases) {

@@ -217,6 +217,89 @@ TEST_F(LoopBatches, TheRecordsFromARefusedOneOnAreNamed) {
     EXPECT_EQ(storedCases(), (std::vector<qint64>{1, 2, 0, 0, 0}));
 }
 
+// The loop as the program runs it, each write told (wrote()), so that the
+// updates kept go early, in statements of their own, once `early` of them
+// wait; the loop goes on meanwhile. Whatever befalls such a statement, the
+// records end as they would have had the loop waited for each batch.
+TEST_F(LoopBatches, UpdatesSentEarlyEndAsBatchesSentAtOnce) {
+    const QVariant none;
+    const struct {
+        const char* what;
+        std::size_t early;
+        std::vector<QVariant> values;
+        QStringList before, after;  // statements of another desk around the loop
+        std::vector<qint64> stored;  // -1: NULL
+        QStringList notStored;
+        std::size_t questions;
+    } cases_[] = {
+        {"all of them, one emptied", 5, {1, 2, none, 4, 5}, {}, {}, {1, 2, -1, 4, 5}, {}, 0},
+        {"in two batches, a write kept between", 2, {1, 2, 3, 4, 5}, {}, {}, {1, 2, 3, 4, 5}, {}, 0},
+        {"another field of B2 changed by another desk", 5, {1, 2, 3, 4, 5},
+         {"UPDATE dd SET \"备注\" = '另一台', tavrel_version = tavrel_version + 1 WHERE \"批号\" = 'B2'"},
+         {}, {1, 2, 3, 4, 5}, {}, 0},
+        {"the same field of B4 changed by another desk", 5, {1, 2, 3, 4, 5},
+         {"UPDATE dd SET \"件数\" = 40, tavrel_version = tavrel_version + 1 WHERE \"批号\" = 'B4'"},
+         {}, {1, 2, 3, 40, 5}, {}, 1},
+        {"B3 refused", 5, {1, 2, 3, 4, 5},
+         {"CREATE FUNCTION refuse_three() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF NEW.\"件数\" = 3 THEN "
+          "RAISE EXCEPTION 'three cases are refused'; END IF; RETURN NEW; END $$",
+          "CREATE TRIGGER refuse_three BEFORE UPDATE ON dd FOR EACH ROW EXECUTE FUNCTION refuse_three()"},
+         {"DROP TRIGGER refuse_three ON dd", "DROP FUNCTION refuse_three()"}, {1, 2, 0, 0, 0}, {"B3", "B4", "B5"}, 0},
+        {"lost a deadlock once", 5, {1, 2, 3, 4, 5},
+         {"CREATE SEQUENCE lost_once",
+          "CREATE FUNCTION lose_once() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF nextval('lost_once') = 1 THEN "
+          "RAISE EXCEPTION 'lost to another desk' USING ERRCODE = '40P01'; END IF; RETURN NEW; END $$",
+          "CREATE TRIGGER lose_once BEFORE UPDATE ON dd FOR EACH ROW EXECUTE FUNCTION lose_once()"},
+         {"DROP TRIGGER lose_once ON dd", "DROP FUNCTION lose_once()", "DROP SEQUENCE lost_once"}, {1, 2, 3, 4, 5}, {}, 0},
+    };
+    choice = ConflictChoice::TakeTheirs;
+    for (const auto& c : cases_) {
+        SCOPED_TRACE(c.what);
+        server().run(QStringLiteral("UPDATE dd SET \"件数\" = 0, \"备注\" = NULL"));
+        asked.clear();
+        server().setEarlyBatchRows(c.early);
+        data::Connection& connection = *table->connection;
+        std::vector<data::Row> rows = readRows();
+        {
+            auto other = data::pg::Session::connect(desk.location, QStringLiteral("other"));
+            for (const QString& sql : c.before)
+                other->exec(sql);
+        }
+        std::optional<data::EngineError> error;
+        connection.beginWriteGroup();
+        try {
+            for (std::size_t i = 0; i < ids.size(); ++i) {
+                const data::Row asRead = rows[i];
+                rows[i][std::size_t(cases)] = c.values[i];
+                EXPECT_TRUE(connection.updateRow(*table, ids[i], {cases}, rows[i], asRead));
+                connection.wrote();
+            }
+            connection.endWriteGroup();
+        } catch (const data::EngineError& e) {
+            error = e;
+            try {
+                connection.endWriteGroup();
+            } catch (const data::EngineError&) {
+                // Told already.
+            }
+        }
+        std::vector<qint64> stored;
+        for (const data::pg::ResultRow& row :
+             server().run(QStringLiteral("SELECT coalesce(\"件数\", -1) FROM dd ORDER BY \"批号\"")).rows)
+            stored.push_back(row[0].toLongLong());
+        EXPECT_EQ(stored, c.stored);
+        EXPECT_EQ(error ? error->notStored().names : QStringList(), c.notStored)
+            << (error ? error->message().toStdString() : "");
+        EXPECT_EQ(asked.size(), c.questions);
+        if (QString::fromUtf8(c.what).contains(QStringLiteral("B2")))
+            EXPECT_EQ(server().run(QStringLiteral("SELECT \"备注\" FROM dd WHERE \"批号\" = 'B2'")).rows.at(0).at(0).toString(),
+                      QStringLiteral("另一台"));
+        auto other = data::pg::Session::connect(desk.location, QStringLiteral("other"));
+        for (const QString& sql : c.after)
+            other->exec(sql);
+    }
+}
+
 // The connection drops with the loop's writes held back: once the server is
 // reached again they are stored, and the error says so; when it cannot be
 // reached they are named.

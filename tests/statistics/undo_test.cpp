@@ -474,6 +474,36 @@ TEST_P(UndoAtTwoDesks, ATableInSeveralPartsOfARecord) {
     EXPECT_EQ(allTables(), before);
 }
 
+// More rows than a batch of the journal holds, some named twice and one no
+// longer there: each row is kept once, in as many batches as it takes, and
+// comes back whole.
+TEST_P(UndoAtTwoDesks, MoreRowsThanABatchOfTheJournal) {
+    auto admin = data::pg::Session::connect(location, QStringLiteral("管理"));
+    admin->exec(QStringLiteral("INSERT INTO dd (\"批号\", \"件数\", \"36\") SELECT 'N' || g, 2, g FROM generate_series(1, %1) g")
+                    .arg(data::undo_server::RowsPerBatch + 50));
+    showAllOrders();
+    const QStringList before = allTables();
+    const qint64 rows = qint64(orders->rowIds().size());
+    ASSERT_GT(rows, data::undo_server::RowsPerBatch);
+    data::UndoPart shown = data::shownRows(*orders);
+    shown.rowIds.insert(shown.rowIds.end(), shown.rowIds.begin(), shown.rowIds.begin() + 10);
+    shown.rowIds.push_back(shown.rowIds.back() + 1000);
+    const qint64 id = journal().record(QStringLiteral("件数相乘"), data::ordersWindowName(), {shown});
+    const auto count = [&](const char* sql) { return admin->run(QString::fromUtf8(sql)).rows.at(0).at(0).toLongLong(); };
+    EXPECT_EQ(journal().entries().front().rows, rows);
+    EXPECT_EQ(count("SELECT count(*) FROM tavrel_undo_batches_dd"), 2);
+    EXPECT_EQ(count("SELECT count(DISTINCT u.rowid) FROM tavrel_undo_batches_dd i CROSS JOIN LATERAL unnest(i.rows) u"), rows);
+    admin->exec(QStringLiteral("UPDATE dd SET \"36\" = coalesce(\"36\", 0) * \"件数\", tavrel_version = tavrel_version + 1 "
+                               "WHERE \"件数\" IS NOT NULL"));
+    journal().seal(id);
+    EXPECT_EQ(count("SELECT sum(cardinality(rids)) FROM tavrel_undo_after_batches"), rows);
+    EXPECT_EQ(journal().changedSince(id), 0);
+    admin->exec(QStringLiteral("UPDATE dd SET \"备注\" = '另一台', tavrel_version = tavrel_version + 1 WHERE \"批号\" = 'N7'"));
+    EXPECT_EQ(journal().changedSince(id), 1);
+    journal().undo(id);
+    EXPECT_EQ(allTables(), before);
+}
+
 TAVREL_ON_BOTH_STORES(Undo);
 
 }  // namespace

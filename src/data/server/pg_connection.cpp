@@ -82,6 +82,7 @@ PgConnection::~PgConnection() {
 }
 
 pg::Result PgConnection::run(const QString& sql, const std::vector<QVariant>& params) {
+    finishEarly();  // its failure is told as it is, not as this statement's
     try {
         return session_->run(sql, params);
     } catch (const EngineError& e) {
@@ -136,6 +137,7 @@ void PgConnection::exec(const QString& sql) {
 void PgConnection::restart() {
     asyncCommits_ = false;
     kept_.clear();
+    inFlight_.clear();
     keptIndex_.clear();
     replaced_.clear();
     freeIds_.clear();
@@ -345,9 +347,14 @@ void PgConnection::commitWaitingAgain() {
 void PgConnection::wrote() {
     if (writeGroups_ == 0)
         return;
+    // Looked for now and then: each look reads the socket.
+    if (!inFlight_.empty() && kept_.size() % 16 == 0 && session_->answerArrived())
+        finishEarly();
     if (kept_.size() >= MaxKeptWrites || nowMs() - groupStartedMs_ >= SendIntervalMs) {
         flush();
         groupStartedMs_ = nowMs();
+    } else if (canSendEarly()) {
+        sendEarly();
     }
 }
 

@@ -74,6 +74,9 @@ public:
     void setBeforeBatchCommit(std::function<void()> hook) { beforeBatchCommit_ = std::move(hook); }
     // For tests that inject faults: called after each statement of a batch.
     void setAfterBatchStatement(std::function<void()> hook) { afterBatchStatement_ = std::move(hook); }
+    // How many kept updates of one table and the same fields go early (see
+    // sendEarly); tests make it small.
+    void setEarlyBatchRows(std::size_t rows) { earlyBatchRows_ = rows; }
     // Runs a statement on the session; a lost connection is reported first.
     pg::Result run(const QString& sql, const std::vector<QVariant>& params = {});
 
@@ -91,7 +94,14 @@ private:
 
     bool canKeep(const OpenTable& table, bool insert, const std::vector<int>& fields) const;
     qint64 newId(const OpenTable& table);
-    void sendKept(std::vector<KeptWrite>& writes);
+    // earlyFailure: how the batch's statement sent early (sendEarly) failed,
+    // taken for the batch's first try.
+    void sendKept(std::vector<KeptWrite>& writes, const EngineError* earlyFailure = nullptr);
+    bool canSendEarly() const;
+    void sendEarly();
+    void finishEarly();
+    std::pair<QString, std::vector<QVariant>> updateStatement(const OpenTable& table, quint64 mask,
+                                                              const std::vector<const KeptWrite*>& writes) const;
     void nameNotStored(EngineError& error, const std::vector<KeptWrite>& writes, std::size_t from);
     void sendGrouped(std::vector<KeptWrite>& writes);
     void sendOneByOne(std::vector<KeptWrite>& writes);
@@ -125,6 +135,9 @@ private:
     bool asyncCommits_ = false;  // the group's commits do not wait for the disk
     qint64 groupStartedMs_ = 0;
     std::vector<KeptWrite> kept_;
+    // A batch whose statement went early and whose answer is not yet taken.
+    std::vector<KeptWrite> inFlight_;
+    std::size_t earlyBatchRows_ = 128;
     // While a batch's transaction is open, the writes whose conflicts need
     // the clerk wait here for its commit.
     bool askLater_ = false;

@@ -6,6 +6,8 @@
 
 #include <QScopeGuard>
 #include <QStringList>
+#include <algorithm>
+#include <optional>
 #include <unordered_set>
 
 // The writes a loop keeps back, sent together: in one transaction per batch,
@@ -18,6 +20,7 @@ using namespace pgwrites;
 // ---- sending what was kept ---------------------------------------------------
 
 void PgConnection::flush() {
+    finishEarly();
     if (kept_.empty())
         return;
     std::vector<KeptWrite> writes = std::move(kept_);
@@ -26,7 +29,91 @@ void PgConnection::flush() {
     sendKept(writes);
 }
 
-void PgConnection::sendKept(std::vector<KeptWrite>& writes) {
+// ---- sending early ----------------------------------------------------------
+
+// Inside a loop, updates of one table and the same fields go as soon as
+// enough of them are kept, as one statement that is a transaction of its
+// own (stored whole or not at all), and the loop goes on while the server
+// stores them. The answer is taken before anything else goes on the session,
+// and whenever it has come, at the loop's next write. A failed statement
+// goes on as a failed batch does (sendKept); the records it did not find as
+// they were read go again as a batch of their own, where they are settled.
+bool PgConnection::canSendEarly() const {
+    if (!inFlight_.empty() || kept_.size() < earlyBatchRows_ || session_->inTransaction() || beforeBatchCommit_ ||
+        afterBatchStatement_)
+        return false;
+    const KeptWrite& first = kept_.front();
+    return std::all_of(kept_.begin(), kept_.end(), [&](const KeptWrite& w) {
+        return w.kind == KeptWrite::Kind::Update && w.table == first.table && w.fieldMask == first.fieldMask;
+    });
+}
+
+void PgConnection::sendEarly() {
+    std::vector<KeptWrite> writes = std::move(kept_);
+    kept_.clear();
+    keptIndex_.clear();
+    std::vector<const KeptWrite*> group;
+    group.reserve(writes.size());
+    for (const KeptWrite& w : writes)
+        group.push_back(&w);
+    auto [sql, params] = updateStatement(*writes.front().table, writes.front().fieldMask, group);
+    try {
+        commitWithoutWaiting();
+        session_->send(sql, params, [this] { finishEarly(); });
+    } catch (const EngineError&) {
+        sendKept(writes);  // meets the failure again and tells what it leaves
+        return;
+    }
+    inFlight_ = std::move(writes);
+}
+
+void PgConnection::finishEarly() {
+    if (inFlight_.empty())
+        return;
+    std::vector<KeptWrite> writes = std::move(inFlight_);
+    inFlight_.clear();
+    // What the loop kept since waits: the batch sent goes first, as it would
+    // have had the loop waited for it.
+    std::vector<KeptWrite> later = std::move(kept_);
+    auto laterIndex = std::move(keptIndex_);
+    kept_.clear();
+    keptIndex_.clear();
+    try {
+        std::optional<pg::Result> done;
+        std::optional<EngineError> failed;
+        try {
+            done = session_->takeAnswer();
+        } catch (const EngineError& e) {
+            failed = e;
+        }
+        if (failed) {
+            sendKept(writes, &*failed);
+        } else if (done->rows.size() != writes.size()) {
+            std::unordered_set<qint64> returned;
+            for (const pg::ResultRow& row : done->rows)
+                returned.insert(row.front().toLongLong());
+            std::vector<KeptWrite> missing;
+            for (KeptWrite& w : writes)
+                if (!returned.count(w.id))
+                    missing.push_back(std::move(w));
+            bumpGeneration();
+            sendKept(missing);
+        }
+    } catch (EngineError& e) {
+        // The loop went on past the batch that failed: what it wrote since
+        // is not stored either, and the results read the table again.
+        if (!later.empty()) {
+            nameNotStored(e, later, 0);
+            bumpGeneration();
+            forgetCopies(QString());
+        }
+        throw;
+    }
+    kept_ = std::move(later);
+    keptIndex_ = std::move(laterIndex);
+}
+
+void PgConnection::sendKept(std::vector<KeptWrite>& writes, const EngineError* earlyFailure) {
     // Nothing of the batch is stored when it cannot even begin.
     const auto beginning = [&](const std::function<void()>& begin) {
         try {
@@ -39,10 +126,11 @@ void PgConnection::sendKept(std::vector<KeptWrite>& writes) {
             throw told;
         }
     };
-    beginning([this] { commitWithoutWaiting(); });
+    if (!earlyFailure)
+        beginning([this] { commitWithoutWaiting(); });
     // The batch is stored whole or not at all, so that a record refused in
     // it leaves nothing of it behind (see sendOneByOne).
-    const bool nested = session_->inTransaction();
+    const bool nested = !earlyFailure && session_->inTransaction();
     const auto step = [this](const char* sql) {
         try {
             session_->exec(QString::fromLatin1(sql));
@@ -51,8 +139,13 @@ void PgConnection::sendKept(std::vector<KeptWrite>& writes) {
         }
     };
     for (int tries = 1;; ++tries) {
-        beginning([&] { step(nested ? "SAVEPOINT tavrel_batch" : "BEGIN"); });
+        // The statement sent early failed by itself: its transaction is over.
+        const bool early = earlyFailure && tries == 1;
+        if (!early)
+            beginning([&] { step(nested ? "SAVEPOINT tavrel_batch" : "BEGIN"); });
         try {
+            if (early)
+                throw *earlyFailure;
             // Nobody waits on this batch's locks while a clerk reads a
             // question: the questions wait until it is committed.
             askLater_ = !nested;
@@ -70,7 +163,8 @@ void PgConnection::sendKept(std::vector<KeptWrite>& writes) {
             replaced_.clear();  // the records stored again went with the batch
             if (e.kind() == ErrorKind::ServerUnreachable)
                 storeAfterReconnecting(e, std::move(writes));
-            step(nested ? "ROLLBACK TO SAVEPOINT tavrel_batch" : "ROLLBACK");
+            if (!early)
+                step(nested ? "ROLLBACK TO SAVEPOINT tavrel_batch" : "ROLLBACK");
             if (worthRetrying(e) && tries < BatchTries)
                 continue;  // another desk's moment: the same batch again
             if (worthRetrying(e) || waitedTooLong(e) || writes.size() == 1) {
@@ -249,6 +343,13 @@ void PgConnection::sendInserts(const OpenTable& table, quint64 mask, const std::
 }
 
 void PgConnection::sendUpdates(const OpenTable& table, quint64 mask, const std::vector<const KeptWrite*>& writes) {
+    const auto [sql, params] = updateStatement(table, mask, writes);
+    const pg::Result r = run(sql, params);
+    settleMissing(r, writes, &PgConnection::settle);
+}
+
+std::pair<QString, std::vector<QVariant>> PgConnection::updateStatement(const OpenTable& table, quint64 mask,
+                                                                        const std::vector<const KeptWrite*>& writes) const {
     const std::vector<int> fields = fieldsOfMask(mask);
     QStringList sets;
     QStringList arrays{QStringLiteral("?::bigint[]"), QStringLiteral("?::bigint[]")};
@@ -270,13 +371,11 @@ void PgConnection::sendUpdates(const OpenTable& table, quint64 mask, const std::
             values.push_back(w->row[std::size_t(f)]);
         params.push_back(array(std::move(values)));
     }
-    const pg::Result r = run(
-        QStringLiteral("UPDATE %1 AS t SET %2, tavrel_version=t.tavrel_version+1, tavrel_desk=?, tavrel_desk_token=? "
-                       "FROM unnest(%3) AS v(%4) "
-                       "WHERE t.rowid=v.id AND t.tavrel_version=v.ver RETURNING t.rowid")
-            .arg(table.quotedName, sets.join(QLatin1Char(',')), arrays.join(QLatin1Char(',')), names.join(QLatin1Char(','))),
-        params);
-    settleMissing(r, writes, &PgConnection::settle);
+    return {QStringLiteral("UPDATE %1 AS t SET %2, tavrel_version=t.tavrel_version+1, tavrel_desk=?, tavrel_desk_token=? "
+                           "FROM unnest(%3) AS v(%4) "
+                           "WHERE t.rowid=v.id AND t.tavrel_version=v.ver RETURNING t.rowid")
+                .arg(table.quotedName, sets.join(QLatin1Char(',')), arrays.join(QLatin1Char(',')), names.join(QLatin1Char(','))),
+            std::move(params)};
 }
 
 // The writes whose records the statement did not return (changed or

@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 #include <QLocale>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <libpq-fe.h>
@@ -48,10 +49,24 @@ std::optional<QByteArray> parameterText(const QVariant& value);
 // and the word NULL inside one stay text.
 QByteArray arrayLiteral(const ArrayParam& array) {
     QByteArray literal = "{";
+    literal.reserve(qsizetype(array.values.size()) * 8 + 2);
     for (std::size_t i = 0; i < array.values.size(); ++i) {
         if (i > 0)
             literal += ',';
-        const std::optional<QByteArray> text = parameterText(array.values[i]);
+        // Whole numbers and booleans, most of what loops send, need no
+        // quotes and no text of their own.
+        const QVariant& value = array.values[i];
+        if (value.typeId() == QMetaType::LongLong && !value.isNull()) {
+            char digits[24];
+            const auto end = std::to_chars(digits, digits + sizeof digits, value.toLongLong()).ptr;
+            literal.append(digits, qsizetype(end - digits));
+            continue;
+        }
+        if (value.typeId() == QMetaType::Bool && !value.isNull()) {
+            literal += value.toBool() ? 't' : 'f';
+            continue;
+        }
+        const std::optional<QByteArray> text = parameterText(value);
         if (!text) {
             literal += "NULL";
             continue;
@@ -404,23 +419,78 @@ QByteArray Session::prepared(const QString& sql, int parameterCount) {
     return found->name;
 }
 
-Result Session::run(const QString& sql, const std::vector<QVariant>& params) {
-    hearWhatArrived();
-    const QByteArray name = prepared(sql, int(params.size()));
-    std::vector<QByteArray> texts(params.size());
-    std::vector<const char*> values(params.size(), nullptr);
+void Session::parameterTexts(const std::vector<QVariant>& params, std::vector<QByteArray>& texts,
+                             std::vector<const char*>& values) {
+    texts.assign(params.size(), QByteArray());
+    values.assign(params.size(), nullptr);
     for (std::size_t i = 0; i < params.size(); ++i) {
         if (std::optional<QByteArray> text = parameterText(params[i])) {
             texts[i] = std::move(*text);
             values[i] = texts[i].constData();
         }
     }
+}
+
+void Session::takePendingAnswer() {
+    if (!beforeNext_)
+        return;
+    const std::function<void()> hook = std::move(beforeNext_);
+    beforeNext_ = nullptr;
+    hook();
+}
+
+Result Session::run(const QString& sql, const std::vector<QVariant>& params) {
+    takePendingAnswer();
+    hearWhatArrived();
+    const QByteArray name = prepared(sql, int(params.size()));
+    std::vector<QByteArray> texts;
+    std::vector<const char*> values;
+    parameterTexts(params, texts, values);
     ResultHandle handle(PQexecPrepared(conn_, name.constData(), int(params.size()), values.data(), nullptr, nullptr, 0),
                         PQclear);
     const PGresult* r = handle.get();
     const ExecStatusType status = PQresultStatus(r);
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
         throwFailure(handle.release());
+    return resultOf(r);
+}
+
+void Session::send(const QString& sql, const std::vector<QVariant>& params, std::function<void()> beforeNextStatement) {
+    takePendingAnswer();
+    hearWhatArrived();
+    const QByteArray name = prepared(sql, int(params.size()));
+    std::vector<QByteArray> texts;
+    std::vector<const char*> values;
+    parameterTexts(params, texts, values);
+    if (PQsendQueryPrepared(conn_, name.constData(), int(params.size()), values.data(), nullptr, nullptr, 0) == 0)
+        throwFailure(nullptr);
+    beforeNext_ = std::move(beforeNextStatement);
+}
+
+bool Session::answerArrived() {
+    // A connection that cannot be read has its answer: the failure.
+    return PQconsumeInput(conn_) == 0 || PQisBusy(conn_) == 0;
+}
+
+Result Session::takeAnswer() {
+    beforeNext_ = nullptr;
+    PGresult* first = nullptr;
+    while (PGresult* r = PQgetResult(conn_)) {
+        if (first)
+            PQclear(r);
+        else
+            first = r;
+    }
+    if (!first)
+        throwFailure(nullptr);
+    ResultHandle handle(first, PQclear);
+    const ExecStatusType status = PQresultStatus(first);
+    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
+        throwFailure(handle.release());
+    return resultOf(first);
+}
+
+Result Session::resultOf(const pg_result* r) {
     Result result;
     const int rows = PQntuples(r), columns = PQnfields(r);
     result.rows.reserve(std::size_t(rows));
@@ -429,11 +499,12 @@ Result Session::run(const QString& sql, const std::vector<QVariant>& params) {
         for (int column = 0; column < columns; ++column)
             values[std::size_t(column)] = columnValue(r, row, column);
     }
-    result.affected = std::strtoll(PQcmdTuples(handle.get()), nullptr, 10);
+    result.affected = std::strtoll(PQcmdTuples(const_cast<PGresult*>(r)), nullptr, 10);
     return result;
 }
 
 void Session::exec(const QString& sql) {
+    takePendingAnswer();
     hearWhatArrived();
     PGresult* result = PQexec(conn_, sql.toUtf8().constData());
     const ExecStatusType status = PQresultStatus(result);
@@ -465,6 +536,7 @@ std::vector<Notification> Session::takeNotifications() {
 bool Session::isBroken() const { return PQstatus(conn_) == CONNECTION_BAD; }
 
 bool Session::reconnect() {
+    beforeNext_ = nullptr;  // its answer went with the connection
     prepared_.clear();
     endedFor_.clear();
     PQreset(conn_);

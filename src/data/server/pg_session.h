@@ -6,6 +6,7 @@
 #include <QMetaType>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -91,6 +92,15 @@ public:
     // One command or several, without parameters (BEGIN, COMMIT, SET, DDL).
     void exec(const QString& sql);
 
+    // Sends one statement as run() does and returns without waiting for its
+    // answer, which takeAnswer() takes (answerArrived() tells, without
+    // waiting, whether it is all in). Until then the session sends nothing
+    // else: the hook given here runs first when another statement is to go,
+    // and is to take the answer.
+    void send(const QString& sql, const std::vector<QVariant>& params, std::function<void()> beforeNextStatement);
+    bool answerArrived();
+    Result takeAnswer();
+
     int backendPid() const;
     int socket() const;  // for a QSocketNotifier; -1 when broken
     bool inTransaction() const;  // in a transaction block, failed or not
@@ -115,6 +125,11 @@ private:
     explicit Session(pg_conn* conn);
 
     QByteArray prepared(const QString& sql, int parameterCount);  // the statement's name
+    // The texts of the parameters and pointers to them (null for NULL).
+    static void parameterTexts(const std::vector<QVariant>& params, std::vector<QByteArray>& texts,
+                               std::vector<const char*>& values);
+    static Result resultOf(const pg_result* r);
+    void takePendingAnswer();  // runs the hook of a statement sent
     [[noreturn]] void throwFailure(pg_result* result);  // frees result
     void applyLimits();
     void hearWhatArrived();
@@ -132,6 +147,7 @@ private:
     int preparedCount_ = 0;              // names given, so that none repeats
     qint64 lockTimeoutMs_ = 0;           // as the server has it for this session
     QString endedFor_;                   // SQLSTATE the server gave for ending the session
+    std::function<void()> beforeNext_;   // while the answer of a statement sent is not taken
 };
 
 // The EngineError for a failed result (or none) on a connection: a duplicate

@@ -49,6 +49,17 @@ QString imagesOf(const OpenTable& table, const QString& sqlName) {
         .arg(old.join(QLatin1Char(',')), imagesTable(sqlName), batched.join(QLatin1Char(',')), batchesTable(sqlName));
 }
 
+// The ids sorted, each once, in batches of at most RowsPerBatch.
+std::vector<std::vector<qint64>> idBatches(std::vector<qint64> ids) {
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    std::vector<std::vector<qint64>> batches;
+    for (std::size_t from = 0; from < ids.size(); from += RowsPerBatch)
+        batches.emplace_back(ids.begin() + std::ptrdiff_t(from),
+                             ids.begin() + std::ptrdiff_t(std::min(ids.size(), from + std::size_t(RowsPerBatch))));
+    return batches;
+}
+
 // The rows an INSERT of batches took in, each batch returning its length.
 qint64 rowsInBatches(const pg::Result& inserted) {
     qint64 rows = 0;
@@ -234,10 +245,18 @@ qint64 ServerUndoJournal::record(const QString& command, const QString& window, 
             qint64 mark = 0;
             switch (part.kind) {
             case UndoPart::Kind::ShownRows:
-                // Joined rather than probed one by one: the rows shown are
-                // often most of the table.
-                rows += copy(QStringLiteral("JOIN (SELECT DISTINCT unnest(?::bigint[]) AS id) s ON s.id=t.rowid"),
-                             {QVariant(id), part.table, idList(part.rowIds)});
+                // A batch of ids at a time, sorted and each once: the server
+                // then neither sorts nor groups all the rows shown.
+                for (const std::vector<qint64>& batch : idBatches(part.rowIds)) {
+                    std::vector<QVariant> params{QVariant(id), part.table, idList(batch)};
+                    if (!once.isEmpty())
+                        params.insert(params.end(), {QVariant(id), part.table});
+                    rows += rowsInBatches(run(QStringLiteral("INSERT INTO %1 (command, table_name, rows) SELECT ?::bigint, "
+                                                             "?::text, array_agg(t) FROM %2 t WHERE t.rowid = ANY(?::bigint[])%3 "
+                                                             "HAVING count(*) > 0 RETURNING cardinality(rows)")
+                                                  .arg(batchesTable(part.table), table.quotedName, once),
+                                              params));
+                }
                 break;
             case UndoPart::Kind::WholeTable:
                 rows += copy(QString(), {QVariant(id), part.table});
@@ -309,10 +328,25 @@ bool ServerUndoJournal::sealLocked(qint64 id) {
                                      params));
         };
         switch (part.kind) {
-        case UndoPart::Kind::ShownRows:
-            keep(QStringLiteral("JOIN %1 b ON b.rid=t.rowid").arg(imagesOf(table, part.table)),
+        case UndoPart::Kind::ShownRows: {
+            // The rows of each batch of images are kept as one batch: no
+            // sort of all the rows, and no image taken apart but its id.
+            std::vector<QVariant> params{QVariant(id), part.table};
+            if (!once.isEmpty())
+                params.insert(params.end(), {QVariant(id), part.table});
+            params.insert(params.end(), {QVariant(id), part.table});
+            run(QStringLiteral("INSERT INTO %1 (command, table_name, rids, versions, contents) "
+                               "SELECT ?::bigint, ?::text, x.rids, x.versions, x.contents FROM %2 i CROSS JOIN LATERAL "
+                               "(SELECT array_agg(t.rowid) AS rids, array_agg(t.tavrel_version) AS versions, array_agg(%3) AS contents "
+                               "FROM unnest(i.rows) u JOIN %4 t ON t.rowid=u.rowid WHERE true%5) x "
+                               "WHERE i.command=?::bigint AND i.table_name=?::text AND x.rids IS NOT NULL")
+                    .arg(afterBatchesTable(), batchesTable(part.table), rowContent(table), table.quotedName, once),
+                params);
+            // Images of a record made before they were kept in batches.
+            keep(QStringLiteral("JOIN %1 b ON b.rid=t.rowid").arg(imagesTable(part.table)),
                  QStringLiteral("b.command=?::bigint AND b.table_name=?::text"), {QVariant(id), part.table, QVariant(id), part.table});
             break;
+        }
         case UndoPart::Kind::WholeTable:
             keep(QString(), QStringLiteral("true"), {QVariant(id), part.table});
             break;
