@@ -337,4 +337,39 @@ TEST_F(LoopBatches, WritesHeldBackWhenTheServerIsLostAreStoredAfterReconnectingO
     }
 }
 
+// The connection drops while a statement the loop sent early waits on
+// another desk's lock, and the loop has kept more writes since: once the
+// server is reached again all of them are stored, none only named.
+TEST_F(LoopBatches, WritesKeptBehindAStatementSentEarlyAreStoredAfterReconnecting) {
+    server().run(QStringLiteral("UPDATE dd SET \"件数\" = 0"));
+    server().setEarlyBatchRows(2);
+    auto holder = data::pg::Session::connect(desk.location, QStringLiteral("other"));
+    holder->exec(QStringLiteral("BEGIN"));
+    holder->run(QStringLiteral("SELECT 1 FROM dd WHERE \"批号\" = 'B1' FOR UPDATE"));
+    const QVariant pid(server().session().backendPid());
+    data::Connection& c = *table->connection;
+    std::vector<data::Row> rows = readRows();
+    c.beginWriteGroup();
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        const data::Row asRead = rows[i];
+        rows[i][std::size_t(cases)] = QVariant(qint64(i + 1));
+        ASSERT_TRUE(c.updateRow(*table, ids[i], {cases}, rows[i], asRead));
+        c.wrote();  // B1 and B2 go early and wait on the lock
+    }
+    {
+        auto other = data::pg::Session::connect(desk.location, QStringLiteral("other"));
+        other->run(QStringLiteral("SELECT pg_terminate_backend(?::integer, 60000)"), {pid});
+    }
+    holder->exec(QStringLiteral("COMMIT"));
+    try {
+        c.endWriteGroup();
+        ADD_FAILURE() << "the lost server went unnoticed";
+    } catch (const data::EngineError& e) {
+        EXPECT_EQ(e.kind(), data::ErrorKind::ServerUnreachable);
+        EXPECT_EQ(e.storedAfterReconnecting(), 5);
+        EXPECT_EQ(e.notStored().names, QStringList());
+    }
+    EXPECT_EQ(storedCases(), (std::vector<qint64>{1, 2, 3, 4, 5}));
+}
+
 }  // namespace

@@ -87,6 +87,13 @@ void PgConnection::finishEarly() {
             failed = e;
         }
         if (failed) {
+            // Sent again with what the loop kept since, as one batch would
+            // have been had the loop waited: tried again, stored after a
+            // reconnect, or named.
+            for (KeptWrite& w : later)
+                writes.push_back(std::move(w));
+            later.clear();
+            laterIndex.clear();
             sendKept(writes, &*failed);
         } else if (done->rows.size() != writes.size()) {
             std::unordered_set<qint64> returned;
