@@ -104,16 +104,19 @@ void PgConnection::rethrow(const EngineError& error) {
 // The writes from `from` on did not reach the server: the error says how
 // many, and the batch numbers of those that have one.
 void PgConnection::nameNotStored(EngineError& error, const std::vector<KeptWrite>& writes, std::size_t from) {
-    QStringList names;
+    EngineError::NotStored notStored;
+    notStored.records = int(writes.size() - from);
     for (std::size_t i = from; i < writes.size(); ++i) {
         const KeptWrite& w = writes[i];
+        if (w.kind == KeptWrite::Kind::Insert)
+            notStored.inserts.emplace_back(w.table->sqlName, w.id);
         if (w.row.empty())
             continue;
         const int field = w.table->fieldIndex(QStringLiteral("批号"));
         if (field >= 0)
-            names << w.row[std::size_t(field)].toString();
+            notStored.names << w.row[std::size_t(field)].toString();
     }
-    error.addNotStored(int(writes.size() - from), names);
+    error.addNotStored(notStored);
 }
 
 Statement& PgConnection::prepare(const QString& sql) {
@@ -152,7 +155,7 @@ bool PgConnection::canKeep(const OpenTable& table, bool insert, const std::vecto
     if (!def)
         return false;
     if (insert)
-        return def->uniqueKey.isEmpty();
+        return def->uniqueKey.isEmpty() || keyedInsertsHeld_;
     for (int f : fields)
         if (def->uniqueKey.contains(table.fields[std::size_t(f)].name))
             return false;
@@ -314,6 +317,7 @@ void PgConnection::endWriteGroup() {
         return;
     // The last batch's conflicts are still the command's.
     const auto questionsEnd = qScopeGuard([this] { endBulkQuestions(); });
+    keyedInsertsHeld_ = false;
     copies_.clear();
     freeIds_.clear();
     if (!asyncCommits_) {
@@ -342,10 +346,18 @@ void PgConnection::commitWaitingAgain() {
     asyncCommits_ = false;
 }
 
+void PgConnection::holdKeyedInserts() {
+    if (writeGroups_ > 0)
+        keyedInsertsHeld_ = true;
+}
+
 void PgConnection::wrote() {
     if (writeGroups_ == 0)
         return;
-    if (kept_.size() >= MaxKeptWrites || nowMs() - groupStartedMs_ >= SendIntervalMs) {
+    // Inserts held back with a key go when the loop says (sendHeld), so that
+    // a key refused is found between two of its rows.
+    const bool due = !keyedInsertsHeld_ && nowMs() - groupStartedMs_ >= SendIntervalMs;
+    if (kept_.size() >= MaxKeptWrites || due) {
         flush();
         groupStartedMs_ = nowMs();
     }

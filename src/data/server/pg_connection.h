@@ -55,6 +55,8 @@ public:
     void beginWriteGroup() override;
     void endWriteGroup() override;
     void wrote() override;
+    void holdKeyedInserts() override;
+    void sendHeld() override { flush(); }
 
     // Sends the writes kept back; conflicts found are settled through the
     // resolver.
@@ -140,6 +142,7 @@ private:
     std::function<void()> beforeBatchCommit_;
     std::function<void()> afterBatchStatement_;
     bool resending_ = false;  // writes lost with a connection are being sent again
+    bool keyedInsertsHeld_ = false;  // inserts into tables with a key are held back (sendHeld sends them)
 };
 
 }  // namespace data
