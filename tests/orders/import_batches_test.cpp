@@ -20,7 +20,7 @@
 namespace {
 
 const QString Batch = QStringLiteral("批号");
-const QStringList Columns{QStringLiteral("批号"), QStringLiteral("鞋的型号")};
+const QStringList Columns{QStringLiteral("批号"), QStringLiteral("鞋的型号"), QStringLiteral("件数")};
 constexpr int Send = orders::ImportRowsPerSend;
 
 QString key(int i) { return QStringLiteral("K%1").arg(i, 5, 10, QLatin1Char('0')); }
@@ -32,12 +32,13 @@ protected:
         orders::installOrderPostingRule(*query, [this] { ++duplicateMessages; });
     }
 
-    // A sheet of these batch numbers from row 2 on.
-    static FakeWorksheet sheetOf(const QStringList& batches) {
+    // A sheet of these batch numbers from row 2 on; the row badCasesAt
+    // (from 0) has cases that are no whole number.
+    static FakeWorksheet sheetOf(const QStringList& batches, int badCasesAt = -1) {
         FakeWorksheet sheet;
         sheet.setRow(1, Columns);
         for (int i = 0; i < batches.size(); ++i)
-            sheet.setRow(i + 2, {batches[i], QStringLiteral("M%1").arg(i)});
+            sheet.setRow(i + 2, {batches[i], QStringLiteral("M%1").arg(i), i == badCasesAt ? QStringLiteral("十二") : QStringLiteral("2")});
         return sheet;
     }
     static QStringList keys(int from, int count) {
@@ -100,6 +101,7 @@ TEST_P(ImportBatches, StopsAtTheFirstTakenBatchNumber) {
         int rows;
         int takenAt;       // the sheet row (from 0) whose batch number is taken
         int earlierRow;    // -1: taken in the table; else: by this earlier row of the sheet
+        int badCasesAt = -1;  // a later row whose cases are no whole number
     };
     const Case cases[] = {
         {"row 1", 5, 0, -1},
@@ -109,6 +111,7 @@ TEST_P(ImportBatches, StopsAtTheFirstTakenBatchNumber) {
         {"last row of the sheet", Send + 20, Send + 19, -1},
         {"earlier in the same group", Send + 20, 300, 12},
         {"in the group before", Send + 20, Send + 3, 40},
+        {"then a row the import cannot post", Send + 20, 60, -1, 80},
     };
     int fresh = 90000;
     for (const Case& c : cases) {
@@ -122,7 +125,7 @@ TEST_P(ImportBatches, StopsAtTheFirstTakenBatchNumber) {
         query->open();
         const QStringList inTable = stored();
 
-        const orders::ImportOutcome outcome = run(sheetOf(batches));
+        const orders::ImportOutcome outcome = run(sheetOf(batches, c.badCasesAt));
         EXPECT_EQ(outcome.end, orders::ImportOutcome::End::Failed);
         EXPECT_EQ(outcome.rowsImported, c.takenAt);
         EXPECT_EQ(duplicateMessages, 1);
@@ -137,6 +140,31 @@ TEST_P(ImportBatches, StopsAtTheFirstTakenBatchNumber) {
         EXPECT_EQ(stored(), inTable);
         nextImportStores(fresh);
         fresh += 3;
+    }
+}
+
+// A row that cannot be posted ends the import with the rows before it
+// stored and the record left open for the clerk.
+TEST_P(ImportBatches, ARowThatCannotBePostedLeavesTheRowsBeforeItStored) {
+    int fresh = 20000;
+    for (const int badAt : {0, 7, Send - 1, Send, Send + 5}) {
+        SCOPED_TRACE(badAt);
+        query->open();
+        const QStringList inTable = stored();
+        const QStringList batches = keys(fresh, Send + 10);
+        fresh += Send + 10;
+        const orders::ImportOutcome outcome = run(sheetOf(batches, badAt));
+        EXPECT_EQ(outcome.end, orders::ImportOutcome::End::Failed);
+        EXPECT_EQ(outcome.rowsImported, badAt);
+        EXPECT_EQ(failureMessages, 1);
+        EXPECT_EQ(duplicateMessages, 0);
+        ASSERT_EQ(query->state(), data::Query::State::Insert);
+        EXPECT_EQ(query->field(Batch).asText(), batches[badAt]);
+        query->cancel();
+        QStringList expected = inTable + batches.mid(0, badAt);
+        expected.sort();
+        EXPECT_EQ(stored(), expected);
+        EXPECT_EQ(shown(), expected);
     }
 }
 
@@ -175,6 +203,39 @@ TEST_P(ImportBatchesOnTheServer, ABatchNumberStoredMeanwhileByAnotherDeskStopsAt
     EXPECT_EQ(stored(), mine);
     undoLastImport();
     EXPECT_EQ(stored(), QStringList{batches[TakenAt]});
+    nextImportStores(5000);
+}
+
+// A window reads the table between two rows and so sends the rows held
+// back, meeting the taken batch number (the program tells that reader's
+// error by itself): the import still stops at the row that has it.
+TEST_P(ImportBatchesOnTheServer, ATakenBatchNumberMetByAReadInBetweenStillStopsTheImport) {
+    const QStringList batches = keys(1, Send + 10);
+    constexpr int TakenAt = 100;
+    storeRows(QStringLiteral("dd.db"), {{{Batch, batches[TakenAt]}}});
+    int turns = 0;
+    int readerErrors = 0;
+    status.onEvents = [&] {
+        if (++turns != 300)
+            return;
+        try {
+            openQuery(QStringLiteral("select * from dd.db where 批号 = 'K00001'"));
+        } catch (const data::EngineError& e) {
+            EXPECT_TRUE(e.isKeyViolation());
+            ++readerErrors;
+        }
+    };
+    const orders::ImportOutcome outcome = run(sheetOf(batches));
+    status.onEvents = {};
+    EXPECT_EQ(readerErrors, 1);
+    EXPECT_EQ(outcome.end, orders::ImportOutcome::End::Failed);
+    EXPECT_EQ(outcome.rowsImported, TakenAt);
+    EXPECT_EQ(duplicateMessages, 1);
+    EXPECT_EQ(failureMessages, 1);
+    QStringList expected = batches.mid(0, TakenAt + 1);
+    EXPECT_EQ(stored(), expected);
+    expected.removeLast();
+    EXPECT_EQ(shown(), expected);
     nextImportStores(5000);
 }
 

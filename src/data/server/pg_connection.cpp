@@ -179,6 +179,11 @@ qint64 PgConnection::newId(const OpenTable& table) {
 qint64 PgConnection::insertRow(const OpenTable& table, const std::vector<int>& fields, Row& row) {
     const std::size_t versionSlot = table.fields.size();
     if (canKeep(table, true, fields)) {
+        if (refusedWhileHeld_) {
+            const EngineError refused = std::move(*refusedWhileHeld_);
+            refusedWhileHeld_.reset();
+            throw refused;
+        }
         const qint64 id = newId(table);
         row[versionSlot] = QVariant(qint64(1));
         keptIndex_[&table][id] = kept_.size();
@@ -318,6 +323,7 @@ void PgConnection::endWriteGroup() {
     // The last batch's conflicts are still the command's.
     const auto questionsEnd = qScopeGuard([this] { endBulkQuestions(); });
     keyedInsertsHeld_ = false;
+    refusedWhileHeld_.reset();
     copies_.clear();
     freeIds_.clear();
     if (!asyncCommits_) {
@@ -349,6 +355,33 @@ void PgConnection::commitWaitingAgain() {
 void PgConnection::holdKeyedInserts() {
     if (writeGroups_ > 0)
         keyedInsertsHeld_ = true;
+}
+
+// A batch with inserts held back may be sent by whatever reads next, and the
+// error it meets then reach the reader instead of the loop: the refusal is
+// kept and told to the loop at its next insert or send, so that the loop
+// still stops there, with the records not stored named.
+void PgConnection::sendHeldBatch(std::vector<KeptWrite>& writes) {
+    try {
+        sendKept(writes);
+    } catch (const EngineError& e) {
+        refusedWhileHeld_ = e;
+        throw;
+    }
+}
+
+void PgConnection::sendHeld() {
+    if (refusedWhileHeld_) {
+        const EngineError refused = std::move(*refusedWhileHeld_);
+        refusedWhileHeld_.reset();
+        throw refused;
+    }
+    try {
+        flush();
+    } catch (const EngineError&) {
+        refusedWhileHeld_.reset();  // told now
+        throw;
+    }
 }
 
 void PgConnection::wrote() {

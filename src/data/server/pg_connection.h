@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/core/connection.h"
+#include "data/core/errors.h"
 #include "data/server/pg_session.h"
 
 #include <QHash>
@@ -8,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <tuple>
 #include <unordered_map>
 #include <vector>
@@ -56,7 +58,7 @@ public:
     void endWriteGroup() override;
     void wrote() override;
     void holdKeyedInserts() override;
-    void sendHeld() override { flush(); }
+    void sendHeld() override;
 
     // Sends the writes kept back; conflicts found are settled through the
     // resolver.
@@ -94,6 +96,7 @@ private:
     bool canKeep(const OpenTable& table, bool insert, const std::vector<int>& fields) const;
     qint64 newId(const OpenTable& table);
     void sendKept(std::vector<KeptWrite>& writes);
+    void sendHeldBatch(std::vector<KeptWrite>& writes);
     void nameNotStored(EngineError& error, const std::vector<KeptWrite>& writes, std::size_t from);
     void sendGrouped(std::vector<KeptWrite>& writes);
     void sendOneByOne(std::vector<KeptWrite>& writes);
@@ -143,6 +146,9 @@ private:
     std::function<void()> afterBatchStatement_;
     bool resending_ = false;  // writes lost with a connection are being sent again
     bool keyedInsertsHeld_ = false;  // inserts into tables with a key are held back (sendHeld sends them)
+    // A batch of those refused while something else sent it (a window
+    // reading rows between two of the loop's rows): told again to the loop.
+    std::optional<EngineError> refusedWhileHeld_;
 };
 
 }  // namespace data
