@@ -165,8 +165,10 @@ bool PgConnection::canKeep(const OpenTable& table, bool insert, const std::vecto
 qint64 PgConnection::newId(const OpenTable& table) {
     std::vector<qint64>& free = freeIds_[&table];
     if (free.empty()) {
+        // An import asks for ids about as often as it sends its rows.
+        const int count = keyedInsertsHeld_ ? 4 * IdsPerRequest : IdsPerRequest;
         const pg::Result r = run(QStringLiteral("SELECT nextval(pg_get_serial_sequence(?, 'rowid')) FROM generate_series(1, %1)")
-                                     .arg(IdsPerRequest),
+                                     .arg(count),
                                  {QVariant(table.quotedName)});
         for (auto it = r.rows.rbegin(); it != r.rows.rend(); ++it)
             free.push_back((*it)[0].toLongLong());
