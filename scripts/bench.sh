@@ -6,7 +6,8 @@
 #
 #   scripts/bench.sh                    every benchmark once
 #   ... --runs N                        each benchmark N times; the best ratio counts
-#   ... --only statistics|visible|server   one benchmark only
+#   ... --only statistics|visible|server|server-import   one benchmark only
+#                                       (server includes server-import)
 #   ... --build-dir DIR                 build folder (default: build beside the sources)
 #   ... --update                        writes the figures into bench/baseline.txt
 #
@@ -19,6 +20,9 @@
 #   server-*                              the loops shown on a private PostgreSQL
 #                                         server / the same on table files
 #                                         (tavrel-bench-server)
+#   server-import                         "订单导入" of 10,000 orders without windows
+#                                         on a private server / on table files
+#                                         (tavrel-bench-import-server)
 # Every process the script starts (Xvfb, the benchmarks and the servers they
 # start) is stopped by its pid.
 set -euo pipefail
@@ -37,12 +41,13 @@ while [ $# -gt 0 ]; do
   esac
 done
 baseline="$top/bench/baseline.txt"
-wants() { [ -z "$only" ] || [ "$only" = "$1" ]; }
+wants() { [ -z "$only" ] || [ "$only" = "$1" ] || { [ "$only" = server ] && [ "$1" = server-import ]; }; }
 
 targets=()
 wants statistics && targets+=(tavrel-bench-statistics)
 wants visible && targets+=(tavrel-bench-visible)
 wants server && targets+=(tavrel-bench-server)
+wants server-import && targets+=(tavrel-bench-import-server)
 cmake -S "$top" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$dir" -j2 --target "${targets[@]}" >/dev/null
 
@@ -105,11 +110,21 @@ run_server() {
   done
 }
 
+run_server_import() {
+  local out="$work/server-import.txt"
+  TAVREL_PG_FSYNC=${TAVREL_PG_FSYNC:-on} "$dir/bench/tavrel-bench-import-server" 10000 >"$out" 2>&1 ||
+    { cat "$out"; echo "tavrel-bench-import-server failed" >&2; exit 1; }
+  # import-10000 server N ms / files N ms = r
+  read -r server files < <(sed -n 's/^import-10000 server \([0-9.]*\) ms \/ files \([0-9.]*\) ms.*/\1 \2/p' "$out")
+  record "server-import" "$server" "$files"
+}
+
 for ((run = 1; run <= runs; run++)); do
   echo "run $run of $runs:"
   if wants statistics; then run_statistics 20000; run_statistics 100000; fi
   if wants visible; then run_visible; fi
   if wants server; then run_server; fi
+  if wants server-import; then run_server_import; fi
 done
 
 # The best ratio of each figure, in the order first measured.

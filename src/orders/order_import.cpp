@@ -17,36 +17,47 @@ QString importFailedMessage() {
     return QStringLiteral("数据导入异常，请检查该行数据是否已存在！导入已强行终止。");
 }
 
+namespace {
+
+// What the store held back is sent after the import failed for another
+// reason; a batch number taken among it is told as at its own post, and the
+// record left open then goes too, as the import never came to it.
+void sendAfterFailure(data::Query& query) {
+    try {
+        query.sendHeldWrites();
+    } catch (const std::exception&) {
+        if (query.state() == data::Query::State::Insert)
+            query.cancel();
+    }
+}
+
+}  // namespace
+
 ImportOutcome importWorksheet(spreadsheet::Worksheet& sheet, data::Query& query, const QStringList& columns,
                               kit::StatusSink& status, const std::function<void()>& showFailure) {
     const data::UndoScope undo(query.engine(), QStringLiteral("订单导入"), data::ordersWindowName(), {data::addedRows(query)});
     data::BusyScope busy(query);
+    query.holdKeyedInserts();
     ImportOutcome outcome;
+    int recordsBefore = -1;
     int sheetRow = 1;
     int dataRow = 0;
-    for (;;) {
-        ++sheetRow;
-        ++dataRow;
-        status.letEventsRun();
-        QString first;
-        try {
-            first = sheet.cellText(sheetRow, 1);
-        } catch (const std::exception&) {
-            showFailure();
-            outcome.end = ImportOutcome::End::Failed;
-            return outcome;
-        }
-        if (first.isEmpty()) {
-            status.setPanelText(kit::ProgressPanel, emptyCellText(dataRow));
-            outcome.end = ImportOutcome::End::EmptyCell;
-            return outcome;
-        }
-        if (dataRow > MaxImportRows) {
-            status.setPanelText(kit::ProgressPanel, tooManyRowsText());
-            outcome.end = ImportOutcome::End::TooManyRows;
-            return outcome;
-        }
-        try {
+    try {
+        query.checkBrowseMode();  // a record the clerk left open is no row of the import
+        recordsBefore = query.recordCount();
+        for (;;) {
+            ++sheetRow;
+            ++dataRow;
+            status.letEventsRun();
+            const QString first = sheet.cellText(sheetRow, 1);
+            if (first.isEmpty()) {
+                outcome.end = ImportOutcome::End::EmptyCell;
+                break;
+            }
+            if (dataRow > MaxImportRows) {
+                outcome.end = ImportOutcome::End::TooManyRows;
+                break;
+            }
             query.last();
             query.insert();
             query.edit();
@@ -55,18 +66,24 @@ ImportOutcome importWorksheet(spreadsheet::Worksheet& sheet, data::Query& query,
                 status.setPanelText(kit::ProgressPanel, importingRowText(sheetRow));
             }
             query.post();
-            ++outcome.rowsImported;
-        } catch (const data::SilentAbort&) {
-            // The duplicate has been reported and its record dropped.
-            showFailure();
-            outcome.end = ImportOutcome::End::Failed;
-            return outcome;
-        } catch (const std::exception&) {
-            showFailure();
-            outcome.end = ImportOutcome::End::Failed;
-            return outcome;
+            if (dataRow % ImportRowsPerSend == 0)
+                query.sendHeldWrites();
         }
+        // The end is told once every row is stored.
+        query.sendHeldWrites();
+    } catch (const std::exception&) {
+        // A duplicate batch number has been reported (data::SilentAbort) and
+        // the records from it on dropped; any other failure is told here.
+        sendAfterFailure(query);
+        outcome.rowsImported = recordsBefore < 0 ? 0 : query.recordCount() - recordsBefore;
+        showFailure();
+        outcome.end = ImportOutcome::End::Failed;
+        return outcome;
     }
+    outcome.rowsImported = query.recordCount() - recordsBefore;
+    status.setPanelText(kit::ProgressPanel,
+                        outcome.end == ImportOutcome::End::EmptyCell ? emptyCellText(dataRow) : tooManyRowsText());
+    return outcome;
 }
 
 }  // namespace orders

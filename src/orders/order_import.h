@@ -19,6 +19,9 @@ namespace orders {
 
 // Data rows read at most: sheet rows 2 to 100,000.
 inline constexpr int MaxImportRows = 99999;
+// Rows posted between two sends of what the store holds back (a server
+// sends the new records in groups; table files store each at its post).
+inline constexpr int ImportRowsPerSend = 1000;
 
 // Texts of the import.
 QString importFolderName();                       // "订单导入"
@@ -41,7 +44,11 @@ struct ImportOutcome {
 // progress goes into the status sink's third panel. A failure while a row is
 // being stored (a duplicate batch number, a text that is no whole number, a
 // sheet that cannot be read) ends the import with showFailure(); a record
-// being filled is left open for the user. The query is busy meanwhile.
+// being filled is left open for the user. The query is busy meanwhile. The
+// store may hold the new records back and send them every ImportRowsPerSend
+// rows: a batch number found taken there ends the import at its own row
+// (the duplicate told through the query's post-error hook), every row before
+// it stored and none from it on; rowsImported counts the rows stored.
 ImportOutcome importWorksheet(spreadsheet::Worksheet& sheet, data::Query& query, const QStringList& columns,
                               kit::StatusSink& status, const std::function<void()>& showFailure);
 

@@ -106,6 +106,13 @@ public:
     virtual void beginWriteGroup() = 0;
     virtual void endWriteGroup() = 0;
     virtual void wrote() = 0;  // after every write: commits when the group has run long enough
+    // For the rest of the write group new records of tables with a key are
+    // held back too, until sendHeld() or the group's end: a key refused is
+    // then found there, and the error names the records not stored from it
+    // on (EngineError::notStored). Stores that write at once ignore it.
+    virtual void holdKeyedInserts() {}
+    // Sends the writes the group holds back now.
+    virtual void sendHeld() {}
 
     // Before another connection of this program writes the same table (the
     // undo journal attaches it): the store makes sure its own hold on the

@@ -92,6 +92,11 @@ void EngineError::addNotStored(int records, const QStringList& names) {
             notStored_.names << name;
 }
 
+void EngineError::addNotStored(const NotStored& more) {
+    addNotStored(more.records, more.names);
+    notStored_.inserts.insert(notStored_.inserts.end(), more.inserts.begin(), more.inserts.end());
+}
+
 EngineError EngineError::lockWaitTimedOut(const QString& holder, qint64 waitedMs, const QString& message) {
     EngineError error(ErrorKind::Engine, holder, waitedMs < 0 ? QString() : QString::number(waitedMs),
                       holder.isEmpty() ? message : QStringLiteral("%1 (held by the desk \"%2\")").arg(message, holder));

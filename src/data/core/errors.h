@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace data {
@@ -72,9 +73,13 @@ public:
     struct NotStored {
         int records = 0;
         QStringList names;
+        // The new records among them, by table (SQL name) and row id: a
+        // result that shows them lets them go.
+        std::vector<std::pair<QString, qint64>> inserts;
     };
     const NotStored& notStored() const { return notStored_; }
     void addNotStored(int records, const QStringList& names);
+    void addNotStored(const NotStored& more);
     // Writes a loop held back when the connection to the server was lost,
     // stored once the program had connected again: how many records.
     int storedAfterReconnecting() const { return storedAfterReconnecting_; }

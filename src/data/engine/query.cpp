@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
 
 namespace data {
 
@@ -476,6 +477,57 @@ void Query::endBusy() {
     }
 }
 
+void Query::holdKeyedInserts() {
+    if (writeGroup_)
+        writeGroup_->holdKeyedInserts();
+}
+
+void Query::sendHeldWrites() {
+    if (!writeGroup_)
+        return;
+    try {
+        writeGroup_->sendHeld();
+    } catch (const EngineError& error) {
+        dropRowsNotStored(error);
+        if (postError_ && postError_(*this, error) == PostErrorAction::Abort)
+            throw SilentAbort();
+        throw;
+    }
+}
+
+// Records this result showed as stored were not (held back behind one the
+// store refused): they leave it, the record being inserted with them.
+void Query::dropRowsNotStored(const EngineError& error) {
+    if (!table_ || error.notStored().inserts.empty())
+        return;
+    std::unordered_set<qint64> gone;
+    for (const auto& [table, id] : error.notStored().inserts)
+        if (table == table_->sqlName)
+            gone.insert(id);
+    if (gone.empty())
+        return;
+    bool pendingGone = false;
+    for (int row = int(ids_.size()) - 1; row >= 0; --row) {
+        const qint64 id = ids_[row];
+        if (id == 0 || !gone.count(id))
+            continue;
+        pendingGone = pendingGone || (row == current_ && isEditing());
+        ids_.erase(ids_.begin() + row);
+        cache_.erase(id);
+        if (current_ > row || current_ >= int(ids_.size()))
+            --current_;
+        emit rowRemoved(row);
+    }
+    lastRead_ = nullptr;
+    if (pendingGone) {
+        pending_.clear();
+        modified_ = false;
+        setState(State::Browse);
+    }
+    bof_ = eof_ = ids_.empty();
+    emit currentChanged(recNo());
+}
+
 // ---- editing --------------------------------------------------------------
 
 void Query::edit() {
@@ -558,6 +610,7 @@ void Query::post() {
     try {
         stored = storePending();
     } catch (const EngineError& error) {
+        dropRowsNotStored(error);
         if (postError_ && postError_(*this, error) == PostErrorAction::Abort) {
             cancel();
             throw SilentAbort();

@@ -138,6 +138,14 @@ public:
     void beginBusy();
     void endBusy();
 
+    // While busy (an import): new records of a table with a key are held
+    // back and sent in groups too, until sendHeldWrites() or the loop's end.
+    // A key refused there is told through the post-error hook as its own
+    // post would have told it; the records from it on are not stored and
+    // leave the result.
+    void holdKeyedInserts();
+    void sendHeldWrites();
+
     void setBeforePost(BeforePostHook hook) { beforePost_ = std::move(hook); }
     void setPostErrorHook(PostErrorHook hook) { postError_ = std::move(hook); }
 
@@ -177,6 +185,7 @@ private:
     ConflictChoice chooseInConflict(Conflict& conflict) const;
     bool keepOrDropDeleted(Conflict& conflict);
     void takeTheirs();
+    void dropRowsNotStored(const EngineError& error);
     QVariant convertForField(int index, const QVariant& value) const;
 
     Engine& engine_;

@@ -105,16 +105,19 @@ void PgConnection::rethrow(const EngineError& error) {
 // The writes from `from` on did not reach the server: the error says how
 // many, and the batch numbers of those that have one.
 void PgConnection::nameNotStored(EngineError& error, const std::vector<KeptWrite>& writes, std::size_t from) {
-    QStringList names;
+    EngineError::NotStored notStored;
+    notStored.records = int(writes.size() - from);
     for (std::size_t i = from; i < writes.size(); ++i) {
         const KeptWrite& w = writes[i];
+        if (w.kind == KeptWrite::Kind::Insert)
+            notStored.inserts.emplace_back(w.table->sqlName, w.id);
         if (w.row.empty())
             continue;
         const int field = w.table->fieldIndex(QStringLiteral("批号"));
         if (field >= 0)
-            names << w.row[std::size_t(field)].toString();
+            notStored.names << w.row[std::size_t(field)].toString();
     }
-    error.addNotStored(int(writes.size() - from), names);
+    error.addNotStored(notStored);
 }
 
 Statement& PgConnection::prepare(const QString& sql) {
@@ -154,7 +157,7 @@ bool PgConnection::canKeep(const OpenTable& table, bool insert, const std::vecto
     if (!def)
         return false;
     if (insert)
-        return def->uniqueKey.isEmpty();
+        return def->uniqueKey.isEmpty() || keyedInsertsHeld_;
     for (int f : fields)
         if (def->uniqueKey.contains(table.fields[std::size_t(f)].name))
             return false;
@@ -164,8 +167,10 @@ bool PgConnection::canKeep(const OpenTable& table, bool insert, const std::vecto
 qint64 PgConnection::newId(const OpenTable& table) {
     std::vector<qint64>& free = freeIds_[&table];
     if (free.empty()) {
+        // An import asks for ids about as often as it sends its rows.
+        const int count = keyedInsertsHeld_ ? 4 * IdsPerRequest : IdsPerRequest;
         const pg::Result r = run(QStringLiteral("SELECT nextval(pg_get_serial_sequence(?, 'rowid')) FROM generate_series(1, %1)")
-                                     .arg(IdsPerRequest),
+                                     .arg(count),
                                  {QVariant(table.quotedName)});
         for (auto it = r.rows.rbegin(); it != r.rows.rend(); ++it)
             free.push_back((*it)[0].toLongLong());
@@ -178,6 +183,11 @@ qint64 PgConnection::newId(const OpenTable& table) {
 qint64 PgConnection::insertRow(const OpenTable& table, const std::vector<int>& fields, Row& row) {
     const std::size_t versionSlot = table.fields.size();
     if (canKeep(table, true, fields)) {
+        if (refusedWhileHeld_) {
+            const EngineError refused = std::move(*refusedWhileHeld_);
+            refusedWhileHeld_.reset();
+            throw refused;
+        }
         const qint64 id = newId(table);
         row[versionSlot] = QVariant(qint64(1));
         keptIndex_[&table][id] = kept_.size();
@@ -316,6 +326,8 @@ void PgConnection::endWriteGroup() {
         return;
     // The last batch's conflicts are still the command's.
     const auto questionsEnd = qScopeGuard([this] { endBulkQuestions(); });
+    keyedInsertsHeld_ = false;
+    refusedWhileHeld_.reset();
     copies_.clear();
     freeIds_.clear();
     if (!asyncCommits_) {
@@ -344,13 +356,48 @@ void PgConnection::commitWaitingAgain() {
     asyncCommits_ = false;
 }
 
+void PgConnection::holdKeyedInserts() {
+    if (writeGroups_ > 0)
+        keyedInsertsHeld_ = true;
+}
+
+// A batch with inserts held back may be sent by whatever reads next, and the
+// error it meets then reach the reader instead of the loop: the refusal is
+// kept and told to the loop at its next insert or send, so that the loop
+// still stops there, with the records not stored named.
+void PgConnection::sendHeldBatch(std::vector<KeptWrite>& writes) {
+    try {
+        sendKept(writes);
+    } catch (const EngineError& e) {
+        refusedWhileHeld_ = e;
+        throw;
+    }
+}
+
+void PgConnection::sendHeld() {
+    if (refusedWhileHeld_) {
+        const EngineError refused = std::move(*refusedWhileHeld_);
+        refusedWhileHeld_.reset();
+        throw refused;
+    }
+    try {
+        flush();
+    } catch (const EngineError&) {
+        refusedWhileHeld_.reset();  // told now
+        throw;
+    }
+}
+
 void PgConnection::wrote() {
     if (writeGroups_ == 0)
         return;
     // Looked for now and then: each look reads the socket.
     if (!inFlight_.empty() && kept_.size() % 16 == 0 && session_->answerArrived())
         finishEarly();
-    if (kept_.size() >= MaxKeptWrites || nowMs() - groupStartedMs_ >= SendIntervalMs) {
+    // Inserts held back with a key go when the loop says (sendHeld), so that
+    // a key refused is found between two of its rows.
+    const bool due = !keyedInsertsHeld_ && nowMs() - groupStartedMs_ >= SendIntervalMs;
+    if (kept_.size() >= MaxKeptWrites || due) {
         flush();
         groupStartedMs_ = nowMs();
     } else if (canSendEarly()) {

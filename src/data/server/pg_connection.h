@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/core/connection.h"
+#include "data/core/errors.h"
 #include "data/server/pg_session.h"
 
 #include <QHash>
@@ -8,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <tuple>
 #include <unordered_map>
 #include <vector>
@@ -55,6 +57,8 @@ public:
     void beginWriteGroup() override;
     void endWriteGroup() override;
     void wrote() override;
+    void holdKeyedInserts() override;
+    void sendHeld() override;
 
     // Sends the writes kept back; conflicts found are settled through the
     // resolver.
@@ -102,6 +106,7 @@ private:
     void finishEarly();
     std::pair<QString, std::vector<QVariant>> updateStatement(const OpenTable& table, quint64 mask,
                                                               const std::vector<const KeptWrite*>& writes) const;
+    void sendHeldBatch(std::vector<KeptWrite>& writes);
     void nameNotStored(EngineError& error, const std::vector<KeptWrite>& writes, std::size_t from);
     void sendGrouped(std::vector<KeptWrite>& writes);
     void sendOneByOne(std::vector<KeptWrite>& writes);
@@ -153,6 +158,10 @@ private:
     std::function<void()> beforeBatchCommit_;
     std::function<void()> afterBatchStatement_;
     bool resending_ = false;  // writes lost with a connection are being sent again
+    bool keyedInsertsHeld_ = false;  // inserts into tables with a key are held back (sendHeld sends them)
+    // A batch of those refused while something else sent it (a window
+    // reading rows between two of the loop's rows): told again to the loop.
+    std::optional<EngineError> refusedWhileHeld_;
 };
 
 }  // namespace data

@@ -26,6 +26,8 @@ void PgConnection::flush() {
     std::vector<KeptWrite> writes = std::move(kept_);
     kept_.clear();
     keptIndex_.clear();
+    if (keyedInsertsHeld_)
+        return sendHeldBatch(writes);
     sendKept(writes);
 }
 

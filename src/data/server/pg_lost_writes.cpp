@@ -33,7 +33,7 @@ void PgConnection::storeAfterReconnecting(const EngineError& lost, std::vector<K
     } catch (const EngineError& e) {
         const int stored = std::max(0, records - e.notStored().records);
         if (e.kind() == ErrorKind::ServerUnreachable) {
-            told.addNotStored(e.notStored().records, e.notStored().names);
+            told.addNotStored(e.notStored());
             told.addStoredAfterReconnecting(stored);
             throw told;
         }
