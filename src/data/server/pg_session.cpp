@@ -419,16 +419,20 @@ QByteArray Session::prepared(const QString& sql, int parameterCount) {
     return found->name;
 }
 
-void Session::parameterTexts(const std::vector<QVariant>& params, std::vector<QByteArray>& texts,
-                             std::vector<const char*>& values) {
-    texts.assign(params.size(), QByteArray());
-    values.assign(params.size(), nullptr);
+Session::Call Session::readyToSend(const QString& sql, const std::vector<QVariant>& params) {
+    takePendingAnswer();
+    hearWhatArrived();
+    Call call;
+    call.name = prepared(sql, int(params.size()));
+    call.texts.resize(params.size());
+    call.values.assign(params.size(), nullptr);
     for (std::size_t i = 0; i < params.size(); ++i) {
         if (std::optional<QByteArray> text = parameterText(params[i])) {
-            texts[i] = std::move(*text);
-            values[i] = texts[i].constData();
+            call.texts[i] = std::move(*text);
+            call.values[i] = call.texts[i].constData();
         }
     }
+    return call;
 }
 
 void Session::takePendingAnswer() {
@@ -440,14 +444,9 @@ void Session::takePendingAnswer() {
 }
 
 Result Session::run(const QString& sql, const std::vector<QVariant>& params) {
-    takePendingAnswer();
-    hearWhatArrived();
-    const QByteArray name = prepared(sql, int(params.size()));
-    std::vector<QByteArray> texts;
-    std::vector<const char*> values;
-    parameterTexts(params, texts, values);
-    ResultHandle handle(PQexecPrepared(conn_, name.constData(), int(params.size()), values.data(), nullptr, nullptr, 0),
-                        PQclear);
+    const Call call = readyToSend(sql, params);
+    ResultHandle handle(
+        PQexecPrepared(conn_, call.name.constData(), int(params.size()), call.values.data(), nullptr, nullptr, 0), PQclear);
     const PGresult* r = handle.get();
     const ExecStatusType status = PQresultStatus(r);
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
@@ -456,13 +455,8 @@ Result Session::run(const QString& sql, const std::vector<QVariant>& params) {
 }
 
 void Session::send(const QString& sql, const std::vector<QVariant>& params, std::function<void()> beforeNextStatement) {
-    takePendingAnswer();
-    hearWhatArrived();
-    const QByteArray name = prepared(sql, int(params.size()));
-    std::vector<QByteArray> texts;
-    std::vector<const char*> values;
-    parameterTexts(params, texts, values);
-    if (PQsendQueryPrepared(conn_, name.constData(), int(params.size()), values.data(), nullptr, nullptr, 0) == 0)
+    const Call call = readyToSend(sql, params);
+    if (PQsendQueryPrepared(conn_, call.name.constData(), int(params.size()), call.values.data(), nullptr, nullptr, 0) == 0)
         throwFailure(nullptr);
     beforeNext_ = std::move(beforeNextStatement);
 }

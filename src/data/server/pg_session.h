@@ -125,9 +125,16 @@ private:
     explicit Session(pg_conn* conn);
 
     QByteArray prepared(const QString& sql, int parameterCount);  // the statement's name
-    // The texts of the parameters and pointers to them (null for NULL).
-    static void parameterTexts(const std::vector<QVariant>& params, std::vector<QByteArray>& texts,
-                               std::vector<const char*>& values);
+    // A prepared statement ready to go: its name and its parameters as
+    // texts (values point into texts; NULL where a value has none).
+    struct Call {
+        QByteArray name;
+        std::vector<QByteArray> texts;
+        std::vector<const char*> values;
+    };
+    // Takes the answer of a statement sent before, hears what arrived, and
+    // prepares the statement.
+    Call readyToSend(const QString& sql, const std::vector<QVariant>& params);
     static Result resultOf(const pg_result* r);
     void takePendingAnswer();  // runs the hook of a statement sent
     [[noreturn]] void throwFailure(pg_result* result);  // frees result
