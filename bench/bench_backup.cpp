@@ -16,11 +16,11 @@
 
 #include "order_fixture.h"
 #include "program_pass.h"
+#include "shown_order_window.h"
 #include "visible_run.h"
 #include "xvfb_server.h"
 
 #include <QDir>
-#include <QTest>
 #include <algorithm>
 #include <numeric>
 
@@ -45,11 +45,7 @@ int runPass(int argc, char** argv) {
     const QString dataFolder = folders.visible.path();
     data::Engine engine(dataFolder);
     app::ProgramWindows windows(engine);
-    TaForm3DD* ordersWindow = windows.registry().ordersWindow;
-    kit::WindowRegistry::showMaximized(ordersWindow);
-    if (!QTest::qWaitForWindowExposed(ordersWindow))
-        std::printf("the order window was not exposed\n");
-    QCoreApplication::processEvents();
+    TaForm3DD* ordersWindow = bench::showOrderWindow(windows);
 
     // The clerk's command: the current order's remark changed and stored.
     data::Query& orders = *ordersWindow->Query1;

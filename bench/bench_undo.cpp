@@ -24,12 +24,12 @@
 #include "order_fixture.h"
 #include "visible_run.h"
 #include "program_pass.h"
+#include "shown_order_window.h"
 #include "xvfb_server.h"
 
 #include <QFile>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
-#include <QTest>
 
 namespace {
 
@@ -55,11 +55,7 @@ int runPass(int argc, char** argv) {
 
     data::Engine engine(folders.visible.path());
     app::ProgramWindows windows(engine);
-    TaForm3DD* ordersWindow = windows.registry().ordersWindow;
-    kit::WindowRegistry::showMaximized(ordersWindow);
-    if (!QTest::qWaitForWindowExposed(ordersWindow))
-        std::printf("the order window was not exposed\n");
-    QCoreApplication::processEvents();
+    TaForm3DD* ordersWindow = bench::showOrderWindow(windows);
 
     data::Engine windowlessEngine(folders.windowless.path());
     data::Query windowless(windowlessEngine);
