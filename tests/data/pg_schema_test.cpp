@@ -62,6 +62,30 @@ TEST_F(PgSchema, TheTablesAreMadeOnceWithTheirFieldsInOrder) {
     EXPECT_EQ(session->run(QStringLiteral("SELECT count(*) FROM dd")).rows.at(0).at(0), QVariant(qint64(2)));
 }
 
+// The tables the loops rewrite whole leave half of each page for the rows'
+// new versions: made so, or given it where they were made before.
+TEST_F(PgSchema, TheTablesTheLoopsRewriteLeaveRoomInTheirPages) {
+    const auto options = [&](const char* table) {
+        return session
+            ->run(QStringLiteral("SELECT coalesce(array_to_string(reloptions, ','), '') FROM pg_class WHERE relname = ?"),
+                  {QString::fromLatin1(table)})
+            .rows.at(0).at(0).toString();
+    };
+    data::pg::createTables(*session);
+    for (const bool madeBefore : {false, true}) {
+        SCOPED_TRACE(madeBefore ? "made before" : "made now");
+        if (madeBefore) {
+            for (const char* table : {"dd", "xdtj"})
+                session->exec(QStringLiteral("ALTER TABLE %1 RESET (fillfactor)").arg(QString::fromLatin1(table)));
+            EXPECT_EQ(options("dd"), QString());
+            data::pg::leaveRoomInLoopTables(*session);
+        }
+        EXPECT_EQ(options("dd"), QStringLiteral("fillfactor=50"));
+        EXPECT_EQ(options("xdtj"), QStringLiteral("fillfactor=50"));
+        EXPECT_EQ(options("shoes"), QString());
+    }
+}
+
 TEST_F(PgSchema, OneTableThereAlreadyStopsTheOthersBeingMade) {
     for (const QString& statement : data::pg::createTableStatements(data::statisticsTable()))
         session->exec(statement);

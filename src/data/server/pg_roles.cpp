@@ -100,6 +100,7 @@ void makeMissingTables(Session& session) {
             for (const QString& statement : createTableStatements(*def))
                 session.exec(statement);
     addDeskTokenColumns(session);
+    leaveRoomInLoopTables(session);
 }
 
 // The journal as a desk makes it on first use, here made by the owner.

@@ -37,6 +37,10 @@ bool columnExists(Session& session, const QString& sqlName, const QString& colum
 // Adds the desk token column to those of the system's tables on the server
 // that were made without it; their records keep no token.
 void addDeskTokenColumns(Session& session);
+// Gives the tables the loops rewrite whole, made before they were made with
+// room in their pages, that room in the pages written from now on. Only
+// the tables' owner may.
+void leaveRoomInLoopTables(Session& session);
 
 // The fields of a table in column order, without rowid and the version,
 // desk and desk token columns; empty when the table does not exist.
