@@ -393,15 +393,21 @@ TEST(PgSessionLimits, TheProgramsLimitsHoldWhereTheUriNamesNone) {
         std::vector<std::pair<const char*, const char*>> connectionParameters;
     };
     const std::vector<std::pair<const char*, const char*>> programsSettings = {
-        {"lock_timeout", "10s"}, {"idle_in_transaction_session_timeout", "1min"}, {"statement_timeout", "10min"}};
+        {"lock_timeout", "10s"},
+        {"idle_in_transaction_session_timeout", "1min"},
+        {"statement_timeout", "10min"},
+        {"default_toast_compression", "lz4"}};
     const std::vector<std::pair<const char*, const char*>> programsParameters = {
         {"keepalives", "1"}, {"keepalives_idle", "30"}, {"keepalives_interval", "10"}, {"keepalives_count", "3"},
         {"tcp_user_timeout", "60000"}};
     const Case cases[] = {
         {"the program's", "", programsSettings, programsParameters},
         {"the URI's server options",
-         "&options=-c%20lock_timeout%3D1234%20-c%20statement_timeout%3D5s",
-         {{"lock_timeout", "1234ms"}, {"idle_in_transaction_session_timeout", "1min"}, {"statement_timeout", "5s"}},
+         "&options=-c%20lock_timeout%3D1234%20-c%20statement_timeout%3D5s%20-c%20default_toast_compression%3Dpglz",
+         {{"lock_timeout", "1234ms"},
+          {"idle_in_transaction_session_timeout", "1min"},
+          {"statement_timeout", "5s"},
+          {"default_toast_compression", "pglz"}},
          programsParameters},
         {"the URI's connection parameters",
          "&keepalives_idle=7&tcp_user_timeout=2500",

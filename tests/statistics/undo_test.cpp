@@ -455,6 +455,50 @@ TEST_P(UndoAtTwoDesks, RecordsKeptARowEachByAnEarlierRelease) {
     EXPECT_EQ(count("SELECT count(*) FROM tavrel_undo_images_dd") + count("SELECT count(*) FROM tavrel_undo_after"), 0);
 }
 
+// The rows as a command left them are kept as a hash of their fields; a
+// record an earlier release sealed with the md5 of their text is judged by
+// that. Either way a row stored again unchanged by another desk is no
+// change, and a row another desk changed is one.
+TEST_P(UndoAtTwoDesks, RowsChangedSinceASealOfEitherRelease) {
+    QStringList fields;
+    for (const data::FieldDef& field : data::ordersTable().fields)
+        fields << QStringLiteral("t.") + data::quotedIdentifier(field.name);
+    const QString md5Contents =
+        QStringLiteral("UPDATE tavrel_undo_after_batches l SET contents = (SELECT array_agg(md5(row(%1)::text) ORDER BY u.n) "
+                       "FROM unnest(l.rids) WITH ORDINALITY u(rid, n) JOIN dd t ON t.rowid = u.rid)")
+            .arg(fields.join(QLatin1Char(',')));
+    for (const bool earlierRelease : {false, true}) {
+        SCOPED_TRACE(earlierRelease ? "md5 of an earlier release" : "this release's hash");
+        const QStringList before = allTables();
+        orders::multiplyByCases(*orders, sink);
+        const qint64 id = journal().entries().front().id;
+        auto admin = data::pg::Session::connect(location, QStringLiteral("旧版"));
+        const auto contentLength = [&] {
+            return admin->run(QStringLiteral("SELECT max(length(c)) FROM tavrel_undo_after_batches l, unnest(l.contents) c "
+                                             "WHERE l.command = ?::bigint"),
+                              {QVariant(id)})
+                .rows.at(0).at(0).toInt();
+        };
+        if (earlierRelease)
+            admin->exec(md5Contents);
+        EXPECT_EQ(contentLength() == 32, earlierRelease);
+        EXPECT_EQ(journal().changedSince(id), 0);
+        const auto setNote = [&](const char* batch, const QString& note) {
+            admin->run(QStringLiteral("UPDATE dd SET \"备注\" = ?, tavrel_version = tavrel_version + 1 WHERE \"批号\" = ?"),
+                       {note, QString::fromLatin1(batch)});
+        };
+        setNote("A002", QStringLiteral("另一台"));
+        setNote("A002", QStringLiteral("备注A002"));
+        EXPECT_EQ(journal().changedSince(id), 0);
+        setNote("B004", QStringLiteral("另一台"));
+        EXPECT_EQ(journal().changedSince(id), 1);
+        setNote("B004", QStringLiteral("备注B004"));
+        EXPECT_EQ(journal().changedSince(id), 0);
+        journal().undo(id);
+        EXPECT_EQ(allTables(), before);
+    }
+}
+
 // A record naming a table in several parts keeps each row once, and undoes
 // as one naming it once.
 TEST_P(UndoAtTwoDesks, ATableInSeveralPartsOfARecord) {

@@ -297,29 +297,35 @@ std::unique_ptr<Session> Session::connect(const QString& uri, const QString& des
     return session;
 }
 
+int Session::serverVersion() const { return conn_ ? PQserverVersion(conn_) : 0; }
+
 // One round trip sets them all; a setting the server does not know (an
-// older server) is left out by the join.
+// older server), or a choice it was built without, is left out.
 void Session::applyLimits() {
     const SessionLimits l = sessionLimits();
-    const std::pair<const char*, int> limits[] = {
-        {"lock_timeout", l.lockTimeoutMs},
-        {"idle_in_transaction_session_timeout", l.idleInTransactionMs},
-        {"statement_timeout", l.statementTimeoutMs},
+    const std::pair<const char*, QString> settings[] = {
+        {"lock_timeout", QString::number(l.lockTimeoutMs)},
+        {"idle_in_transaction_session_timeout", QString::number(l.idleInTransactionMs)},
+        {"statement_timeout", QString::number(l.statementTimeoutMs)},
         // The server watches the desk's end of the connection as the desk
         // watches the server's.
-        {"tcp_keepalives_idle", l.keepalivesIdleS},
-        {"tcp_keepalives_interval", l.keepalivesIntervalS},
-        {"tcp_keepalives_count", l.keepalivesCount},
-        {"tcp_user_timeout", l.tcpUserTimeoutMs},
+        {"tcp_keepalives_idle", QString::number(l.keepalivesIdleS)},
+        {"tcp_keepalives_interval", QString::number(l.keepalivesIntervalS)},
+        {"tcp_keepalives_count", QString::number(l.keepalivesCount)},
+        {"tcp_user_timeout", QString::number(l.tcpUserTimeoutMs)},
+        // The undo journal's images of whole batches of rows are packed by
+        // the faster of the server's two ways.
+        {"default_toast_compression", QStringLiteral("lz4")},
     };
     ArrayParam names, values;
-    for (const auto& [name, value] : limits) {
+    for (const auto& [name, value] : settings) {
         names.values.emplace_back(QString::fromLatin1(name));
-        values.values.emplace_back(QString::number(value));
+        values.values.emplace_back(value);
     }
     run(QStringLiteral("SELECT set_config(s.name, d.value, false) FROM unnest(?::text[], ?::text[]) AS d(name, value) "
                        "JOIN pg_settings s ON s.name = d.name "
-                       "WHERE s.source NOT IN ('client', 'database', 'user', 'database user')"),
+                       "WHERE s.source NOT IN ('client', 'database', 'user', 'database user') "
+                       "AND (s.enumvals IS NULL OR d.value = ANY(s.enumvals))"),
         {QVariant::fromValue(names), QVariant::fromValue(values)});
     lockTimeoutMs_ = run(QStringLiteral("SELECT setting::bigint FROM pg_settings WHERE name = 'lock_timeout'"))
                          .rows.at(0)

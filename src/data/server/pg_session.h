@@ -113,6 +113,8 @@ public:
     bool reconnect();
     // "host:port/database", for messages; never a password.
     const QString& server() const { return server_; }
+    // The server's release as one number (150004 for 15.4).
+    int serverVersion() const;
     // A connection parameter as the connection was made with it (the URI's
     // value, or the program's); never the password.
     QString connectionParameter(const QString& keyword) const;

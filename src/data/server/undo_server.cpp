@@ -83,7 +83,8 @@ const TableDef& tableDefOfSqlName(const QString& sqlName) {
 }
 
 ServerUndoJournal::ServerUndoJournal(std::shared_ptr<PgConnection> connection, OpenTables tables)
-    : connection_(std::move(connection)), tables_(std::move(tables)) {
+    : connection_(std::move(connection)), tables_(std::move(tables)),
+      hashesRows_(connection_->session().serverVersion() >= 140000) {
     createTables();
     sealOpenRecords();
 }
@@ -173,18 +174,39 @@ void ServerUndoJournal::createTables() {
     });
 }
 
-// The fields of a row t as one text (the version and the desk left out).
-QString ServerUndoJournal::rowContent(const OpenTable& table) {
+namespace {
+
+QString fieldsOfRow(const OpenTable& table) {
     QStringList fields;
     for (const QString& field : table.quotedFields)
         fields << QStringLiteral("t.") + field;
-    return QStringLiteral("md5(row(%1)::text)").arg(fields.join(QLatin1Char(',')));
+    return QStringLiteral("row(%1)").arg(fields.join(QLatin1Char(',')));
 }
 
-// Whether the row t is no longer as the command left it (a).
-QString ServerUndoJournal::changedSinceSeal(const OpenTable& table) {
-    return QStringLiteral("(CASE WHEN a.content IS NULL THEN t.tavrel_version<>a.version ELSE %1<>a.content END)")
-        .arg(rowContent(table));
+// The md5 of the row's text, as records sealed by earlier releases (and on
+// servers before release 14) keep it: 32 characters, where a 64-bit hash
+// written out has at most 20.
+QString md5Content(const OpenTable& table) { return QStringLiteral("md5(%1::text)").arg(fieldsOfRow(table)); }
+QString hashContent(const OpenTable& table) { return QStringLiteral("hash_record_extended(%1, 0)::text").arg(fieldsOfRow(table)); }
+
+}  // namespace
+
+// The fields of a row t in one text (the version and the desk left out): a
+// 64-bit hash of them, which the server makes without writing the row out as
+// text, where it can.
+QString ServerUndoJournal::rowContent(const OpenTable& table) const {
+    return hashesRows_ ? hashContent(table) : md5Content(table);
+}
+
+// Whether the row t is no longer as the command left it (a), in the way
+// the record keeps the contents.
+QString ServerUndoJournal::changedSinceSeal(const OpenTable& table) const {
+    if (!hashesRows_)
+        return QStringLiteral("(CASE WHEN a.content IS NULL THEN t.tavrel_version<>a.version ELSE %1<>a.content END)")
+            .arg(md5Content(table));
+    return QStringLiteral("(CASE WHEN a.content IS NULL THEN t.tavrel_version<>a.version "
+                          "WHEN length(a.content)=32 THEN %1<>a.content ELSE %2<>a.content END)")
+        .arg(md5Content(table), hashContent(table));
 }
 
 const OpenTable& ServerUndoJournal::tableOf(const QString& sqlName) {

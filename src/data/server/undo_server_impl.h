@@ -62,8 +62,8 @@ private:
     bool tablesComplete();
     void createTables();
     const OpenTable& tableOf(const QString& sqlName);
-    static QString rowContent(const OpenTable& table);
-    static QString changedSinceSeal(const OpenTable& table);
+    QString rowContent(const OpenTable& table) const;
+    QString changedSinceSeal(const OpenTable& table) const;
     // The parts of a record, the rows the command added first.
     std::vector<PartRow> partsOf(qint64 id);
 
@@ -90,6 +90,8 @@ private:
 
     std::shared_ptr<PgConnection> connection_;
     OpenTables tables_;
+    // Whether the server hashes a whole row by itself (release 14 on).
+    bool hashesRows_ = false;
     // What the last changedSince() found, and of which record: undo() writes
     // over those changes and no others.
     std::optional<std::pair<qint64, ChangedRows>> asked_;
