@@ -57,8 +57,13 @@ struct OpenTable {
     QString updateSql(const std::vector<int>& fieldIndexes) const;
     QString insertSql(const std::vector<int>& fieldIndexes) const;
 
+    // The texts last read from a text field (readRecord).
+    TextCache& textsOf(int field) const;
+
 private:
     QString writeSql(bool update, const std::vector<int>& fieldIndexes) const;
+
+    mutable std::vector<std::unique_ptr<TextCache>> texts_;  // by field, made on first use
 
     mutable std::map<int, QString> readRowsSql_;
     mutable QString readRangeSql_;
