@@ -1,10 +1,13 @@
 #include "data/core/open_table.h"
 
 #include <QStringList>
+#include <atomic>
 
 namespace data {
 
 void OpenTable::setFields(std::vector<FieldInfo> declared) {
+    static std::atomic<quint64> layouts{0};
+    layout = ++layouts;
     fields = std::move(declared);
     quotedFields.clear();
     indexByName.clear();
@@ -100,7 +103,12 @@ QString TextCache::text(const char* utf8, qsizetype size) {
     if (!kept_)
         kept_ = std::make_unique<QString[]>(Places);
     const QByteArrayView bytes(utf8, size);
-    QString& kept = kept_[qHash(bytes) % Places];
+    // FNV-1a: the texts are short, and a place taken by another text costs
+    // only a text made anew.
+    quint64 hash = 14695981039346656037ull;
+    for (const char c : bytes)
+        hash = (hash ^ quint8(c)) * 1099511628211ull;
+    QString& kept = kept_[(hash ^ (hash >> 32)) % Places];
     if (kept.size() > size || kept.size() * 3 < size || !QAnyStringView::equal(QStringView(kept), QUtf8StringView(utf8, size)))
         kept = QString::fromUtf8(bytes);
     return kept;

@@ -38,6 +38,9 @@ struct OpenTable {
 
     // Takes the fields as declared and names them for SQL once.
     void setFields(std::vector<FieldInfo> declared);
+    // Tells this table's fields as they are now from any other fields: a
+    // new number, never used before, every time the fields are set.
+    quint64 layout = 0;
 
     int fieldIndex(const QString& name) const;  // -1 when unknown
 

@@ -53,7 +53,7 @@ bool parseInteger(const QString& text, qint64& out) {
 
 QString Field::name() const { return query_->fieldName(index_); }
 FieldKind Field::kind() const { return query_->fieldKind(index_); }
-QVariant Field::value() const { return query_->value(index_); }
+QVariant Field::value() const { return query_->currentValue(index_); }
 bool Field::isNull() const { return !query_->currentValue(index_).isValid(); }
 
 QString Field::asText() const {
@@ -205,16 +205,9 @@ void Query::close() {
     emit stateChanged(state_);
 }
 
-void Query::checkOpen() const {
-    if (state_ == State::Inactive)
-        throw EngineError(QStringLiteral("Cannot perform this operation on a closed dataset."));
-}
+void Query::notOpen() { throw EngineError(QStringLiteral("Cannot perform this operation on a closed dataset.")); }
 
-void Query::checkField(int index) const {
-    checkOpen();
-    if (index < 0 || index >= fieldCount())
-        throw EngineError(QStringLiteral("Field index %1 out of range.").arg(index));
-}
+void Query::noSuchField(int index) { throw EngineError(QStringLiteral("Field index %1 out of range.").arg(index)); }
 
 void Query::setState(State state) {
     if (state_ == state)
@@ -288,7 +281,6 @@ void Query::moveTo(int recNo) {
 
 // ---- fields ---------------------------------------------------------------
 
-int Query::fieldCount() const { return table_ && isOpen() ? int(table_->fields.size()) : 0; }
 
 QString Query::fieldName(int index) const {
     checkField(index);
@@ -355,6 +347,12 @@ void Query::setValue(int index, const QVariant& value) {
 }
 
 QVariant Query::convertForField(int index, const QVariant& value) const {
+    // The values the loops set most are of the field's own kind already.
+    const FieldKind kind = table_->fields[std::size_t(index)].kind;
+    if (kind == FieldKind::Integer && value.typeId() == QMetaType::LongLong)
+        return value;
+    if (kind == FieldKind::Text && value.typeId() == QMetaType::QString)
+        return static_cast<const QString*>(value.constData())->isEmpty() ? QVariant() : value;
     if (!value.isValid() || value.isNull())
         return {};
     const bool isText = value.typeId() == QMetaType::QString || value.typeId() == QMetaType::QByteArray;

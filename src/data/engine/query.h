@@ -94,10 +94,12 @@ public:
     std::vector<qint64> rowIds() const;        // of the stored records in the result
 
     // Fields
-    int fieldCount() const;
+    int fieldCount() const { return table_ && isOpen() ? int(table_->fields.size()) : 0; }
     QString fieldName(int index) const;
     FieldKind fieldKind(int index) const;
     int fieldIndex(const QString& name) const;  // -1 when unknown
+    // The layout of the table's fields (OpenTable::layout); 0 when closed.
+    quint64 fieldLayout() const { return table_ && isOpen() ? table_->layout : 0; }
     // Whether the field at index has exactly this name.
     bool hasFieldAt(int index, const QString& name) const {
         return table_ && isOpen() && index >= 0 && index < int(table_->fields.size()) && table_->fields[std::size_t(index)].name == name;
@@ -172,8 +174,17 @@ private:
     const Row& storedRow(int row) const;
     void loadRows(int row) const;
     static Row readRow(const OpenTable& table, Statement& st);
-    void checkOpen() const;
-    void checkField(int index) const;
+    void checkOpen() const {
+        if (state_ == State::Inactive)
+            notOpen();
+    }
+    void checkField(int index) const {
+        checkOpen();
+        if (index < 0 || index >= fieldCount())
+            noSuchField(index);
+    }
+    [[noreturn]] static void notOpen();
+    [[noreturn]] static void noSuchField(int index);
     void setState(State state);
     void moveCursor(int row, bool atBof, bool atEof);
     void dropStaleRows() const;

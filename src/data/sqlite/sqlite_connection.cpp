@@ -6,6 +6,7 @@
 #include "data/core/errors.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <QFile>
 #include <QFileInfo>
 #include <QScopedValueRollback>
@@ -49,7 +50,9 @@ void SqliteStatement::reset() {
 
 namespace {
 
-void keepBound(std::vector<QVariant>& bound, int index, const QVariant& value) {
+void keepBound(std::vector<QVariant>& bound, int index, const QVariant& value, sqlite3_stmt* stmt) {
+    if (bound.empty())
+        bound.reserve(std::size_t(std::max(index, sqlite3_bind_parameter_count(stmt))));
     if (int(bound.size()) < index)
         bound.resize(std::size_t(index));
     bound[std::size_t(index - 1)] = value;
@@ -93,7 +96,7 @@ void SqliteStatement::bind(int index, const QVariant& value) {
     if (rc != SQLITE_OK)
         throwSqliteError(db_, rc);
     if (writes_)
-        keepBound(bound_, index, value);
+        keepBound(bound_, index, value, stmt_);
 }
 
 void SqliteStatement::bindInt(int index, qint64 value) {
@@ -101,7 +104,7 @@ void SqliteStatement::bindInt(int index, qint64 value) {
     if (rc != SQLITE_OK)
         throwSqliteError(db_, rc);
     if (writes_)
-        keepBound(bound_, index, QVariant(value));
+        keepBound(bound_, index, QVariant(value), stmt_);
 }
 
 bool SqliteStatement::step() {
@@ -126,32 +129,37 @@ bool SqliteStatement::step() {
 
 int SqliteStatement::columnCount() const { return sqlite3_column_count(stmt_); }
 
+// A column's value is taken once from the statement and read from there:
+// the connection's lock is taken once instead of for every question about
+// it. The statement is this thread's while it is stepped.
 QVariant SqliteStatement::column(int index) const {
-    switch (sqlite3_column_type(stmt_, index)) {
+    sqlite3_value* value = sqlite3_column_value(stmt_, index);
+    switch (sqlite3_value_type(value)) {
     case SQLITE_INTEGER:
-        return QVariant(qint64(sqlite3_column_int64(stmt_, index)));
+        return QVariant(qint64(sqlite3_value_int64(value)));
     case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(stmt_, index));
+        return QVariant(sqlite3_value_double(value));
     case SQLITE_NULL:
         return QVariant();
     default: {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, index));
-        return QVariant(QString::fromUtf8(text, sqlite3_column_bytes(stmt_, index)));
+        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+        return QVariant(QString::fromUtf8(text, sqlite3_value_bytes(value)));
     }
     }
 }
 
 QVariant SqliteStatement::column(int index, TextCache& texts) const {
-    switch (sqlite3_column_type(stmt_, index)) {
+    sqlite3_value* value = sqlite3_column_value(stmt_, index);
+    switch (sqlite3_value_type(value)) {
     case SQLITE_INTEGER:
-        return QVariant(qint64(sqlite3_column_int64(stmt_, index)));
+        return QVariant(qint64(sqlite3_value_int64(value)));
     case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(stmt_, index));
+        return QVariant(sqlite3_value_double(value));
     case SQLITE_NULL:
         return QVariant();
     default: {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, index));
-        return QVariant(texts.text(text, sqlite3_column_bytes(stmt_, index)));
+        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+        return QVariant(texts.text(text, sqlite3_value_bytes(value)));
     }
     }
 }
