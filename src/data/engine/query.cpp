@@ -13,7 +13,9 @@ namespace {
 constexpr int RowsPerRead = 64;
 // A result this small is taken for a lookup.
 constexpr std::size_t SmallResultRows = 8;
-constexpr std::size_t MaxCachedRows = 8192;
+// Many screens of rows, and few enough that a walk over a large result
+// frees the rows it read while they are still near in memory.
+constexpr std::size_t MaxCachedRows = 1024;
 
 [[noreturn]] void notEditing() { throw EngineError(QStringLiteral("Dataset not in edit or insert mode.")); }
 
