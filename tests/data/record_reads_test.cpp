@@ -61,6 +61,63 @@ TEST_P(RecordReads, TextsOfAWalkReadAsWritten) {
     }
 }
 
+// Walks over more rows than a result keeps read, edit and post every row
+// they pass, forwards and backwards: each row ends as its edit left it,
+// those the walk skipped as they were.
+TEST_P(RecordReads, LongWalksEditEveryRowTheyPass) {
+    constexpr int Rows = 2600;
+    auto orders = openQuery(QStringLiteral("select * from dd.db"));
+    {
+        data::BusyScope busy(*orders);
+        for (int i = 0; i < Rows; ++i)
+            addOrder(*orders, QStringLiteral("W%1").arg(i, 5, 10, QLatin1Char('0')),
+                     {{QStringLiteral("件数"), i}, {QStringLiteral("备注"), QStringLiteral("行%1").arg(i % 37)}});
+    }
+    struct Walk {
+        const char* name;
+        bool backwards;
+        int every;  // edits every n-th row it passes
+    };
+    std::vector<qint64> expected(Rows);
+    std::vector<QString> remarks(Rows);
+    for (int i = 0; i < Rows; ++i) {
+        expected[std::size_t(i)] = i;
+        remarks[std::size_t(i)] = QStringLiteral("行%1").arg(i % 37);
+    }
+    for (const Walk& walk : {Walk{"forwards", false, 1}, Walk{"backwards", true, 3}, Walk{"forwards again", false, 7}}) {
+        SCOPED_TRACE(walk.name);
+        orders->close();
+        orders->open();
+        data::BusyScope busy(*orders);
+        int row = walk.backwards ? Rows - 1 : 0;
+        for (walk.backwards ? orders->last() : orders->first(); walk.backwards ? !orders->bof() : !orders->eof();
+             walk.backwards ? orders->prior() : orders->next()) {
+            ASSERT_EQ(orders->field(QStringLiteral("件数")).asInteger(), expected[std::size_t(row)]) << row;
+            ASSERT_EQ(orders->field(QStringLiteral("备注")).asText(), remarks[std::size_t(row)]) << row;
+            if (row % walk.every == 0) {
+                orders->edit();
+                const qint64 now = expected[std::size_t(row)] * 3 + 1;
+                orders->field(QStringLiteral("件数")).setInteger(now);
+                orders->field(QStringLiteral("备注")).setText(remarks[std::size_t(row)] + QLatin1Char('+'));
+                orders->post();
+                expected[std::size_t(row)] = now;
+                remarks[std::size_t(row)] += QLatin1Char('+');
+                EXPECT_EQ(orders->field(QStringLiteral("件数")).asInteger(), now);
+            }
+            row += walk.backwards ? -1 : 1;
+        }
+        EXPECT_EQ(row, walk.backwards ? -1 : Rows);
+    }
+    orders->close();
+    orders->open();
+    int row = 0;
+    for (orders->first(); !orders->eof(); orders->next(), ++row) {
+        ASSERT_EQ(orders->field(QStringLiteral("件数")).asInteger(), expected[std::size_t(row)]) << row;
+        ASSERT_EQ(orders->field(QStringLiteral("备注")).asText(), remarks[std::size_t(row)]) << row;
+    }
+    EXPECT_EQ(row, Rows);
+}
+
 // An edit writes the fields it changed and no others: a field set to the
 // value it was read with, or set and then set back, leaves another query's
 // change to it standing. (On the server the two changes of one field would
