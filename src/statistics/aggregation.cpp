@@ -38,8 +38,16 @@ struct SoleFields {
 }  // namespace
 
 QString statisticsLookupStatement(const QString& sole, const QString& supplier) {
-    return QStringLiteral("select * from XdTJ.db WHERE 鞋底型号=") + data::quotedLiteral(sole) + QStringLiteral(" AND 供应商=") +
-           data::quotedLiteral(supplier) + QLatin1Char(' ');
+    const QStringView head = u"select * from XdTJ.db WHERE 鞋底型号=";
+    const QStringView middle = u" AND 供应商=";
+    QString statement;
+    statement.reserve(head.size() + middle.size() + sole.size() + supplier.size() + 8);
+    statement += head;
+    data::appendQuotedLiteral(statement, sole);
+    statement += middle;
+    data::appendQuotedLiteral(statement, supplier);
+    statement += QLatin1Char(' ');
+    return statement;
 }
 
 bool statisticsTableHoldsRows(data::Query& statistics) {

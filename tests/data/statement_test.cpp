@@ -10,6 +10,26 @@ TEST(QuotedLiteral, DoublesQuotes) {
     EXPECT_EQ(data::quotedLiteral(QString()), QStringLiteral("''"));
 }
 
+// A literal appended to a statement begun, and the catalogue lookup built
+// from two of them: every quote doubled, wherever it stands.
+TEST(QuotedLiteral, AppendedKeepsWhatWentBefore) {
+    struct Case {
+        QString text, literal;
+    };
+    const Case cases[] = {
+        {"", "''"},          {"'", "''''"},         {"''", "''''''"},       {"'A", "'''A'"},
+        {"A'", "'A'''"},     {"A''B", "'A''''B'"},  {"黑'棕'", "'黑''棕'''"}, {"a b", "'a b'"},
+    };
+    for (const Case& c : cases) {
+        QString statement = QStringLiteral("x=");
+        data::appendQuotedLiteral(statement, c.text);
+        EXPECT_EQ(statement, QStringLiteral("x=") + c.literal) << c.text.toStdString();
+        EXPECT_EQ(data::quotedLiteral(c.text), c.literal);
+        EXPECT_EQ(data::catalogueLookupStatement(c.text, QStringLiteral("黑'")),
+                  QStringLiteral("select * from shoes.db WHERE 鞋的型号=") + c.literal + QStringLiteral(" AND 颜色='黑''' "));
+    }
+}
+
 TEST(ParseSelect, AcceptsTheStatementsTheProgramSends) {
     const char* statements[] = {
         "select * from dd.db",

@@ -19,6 +19,20 @@ class SqlDialect;  // data/core/sql_dialect.h
 // PreparedSelect::lookup).
 using Lookup = std::vector<std::pair<int, QVariant>>;
 
+// Texts read from a column, kept a while so that a text read again is
+// shared with the one read before instead of being made anew: the columns
+// of a table hold the same few texts over and over (colours, suppliers).
+// Each text has one place by its bytes; a new text takes that place.
+class TextCache {
+public:
+    // The text of UTF-8 bytes.
+    QString text(const char* utf8, qsizetype size);
+
+private:
+    static constexpr std::size_t Places = 1024;
+    std::unique_ptr<QString[]> kept_;
+};
+
 // A prepared statement of a connection. Bind, step through its rows, reset.
 class Statement {
 public:
@@ -30,6 +44,9 @@ public:
     virtual int columnCount() const = 0;
     virtual QVariant column(int index) const = 0;  // index from 0; NULL gives an invalid QVariant
     virtual qint64 columnInt(int index) const = 0;
+    // The value as column() gives it; a store that reads texts as bytes
+    // takes them through the cache.
+    virtual QVariant column(int index, TextCache& /*texts*/) const { return column(index); }
 };
 
 // What a store keeps of one table's records: SQLite table files, or the
@@ -67,6 +84,10 @@ public:
     // one desk changed merge, the others go through the resolver.
     virtual bool updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row,
                            const Row& asRead) = 0;
+    // Whether updateRow looks at `asRead` when the write goes through; a
+    // store that settles every conflict at once needs it only after a
+    // refused write, and is given an empty row otherwise.
+    virtual bool readsRecordAsRead() const { return true; }
     // Deletes the record if it still is the version `asRead` carries; false
     // when it is not. `asRead` is the record as this desk read it: a store
     // that finds the conflict later (inside a write group) shows it to the

@@ -1,10 +1,13 @@
 #include "data/core/open_table.h"
 
 #include <QStringList>
+#include <atomic>
 
 namespace data {
 
 void OpenTable::setFields(std::vector<FieldInfo> declared) {
+    static std::atomic<quint64> layouts{0};
+    layout = ++layouts;
     fields = std::move(declared);
     quotedFields.clear();
     indexByName.clear();
@@ -85,18 +88,55 @@ Row Connection::readCurrent(const OpenTable& table, qint64 id, QString*) {
     return row;
 }
 
+TextCache& OpenTable::textsOf(int field) const {
+    if (texts_.size() != fields.size())
+        texts_.resize(fields.size());
+    std::unique_ptr<TextCache>& texts = texts_[std::size_t(field)];
+    if (!texts)
+        texts = std::make_unique<TextCache>();
+    return *texts;
+}
+
+QString TextCache::text(const char* utf8, qsizetype size) {
+    if (size == 0)
+        return QString::fromUtf8(utf8, size);
+    if (!kept_)
+        kept_ = std::make_unique<QString[]>(Places);
+    const QByteArrayView bytes(utf8, size);
+    // FNV-1a: the texts are short, and a place taken by another text costs
+    // only a text made anew.
+    quint64 hash = 14695981039346656037ull;
+    for (const char c : bytes)
+        hash = (hash ^ quint8(c)) * 1099511628211ull;
+    QString& kept = kept_[(hash ^ (hash >> 32)) % Places];
+    if (kept.size() > size || kept.size() * 3 < size || !QAnyStringView::equal(QStringView(kept), QUtf8StringView(utf8, size)))
+        kept = QString::fromUtf8(bytes);
+    return kept;
+}
+
 Row readRecord(const OpenTable& table, Statement& st) {
     const int fieldCount = int(table.fields.size());
-    Row values(fieldCount + 1);
+    Row values;
+    values.reserve(std::size_t(fieldCount) + 1);
     for (int i = 0; i < fieldCount; ++i) {
-        QVariant v = st.column(i + 1);
-        if (table.fields[i].kind == FieldKind::Boolean)
-            v = QVariant(v.isValid() && v.toLongLong() != 0);
-        else if (table.fields[i].kind == FieldKind::Text && v.isValid() && v.typeId() != QMetaType::QString)
-            v = QVariant(v.toString());
-        values[i] = std::move(v);
+        switch (table.fields[std::size_t(i)].kind) {
+        case FieldKind::Boolean: {
+            const QVariant v = st.column(i + 1);
+            values.emplace_back(v.isValid() && v.toLongLong() != 0);
+            break;
+        }
+        case FieldKind::Text: {
+            QVariant v = st.column(i + 1, table.textsOf(i));
+            if (v.isValid() && v.typeId() != QMetaType::QString)
+                v = QVariant(v.toString());
+            values.push_back(std::move(v));
+            break;
+        }
+        default:
+            values.push_back(st.column(i + 1));
+        }
     }
-    values[fieldCount] = QVariant(st.columnInt(fieldCount + 1));
+    values.emplace_back(st.columnInt(fieldCount + 1));
     return values;
 }
 

@@ -38,6 +38,9 @@ struct OpenTable {
 
     // Takes the fields as declared and names them for SQL once.
     void setFields(std::vector<FieldInfo> declared);
+    // Tells this table's fields as they are now from any other fields: a
+    // new number, never used before, every time the fields are set.
+    quint64 layout = 0;
 
     int fieldIndex(const QString& name) const;  // -1 when unknown
 
@@ -57,8 +60,13 @@ struct OpenTable {
     QString updateSql(const std::vector<int>& fieldIndexes) const;
     QString insertSql(const std::vector<int>& fieldIndexes) const;
 
+    // The texts last read from a text field (readRecord).
+    TextCache& textsOf(int field) const;
+
 private:
     QString writeSql(bool update, const std::vector<int>& fieldIndexes) const;
+
+    mutable std::vector<std::unique_ptr<TextCache>> texts_;  // by field, made on first use
 
     mutable std::map<int, QString> readRowsSql_;
     mutable QString readRangeSql_;

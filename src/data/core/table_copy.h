@@ -34,6 +34,11 @@ private:
 
     std::unordered_map<qint64, Row> rows_;
     std::map<std::vector<int>, Index> indexes_;  // by the fields looked up, in ascending order
+    // The index last looked up and its fields; buffers of find().
+    std::vector<int> lastFields_;
+    Index* lastIndex_ = nullptr;
+    std::vector<int> fields_;
+    std::vector<QString> texts_;
 };
 
 }  // namespace data

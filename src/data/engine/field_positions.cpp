@@ -5,11 +5,17 @@
 namespace data {
 
 const std::vector<int>& FieldPositions::of(const Query& query) {
+    const quint64 layout = query.fieldLayout();
+    if (layout != 0 && layout == layout_)
+        return positions_;
+    layout_ = 0;
     bool valid = positions_.size() == std::size_t(names_.size());
     for (std::size_t i = 0; valid && i < positions_.size(); ++i)
         valid = query.hasFieldAt(positions_[i], names_[qsizetype(i)]);
-    if (valid)
+    if (valid) {
+        layout_ = layout;
         return positions_;
+    }
     positions_.clear();
     for (const QString& name : names_) {
         const int index = query.fieldIndex(name);
@@ -19,6 +25,7 @@ const std::vector<int>& FieldPositions::of(const Query& query) {
         }
         positions_.push_back(index);
     }
+    layout_ = layout;
     return positions_;
 }
 

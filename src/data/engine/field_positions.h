@@ -23,6 +23,7 @@ public:
 private:
     QStringList names_;
     std::vector<int> positions_;
+    quint64 layout_ = 0;  // the layout the positions were last found in
 };
 
 }  // namespace data

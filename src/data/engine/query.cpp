@@ -13,7 +13,9 @@ namespace {
 constexpr int RowsPerRead = 64;
 // A result this small is taken for a lookup.
 constexpr std::size_t SmallResultRows = 8;
-constexpr std::size_t MaxCachedRows = 8192;
+// Many screens of rows, and few enough that a walk over a large result
+// frees the rows it read while they are still near in memory.
+constexpr std::size_t MaxCachedRows = 1024;
 
 [[noreturn]] void notEditing() { throw EngineError(QStringLiteral("Dataset not in edit or insert mode.")); }
 
@@ -24,8 +26,12 @@ bool unchanged(const QVariant& now, const QVariant& read) {
         return false;
     if (now.typeId() == read.typeId()) {
         switch (now.typeId()) {
-        case QMetaType::QString:
-            return *static_cast<const QString*>(now.constData()) == *static_cast<const QString*>(read.constData());
+        case QMetaType::QString: {
+            // A value copied from the record shares its characters with it.
+            const QString& a = *static_cast<const QString*>(now.constData());
+            const QString& b = *static_cast<const QString*>(read.constData());
+            return (a.size() == b.size() && a.constData() == b.constData()) || a == b;
+        }
         case QMetaType::LongLong:
             return *static_cast<const qlonglong*>(now.constData()) == *static_cast<const qlonglong*>(read.constData());
         case QMetaType::Bool:
@@ -49,27 +55,30 @@ bool parseInteger(const QString& text, qint64& out) {
 
 QString Field::name() const { return query_->fieldName(index_); }
 FieldKind Field::kind() const { return query_->fieldKind(index_); }
-QVariant Field::value() const { return query_->value(index_); }
-bool Field::isNull() const { return !value().isValid(); }
+QVariant Field::value() const { return query_->currentValue(index_); }
+bool Field::isNull() const { return !query_->currentValue(index_).isValid(); }
 
 QString Field::asText() const {
-    const QVariant v = value();
+    const QVariant& v = query_->currentValue(index_);
     if (!v.isValid())
         return {};
-    if (kind() == FieldKind::Boolean)
+    if (query_->table_->fields[std::size_t(index_)].kind == FieldKind::Boolean)
         return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    if (v.typeId() == QMetaType::QString)
+        return *static_cast<const QString*>(v.constData());
     if (v.typeId() == QMetaType::Double)
         return QString::number(v.toDouble(), 'g', 15);
     return v.toString();
 }
 
 qint64 Field::asInteger() const {
-    const QVariant v = value();
+    const QVariant& v = query_->currentValue(index_);
     if (!v.isValid())
         return 0;
     switch (v.typeId()) {
-    case QMetaType::Bool:
     case QMetaType::LongLong:
+        return *static_cast<const qlonglong*>(v.constData());
+    case QMetaType::Bool:
     case QMetaType::Int:
         return v.toLongLong();
     case QMetaType::Double:
@@ -84,7 +93,7 @@ qint64 Field::asInteger() const {
 }
 
 bool Field::asBoolean() const {
-    const QVariant v = value();
+    const QVariant& v = query_->currentValue(index_);
     if (!v.isValid())
         return false;
     if (v.typeId() == QMetaType::QString)
@@ -198,16 +207,9 @@ void Query::close() {
     emit stateChanged(state_);
 }
 
-void Query::checkOpen() const {
-    if (state_ == State::Inactive)
-        throw EngineError(QStringLiteral("Cannot perform this operation on a closed dataset."));
-}
+void Query::notOpen() { throw EngineError(QStringLiteral("Cannot perform this operation on a closed dataset.")); }
 
-void Query::checkField(int index) const {
-    checkOpen();
-    if (index < 0 || index >= fieldCount())
-        throw EngineError(QStringLiteral("Field index %1 out of range.").arg(index));
-}
+void Query::noSuchField(int index) { throw EngineError(QStringLiteral("Field index %1 out of range.").arg(index)); }
 
 void Query::setState(State state) {
     if (state_ == state)
@@ -281,7 +283,6 @@ void Query::moveTo(int recNo) {
 
 // ---- fields ---------------------------------------------------------------
 
-int Query::fieldCount() const { return table_ && isOpen() ? int(table_->fields.size()) : 0; }
 
 QString Query::fieldName(int index) const {
     checkField(index);
@@ -315,6 +316,16 @@ QVariant Query::value(int index) const {
     return valueAt(current_, index);
 }
 
+const QVariant& Query::currentValue(int index) const {
+    static const QVariant none;
+    checkField(index);
+    if (current_ < 0 || current_ >= int(ids_.size()))
+        return none;
+    if (isEditing())
+        return pending_[std::size_t(index)];
+    return storedRow(current_)[std::size_t(index)];
+}
+
 QVariant Query::valueAt(int row, int index) const {
     if (row < 0 || row >= int(ids_.size()) || index < 0 || index >= fieldCount())
         return {};
@@ -327,12 +338,23 @@ void Query::setValue(int index, const QVariant& value) {
     checkField(index);
     if (!isEditing())
         notEditing();
-    pending_[index] = convertForField(index, value);
+    QVariant converted = convertForField(index, value);
+    if (state_ == State::Edit && !asReadKept_ && !fieldSet_[std::size_t(index)]) {
+        fieldSet_[std::size_t(index)] = 1;
+        replaced_.emplace_back(index, std::move(pending_[std::size_t(index)]));
+    }
+    pending_[std::size_t(index)] = std::move(converted);
     modified_ = true;
     emit fieldChanged(index);
 }
 
 QVariant Query::convertForField(int index, const QVariant& value) const {
+    // The values the loops set most are of the field's own kind already.
+    const FieldKind kind = table_->fields[std::size_t(index)].kind;
+    if (kind == FieldKind::Integer && value.typeId() == QMetaType::LongLong)
+        return value;
+    if (kind == FieldKind::Text && value.typeId() == QMetaType::QString)
+        return static_cast<const QString*>(value.constData())->isEmpty() ? QVariant() : value;
     if (!value.isValid() || value.isNull())
         return {};
     const bool isText = value.typeId() == QMetaType::QString || value.typeId() == QMetaType::QByteArray;
@@ -539,7 +561,10 @@ void Query::edit() {
         return;
     }
     pending_ = storedRow(current_);
-    asRead_ = pending_;
+    asRead_.clear();
+    asReadKept_ = false;
+    replaced_.clear();
+    fieldSet_.assign(pending_.size(), 0);
     modified_ = false;
     changedElsewhere_ = false;
     setState(State::Edit);
@@ -650,8 +675,9 @@ bool Query::storePending() {
     } else {
         wroteThrough();
         // The values move into the cache once the write is through; post()
-        // clears what is left of them.
-        cacheRow(ids_[current_], std::move(pending_));
+        // clears what is left of them, the storage of the row they replace,
+        // which the next edit fills again.
+        cache_[ids_[current_]].swap(pending_);
         return true;
     }
     wroteThrough();
@@ -672,13 +698,40 @@ qint64 Query::insertPending() {
     return table_->connection->insertRow(*table_, bound, pending_);
 }
 
-bool Query::updatePending() {
-    // Against the record as it was when the edit began (asRead_): the cache
-    // may hold another desk's newer record by now.
+// The record being edited as it was read: the pending values with the
+// values before of the fields set.
+const Row& Query::recordAsRead() {
+    if (!asReadKept_) {
+        asRead_ = pending_;
+        for (const auto& [index, before] : replaced_)
+            asRead_[std::size_t(index)] = before;
+        replaced_.clear();
+        asReadKept_ = true;
+    }
+    return asRead_;
+}
+
+// The fields whose pending values differ from the record as read, in
+// ascending order.
+std::vector<int> Query::changedFields() const {
     std::vector<int> changed;
-    for (std::size_t i = 0; i < table_->fields.size(); ++i)
-        if (!unchanged(pending_[i], asRead_[i]))
-            changed.push_back(int(i));
+    if (asReadKept_) {
+        for (std::size_t i = 0; i < table_->fields.size(); ++i)
+            if (!unchanged(pending_[i], asRead_[i]))
+                changed.push_back(int(i));
+        return changed;
+    }
+    for (const auto& [index, before] : replaced_)
+        if (!unchanged(pending_[std::size_t(index)], before))
+            changed.push_back(index);
+    std::sort(changed.begin(), changed.end());
+    return changed;
+}
+
+bool Query::updatePending() {
+    // Against the record as it was when the edit began: the cache may hold
+    // another desk's newer record by now.
+    std::vector<int> changed = changedFields();
     if (changed.empty())
         return true;
     // Another desk may have changed the record since it was read: what only
@@ -686,9 +739,11 @@ bool Query::updatePending() {
     // record may change again while that is stored; a few rounds settle it.
     constexpr int Rounds = 3;
     for (int round = 0; round < Rounds; ++round) {
-        if (table_->connection->updateRow(*table_, ids_[current_], changed, pending_, asRead_))
+        static const Row notNeeded;
+        const Row& asRead = table_->connection->readsRecordAsRead() ? recordAsRead() : notNeeded;
+        if (table_->connection->updateRow(*table_, ids_[current_], changed, pending_, asRead))
             return true;
-        Conflict conflict = conflictOver(ids_[current_], asRead_, pending_, false);
+        Conflict conflict = conflictOver(ids_[current_], recordAsRead(), pending_, false);
         if (conflict.gone())
             return keepOrDropDeleted(conflict);
         conflict.contested = contestedFields(asRead_, pending_, conflict.theirs, changed);

@@ -66,7 +66,7 @@ public:
     void clearSql();
     void addSql(const QString& line);
     void setSql(const QString& text);
-    QString sql() const { return sqlLines_.join(QLatin1Char('\n')); }
+    QString sql() const { return sqlLines_.size() == 1 ? sqlLines_.front() : sqlLines_.join(QLatin1Char('\n')); }
 
     void open();  // reopens when already open
     // Opens again and stands on the same record, when it is still there.
@@ -94,10 +94,12 @@ public:
     std::vector<qint64> rowIds() const;        // of the stored records in the result
 
     // Fields
-    int fieldCount() const;
+    int fieldCount() const { return table_ && isOpen() ? int(table_->fields.size()) : 0; }
     QString fieldName(int index) const;
     FieldKind fieldKind(int index) const;
     int fieldIndex(const QString& name) const;  // -1 when unknown
+    // The layout of the table's fields (OpenTable::layout); 0 when closed.
+    quint64 fieldLayout() const { return table_ && isOpen() ? table_->layout : 0; }
     // Whether the field at index has exactly this name.
     bool hasFieldAt(int index, const QString& name) const {
         return table_ && isOpen() && index >= 0 && index < int(table_->fields.size()) && table_->fields[std::size_t(index)].name == name;
@@ -165,11 +167,24 @@ signals:
     void currentChangedElsewhere();
 
 private:
+    friend class Field;
+    // The current record's value as value() gives it, without a copy; valid
+    // until the query next reads or writes.
+    const QVariant& currentValue(int index) const;
     const Row& storedRow(int row) const;
     void loadRows(int row) const;
     static Row readRow(const OpenTable& table, Statement& st);
-    void checkOpen() const;
-    void checkField(int index) const;
+    void checkOpen() const {
+        if (state_ == State::Inactive)
+            notOpen();
+    }
+    void checkField(int index) const {
+        checkOpen();
+        if (index < 0 || index >= fieldCount())
+            noSuchField(index);
+    }
+    [[noreturn]] static void notOpen();
+    [[noreturn]] static void noSuchField(int index);
     void setState(State state);
     void moveCursor(int row, bool atBof, bool atEof);
     void dropStaleRows() const;
@@ -181,6 +196,8 @@ private:
     void wroteThrough();
     qint64 insertPending();
     bool updatePending();
+    const Row& recordAsRead();
+    std::vector<int> changedFields() const;
     Conflict conflictOver(qint64 id, const Row& asRead, const Row& mine, bool deleting) const;
     ConflictChoice chooseInConflict(Conflict& conflict) const;
     bool keepOrDropDeleted(Conflict& conflict);
@@ -200,7 +217,13 @@ private:
     bool modified_ = false;
     bool changedElsewhere_ = false;
     Row theirs_;  // the other desk's record, while a conflict is settled
-    Row asRead_;  // the record being edited as it was when the edit began
+    // The record being edited as it was when the edit began. It is made
+    // only when needed (asReadKept_): until then the pending values differ
+    // from it only in the fields set, whose values before are kept apart.
+    Row asRead_;
+    bool asReadKept_ = false;
+    std::vector<std::pair<int, QVariant>> replaced_;  // field, value before its first change
+    std::vector<quint8> fieldSet_;                     // by field: set since the edit began
     mutable std::unordered_map<qint64, Row> cache_;
     mutable quint64 cacheGeneration_ = 0;
     mutable qint64 lastReadId_ = 0;  // the last row looked up, valid until the cache changes

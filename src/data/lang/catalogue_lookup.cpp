@@ -5,8 +5,16 @@
 namespace data {
 
 QString catalogueLookupStatement(const QString& model, const QString& colour) {
-    return QStringLiteral("select * from shoes.db WHERE 鞋的型号=") + quotedLiteral(model) + QStringLiteral(" AND 颜色=") +
-           quotedLiteral(colour) + QLatin1Char(' ');
+    const QStringView head = u"select * from shoes.db WHERE 鞋的型号=";
+    const QStringView middle = u" AND 颜色=";
+    QString statement;
+    statement.reserve(head.size() + middle.size() + model.size() + colour.size() + 8);
+    statement += head;
+    appendQuotedLiteral(statement, model);
+    statement += middle;
+    appendQuotedLiteral(statement, colour);
+    statement += QLatin1Char(' ');
+    return statement;
 }
 
 }  // namespace data

@@ -6,9 +6,26 @@
 namespace data {
 
 QString quotedLiteral(const QString& text) {
-    QString doubled = text;
-    doubled.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QLatin1Char('\'') + doubled + QLatin1Char('\'');
+    QString quoted;
+    appendQuotedLiteral(quoted, text);
+    return quoted;
+}
+
+void appendQuotedLiteral(QString& out, QStringView text) {
+    const QChar quote = QLatin1Char('\'');
+    out.reserve(out.size() + text.size() + 2);
+    out += quote;
+    for (qsizetype from = 0;;) {
+        const qsizetype at = text.indexOf(quote, from);
+        if (at < 0) {
+            out += text.mid(from);
+            break;
+        }
+        out += text.mid(from, at + 1 - from);
+        out += quote;
+        from = at + 1;
+    }
+    out += quote;
 }
 
 QString searchableText(const QString& text) {

@@ -11,6 +11,8 @@ namespace data {
 // The text of a literal as it stands in a statement: between single quotes,
 // each quote inside doubled. Every statement built from user text uses it.
 QString quotedLiteral(const QString& text);
+// Appends quotedLiteral(text) to out.
+void appendQuotedLiteral(QString& out, QStringView text);
 
 // A search term as a statement can hold it: without NUL characters, which
 // no clerk types and which would cut a pattern short.

@@ -6,9 +6,11 @@
 #include "data/core/errors.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <QFile>
 #include <QFileInfo>
 #include <QScopedValueRollback>
+#include <QStringEncoder>
 #include <sqlite3.h>
 
 namespace data {
@@ -48,7 +50,9 @@ void SqliteStatement::reset() {
 
 namespace {
 
-void keepBound(std::vector<QVariant>& bound, int index, const QVariant& value) {
+void keepBound(std::vector<QVariant>& bound, int index, const QVariant& value, sqlite3_stmt* stmt) {
+    if (bound.empty())
+        bound.reserve(std::size_t(std::max(index, sqlite3_bind_parameter_count(stmt))));
     if (int(bound.size()) < index)
         bound.resize(std::size_t(index));
     bound[std::size_t(index - 1)] = value;
@@ -74,6 +78,15 @@ void SqliteStatement::bind(int index, const QVariant& value) {
         case QMetaType::Float:
             rc = sqlite3_bind_double(stmt_, index, value.toDouble());
             break;
+        case QMetaType::QString: {
+            // Into bytes kept for the purpose; SQLite copies them.
+            const QString& text = *static_cast<const QString*>(value.constData());
+            QStringEncoder toUtf8(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
+            utf8_.resize(toUtf8.requiredSpace(text.size()));
+            const char* end = toUtf8.appendToBuffer(utf8_.data(), text);
+            rc = sqlite3_bind_text(stmt_, index, utf8_.constData(), int(end - utf8_.constData()), SQLITE_TRANSIENT);
+            break;
+        }
         default: {
             const QByteArray utf8 = value.toString().toUtf8();
             rc = sqlite3_bind_text(stmt_, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
@@ -83,7 +96,7 @@ void SqliteStatement::bind(int index, const QVariant& value) {
     if (rc != SQLITE_OK)
         throwSqliteError(db_, rc);
     if (writes_)
-        keepBound(bound_, index, value);
+        keepBound(bound_, index, value, stmt_);
 }
 
 void SqliteStatement::bindInt(int index, qint64 value) {
@@ -91,7 +104,7 @@ void SqliteStatement::bindInt(int index, qint64 value) {
     if (rc != SQLITE_OK)
         throwSqliteError(db_, rc);
     if (writes_)
-        keepBound(bound_, index, QVariant(value));
+        keepBound(bound_, index, QVariant(value), stmt_);
 }
 
 bool SqliteStatement::step() {
@@ -116,17 +129,37 @@ bool SqliteStatement::step() {
 
 int SqliteStatement::columnCount() const { return sqlite3_column_count(stmt_); }
 
+// A column's value is taken once from the statement and read from there:
+// the connection's lock is taken once instead of for every question about
+// it. The statement is this thread's while it is stepped.
 QVariant SqliteStatement::column(int index) const {
-    switch (sqlite3_column_type(stmt_, index)) {
+    sqlite3_value* value = sqlite3_column_value(stmt_, index);
+    switch (sqlite3_value_type(value)) {
     case SQLITE_INTEGER:
-        return QVariant(qint64(sqlite3_column_int64(stmt_, index)));
+        return QVariant(qint64(sqlite3_value_int64(value)));
     case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(stmt_, index));
+        return QVariant(sqlite3_value_double(value));
     case SQLITE_NULL:
         return QVariant();
     default: {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, index));
-        return QVariant(QString::fromUtf8(text, sqlite3_column_bytes(stmt_, index)));
+        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+        return QVariant(QString::fromUtf8(text, sqlite3_value_bytes(value)));
+    }
+    }
+}
+
+QVariant SqliteStatement::column(int index, TextCache& texts) const {
+    sqlite3_value* value = sqlite3_column_value(stmt_, index);
+    switch (sqlite3_value_type(value)) {
+    case SQLITE_INTEGER:
+        return QVariant(qint64(sqlite3_value_int64(value)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_value_double(value));
+    case SQLITE_NULL:
+        return QVariant();
+    default: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+        return QVariant(texts.text(text, sqlite3_value_bytes(value)));
     }
     }
 }
@@ -205,7 +238,7 @@ void SqliteConnection::reopen() {
     // Our log is no longer the table's: it must neither be folded into the
     // table nor removed by its name, which is now another's log.
     sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-    cache_.clear();
+    forgetStatements();
     forgetCopies();
     groupLog_.clear();
     groupTransaction_ = false;
@@ -241,25 +274,46 @@ void SqliteConnection::checkCommitReachedTheTable() {
 SqliteConnection::~SqliteConnection() {
     if (!sqlite3_get_autocommit(db_))
         sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
-    cache_.clear();
+    forgetStatements();
     copies_.clear();
     sqlite3_close(db_);
 }
 
+void SqliteConnection::forgetStatements() {
+    recent_ = {};
+    cache_.clear();
+}
+
 Statement& SqliteConnection::prepare(const QString& sql) {
+    // A string of its own (not raw data of another's) cannot change under
+    // a copy of it: the same characters at the same place are the same text.
+    const bool owned = sql.data_ptr().isMutable();
+    if (owned)
+        for (const Recent& recent : recent_)
+            if (recent.statement && recent.sql.constData() == sql.constData() && recent.sql.size() == sql.size()) {
+                recent.statement->reset();
+                return *recent.statement;
+            }
+    SqliteStatement* statement = nullptr;
     if (const auto it = cache_.constFind(sql); it != cache_.constEnd()) {
-        it.value()->reset();
-        return *it.value();
+        statement = it.value().get();
+        statement->reset();
+    } else {
+        if (cache_.size() >= MaxCachedStatements)
+            forgetStatements();
+        sqlite3_stmt* stmt = nullptr;
+        const QByteArray utf8 = sql.toUtf8();
+        const int rc = sqlite3_prepare_v3(db_, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+        if (rc != SQLITE_OK)
+            throwSqliteError(db_, rc);
+        auto made = std::make_shared<SqliteStatement>(db_, stmt, this, utf8);
+        statement = made.get();
+        cache_.insert(sql, std::move(made));
     }
-    if (cache_.size() >= MaxCachedStatements)
-        cache_.clear();
-    sqlite3_stmt* stmt = nullptr;
-    const QByteArray utf8 = sql.toUtf8();
-    const int rc = sqlite3_prepare_v3(db_, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
-    if (rc != SQLITE_OK)
-        throwSqliteError(db_, rc);
-    auto statement = std::make_shared<SqliteStatement>(db_, stmt, this, utf8);
-    cache_.insert(sql, statement);
+    if (owned) {
+        recent_[nextRecent_] = {sql, statement};
+        nextRecent_ = (nextRecent_ + 1) % recent_.size();
+    }
     return *statement;
 }
 
@@ -390,10 +444,10 @@ qint64 SqliteConnection::insertRow(const OpenTable& table, const std::vector<int
     }
     st.reset();
     const qint64 id = lastInsertRowId();
-    if (const auto it = copies_.find(table.sqlName); it != copies_.end() && it->second->usable) {
+    if (TableCopy* copy = usableCopy(table)) {
         // A field left out took its default: the record is read as stored.
         const Row stored = readCurrent(table, id, nullptr);
-        it->second->put(id, stored.empty() ? nullptr : &stored);
+        copy->put(id, stored.empty() ? nullptr : &stored);
     }
     return id;
 }
@@ -434,9 +488,23 @@ bool SqliteConnection::removeRow(const OpenTable& table, qint64 id, const Row&) 
 
 // ---- lookups from a copy ------------------------------------------------------
 
+TableCopy* SqliteConnection::usableCopy(const OpenTable& table) {
+    if (lastCopied_ == &table && lastCopiedName_.constData() == table.sqlName.constData())
+        return lastCopy_;
+    const auto it = copies_.find(table.sqlName);
+    if (it == copies_.end())
+        return nullptr;
+    lastCopied_ = &table;
+    lastCopiedName_ = table.sqlName;
+    lastCopy_ = it->second->usable ? it->second.get() : nullptr;
+    return lastCopy_;
+}
+
 TableCopy* SqliteConnection::copyOf(const OpenTable& table) {
-    if (const auto it = copies_.find(table.sqlName); it != copies_.end())
-        return it->second->usable ? it->second.get() : nullptr;
+    if (TableCopy* copy = usableCopy(table))
+        return copy;
+    if (copies_.count(table.sqlName))
+        return nullptr;  // too large to copy
     auto copy = std::make_unique<TableCopy>();
     Statement& st = prepare(QStringLiteral("SELECT %1 FROM %2 LIMIT %3").arg(table.rowColumns(), table.quotedName).arg(TableCopy::MaxRows + 1));
     int rows = 0;
@@ -457,12 +525,15 @@ TableCopy* SqliteConnection::copyOf(const OpenTable& table) {
 // The record as updated (every field of it, as the query holds it) or
 // deleted (null) goes into the copy.
 void SqliteConnection::copyWrote(const OpenTable& table, qint64 id, const Row* row) {
-    const auto it = copies_.find(table.sqlName);
-    if (it != copies_.end() && it->second->usable)
-        it->second->put(id, row);
+    if (TableCopy* copy = usableCopy(table))
+        copy->put(id, row);
 }
 
-void SqliteConnection::forgetCopies() { copies_.clear(); }
+void SqliteConnection::forgetCopies() {
+    copies_.clear();
+    lastCopied_ = nullptr;
+    lastCopy_ = nullptr;
+}
 
 std::optional<Connection::Found> SqliteConnection::answerFromMemory(const OpenTable& table, const Lookup& lookup) {
     if (writeGroups_ == 0 || lookup.empty())

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QString>
 #include <QVariant>
+#include <array>
 #include <map>
 #include <memory>
 #include <vector>
@@ -31,6 +32,7 @@ public:
     bool step() override;
     int columnCount() const override;
     QVariant column(int index) const override;
+    QVariant column(int index, TextCache& texts) const override;
     qint64 columnInt(int index) const override;
     int changes() const;  // rows the last write changed
 
@@ -40,6 +42,7 @@ private:
     SqliteConnection* owner_;
     QByteArray sql_;
     std::vector<QVariant> bound_;  // by index from 0, for the write group's log
+    QByteArray utf8_;              // a text's bytes while they are bound
     bool writes_ = false;          // only a statement that writes keeps its values for the log
 };
 
@@ -65,6 +68,7 @@ public:
     qint64 insertRow(const OpenTable& table, const std::vector<int>& fields, Row& row) override;
     bool updateRow(const OpenTable& table, qint64 id, const std::vector<int>& fields, Row& row,
                    const Row& asRead) override;
+    bool readsRecordAsRead() const override { return false; }
     bool removeRow(const OpenTable& table, qint64 id, const Row& asRead) override;
     // Inside a write group, lookups of text fields are answered from a copy
     // of the table: one desk works on the files, and every write it makes
@@ -119,6 +123,16 @@ private:
     sqlite3* db_;
     QString path_;
     QHash<QString, std::shared_ptr<SqliteStatement>> cache_;  // by SQL text
+    // The statements last asked for, known by where their text's characters
+    // are: the texts a table keeps for its reads and writes come again and
+    // again as copies of one string.
+    struct Recent {
+        QString sql;
+        SqliteStatement* statement = nullptr;
+    };
+    std::array<Recent, 4> recent_;
+    std::size_t nextRecent_ = 0;
+    void forgetStatements();
     int writeGroups_ = 0;
     qint64 groupStartedMs_ = 0;
     bool groupTransaction_ = false;
@@ -129,6 +143,11 @@ private:
     std::vector<LoggedWrite> groupLog_;  // the writes since the group's last commit
     int writesSinceCheck_ = 0;            // writes committed or pending since the log was last checked
     std::map<QString, std::unique_ptr<TableCopy>> copies_;  // by SQL name, inside a write group
+    // The copy last found and the table it was found for.
+    const OpenTable* lastCopied_ = nullptr;
+    QString lastCopiedName_;
+    TableCopy* lastCopy_ = nullptr;
+    TableCopy* usableCopy(const OpenTable& table);  // null when there is none
     bool writingRecord_ = false;  // a write of insertRow, updateRow or removeRow, which keep the copies
 };
 
