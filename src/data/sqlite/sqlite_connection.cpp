@@ -129,11 +129,14 @@ bool SqliteStatement::step() {
 
 int SqliteStatement::columnCount() const { return sqlite3_column_count(stmt_); }
 
+namespace {
+
 // A column's value is taken once from the statement and read from there:
 // the connection's lock is taken once instead of for every question about
 // it. The statement is this thread's while it is stepped.
-QVariant SqliteStatement::column(int index) const {
-    sqlite3_value* value = sqlite3_column_value(stmt_, index);
+template <typename MakeText>
+QVariant columnValue(sqlite3_stmt* stmt, int index, MakeText makeText) {
+    sqlite3_value* value = sqlite3_column_value(stmt, index);
     switch (sqlite3_value_type(value)) {
     case SQLITE_INTEGER:
         return QVariant(qint64(sqlite3_value_int64(value)));
@@ -143,25 +146,19 @@ QVariant SqliteStatement::column(int index) const {
         return QVariant();
     default: {
         const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
-        return QVariant(QString::fromUtf8(text, sqlite3_value_bytes(value)));
+        return QVariant(makeText(text, sqlite3_value_bytes(value)));
     }
     }
 }
 
+}  // namespace
+
+QVariant SqliteStatement::column(int index) const {
+    return columnValue(stmt_, index, [](const char* text, int size) { return QString::fromUtf8(text, size); });
+}
+
 QVariant SqliteStatement::column(int index, TextCache& texts) const {
-    sqlite3_value* value = sqlite3_column_value(stmt_, index);
-    switch (sqlite3_value_type(value)) {
-    case SQLITE_INTEGER:
-        return QVariant(qint64(sqlite3_value_int64(value)));
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_value_double(value));
-    case SQLITE_NULL:
-        return QVariant();
-    default: {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
-        return QVariant(texts.text(text, sqlite3_value_bytes(value)));
-    }
-    }
+    return columnValue(stmt_, index, [&texts](const char* text, int size) { return texts.text(text, size); });
 }
 
 qint64 SqliteStatement::columnInt(int index) const { return sqlite3_column_int64(stmt_, index); }
