@@ -38,16 +38,7 @@ struct SoleFields {
 }  // namespace
 
 QString statisticsLookupStatement(const QString& sole, const QString& supplier) {
-    const QStringView head = u"select * from XdTJ.db WHERE 鞋底型号=";
-    const QStringView middle = u" AND 供应商=";
-    QString statement;
-    statement.reserve(head.size() + middle.size() + sole.size() + supplier.size() + 8);
-    statement += head;
-    data::appendQuotedLiteral(statement, sole);
-    statement += middle;
-    data::appendQuotedLiteral(statement, supplier);
-    statement += QLatin1Char(' ');
-    return statement;
+    return data::twoValueLookup(u"select * from XdTJ.db WHERE 鞋底型号=", sole, u" AND 供应商=", supplier);
 }
 
 bool statisticsTableHoldsRows(data::Query& statistics) {

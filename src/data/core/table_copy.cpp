@@ -96,19 +96,12 @@ Connection::Found TableCopy::find(const Lookup& lookup) {
     }
     std::sort(byField.begin(), byField.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     fields_.clear();
-    qsizetype length = 0;
+    QString key;
     for (const auto& [field, value] : byField) {
         fields_.push_back(field);
-        texts_.push_back(textOf(*value));
-        length += texts_.back().size() + 1;
-    }
-    QString key;
-    key.reserve(length);
-    for (const QString& text : texts_) {
-        key += text;
+        key += textOf(*value);
         key += QChar(0x1f);
     }
-    texts_.clear();
     const Index& found = index(fields_);
     Connection::Found records;
     if (const auto ids = found.constFind(key); ids != found.constEnd()) {

@@ -38,7 +38,6 @@ private:
     std::vector<int> lastFields_;
     Index* lastIndex_ = nullptr;
     std::vector<int> fields_;
-    std::vector<QString> texts_;
 };
 
 }  // namespace data

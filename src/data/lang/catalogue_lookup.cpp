@@ -5,16 +5,7 @@
 namespace data {
 
 QString catalogueLookupStatement(const QString& model, const QString& colour) {
-    const QStringView head = u"select * from shoes.db WHERE 鞋的型号=";
-    const QStringView middle = u" AND 颜色=";
-    QString statement;
-    statement.reserve(head.size() + middle.size() + model.size() + colour.size() + 8);
-    statement += head;
-    appendQuotedLiteral(statement, model);
-    statement += middle;
-    appendQuotedLiteral(statement, colour);
-    statement += QLatin1Char(' ');
-    return statement;
+    return twoValueLookup(u"select * from shoes.db WHERE 鞋的型号=", model, u" AND 颜色=", colour);
 }
 
 }  // namespace data

@@ -28,6 +28,17 @@ void appendQuotedLiteral(QString& out, QStringView text) {
     out += quote;
 }
 
+QString twoValueLookup(QStringView head, const QString& first, QStringView middle, const QString& second) {
+    QString statement;
+    statement.reserve(head.size() + middle.size() + first.size() + second.size() + 8);
+    statement += head;
+    appendQuotedLiteral(statement, first);
+    statement += middle;
+    appendQuotedLiteral(statement, second);
+    statement += QLatin1Char(' ');
+    return statement;
+}
+
 QString searchableText(const QString& text) {
     QString kept = text;
     kept.remove(QChar(0));

@@ -13,6 +13,9 @@ namespace data {
 QString quotedLiteral(const QString& text);
 // Appends quotedLiteral(text) to out.
 void appendQuotedLiteral(QString& out, QStringView text);
+// "<head>'<first>' <middle>'<second>' " with both values quoted: the lookups
+// of a record by two fields that the loops make for every record.
+QString twoValueLookup(QStringView head, const QString& first, QStringView middle, const QString& second);
 
 // A search term as a statement can hold it: without NUL characters, which
 // no clerk types and which would cut a pattern short.
