@@ -15,6 +15,7 @@
 #include <QStringList>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <sqlite3.h>
 #include <vector>
 
@@ -73,18 +74,34 @@ inline void fill(sqlite3* db, int orders = Orders) {
     exec(db, "COMMIT");
 }
 
-// What the order window's status bar does: events run on every row, the
-// progress text reaches the "screen" at most every 50 ms.
+// What a window's status bar does: events run every few milliseconds, the
+// progress text is made and reaches the "screen" at most every 50 ms.
 class ThrottledStatus : public kit::StatusSink {
 public:
     ThrottledStatus() { sinceShown_.start(); }
     void setPanelText(int panel, const QString& text) override {
         pending_[panel] = text;
+        if (panel == kit::ProgressPanel)
+            progress_.reset();
         if (sinceShown_.elapsed() >= 50)
             show();
     }
-    void letEventsRun() override { QCoreApplication::processEvents(); }
+    void setProgress(const kit::Progress& progress) override {
+        progress_ = progress;
+        if (sinceShown_.elapsed() >= 50)
+            show();
+    }
+    void letEventsRun() override {
+        if (sinceEvents_.isValid() && sinceEvents_.elapsed() < 4)
+            return;
+        QCoreApplication::processEvents();
+        sinceEvents_.start();
+    }
     void show() {
+        if (progress_) {
+            pending_[kit::ProgressPanel] = progress_->text();
+            progress_.reset();
+        }
         for (int p = 0; p < 3; ++p)
             if (!pending_[p].isEmpty())
                 shown_[p] = pending_[p];
@@ -98,7 +115,9 @@ private:
     QString pending_[3];
     QString shown_[3];
     int shows_ = 0;
+    std::optional<kit::Progress> progress_;
     QElapsedTimer sinceShown_;
+    QElapsedTimer sinceEvents_;
 };
 
 // The three table folders of a visible benchmark: one for the windows, one

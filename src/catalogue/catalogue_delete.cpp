@@ -17,8 +17,7 @@ int deleteShownModels(data::Query& query, kit::StatusSink& status) {
         status.letEventsRun();
         query.remove();  // the cursor moves on to the following record
         ++deleted;
-        status.setPanelText(kit::ProgressPanel, kit::progressText(kit::thisTablePrefix(), query.recordCount(),
-                                                                        total - deleted, deleted));
+        status.setProgress({kit::thisTablePrefix(), query.recordCount(), total - deleted, deleted, {}});
     }
     status.setPanelText(kit::ProgressPanel, kit::deletionFinishedText());
     return deleted;

@@ -22,8 +22,9 @@ int markCounted(data::Query& query, kit::StatusSink& status) {
         query.post();
         pairs += query.field(QStringLiteral("双数")).asInteger();
         query.next();
-        status.setPanelText(kit::ProgressPanel, kit::progressText(kit::thisTablePrefix(), total, done) + QStringLiteral("@已求和:") +
-                                               QString::number(pairs));
+        kit::Progress progress = kit::Progress::of(kit::thisTablePrefix(), total, done);
+        progress.pairsSummed = pairs;
+        status.setProgress(progress);
     }
     status.setPanelText(kit::CountPanel, QString::number(query.recordCount()));
     return done;
@@ -39,7 +40,7 @@ int deleteShownOrders(data::Query& query, kit::StatusSink& status) {
         status.letEventsRun();
         ++deleted;
         query.remove();
-        status.setPanelText(kit::ProgressPanel, kit::progressText(kit::thisTablePrefix(), query.recordCount(), total - deleted, deleted));
+        status.setProgress({kit::thisTablePrefix(), query.recordCount(), total - deleted, deleted, {}});
     }
     status.setPanelText(kit::ProgressPanel, kit::deletionFinishedText());
     return deleted;

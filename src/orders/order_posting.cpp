@@ -16,11 +16,13 @@ bool isWholeNumber(const QString& text) {
 }
 
 // A stored or typed whole number; a number already held as one needs no text.
-bool holdsWholeNumber(const data::Field& field) {
-    const QVariant value = field.value();
-    if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Int)
-        return true;
-    return isWholeNumber(field.asText());
+bool holdsWholeNumber(const data::Field& field) { return field.holdsInteger() || isWholeNumber(field.asText()); }
+
+// Sets a whole number unless the field holds it already: a loop posting a
+// record it did not change there sets nothing there.
+void setInteger(data::Field field, qint64 value) {
+    if (!field.holdsInteger() || field.asInteger() != value)
+        field.setInteger(value);
 }
 
 // "件数", "双数", the sixteen sizes, then "颜色".
@@ -56,7 +58,7 @@ void applyOrderPostingRule(data::Query& query) {
     qint64 pairs = 0;
     for (int i = FirstSizeAt; i < ColourAt; ++i)
         pairs += query.field(at[std::size_t(i)]).asInteger();
-    query.field(at[PairsAt]).setInteger(pairs);
+    setInteger(query.field(at[PairsAt]), pairs);
 }
 
 void installOrderPostingRule(data::Query& query, std::function<void()> showDuplicate) {

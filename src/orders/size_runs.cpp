@@ -43,7 +43,7 @@ int convertSizes(data::Query& query, kit::StatusSink& status, Arithmetic arithme
             query.post();
         }
         query.next();
-        status.setPanelText(kit::ProgressPanel, kit::progressText(kit::mainTablePrefix(), total, done));
+        status.setProgress(kit::Progress::of(kit::mainTablePrefix(), total, done));
     }
     return skipped;
 }

@@ -60,8 +60,7 @@ int clearStatisticsTable(data::Query& statistics, kit::StatusSink& status) {
             break;
         statistics.remove();
         ++deleted;
-        status.setPanelText(kit::ProgressPanel, kit::progressText(kit::mainTablePrefix(), statistics.recordCount(),
-                                                                        total - deleted, deleted));
+        status.setProgress({kit::mainTablePrefix(), statistics.recordCount(), total - deleted, deleted, {}});
     }
     return deleted;
 }
@@ -101,8 +100,7 @@ int addUpOrders(data::Query& orders, data::Query& statistics, kit::StatusSink& s
             }
             statistics.post();
             orders.next();
-            status.setPanelText(kit::ProgressPanel,
-                                kit::progressText(kit::mainTablePrefix(), orders.recordCount(), visited));
+            status.setProgress(kit::Progress::of(kit::mainTablePrefix(), orders.recordCount(), visited));
         }
     }
     statistics.setSql(finalStatisticsStatement());

@@ -78,8 +78,7 @@ int assignSoles(data::Query& orders, data::Query& catalogue, const std::function
                     orders.post();
                 }
             }
-            status.setPanelText(kit::ProgressPanel,
-                                kit::progressText(kit::mainTablePrefix(), orders.recordCount(), visited));
+            status.setProgress(kit::Progress::of(kit::mainTablePrefix(), orders.recordCount(), visited));
             orders.next();
         }
     }

@@ -11,11 +11,10 @@ namespace {
 // The size's text as a whole number; an empty size counts as 0, as it does
 // in the order window. A stored number is its own text's value.
 qint64 wholeNumber(const data::Field& size) {
-    const QVariant value = size.value();
-    if (!value.isValid())
+    if (size.holdsInteger())
+        return size.asInteger();
+    if (size.isNull())
         return 0;
-    if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Int)
-        return value.toLongLong();
     const QString text = size.asText();
     bool ok = false;
     const qint64 n = text.toLongLong(&ok);
@@ -42,13 +41,17 @@ constexpr int FirstSizeAt = 4;
 void applyStatisticsPostingRule(data::Query& query) {
     thread_local data::FieldPositions positions(ruleFieldNames());
     const std::vector<int>& at = positions.of(query);
-    const QString supplier = query.field(at[SupplierAt]).asText();
-    query.field(at[SequenceAt]).setText(supplier + query.field(at[SoleAt]).asText());
+    // A field that holds its value already is left alone: adding up sets
+    // nothing there on most records.
+    const QString sequence = query.field(at[SupplierAt]).asText() + query.field(at[SoleAt]).asText();
+    if (data::Field field = query.field(at[SequenceAt]); field.asText() != sequence)
+        field.setText(sequence);
 
     qint64 pairs = 0;
     for (std::size_t i = FirstSizeAt; i < at.size(); ++i)
         pairs += wholeNumber(query.field(at[i]));
-    query.field(at[PairsAt]).setInteger(pairs);
+    if (data::Field field = query.field(at[PairsAt]); !field.holdsInteger() || field.asInteger() != pairs)
+        field.setInteger(pairs);
 }
 
 }  // namespace statistics

@@ -39,4 +39,11 @@ QString progressText(const QString& prefix, int rows, int notDone, int done) {
     return text;
 }
 
+QString Progress::text() const {
+    QString text = progressText(prefix, rows, notDone, done);
+    if (pairsSummed)
+        text += QStringLiteral("@已求和:") + QString::number(*pairsSummed);
+    return text;
+}
+
 }  // namespace kit

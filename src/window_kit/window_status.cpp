@@ -28,6 +28,15 @@ WindowStatus::~WindowStatus() { flush(); }
 
 void WindowStatus::setPanelText(int panel, const QString& text) {
     pending_[panel] = text;
+    if (panel == ProgressPanel)
+        progress_.reset();
+    if (sincePaint_.elapsed() >= PaintIntervalMs)
+        flush();
+}
+
+void WindowStatus::setProgress(const Progress& progress) {
+    pending_.remove(ProgressPanel);
+    progress_ = progress;
     if (sincePaint_.elapsed() >= PaintIntervalMs)
         flush();
 }
@@ -43,6 +52,10 @@ void WindowStatus::flush() {
     for (auto it = pending_.cbegin(); it != pending_.cend(); ++it)
         panels_.setPanelText(it.key(), it.value());
     pending_.clear();
+    if (progress_) {
+        panels_.setPanelText(ProgressPanel, progress_->text());
+        progress_.reset();
+    }
     sincePaint_.restart();
 }
 

@@ -21,6 +21,7 @@ public:
     ~WindowStatus() override;
 
     void setPanelText(int panel, const QString& text) override;
+    void setProgress(const Progress& progress) override;
     void letEventsRun() override;
     void flush();
 
@@ -32,6 +33,8 @@ public:
 private:
     kit::StatusPanels& panels_;
     QMap<int, QString> pending_;
+    // The progress panel's figures not yet shown, if they came as figures.
+    std::optional<Progress> progress_;
     QElapsedTimer sincePaint_;
     QElapsedTimer sinceEvents_;
 };

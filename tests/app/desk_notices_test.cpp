@@ -14,6 +14,8 @@
 #include <QTimer>
 
 #include <functional>
+#include <variant>
+#include <vector>
 
 namespace {
 
@@ -82,6 +84,45 @@ TEST(WindowStatusEvents, ALoopHandlesWhatWaitsFromItsFirstRowAndWhileItRuns)
         status.letEventsRun();
     }
     EXPECT_TRUE(later) << rows << " rows went by without the waiting event";
+}
+
+// A window's status bar is given the progress as figures or as a text; what
+// was given last is what the panel says once the loop's sink ends.
+TEST(WindowStatusProgress, ThePanelEndsWithWhatWasGivenLast)
+{
+    using Write = std::variant<kit::Progress, QString>;
+    kit::Progress summed = kit::Progress::of(kit::thisTablePrefix(), 7, 3);
+    summed.pairsSummed = 42;
+    struct Case {
+        const char* name;
+        std::vector<Write> writes;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"figures", {kit::Progress::of(kit::mainTablePrefix(), 5, 2)}, QStringLiteral("主表共有记录5条:未完成:3@已完成:2")},
+        {"figures, then newer figures",
+         {kit::Progress::of(kit::mainTablePrefix(), 5, 2), kit::Progress::of(kit::mainTablePrefix(), 5, 5)},
+         QStringLiteral("主表共有记录5条:未完成:0@已完成:5")},
+        {"figures, then a text", {kit::Progress::of(kit::mainTablePrefix(), 5, 2), QStringLiteral("删除完毕")},
+         QStringLiteral("删除完毕")},
+        {"a text, then figures", {QStringLiteral("删除完毕"), kit::Progress{kit::thisTablePrefix(), 4, 1, 3, {}}},
+         QStringLiteral("此表共有记录4条:未完成:1@已完成:3")},
+        {"figures with the pairs summed", {summed}, QStringLiteral("此表共有记录7条:未完成:4@已完成:3@已求和:42")},
+    };
+    for (const Case& c : cases) {
+        kit::StatusPanels panels({50, 50});
+        panels.setPanelText(kit::ProgressPanel, QStringLiteral("之前的文字"));
+        {
+            kit::WindowStatus status(panels);
+            for (const Write& w : c.writes) {
+                if (const auto* figures = std::get_if<kit::Progress>(&w))
+                    status.setProgress(*figures);
+                else
+                    status.setPanelText(kit::ProgressPanel, std::get<QString>(w));
+            }
+        }
+        EXPECT_EQ(panels.panelText(kit::ProgressPanel), c.expected) << c.name;
+    }
 }
 
 TEST_F(DeskNoticesTest, ServerStateShowsWhileThereIsOne)

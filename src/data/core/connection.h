@@ -2,6 +2,7 @@
 
 #include "data/core/conflict.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -30,7 +31,13 @@ public:
 
 private:
     static constexpr std::size_t Places = 1024;
-    std::unique_ptr<QString[]> kept_;
+    // A text with the bytes it was made from: a text read again is known by
+    // its bytes, without decoding or comparing across encodings.
+    struct Kept {
+        QByteArray utf8;
+        QString text;
+    };
+    std::unique_ptr<Kept[]> kept_;
 };
 
 // A prepared statement of a connection. Bind, step through its rows, reset.

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <atomic>
+#include <cstring>
 
 namespace data {
 
@@ -101,17 +102,20 @@ QString TextCache::text(const char* utf8, qsizetype size) {
     if (size == 0)
         return QString::fromUtf8(utf8, size);
     if (!kept_)
-        kept_ = std::make_unique<QString[]>(Places);
+        kept_ = std::make_unique<Kept[]>(Places);
     const QByteArrayView bytes(utf8, size);
     // FNV-1a: the texts are short, and a place taken by another text costs
     // only a text made anew.
     quint64 hash = 14695981039346656037ull;
     for (const char c : bytes)
         hash = (hash ^ quint8(c)) * 1099511628211ull;
-    QString& kept = kept_[(hash ^ (hash >> 32)) % Places];
-    if (kept.size() > size || kept.size() * 3 < size || !QAnyStringView::equal(QStringView(kept), QUtf8StringView(utf8, size)))
-        kept = QString::fromUtf8(bytes);
-    return kept;
+    Kept& kept = kept_[(hash ^ (hash >> 32)) % Places];
+    if (kept.utf8.size() != size || std::memcmp(kept.utf8.constData(), utf8, std::size_t(size)) != 0) {
+        kept.utf8.resize(size);  // the place's bytes are used again
+        std::memcpy(kept.utf8.data(), utf8, std::size_t(size));
+        kept.text = QString::fromUtf8(bytes);
+    }
+    return kept.text;
 }
 
 Row readRecord(const OpenTable& table, Statement& st) {

@@ -58,6 +58,11 @@ FieldKind Field::kind() const { return query_->fieldKind(index_); }
 QVariant Field::value() const { return query_->currentValue(index_); }
 bool Field::isNull() const { return !query_->currentValue(index_).isValid(); }
 
+bool Field::holdsInteger() const {
+    const int type = query_->currentValue(index_).typeId();
+    return type == QMetaType::LongLong || type == QMetaType::Int;
+}
+
 QString Field::asText() const {
     const QVariant& v = query_->currentValue(index_);
     if (!v.isValid())

@@ -29,6 +29,8 @@ public:
 
     QVariant value() const;  // invalid when the field holds no value
     bool isNull() const;
+    // The value is held as a whole number, not as a text or a fraction.
+    bool holdsInteger() const;
     QString asText() const;  // "" for no value
     qint64 asInteger() const;  // 0 for no value; throws for text that is no whole number
     bool asBoolean() const;

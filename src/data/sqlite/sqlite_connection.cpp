@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <algorithm>
+#include <mutex>
 #include <QFile>
 #include <QFileInfo>
 #include <QScopedValueRollback>
@@ -163,6 +164,13 @@ QVariant SqliteStatement::column(int index, TextCache& texts) const {
 
 qint64 SqliteStatement::columnInt(int index) const { return sqlite3_column_int64(stmt_, index); }
 
+void prepareSqlite() {
+    static std::once_flag once;
+    // Refused once SQLite is running (another library started it): then it
+    // simply keeps counting.
+    std::call_once(once, [] { sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0); });
+}
+
 std::shared_ptr<SqliteConnection> SqliteConnection::open(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists())
@@ -173,9 +181,14 @@ std::shared_ptr<SqliteConnection> SqliteConnection::open(const QString& path) {
 }
 
 sqlite3* SqliteConnection::openHandle(const QString& path) {
+    prepareSqlite();
     sqlite3* db = nullptr;
     const QByteArray nativePath = path.toUtf8();
-    int rc = sqlite3_open_v2(nativePath.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
+    // A table's connection is only ever used by the window thread (the
+    // background backup opens connections of its own), so SQLite need not
+    // take the connection's lock around every call: in the loops that is a
+    // lock and an unlock for each value read or bound.
+    int rc = sqlite3_open_v2(nativePath.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const QString message = sqliteMessage(db, rc);
         sqlite3_close(db);

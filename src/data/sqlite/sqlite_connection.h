@@ -18,6 +18,12 @@ namespace data {
 
 class SqliteConnection;
 
+// Settles, before SQLite is first used, what holds for the whole program:
+// SQLite does not count the memory it takes (that count takes a lock on
+// every allocation, and nothing here reads it). Every place that opens a
+// file calls it first; later calls do nothing.
+void prepareSqlite();
+
 // A prepared SQLite statement, owned by its connection's cache.
 class SqliteStatement : public Statement {
 public:

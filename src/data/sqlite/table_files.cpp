@@ -1,6 +1,7 @@
 #include "data/sqlite/table_files.h"
 
 #include "data/core/errors.h"
+#include "data/sqlite/sqlite_connection.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -40,6 +41,7 @@ void refuseExisting(const QString& path) {
 void createTableFile(const QString& dir, const TableDef& table) {
     const QString path = QDir(dir).filePath(table.fileName);
     refuseExisting(path);
+    prepareSqlite();
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                         nullptr) != SQLITE_OK) {

@@ -1,6 +1,7 @@
 #include "data/sqlite/table_snapshot.h"
 
 #include "data/core/errors.h"
+#include "data/sqlite/sqlite_connection.h"
 #include "data/core/schema.h"
 
 #include <QFile>
@@ -13,6 +14,7 @@ namespace data {
 namespace {
 
 sqlite3* openFile(const QString& path, int flags) {
+    prepareSqlite();
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {

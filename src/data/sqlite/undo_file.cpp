@@ -86,7 +86,10 @@ UndoFile::Attachments::~Attachments() {
 UndoFile::UndoFile(const QString& folder) : folder_(folder), path_(QDir(folder).filePath(undoFileName())) {
     const QString& path = path_;
     const bool fresh = !QFileInfo::exists(path);
-    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    prepareSqlite();
+    // Used by the window thread alone, like the tables' connections.
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db_,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const QString message = QString::fromUtf8(sqlite3_errmsg(db_));
         sqlite3_close(db_);
