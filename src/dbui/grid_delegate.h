@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QHash>
+#include <QStaticText>
 #include <QStringList>
 #include <QStyledItemDelegate>
 #include <functional>
@@ -36,9 +38,19 @@ public:
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
 
 private:
+    // A cell of one line of text that fits is drawn here, its text laid out
+    // once and kept; what the style alone knows how to draw (a focus frame,
+    // an editor, a text cut short, a style sheet) is left to the style.
+    bool drawPlainText(QPainter* painter, const QStyleOptionViewItem& option) const;
+    const QStaticText& laidOut(const QString& text, const QFont& font) const;
+
     QHash<int, QStringList> pickLists_;
     CellBackground background_;
     CellPainter painter_;
+    // Texts laid out in the font they were drawn in; a grid repaints the
+    // same few hundred texts while it follows a loop.
+    mutable QHash<QString, QStaticText> laidOut_;
+    mutable QFont laidOutFont_;
 };
 
 }  // namespace dbui

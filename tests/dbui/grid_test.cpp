@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QImage>
+#include <QStyledItemDelegate>
 #include <QToolButton>
 
 namespace {
@@ -247,6 +248,54 @@ TEST_F(GridTest, CellBackgroundSeesTheRecordNumberInEveryState)
     EXPECT_EQ(pixelNearCorner(0, 1), silver);  // selected
     EXPECT_NE(pixelNearCorner(1, 0), silver);
     EXPECT_EQ(pixelNearCorner(2, 1), silver);
+}
+
+// The grid draws plain cells itself, for speed; they must look as the style
+// draws them: texts in Chinese and digits, an empty cell, a selected cell, the
+// current cell with and without the focus, a text too long for its column.
+TEST_F(GridTest, CellsLookAsTheStyleDrawsThem)
+{
+    addOrders({QStringLiteral("A1"), QStringLiteral("黑色真皮男鞋"), QStringLiteral("20261209"), QString(),
+               QStringLiteral("一个很长很长很长很长很长很长很长很长的批号")});
+    query->last();
+    query->edit();
+    query->field(Remark).setText(QStringLiteral("备注：第二批，先做"));
+    query->post();
+    auto grid = makeGrid({Batch, Cases, Remark});
+    grid->setColumnWidth(0, 90);
+    struct Case {
+        const char* name;
+        std::function<void(dbui::DbGrid&)> arrange;
+    };
+    const Case cases[] = {
+        {"focused current cell", [](dbui::DbGrid& g) { g.setCurrentIndex(g.model()->index(1, 0)); }},
+        {"current cell without the focus",
+         [](dbui::DbGrid& g) {
+             g.setCurrentIndex(g.model()->index(2, 2));
+             g.clearFocus();
+         }},
+        {"window not active",
+         [](dbui::DbGrid& g) {
+             g.setCurrentIndex(g.model()->index(4, 0));
+             QApplication::setActiveWindow(nullptr);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.arrange(*grid);
+        QAbstractItemDelegate* own = grid->itemDelegate();
+        const QImage drawn = grid->viewport()->grab().toImage();
+        QStyledItemDelegate styled;
+        grid->setItemDelegate(&styled);
+        const QImage byStyle = grid->viewport()->grab().toImage();
+        grid->setItemDelegate(own);
+        ASSERT_EQ(drawn.size(), byStyle.size());
+        int differing = 0;
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x)
+                differing += drawn.pixel(x, y) != byStyle.pixel(x, y);
+        EXPECT_EQ(differing, 0);
+    }
 }
 
 }  // namespace
