@@ -43,10 +43,13 @@ constexpr int ColourAt = FirstSizeAt + 16;
 void applyOrderPostingRule(data::Query& query) {
     thread_local data::FieldPositions positions(ruleFieldNames());
     const std::vector<int>& at = positions.of(query);
+    qint64 pairs = 0;
     for (int i = CasesAt; i < ColourAt; ++i) {
         data::Field field = query.field(at[std::size_t(i)]);
         if (!holdsWholeNumber(field))
             field.setInteger(0);
+        if (i >= FirstSizeAt)
+            pairs += field.asInteger();
     }
 
     data::Field colour = query.field(at[ColourAt]);
@@ -55,9 +58,6 @@ void applyOrderPostingRule(data::Query& query) {
     if (expanded != typed)
         colour.setText(expanded);
 
-    qint64 pairs = 0;
-    for (int i = FirstSizeAt; i < ColourAt; ++i)
-        pairs += query.field(at[std::size_t(i)]).asInteger();
     setInteger(query.field(at[PairsAt]), pairs);
 }
 

@@ -42,6 +42,9 @@ QString expandColourCode(const QString& colour) {
     // name, nearly always) is no code, and no name expands again.
     if (colour.isEmpty() || colour.size() > 3)
         return colour;
+    for (const QChar c : colour)
+        if (c.unicode() > 0x7f)
+            return colour;  // a short colour name: 黑, 白色
     const QString lower = asciiLower(colour);
     for (const ColourCode& entry : colourCodes)
         if (lower == QLatin1String(entry.code))

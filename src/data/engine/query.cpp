@@ -58,11 +58,6 @@ FieldKind Field::kind() const { return query_->fieldKind(index_); }
 QVariant Field::value() const { return query_->currentValue(index_); }
 bool Field::isNull() const { return !query_->currentValue(index_).isValid(); }
 
-bool Field::holdsInteger() const {
-    const int type = query_->currentValue(index_).typeId();
-    return type == QMetaType::LongLong || type == QMetaType::Int;
-}
-
 QString Field::asText() const {
     const QVariant& v = query_->currentValue(index_);
     if (!v.isValid())
@@ -76,8 +71,7 @@ QString Field::asText() const {
     return v.toString();
 }
 
-qint64 Field::asInteger() const {
-    const QVariant& v = query_->currentValue(index_);
+qint64 Field::integerOf(const QVariant& v) const {
     if (!v.isValid())
         return 0;
     switch (v.typeId()) {
@@ -115,9 +109,6 @@ Query::Query(Engine& engine, QObject* parent) : QObject(parent), engine_(engine)
 
 Query::~Query() { engine_.removeQuery(this); }
 
-// Changes with every write to the table, and with every event of the store
-// after which no row read before can be trusted.
-quint64 Query::generation() const { return table_->connection->generation() + table_->writes; }
 
 void Query::clearSql() {
     close();
@@ -321,7 +312,7 @@ QVariant Query::value(int index) const {
     return valueAt(current_, index);
 }
 
-const QVariant& Query::currentValue(int index) const {
+const QVariant& Query::storedValue(int index) const {
     static const QVariant none;
     checkField(index);
     if (current_ < 0 || current_ >= int(ids_.size()))

@@ -30,9 +30,9 @@ public:
     QVariant value() const;  // invalid when the field holds no value
     bool isNull() const;
     // The value is held as a whole number, not as a text or a fraction.
-    bool holdsInteger() const;
+    inline bool holdsInteger() const;
     QString asText() const;  // "" for no value
-    qint64 asInteger() const;  // 0 for no value; throws for text that is no whole number
+    inline qint64 asInteger() const;  // 0 for no value; throws for text that is no whole number
     bool asBoolean() const;
 
     // Writes need the record in edit or insert state.
@@ -43,6 +43,8 @@ public:
     void clear() { setValue(QVariant()); }
 
 private:
+    qint64 integerOf(const QVariant& v) const;
+
     Query* query_;
     int index_;
 };
@@ -171,8 +173,19 @@ signals:
 private:
     friend class Field;
     // The current record's value as value() gives it, without a copy; valid
-    // until the query next reads or writes.
-    const QVariant& currentValue(int index) const;
+    // until the query next reads or writes. The record being edited has its
+    // values at hand; a record browsed is found in the rows read.
+    const QVariant& currentValue(int index) const {
+        if (state_ != State::Inactive && index >= 0 && index < int(table_->fields.size()) && current_ >= 0 &&
+            current_ < int(ids_.size())) {
+            if (isEditing())
+                return pending_[std::size_t(index)];
+            if (lastRead_ && lastReadId_ == ids_[std::size_t(current_)] && cacheGeneration_ == generation())
+                return (*lastRead_)[std::size_t(index)];
+        }
+        return storedValue(index);
+    }
+    const QVariant& storedValue(int index) const;
     const Row& storedRow(int row) const;
     void loadRows(int row) const;
     static Row readRow(const OpenTable& table, Statement& st);
@@ -193,7 +206,9 @@ private:
     void clearCache() const;
     void cacheRow(qint64 id, Row row) const;
     Row emptyRow() const;
-    quint64 generation() const;
+    // Changes with every write to the table, and with every event of the store
+    // after which no row read before can be trusted.
+    quint64 generation() const { return table_->connection->generation() + table_->writes; }
     bool storePending();  // false: the clerk took another desk's record instead
     void wroteThrough();
     qint64 insertPending();
@@ -266,5 +281,18 @@ private:
 // showDuplicate is called and the post ends silently with the pending record
 // dropped; any other failure is left to the caller.
 Query::PostErrorHook duplicateKeyHook(std::function<void()> showDuplicate);
+
+// The loops read whole numbers by the million: a number held as one is read here.
+qint64 Field::asInteger() const {
+    const QVariant& v = query_->currentValue(index_);
+    if (v.typeId() == QMetaType::LongLong)
+        return *static_cast<const qlonglong*>(v.constData());
+    return integerOf(v);
+}
+
+bool Field::holdsInteger() const {
+    const int type = query_->currentValue(index_).typeId();
+    return type == QMetaType::LongLong || type == QMetaType::Int;
+}
 
 }  // namespace data

@@ -5,7 +5,7 @@
 #include "data/sqlite/sqlite_dialect.h"
 #include "data/core/errors.h"
 
-#include <QDateTime>
+#include <QElapsedTimer>
 #include <algorithm>
 #include <mutex>
 #include <QFile>
@@ -339,7 +339,15 @@ void SqliteConnection::exec(const QString& sql) {
 namespace {
 constexpr qint64 GroupCommitIntervalMs = 200;
 
-qint64 nowMs() { return QDateTime::currentMSecsSinceEpoch(); }
+// Milliseconds on a clock that only goes forward, from any start.
+qint64 nowMs() {
+    static QElapsedTimer clock = [] {
+        QElapsedTimer started;
+        started.start();
+        return started;
+    }();
+    return clock.elapsed();
+}
 }  // namespace
 
 void SqliteConnection::runTransactionStatement(const char* sql) {
