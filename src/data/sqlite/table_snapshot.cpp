@@ -205,6 +205,7 @@ qint64 dataVersion(sqlite3* db) {
 }  // namespace
 
 WriteWatch::WriteWatch(const QStringList& files) {
+    prepareSqlite();
     for (const QString& file : files) {
         Watched w;
         if (sqlite3_open_v2(file.toUtf8().constData(), &w.db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
