@@ -18,13 +18,6 @@ bool isWholeNumber(const QString& text) {
 // A stored or typed whole number; a number already held as one needs no text.
 bool holdsWholeNumber(const data::Field& field) { return field.holdsInteger() || isWholeNumber(field.asText()); }
 
-// Sets a whole number unless the field holds it already: a loop posting a
-// record it did not change there sets nothing there.
-void setInteger(data::Field field, qint64 value) {
-    if (!field.holdsInteger() || field.asInteger() != value)
-        field.setInteger(value);
-}
-
 // "件数", "双数", the sixteen sizes, then "颜色".
 QStringList ruleFieldNames() {
     QStringList names{QStringLiteral("件数"), QStringLiteral("双数")};
@@ -58,7 +51,7 @@ void applyOrderPostingRule(data::Query& query) {
     if (expanded != typed)
         colour.setText(expanded);
 
-    setInteger(query.field(at[PairsAt]), pairs);
+    query.field(at[PairsAt]).setIntegerIfChanged(pairs);
 }
 
 void installOrderPostingRule(data::Query& query, std::function<void()> showDuplicate) {

@@ -50,8 +50,7 @@ void applyStatisticsPostingRule(data::Query& query) {
     qint64 pairs = 0;
     for (std::size_t i = FirstSizeAt; i < at.size(); ++i)
         pairs += wholeNumber(query.field(at[i]));
-    if (data::Field field = query.field(at[PairsAt]); !field.holdsInteger() || field.asInteger() != pairs)
-        field.setInteger(pairs);
+    query.field(at[PairsAt]).setIntegerIfChanged(pairs);
 }
 
 }  // namespace statistics

@@ -182,6 +182,31 @@ TEST_P(LiveQuery, IntegerFieldsTakeOnlyWholeNumbers) {
     }
 }
 
+// A rule that posts a number it worked out changes the field only when the
+// number differs; a field without a value gets the number, 0 included.
+TEST_P(LiveQuery, ANumberTheFieldHoldsAlreadyIsNotSetAgain) {
+    auto q = openQuery(QStringLiteral("select * from dd.db"));
+    const struct {
+        QVariant stored;  // invalid: no value
+        qint64 set;
+        bool changed;
+    } cases[] = {
+        {qint64(5), 5, false},
+        {qint64(5), 6, true},
+        {QVariant(), 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored.toString().toStdString() + " <- " + std::to_string(c.set));
+        q->append();
+        q->field(QStringLiteral("件数")).setValue(c.stored);
+        QSignalSpy changes(q.get(), &Query::fieldChanged);
+        q->field(QStringLiteral("件数")).setIntegerIfChanged(c.set);
+        EXPECT_EQ(changes.count(), c.changed ? 1 : 0);
+        EXPECT_EQ(q->field(QStringLiteral("件数")).value(), QVariant(c.set));
+        q->cancel();
+    }
+}
+
 TEST_P(LiveQuery, EmptyTextIsStoredAsNoValue) {
     auto q = openQuery(QStringLiteral("select * from dd.db"));
     addOrder(*q, QStringLiteral("A"), {{QStringLiteral("颜色"), QStringLiteral("")}, {QStringLiteral("备注"), QStringLiteral("x")}});

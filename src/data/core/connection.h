@@ -6,12 +6,20 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
 namespace data {
+
+// Milliseconds on a clock that only goes forward, from any start: the write
+// groups are timed on it, so that a clock set back holds no commit back.
+inline qint64 steadyMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
 
 struct OpenTable;  // data/core/open_table.h
 class SqlDialect;  // data/core/sql_dialect.h

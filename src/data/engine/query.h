@@ -39,6 +39,12 @@ public:
     void setValue(const QVariant& value);
     void setText(const QString& text);  // empty text: no value
     void setInteger(qint64 value) { setValue(QVariant(value)); }
+    // Sets the number unless the field holds it already: a rule that posts
+    // what it worked out leaves a field it did not change alone.
+    void setIntegerIfChanged(qint64 value) {
+        if (!holdsInteger() || asInteger() != value)
+            setInteger(value);
+    }
     void setBoolean(bool value) { setValue(QVariant(value)); }
     void clear() { setValue(QVariant()); }
 

@@ -6,7 +6,6 @@
 #include "data/server/pg_dialect.h"
 #include "data/server/pg_write_values.h"
 
-#include <QDateTime>
 #include <QScopeGuard>
 #include <QStringList>
 #include <unordered_set>
@@ -21,9 +20,6 @@ namespace {
 constexpr qint64 SendIntervalMs = 200;
 constexpr std::size_t MaxKeptWrites = 2000;
 constexpr int IdsPerRequest = 256;
-
-qint64 nowMs() { return QDateTime::currentMSecsSinceEpoch(); }
-
 
 }  // namespace
 
@@ -317,7 +313,7 @@ Row PgConnection::readCurrent(const OpenTable& table, qint64 id, QString* desk) 
 void PgConnection::beginWriteGroup() {
     if (writeGroups_++ > 0)
         return;
-    groupStartedMs_ = nowMs();
+    groupStartedMs_ = steadyMs();
     beginBulkQuestions();
 }
 
@@ -396,10 +392,10 @@ void PgConnection::wrote() {
         finishEarly();
     // Inserts held back with a key go when the loop says (sendHeld), so that
     // a key refused is found between two of its rows.
-    const bool due = !keyedInsertsHeld_ && nowMs() - groupStartedMs_ >= SendIntervalMs;
+    const bool due = !keyedInsertsHeld_ && steadyMs() - groupStartedMs_ >= SendIntervalMs;
     if (kept_.size() >= MaxKeptWrites || due) {
         flush();
-        groupStartedMs_ = nowMs();
+        groupStartedMs_ = steadyMs();
     } else if (canSendEarly()) {
         sendEarly();
     }

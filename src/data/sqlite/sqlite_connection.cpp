@@ -5,7 +5,6 @@
 #include "data/sqlite/sqlite_dialect.h"
 #include "data/core/errors.h"
 
-#include <QElapsedTimer>
 #include <algorithm>
 #include <mutex>
 #include <QFile>
@@ -339,16 +338,6 @@ void SqliteConnection::exec(const QString& sql) {
 
 namespace {
 constexpr qint64 GroupCommitIntervalMs = 200;
-
-// Milliseconds on a clock that only goes forward, from any start.
-qint64 nowMs() {
-    static QElapsedTimer clock = [] {
-        QElapsedTimer started;
-        started.start();
-        return started;
-    }();
-    return clock.elapsed();
-}
 }  // namespace
 
 void SqliteConnection::runTransactionStatement(const char* sql) {
@@ -362,7 +351,7 @@ void SqliteConnection::beginGroupTransaction() {
     runTransactionStatement("BEGIN");
     groupTransaction_ = true;
     groupLog_.clear();
-    groupStartedMs_ = nowMs();
+    groupStartedMs_ = steadyMs();
 }
 
 void SqliteConnection::commitGroupTransaction() {
@@ -407,7 +396,7 @@ void SqliteConnection::wrote() {
             checkCommitReachedTheTable();
         return;
     }
-    if (nowMs() - groupStartedMs_ < GroupCommitIntervalMs)
+    if (steadyMs() - groupStartedMs_ < GroupCommitIntervalMs)
         return;
     commitGroupTransaction();
     beginGroupTransaction();
