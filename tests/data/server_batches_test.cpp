@@ -5,6 +5,8 @@
 #include "data/server/pg_connection.h"
 #include "data/server_store_of.h"
 
+#include <algorithm>
+#include <map>
 #include <optional>
 
 namespace {
@@ -217,6 +219,58 @@ TEST_F(LoopBatches, TheRecordsFromARefusedOneOnAreNamed) {
     EXPECT_EQ(storedCases(), (std::vector<qint64>{1, 2, 0, 0, 0}));
 }
 
+// A loop reads the records ahead of it while its writes are kept back: a
+// read of records it has not written goes without sending them; a read that
+// takes in a record written, by its id or within a range of ids, finds the
+// loop's write.
+TEST_F(LoopBatches, AReadOfRecordsByIdFindsTheWritesKeptBackOfThoseRecords) {
+    const qint64 first = ids.front(), written = ids[2], last = ids.back();
+    const struct {
+        const char* what;
+        std::vector<qint64> list;  // empty: the range from `from` to `to`
+        qint64 from, to;
+        bool sentBefore;
+    } reads[] = {
+        {"a range around it", {}, first, last, true},
+        {"a range from it", {}, written, last, true},
+        {"a range up to it", {}, first, written, true},
+        {"a range before it", {}, first, written - 1, false},
+        {"a range after it", {}, written + 1, last, false},
+        {"a list with it", {last, written}, 0, 0, true},
+        {"a list without it", {first, last}, 0, 0, false},
+    };
+    data::Connection& c = *table->connection;
+    for (const auto& r : reads) {
+        SCOPED_TRACE(r.what);
+        server().run(QStringLiteral("UPDATE dd SET \"件数\" = 0"));
+        data::Row row = c.readCurrent(*table, written, nullptr);
+        c.beginWriteGroup();
+        row[std::size_t(cases)] = QVariant(qint64(7));
+        ASSERT_TRUE(c.updateRow(*table, written, {cases}, row, {}));
+
+        data::Statement& st = c.prepareRowRead(*table, int(r.list.size()));
+        if (r.list.empty()) {
+            st.bindInt(1, r.from);
+            st.bindInt(2, r.to);
+        }
+        for (std::size_t i = 0; i < r.list.size(); ++i)
+            st.bindInt(int(i) + 1, r.list[i]);
+        std::map<qint64, qint64> read;
+        while (st.step())
+            read[st.columnInt(0)] = data::readRecord(*table, st)[std::size_t(cases)].toLongLong();
+        st.reset();
+        std::map<qint64, qint64> expected;
+        for (qint64 id : ids)
+            if (r.list.empty() ? id >= r.from && id <= r.to : std::count(r.list.begin(), r.list.end(), id) > 0)
+                expected[id] = id == written ? 7 : 0;
+        EXPECT_EQ(read, expected);
+        EXPECT_EQ(storedCases()[2], r.sentBefore ? 7 : 0);
+
+        c.endWriteGroup();
+        EXPECT_EQ(storedCases(), (std::vector<qint64>{0, 0, 7, 0, 0}));
+    }
+}
+
 // The loop as the program runs it, each write told (wrote()), so that the
 // updates kept go early, in statements of their own, once `early` of them
 // wait; the loop goes on meanwhile. Whatever befalls such a statement, the
@@ -297,6 +351,58 @@ TEST_F(LoopBatches, UpdatesSentEarlyEndAsBatchesSentAtOnce) {
         auto other = data::pg::Session::connect(desk.location, QStringLiteral("other"));
         for (const QString& sql : c.after)
             other->exec(sql);
+    }
+}
+
+// A statement sent early takes at most its share of the writes kept; the
+// rest follow in the order the loop made them. A record written again while
+// its write is still kept is one write with the later values; one whose write
+// is on its way is written again after it.
+TEST_F(LoopBatches, WritesBeyondAnEarlyStatementsShareFollowItInOrder) {
+    const struct {
+        std::size_t most;
+        std::vector<qint64> writes;  // how often each record was written, by its version
+    } cases_[] = {
+        {1, {2, 1, 1, 1, 1}},  // B1 went; B2 and B3 were kept
+        {2, {2, 2, 1, 1, 1}},
+        {4, {2, 2, 2, 1, 1}},
+        {1024, {2, 2, 2, 1, 1}},
+    };
+    data::Connection& connection = *table->connection;
+    const auto versions = [&] {
+        std::vector<qint64> values;
+        for (const data::pg::ResultRow& row :
+             server().run(QStringLiteral("SELECT tavrel_version FROM dd ORDER BY \"批号\"")).rows)
+            values.push_back(row[0].toLongLong());
+        return values;
+    };
+    for (const auto& c : cases_) {
+        SCOPED_TRACE(c.most);
+        server().run(QStringLiteral("UPDATE dd SET \"件数\" = 0"));
+        const std::vector<qint64> before = versions();
+        // The third write sends the first `most` of the three kept; nothing
+        // more goes early before the loop ends.
+        server().setEarlyBatchRows(3);
+        server().setEarlyBatchMaxRows(c.most);
+        std::vector<data::Row> rows = readRows();
+        connection.beginWriteGroup();
+        const auto write = [&](std::size_t i, qint64 value) {
+            const data::Row asRead = rows[i];
+            rows[i][std::size_t(cases)] = QVariant(value);
+            EXPECT_TRUE(connection.updateRow(*table, ids[i], {cases}, rows[i], asRead));
+            connection.wrote();
+        };
+        for (std::size_t i = 0; i < ids.size(); ++i)
+            write(i, qint64(i + 1));
+        write(0, 10);
+        write(1, 20);
+        write(2, 30);
+        EXPECT_NO_THROW(connection.endWriteGroup());
+        EXPECT_EQ(storedCases(), (std::vector<qint64>{10, 20, 30, 4, 5}));
+        std::vector<qint64> written = versions();
+        for (std::size_t i = 0; i < written.size(); ++i)
+            written[i] -= before[i];
+        EXPECT_EQ(written, c.writes);
     }
 }
 

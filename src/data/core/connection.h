@@ -86,6 +86,11 @@ public:
 
     // A statement from the connection's cache, reset and ready to bind.
     virtual Statement& prepare(const QString& sql) = 0;
+    // A statement that reads records of `table` by their ids: a list of
+    // `count` ids, or (count 0) the ids from the first parameter to the
+    // second. A store that keeps writes back may answer it without sending
+    // the writes of other records first.
+    virtual Statement& prepareRowRead(const OpenTable& table, int count);
     virtual void exec(const QString& sql) = 0;
 
     // Stores a new record with the given fields of `row` (the others take

@@ -79,6 +79,10 @@ QString OpenTable::writeSql(bool update, const std::vector<int>& fieldIndexes) c
     return sql;
 }
 
+Statement& Connection::prepareRowRead(const OpenTable& table, int count) {
+    return prepare(count > 0 ? table.readRowsSql(count) : table.readRangeSql());
+}
+
 Row Connection::readCurrent(const OpenTable& table, qint64 id, QString*) {
     Statement& st = prepare(table.readRowsSql(1));
     st.bindInt(1, id);

@@ -451,7 +451,7 @@ void Query::loadRows(int row) const {
     // A walk in table order wants ids that follow each other closely: they
     // are read as one range, the few rows between them left unread.
     if (count > 8 && std::is_sorted(wanted.begin(), wanted.end()) && wanted.back() - wanted.front() < qint64(2) * count) {
-        Statement& st = table_->connection->prepare(table_->readRangeSql());
+        Statement& st = table_->connection->prepareRowRead(*table_, 0);
         st.bindInt(1, wanted.front());
         st.bindInt(2, wanted.back());
         while (st.step()) {
@@ -465,7 +465,7 @@ void Query::loadRows(int row) const {
     // A result of a row or a few (a lookup) is read by a statement of that
     // size: binding and matching unused ids costs more than the read itself.
     const int marks = count <= 1 ? 1 : count <= 8 ? 8 : count <= RowsPerRead ? RowsPerRead : perRead;
-    Statement& st = table_->connection->prepare(table_->readRowsSql(marks));
+    Statement& st = table_->connection->prepareRowRead(*table_, marks);
     for (int i = 0; i < marks; ++i)
         st.bindInt(i + 1, i < count ? wanted[std::size_t(i)] : -1);
     while (st.step())

@@ -41,9 +41,18 @@ public:
         parameters_[std::size_t(index - 1)] = value;
     }
     void bindInt(int index, qint64 value) override { bind(index, QVariant(value)); }
+    // Marks the statement as a read of the table's records by their ids
+    // (prepareRowRead): by the ids bound, or by the range they give.
+    void readsRowsOf(const OpenTable& table, bool range) {
+        rowsOf_ = &table;
+        range_ = range;
+    }
     bool step() override {
         if (!executed_) {
-            connection_.flush();
+            if (rowsOf_)
+                connection_.flushBeforeReading(*rowsOf_, range_, parameters_);
+            else
+                connection_.flush();
             result_ = connection_.run(sql_, parameters_);
             executed_ = true;
             position_ = -1;
@@ -58,6 +67,8 @@ private:
     PgConnection& connection_;
     QString sql_;
     std::vector<QVariant> parameters_;
+    const OpenTable* rowsOf_ = nullptr;
+    bool range_ = false;
     pg::Result result_;
     bool executed_ = false;
     int position_ = -1;
@@ -122,6 +133,12 @@ Statement& PgConnection::prepare(const QString& sql) {
         st = std::make_shared<PgStatement>(*this, sql);
     st->reset();
     return *st;
+}
+
+Statement& PgConnection::prepareRowRead(const OpenTable& table, int count) {
+    auto& st = static_cast<PgStatement&>(prepare(count > 0 ? table.readRowsSql(count) : table.readRangeSql()));
+    st.readsRowsOf(table, count <= 0);
+    return st;
 }
 
 void PgConnection::exec(const QString& sql) {
@@ -394,7 +411,13 @@ void PgConnection::wrote() {
     // a key refused is found between two of its rows.
     const bool due = !keyedInsertsHeld_ && steadyMs() - groupStartedMs_ >= SendIntervalMs;
     if (kept_.size() >= MaxKeptWrites || due) {
-        flush();
+        // Sent now; the loop waits only for the batch already on its way,
+        // and goes on while the server stores these.
+        finishEarly();
+        if (canSendEarly())
+            sendEarly();
+        else
+            flush();
         groupStartedMs_ = steadyMs();
     } else if (canSendEarly()) {
         sendEarly();

@@ -43,6 +43,7 @@ public:
     bool sharedWithOtherDesks() const override { return true; }
     QString place() const override { return session_->server(); }
     Statement& prepare(const QString& sql) override;
+    Statement& prepareRowRead(const OpenTable& table, int count) override;
     void exec(const QString& sql) override;
 
     qint64 insertRow(const OpenTable& table, const std::vector<int>& fields, Row& row) override;
@@ -52,7 +53,7 @@ public:
     Row readCurrent(const OpenTable& table, qint64 id, QString* desk) override;
     std::optional<Found> answerFromMemory(const OpenTable& table, const Lookup& lookup) override;
     // Every read waits for the server, so a walk reads more at once.
-    int rowsPerRead() const override { return 512; }
+    int rowsPerRead() const override { return 2048; }
 
     void beginWriteGroup() override;
     void endWriteGroup() override;
@@ -63,6 +64,10 @@ public:
     // Sends the writes kept back; conflicts found are settled through the
     // resolver.
     void flush();
+    // Before a read of the table's records by their ids (a list, or the
+    // range from the first id to the second): sends the kept writes when
+    // one of them is of a record read.
+    void flushBeforeReading(const OpenTable& table, bool range, const std::vector<QVariant>& ids);
     // Another desk wrote the table (by its SQL name; empty: every table).
     void forgetCopies(const QString& sqlName);
     // The session was connected again: nothing of the old one is valid.
@@ -81,6 +86,8 @@ public:
     // How many kept updates of one table and the same fields go early (see
     // sendEarly); tests make it small.
     void setEarlyBatchRows(std::size_t rows) { earlyBatchRows_ = rows; }
+    // The most records one statement sent early updates; tests make it small.
+    void setEarlyBatchMaxRows(std::size_t rows) { earlyBatchMaxRows_ = rows; }
     // Runs a statement on the session; a lost connection is reported first.
     pg::Result run(const QString& sql, const std::vector<QVariant>& params = {});
 
@@ -143,6 +150,9 @@ private:
     // A batch whose statement went early and whose answer is not yet taken.
     std::vector<KeptWrite> inFlight_;
     std::size_t earlyBatchRows_ = 128;
+    // A statement of many more records than this would have the server walk
+    // the whole table rather than look each record up.
+    std::size_t earlyBatchMaxRows_ = 1024;
     // While a batch's transaction is open, the writes whose conflicts need
     // the clerk wait here for its commit.
     bool askLater_ = false;

@@ -31,6 +31,28 @@ void PgConnection::flush() {
     sendKept(writes);
 }
 
+// A loop walking a table reads the records ahead of it while the writes of
+// those behind it are kept back or on their way: that read need not wait
+// for them. Any read of a record written, and every other statement, first
+// sends what was kept (flush), so that it finds what the loop wrote.
+void PgConnection::flushBeforeReading(const OpenTable& table, bool range, const std::vector<QVariant>& ids) {
+    const auto written = keptIndex_.find(&table);
+    bool touched = false;
+    if (written != keptIndex_.end() && !written->second.empty()) {
+        if (range) {
+            const qint64 from = ids.size() > 0 ? ids[0].toLongLong() : 0;
+            const qint64 to = ids.size() > 1 ? ids[1].toLongLong() : -1;
+            for (const auto& [id, place] : written->second)
+                touched = touched || (id >= from && id <= to);
+        } else {
+            for (const QVariant& id : ids)
+                touched = touched || written->second.count(id.toLongLong()) > 0;
+        }
+    }
+    if (touched)
+        flush();
+}
+
 // ---- sending early ----------------------------------------------------------
 
 // Inside a loop, updates of one table and the same fields go as soon as
@@ -51,9 +73,20 @@ bool PgConnection::canSendEarly() const {
 }
 
 void PgConnection::sendEarly() {
-    std::vector<KeptWrite> writes = std::move(kept_);
-    kept_.clear();
-    keptIndex_.clear();
+    // The first records kept go; the rest follows once they are stored.
+    std::vector<KeptWrite> writes;
+    if (kept_.size() <= earlyBatchMaxRows_) {
+        writes = std::move(kept_);
+        kept_.clear();
+        keptIndex_.clear();
+    } else {
+        const auto end = kept_.begin() + std::ptrdiff_t(earlyBatchMaxRows_);
+        writes.assign(std::make_move_iterator(kept_.begin()), std::make_move_iterator(end));
+        kept_.erase(kept_.begin(), end);
+        keptIndex_.clear();
+        for (std::size_t i = 0; i < kept_.size(); ++i)
+            keptIndex_[kept_[i].table][kept_[i].id] = i;
+    }
     std::vector<const KeptWrite*> group;
     group.reserve(writes.size());
     for (const KeptWrite& w : writes)
