@@ -136,7 +136,7 @@ Statement& PgConnection::prepare(const QString& sql) {
 }
 
 Statement& PgConnection::prepareRowRead(const OpenTable& table, int count) {
-    auto& st = static_cast<PgStatement&>(prepare(count > 0 ? table.readRowsSql(count) : table.readRangeSql()));
+    auto& st = static_cast<PgStatement&>(Connection::prepareRowRead(table, count));
     st.readsRowsOf(table, count <= 0);
     return st;
 }

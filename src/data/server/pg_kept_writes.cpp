@@ -37,17 +37,15 @@ void PgConnection::flush() {
 // sends what was kept (flush), so that it finds what the loop wrote.
 void PgConnection::flushBeforeReading(const OpenTable& table, bool range, const std::vector<QVariant>& ids) {
     const auto written = keptIndex_.find(&table);
+    if (written == keptIndex_.end())
+        return;
+    const auto& kept = written->second;
     bool touched = false;
-    if (written != keptIndex_.end() && !written->second.empty()) {
-        if (range) {
-            const qint64 from = ids.size() > 0 ? ids[0].toLongLong() : 0;
-            const qint64 to = ids.size() > 1 ? ids[1].toLongLong() : -1;
-            for (const auto& [id, place] : written->second)
-                touched = touched || (id >= from && id <= to);
-        } else {
-            for (const QVariant& id : ids)
-                touched = touched || written->second.count(id.toLongLong()) > 0;
-        }
+    if (range) {
+        const qint64 from = ids.at(0).toLongLong(), to = ids.at(1).toLongLong();
+        touched = std::any_of(kept.begin(), kept.end(), [&](const auto& entry) { return entry.first >= from && entry.first <= to; });
+    } else {
+        touched = std::any_of(ids.begin(), ids.end(), [&](const QVariant& id) { return kept.count(id.toLongLong()) > 0; });
     }
     if (touched)
         flush();
