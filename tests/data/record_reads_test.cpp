@@ -200,3 +200,47 @@ TEST(TableFileStatements, AreFoundByTheirTextHoweverItIsHeld) {
 }
 
 }  // namespace
+
+// The table files read a record in one go; whatever SQLite holds in a field
+// (a number in a text field, a text in a number field, bytes, nothing), the
+// record comes out as reading it value by value gives it.
+TEST(TableFileRecords, ReadInOneGoAsValueByValue) {
+    TableFolder folder;
+    const std::shared_ptr<data::OpenTable> table = folder.engine->table(QStringLiteral("dd.db"));
+    data::Connection& connection = *table->connection;
+    auto orders = folder.openQuery(QStringLiteral("select * from dd.db"));
+    TableFolder::addOrder(*orders, QStringLiteral("R1"));
+    orders->close();
+    const QStringList stored{QStringLiteral("NULL"),      QStringLiteral("7"),        QStringLiteral("-3"),
+                             QStringLiteral("0"),         QStringLiteral("1.5"),      QStringLiteral("'12'"),
+                             QStringLiteral("'abc'"),     QStringLiteral("'黑'"),     QStringLiteral("x'E9BB91'"),
+                             QStringLiteral("''"),        QStringLiteral("'0'"),      QStringLiteral("9223372036854775807")};
+    for (const char* field : {"备注", "件数", "已统计"}) {
+        for (const QString& value : stored) {
+            SCOPED_TRACE(std::string(field) + " = " + value.toStdString());
+            data::Statement& write =
+                connection.prepare(QStringLiteral("UPDATE %1 SET %2 = %3").arg(table->quotedName, data::quotedIdentifier(QString::fromUtf8(field)), value));
+            write.step();
+            write.reset();
+            data::Statement& read = connection.prepare(table->readRowsSql(1));
+            const qint64 id = [&] {
+                data::Statement& ids = connection.prepare(QStringLiteral("SELECT rowid FROM %1").arg(table->quotedName));
+                const qint64 rowid = ids.step() ? ids.columnInt(0) : -1;
+                ids.reset();
+                return rowid;
+            }();
+            read.bindInt(1, id);
+            ASSERT_TRUE(read.step());
+            data::Row inOneGo{QVariant(QStringLiteral("left from a row read before")), QVariant(qint64(5))};
+            read.record(*table, inOneGo);
+            data::Row valueByValue;
+            read.Statement::record(*table, valueByValue);
+            read.reset();
+            ASSERT_EQ(inOneGo.size(), valueByValue.size());
+            for (std::size_t i = 0; i < inOneGo.size(); ++i) {
+                EXPECT_EQ(inOneGo[i].typeId(), valueByValue[i].typeId()) << table->fields[std::min(i, table->fields.size() - 1)].name.toStdString();
+                EXPECT_EQ(inOneGo[i], valueByValue[i]) << i;
+            }
+        }
+    }
+}

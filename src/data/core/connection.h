@@ -62,6 +62,10 @@ public:
     // The value as column() gives it; a store that reads texts as bytes
     // takes them through the cache.
     virtual QVariant column(int index, TextCache& /*texts*/) const { return column(index); }
+    // The current row as a record of the table (readRecord), into a row
+    // that may hold an earlier record: the fields after the rowid, then the
+    // version. A store may read it in one go rather than value by value.
+    virtual void record(const OpenTable& table, Row& into);
 };
 
 // What a store keeps of one table's records: SQLite table files, or the
@@ -120,8 +124,9 @@ public:
 
     // The records a lookup of the table finds (ids and rows), when the store
     // can answer it without asking the table (during a bulk loop); nothing
-    // otherwise.
-    using Found = std::vector<std::pair<qint64, Row>>;
+    // otherwise. The rows are the store's own, to be copied before anything
+    // else is asked of it.
+    using Found = std::vector<std::pair<qint64, const Row*>>;
     virtual std::optional<Found> answerFromMemory(const OpenTable&, const Lookup&) { return std::nullopt; }
 
     // A statement built by the program, well formed by construction: the

@@ -123,29 +123,33 @@ QString TextCache::text(const char* utf8, qsizetype size) {
 }
 
 Row readRecord(const OpenTable& table, Statement& st) {
-    const int fieldCount = int(table.fields.size());
     Row values;
-    values.reserve(std::size_t(fieldCount) + 1);
+    st.record(table, values);
+    return values;
+}
+
+void Statement::record(const OpenTable& table, Row& into) {
+    const int fieldCount = int(table.fields.size());
+    into.resize(std::size_t(fieldCount) + 1);
     for (int i = 0; i < fieldCount; ++i) {
+        QVariant& value = into[std::size_t(i)];
         switch (table.fields[std::size_t(i)].kind) {
         case FieldKind::Boolean: {
-            const QVariant v = st.column(i + 1);
-            values.emplace_back(v.isValid() && v.toLongLong() != 0);
+            const QVariant v = column(i + 1);
+            value = QVariant(v.isValid() && v.toLongLong() != 0);
             break;
         }
         case FieldKind::Text: {
-            QVariant v = st.column(i + 1, table.textsOf(i));
-            if (v.isValid() && v.typeId() != QMetaType::QString)
-                v = QVariant(v.toString());
-            values.push_back(std::move(v));
+            value = column(i + 1, table.textsOf(i));
+            if (value.isValid() && value.typeId() != QMetaType::QString)
+                value = QVariant(value.toString());
             break;
         }
         default:
-            values.push_back(st.column(i + 1));
+            value = column(i + 1);
         }
     }
-    values.emplace_back(st.columnInt(fieldCount + 1));
-    return values;
+    into.back() = QVariant(columnInt(fieldCount + 1));
 }
 
 }  // namespace data

@@ -107,7 +107,7 @@ Connection::Found TableCopy::find(const Lookup& lookup) {
     if (const auto ids = found.constFind(key); ids != found.constEnd()) {
         records.reserve(ids.value().size());
         for (qint64 id : ids.value())
-            records.emplace_back(id, rows_.at(id));
+            records.emplace_back(id, &rows_.at(id));
     }
     return records;
 }

@@ -138,12 +138,12 @@ void Query::open() {
     // found a row or a few last time (a lookup) reads its rows at once.
     std::vector<qint64> ids;
     std::vector<std::pair<qint64, Row>> rows;
-    if (std::optional<Connection::Found> known = table->connection->answerFromMemory(*table, prepared->lookup)) {
-        for (auto& [id, row] : *known) {
+    std::optional<Connection::Found> known = table->connection->answerFromMemory(*table, prepared->lookup);
+    if (known) {
+        for (const auto& [id, row] : *known)
             ids.push_back(id);
-            if (rows.size() < std::size_t(RowsPerRead))
-                rows.emplace_back(id, std::move(row));
-        }
+        if (known->size() > std::size_t(RowsPerRead))
+            known->resize(std::size_t(RowsPerRead));
     } else {
         const bool readRows = prepared->smallResult;
         Statement& st = table->connection->prepare(readRows ? prepared->rowsSql : prepared->idsSql);
@@ -165,6 +165,9 @@ void Query::open() {
     cacheGeneration_ = generation();
     for (auto& [id, row] : rows)
         cacheRow(id, std::move(row));
+    if (known)
+        for (const auto& [id, row] : *known)
+            cacheSlot(id) = *row;
     current_ = ids_.empty() ? -1 : 0;
     bof_ = true;
     eof_ = ids_.empty();
@@ -399,13 +402,27 @@ QVariant Query::convertForField(int index, const QVariant& value) const {
 // ---- reading rows ---------------------------------------------------------
 
 void Query::clearCache() const {
+    while (!cache_.empty() && spareRows_.size() < MaxCachedRows)
+        spareRows_.push_back(cache_.extract(cache_.begin()));
     cache_.clear();
     lastRead_ = nullptr;
     lastReadId_ = 0;
 }
 
 void Query::cacheRow(qint64 id, Row row) const {
-    cache_[id] = std::move(row);
+    cacheSlot(id) = std::move(row);
+}
+
+Row& Query::cacheSlot(qint64 id) const {
+    if (spareRows_.empty())
+        return cache_[id];
+    auto place = std::move(spareRows_.back());
+    spareRows_.pop_back();
+    place.key() = id;
+    auto inserted = cache_.insert(std::move(place));
+    if (!inserted.inserted)
+        spareRows_.push_back(std::move(inserted.node));
+    return inserted.position->second;
 }
 
 void Query::dropStaleRows() const {
@@ -457,7 +474,7 @@ void Query::loadRows(int row) const {
         while (st.step()) {
             const qint64 id = st.columnInt(0);
             if (std::binary_search(wanted.begin(), wanted.end(), id))
-                cacheRow(id, readRow(*table_, st));
+                st.record(*table_, cacheSlot(id));
         }
         st.reset();
         return;
@@ -469,7 +486,7 @@ void Query::loadRows(int row) const {
     for (int i = 0; i < marks; ++i)
         st.bindInt(i + 1, i < count ? wanted[std::size_t(i)] : -1);
     while (st.step())
-        cacheRow(st.columnInt(0), readRow(*table_, st));
+        st.record(*table_, cacheSlot(st.columnInt(0)));
     st.reset();
 }
 

@@ -211,6 +211,9 @@ private:
     void dropStaleRows() const;
     void clearCache() const;
     void cacheRow(qint64 id, Row row) const;
+    // The cache's place for a row read next, made of a place freed before
+    // where there is one.
+    Row& cacheSlot(qint64 id) const;
     Row emptyRow() const;
     // Changes with every write to the table, and with every event of the store
     // after which no row read before can be trusted.
@@ -248,6 +251,9 @@ private:
     std::vector<std::pair<int, QVariant>> replaced_;  // field, value before its first change
     std::vector<quint8> fieldSet_;                     // by field: set since the edit began
     mutable std::unordered_map<qint64, Row> cache_;
+    // Places of rows dropped from the cache, reused rather than allocated
+    // again: a loop reads every row of a long result once.
+    mutable std::vector<std::unordered_map<qint64, Row>::node_type> spareRows_;
     mutable quint64 cacheGeneration_ = 0;
     mutable qint64 lastReadId_ = 0;  // the last row looked up, valid until the cache changes
     mutable const Row* lastRead_ = nullptr;

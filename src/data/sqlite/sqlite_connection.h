@@ -40,6 +40,7 @@ public:
     QVariant column(int index) const override;
     QVariant column(int index, TextCache& texts) const override;
     qint64 columnInt(int index) const override;
+    void record(const OpenTable& table, Row& into) override;
     int changes() const;  // rows the last write changed
 
 private:
