@@ -14,9 +14,12 @@
 namespace bench {
 
 // URI of the server's empty database "tavrel" (role tavrel-test, which may
-// create databases). Ends the program with the reason when the server does
-// not start.
+// create databases), or of the server TAVREL_BENCH_PG_URI names (one
+// started by hand, to watch its statements). Ends the program with the
+// reason when the server does not start.
 inline QString pgBenchServerUri() {
+    if (const QString given = qEnvironmentVariable("TAVREL_BENCH_PG_URI"); !given.isEmpty())
+        return given;
     static PrivatePgServer server;
     if (!server.running()) {
         try {

@@ -67,7 +67,7 @@ ImportOutcome importWorksheet(spreadsheet::Worksheet& sheet, data::Query& query,
             }
             query.post();
             if (dataRow % ImportRowsPerSend == 0)
-                query.sendHeldWrites();
+                query.sendHeldWritesAhead();
         }
         // The end is told once every row is stored.
         query.sendHeldWrites();

@@ -112,6 +112,12 @@ TEST_P(ImportBatches, StopsAtTheFirstTakenBatchNumber) {
         {"earlier in the same group", Send + 20, 300, 12},
         {"in the group before", Send + 20, Send + 3, 40},
         {"then a row the import cannot post", Send + 20, 60, -1, 80},
+        // A group goes while the import reads on: its taken batch number is
+        // found with the next group posted, or a row of it refused.
+        {"in a group sent, the next one posted", 2 * Send + 20, 500, -1},
+        {"at the end of a group sent, the next one posted", 2 * Send + 20, 2 * Send - 1, -1},
+        {"in a group sent, then a row the next cannot post", Send + 20, 137, -1, Send + 5},
+        {"earlier in a group sent, the next one posted", 3 * Send, Send + 10, 30},
     };
     int fresh = 90000;
     for (const Case& c : cases) {
@@ -207,36 +213,49 @@ TEST_P(ImportBatchesOnTheServer, ABatchNumberStoredMeanwhileByAnotherDeskStopsAt
 }
 
 // A window reads the table between two rows and so sends the rows held
-// back, meeting the taken batch number (the program tells that reader's
-// error by itself): the import still stops at the row that has it.
+// back, or takes the answer to the group sent ahead, meeting the taken batch
+// number (the program tells that reader's error by itself): the import
+// still stops at the row that has it.
 TEST_P(ImportBatchesOnTheServer, ATakenBatchNumberMetByAReadInBetweenStillStopsTheImport) {
-    const QStringList batches = keys(1, Send + 10);
-    constexpr int TakenAt = 100;
-    storeRows(QStringLiteral("dd.db"), {{{Batch, batches[TakenAt]}}});
-    int turns = 0;
-    int readerErrors = 0;
-    status.onEvents = [&] {
-        if (++turns != 300)
-            return;
-        try {
-            openQuery(QStringLiteral("select * from dd.db where 批号 = 'K00001'"));
-        } catch (const data::EngineError& e) {
-            EXPECT_TRUE(e.isKeyViolation());
-            ++readerErrors;
-        }
+    struct Case {
+        const char* name;
+        int readAt;  // the turn of the events the window reads at
     };
-    const orders::ImportOutcome outcome = run(sheetOf(batches));
-    status.onEvents = {};
-    EXPECT_EQ(readerErrors, 1);
-    EXPECT_EQ(outcome.end, orders::ImportOutcome::End::Failed);
-    EXPECT_EQ(outcome.rowsImported, TakenAt);
-    EXPECT_EQ(duplicateMessages, 1);
-    EXPECT_EQ(failureMessages, 1);
-    QStringList expected = batches.mid(0, TakenAt + 1);
-    EXPECT_EQ(stored(), expected);
-    expected.removeLast();
-    EXPECT_EQ(shown(), expected);
-    nextImportStores(5000);
+    int fresh = 1;
+    for (const Case& c : {Case{"rows held back", 300}, Case{"a group sent ahead", Send + 1}}) {
+        SCOPED_TRACE(c.name);
+        const QStringList batches = keys(fresh, 2 * Send + 10);
+        fresh += 2 * Send + 10;
+        constexpr int TakenAt = 100;
+        query->open();
+        const QStringList before = stored();
+        storeRows(QStringLiteral("dd.db"), {{{Batch, batches[TakenAt]}}});
+        int turns = 0;
+        int readerErrors = 0;
+        status.onEvents = [&] {
+            if (++turns != c.readAt)
+                return;
+            try {
+                openQuery(QStringLiteral("select * from dd.db where 批号 = 'K00001'"));
+            } catch (const data::EngineError& e) {
+                EXPECT_TRUE(e.isKeyViolation());
+                ++readerErrors;
+            }
+        };
+        const orders::ImportOutcome outcome = run(sheetOf(batches));
+        status.onEvents = {};
+        EXPECT_EQ(readerErrors, 1);
+        EXPECT_EQ(outcome.end, orders::ImportOutcome::End::Failed);
+        EXPECT_EQ(outcome.rowsImported, TakenAt);
+        EXPECT_EQ(duplicateMessages, 1);
+        EXPECT_EQ(failureMessages, 1);
+        QStringList expected = before + batches.mid(0, TakenAt + 1);
+        expected.sort();
+        EXPECT_EQ(stored(), expected);
+        expected.removeOne(batches[TakenAt]);
+        EXPECT_EQ(shown(), expected);
+        nextImportStores(50000 + fresh);
+    }
 }
 
 // The session ends while a group is sent: the rows held back are stored

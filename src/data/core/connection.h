@@ -159,6 +159,10 @@ public:
     virtual void holdKeyedInserts() {}
     // Sends the writes the group holds back now.
     virtual void sendHeld() {}
+    // The same, where the loop need not wait for them: a store may send them
+    // and go on, storing them before anything else it is asked, and tell a
+    // key refused among them at the loop's next write or send.
+    virtual void sendHeldAhead() { sendHeld(); }
 
     // Before another connection of this program writes the same table (the
     // undo journal attaches it): the store makes sure its own hold on the

@@ -517,11 +517,15 @@ void Query::holdKeyedInserts() {
         writeGroup_->holdKeyedInserts();
 }
 
-void Query::sendHeldWrites() {
+void Query::sendHeldWrites() { sendHeld(&Connection::sendHeld); }
+
+void Query::sendHeldWritesAhead() { sendHeld(&Connection::sendHeldAhead); }
+
+void Query::sendHeld(void (Connection::*send)()) {
     if (!writeGroup_)
         return;
     try {
-        writeGroup_->sendHeld();
+        ((*writeGroup_).*send)();
     } catch (const EngineError& error) {
         dropRowsNotStored(error);
         if (postError_ && postError_(*this, error) == PostErrorAction::Abort)

@@ -157,6 +157,10 @@ public:
     // leave the result.
     void holdKeyedInserts();
     void sendHeldWrites();
+    // The same, without waiting where the store can: the loop goes on while
+    // they are stored, and a key refused among them is told at its next post
+    // or send, the records from it on (the later ones too) not stored.
+    void sendHeldWritesAhead();
 
     void setBeforePost(BeforePostHook hook) { beforePost_ = std::move(hook); }
     void setPostErrorHook(PostErrorHook hook) { postError_ = std::move(hook); }
@@ -210,6 +214,7 @@ private:
     void moveCursor(int row, bool atBof, bool atEof);
     void dropStaleRows() const;
     void clearCache() const;
+    void sendHeld(void (Connection::*send)());
     void cacheRow(qint64 id, Row row) const;
     // The cache's place for a row read next, made of a place freed before
     // where there is one.

@@ -181,16 +181,25 @@ qint64 PgConnection::newId(const OpenTable& table) {
     std::vector<qint64>& free = freeIds_[&table];
     if (free.empty()) {
         // An import asks for ids about as often as it sends its rows.
-        const int count = keyedInsertsHeld_ ? 4 * IdsPerRequest : IdsPerRequest;
-        const pg::Result r = run(QStringLiteral("SELECT nextval(pg_get_serial_sequence(?, 'rowid')) FROM generate_series(1, %1)")
-                                     .arg(count),
-                                 {QVariant(table.quotedName)});
-        for (auto it = r.rows.rbegin(); it != r.rows.rend(); ++it)
-            free.push_back((*it)[0].toLongLong());
+        requestIds(table, keyedInsertsHeld_ ? 4 * IdsPerRequest : IdsPerRequest);
     }
     const qint64 id = free.back();
     free.pop_back();
     return id;
+}
+
+// More ids for new records of the table, taken after those already at hand
+// (the last of the list goes first).
+void PgConnection::requestIds(const OpenTable& table, int count) {
+    const pg::Result r = run(QStringLiteral("SELECT nextval(pg_get_serial_sequence(?, 'rowid')) FROM generate_series(1, %1)")
+                                 .arg(count),
+                             {QVariant(table.quotedName)});
+    std::vector<qint64> more;
+    more.reserve(r.rows.size());
+    for (auto it = r.rows.rbegin(); it != r.rows.rend(); ++it)
+        more.push_back((*it)[0].toLongLong());
+    std::vector<qint64>& free = freeIds_[&table];
+    free.insert(free.begin(), more.begin(), more.end());
 }
 
 qint64 PgConnection::insertRow(const OpenTable& table, const std::vector<int>& fields, Row& row) {
@@ -201,7 +210,13 @@ qint64 PgConnection::insertRow(const OpenTable& table, const std::vector<int>& f
             refusedWhileHeld_.reset();
             throw refused;
         }
-        const qint64 id = newId(table);
+        qint64 id = 0;
+        try {
+            id = newId(table);  // may take the answer to the batch sent ahead
+        } catch (const EngineError&) {
+            refusedWhileHeld_.reset();  // told to the loop at this post
+            throw;
+        }
         row[versionSlot] = QVariant(qint64(1));
         keptIndex_[&table][id] = kept_.size();
         kept_.push_back({&table, KeptWrite::Kind::Insert, id, 1, maskOf(fields), row});
@@ -378,9 +393,9 @@ void PgConnection::holdKeyedInserts() {
 // error it meets then reach the reader instead of the loop: the refusal is
 // kept and told to the loop at its next insert or send, so that the loop
 // still stops there, with the records not stored named.
-void PgConnection::sendHeldBatch(std::vector<KeptWrite>& writes) {
+void PgConnection::sendHeldBatch(std::vector<KeptWrite>& writes, const EngineError* earlyFailure) {
     try {
-        sendKept(writes);
+        sendKept(writes, earlyFailure);
     } catch (const EngineError& e) {
         refusedWhileHeld_ = e;
         throw;
@@ -401,9 +416,46 @@ void PgConnection::sendHeld() {
     }
 }
 
+// The inserts held go as one statement the loop does not wait for, once the
+// batch sent before them is stored: the loop reads its next rows while the
+// server stores these. A key refused among them is found at the loop's next
+// write or send, and the records from it on are named as not stored.
+void PgConnection::sendHeldAhead() {
+    if (refusedWhileHeld_) {
+        const EngineError refused = std::move(*refusedWhileHeld_);
+        refusedWhileHeld_.reset();
+        throw refused;
+    }
+    try {
+        finishEarly();
+        if (canSendHeldEarly()) {
+            // The ids of the next rows are taken now: asked for while these
+            // are on their way, they would wait for them.
+            const OpenTable& table = *kept_.front().table;
+            if (freeIds_[&table].size() < kept_.size())
+                requestIds(table, std::max(int(kept_.size()), 4 * IdsPerRequest));
+            sendEarly();
+        } else {
+            flush();
+        }
+    } catch (const EngineError&) {
+        refusedWhileHeld_.reset();  // told now
+        throw;
+    }
+}
+
 void PgConnection::wrote() {
     if (writeGroups_ == 0)
         return;
+    try {
+        sendAsTheLoopWrites();
+    } catch (const EngineError&) {
+        refusedWhileHeld_.reset();  // told to the loop at this write
+        throw;
+    }
+}
+
+void PgConnection::sendAsTheLoopWrites() {
     // Looked for now and then: each look reads the socket.
     if (!inFlight_.empty() && kept_.size() % 16 == 0 && session_->answerArrived())
         finishEarly();

@@ -60,6 +60,7 @@ public:
     void wrote() override;
     void holdKeyedInserts() override;
     void sendHeld() override;
+    void sendHeldAhead() override;
 
     // Sends the writes kept back; conflicts found are settled through the
     // resolver.
@@ -105,15 +106,20 @@ private:
 
     bool canKeep(const OpenTable& table, bool insert, const std::vector<int>& fields) const;
     qint64 newId(const OpenTable& table);
+    void requestIds(const OpenTable& table, int count);
     // earlyFailure: how the batch's statement sent early (sendEarly) failed,
     // taken for the batch's first try.
     void sendKept(std::vector<KeptWrite>& writes, const EngineError* earlyFailure = nullptr);
     bool canSendEarly() const;
+    bool canSendHeldEarly() const;
     void sendEarly();
     void finishEarly();
     std::pair<QString, std::vector<QVariant>> updateStatement(const OpenTable& table, quint64 mask,
                                                               const std::vector<const KeptWrite*>& writes) const;
-    void sendHeldBatch(std::vector<KeptWrite>& writes);
+    std::pair<QString, std::vector<QVariant>> insertStatement(const OpenTable& table, quint64 mask,
+                                                              const std::vector<const KeptWrite*>& writes) const;
+    void sendHeldBatch(std::vector<KeptWrite>& writes, const EngineError* earlyFailure = nullptr);
+    void sendAsTheLoopWrites();  // wrote()
     void nameNotStored(EngineError& error, const std::vector<KeptWrite>& writes, std::size_t from);
     void sendGrouped(std::vector<KeptWrite>& writes);
     void sendOneByOne(std::vector<KeptWrite>& writes);

@@ -70,6 +70,18 @@ bool PgConnection::canSendEarly() const {
     });
 }
 
+// Inserts held back with a key go early only when the loop says (sendHeldAhead):
+// new records of one table and the same fields.
+bool PgConnection::canSendHeldEarly() const {
+    if (!keyedInsertsHeld_ || kept_.empty() || !inFlight_.empty() || session_->inTransaction() || beforeBatchCommit_ ||
+        afterBatchStatement_)
+        return false;
+    const KeptWrite& first = kept_.front();
+    return std::all_of(kept_.begin(), kept_.end(), [&](const KeptWrite& w) {
+        return w.kind == KeptWrite::Kind::Insert && w.table == first.table && w.fieldMask == first.fieldMask;
+    });
+}
+
 void PgConnection::sendEarly() {
     // The first records kept go; the rest follows once they are stored.
     std::vector<KeptWrite> writes;
@@ -89,7 +101,9 @@ void PgConnection::sendEarly() {
     group.reserve(writes.size());
     for (const KeptWrite& w : writes)
         group.push_back(&w);
-    auto [sql, params] = updateStatement(*writes.front().table, writes.front().fieldMask, group);
+    auto [sql, params] = writes.front().kind == KeptWrite::Kind::Insert
+                             ? insertStatement(*writes.front().table, writes.front().fieldMask, group)
+                             : updateStatement(*writes.front().table, writes.front().fieldMask, group);
     try {
         commitWithoutWaiting();
         session_->send(sql, params, [this] { finishEarly(); });
@@ -127,8 +141,11 @@ void PgConnection::finishEarly() {
                 writes.push_back(std::move(w));
             later.clear();
             laterIndex.clear();
-            sendKept(writes, &*failed);
-        } else if (done->rows.size() != writes.size()) {
+            if (keyedInsertsHeld_ && writes.front().kind == KeptWrite::Kind::Insert)
+                sendHeldBatch(writes, &*failed);  // told to the loop, whoever took the answer
+            else
+                sendKept(writes, &*failed);
+        } else if (writes.front().kind == KeptWrite::Kind::Update && done->rows.size() != writes.size()) {
             std::unordered_set<qint64> returned;
             for (const pg::ResultRow& row : done->rows)
                 returned.insert(row.front().toLongLong());
@@ -361,6 +378,12 @@ void PgConnection::settleRemoval(const KeptWrite& write) {
 }
 
 void PgConnection::sendInserts(const OpenTable& table, quint64 mask, const std::vector<const KeptWrite*>& writes) {
+    const auto [sql, params] = insertStatement(table, mask, writes);
+    run(sql, params);
+}
+
+std::pair<QString, std::vector<QVariant>> PgConnection::insertStatement(const OpenTable& table, quint64 mask,
+                                                                        const std::vector<const KeptWrite*>& writes) const {
     const std::vector<int> fields = fieldsOfMask(mask);
     QStringList columns{QStringLiteral("rowid")};
     QStringList arrays{QStringLiteral("?::bigint[]")};
@@ -377,9 +400,9 @@ void PgConnection::sendInserts(const OpenTable& table, quint64 mask, const std::
         params.push_back(array(std::move(values)));
     }
     // The desk's parameters come first in the text, then the arrays.
-    run(QStringLiteral("INSERT INTO %1 (%2, tavrel_desk, tavrel_desk_token) SELECT v.*, ?::text, ?::text FROM unnest(%3) AS v")
-            .arg(table.quotedName, columns.join(QLatin1Char(',')), arrays.join(QLatin1Char(','))),
-        params);
+    return {QStringLiteral("INSERT INTO %1 (%2, tavrel_desk, tavrel_desk_token) SELECT v.*, ?::text, ?::text FROM unnest(%3) AS v")
+                .arg(table.quotedName, columns.join(QLatin1Char(',')), arrays.join(QLatin1Char(','))),
+            std::move(params)};
 }
 
 void PgConnection::sendUpdates(const OpenTable& table, quint64 mask, const std::vector<const KeptWrite*>& writes) {
