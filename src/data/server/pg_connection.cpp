@@ -402,25 +402,15 @@ void PgConnection::sendHeldBatch(std::vector<KeptWrite>& writes, const EngineErr
     }
 }
 
-void PgConnection::sendHeld() {
-    if (refusedWhileHeld_) {
-        const EngineError refused = std::move(*refusedWhileHeld_);
-        refusedWhileHeld_.reset();
-        throw refused;
-    }
-    try {
-        flush();
-    } catch (const EngineError&) {
-        refusedWhileHeld_.reset();  // told now
-        throw;
-    }
-}
+void PgConnection::sendHeld() { sendHeldWrites(false); }
 
 // The inserts held go as one statement the loop does not wait for, once the
 // batch sent before them is stored: the loop reads its next rows while the
 // server stores these. A key refused among them is found at the loop's next
 // write or send, and the records from it on are named as not stored.
-void PgConnection::sendHeldAhead() {
+void PgConnection::sendHeldAhead() { sendHeldWrites(true); }
+
+void PgConnection::sendHeldWrites(bool ahead) {
     if (refusedWhileHeld_) {
         const EngineError refused = std::move(*refusedWhileHeld_);
         refusedWhileHeld_.reset();
@@ -428,7 +418,7 @@ void PgConnection::sendHeldAhead() {
     }
     try {
         finishEarly();
-        if (canSendHeldEarly()) {
+        if (ahead && canSendHeldEarly()) {
             // The ids of the next rows are taken now: asked for while these
             // are on their way, they would wait for them.
             const OpenTable& table = *kept_.front().table;

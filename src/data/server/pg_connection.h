@@ -119,6 +119,7 @@ private:
     std::pair<QString, std::vector<QVariant>> insertStatement(const OpenTable& table, quint64 mask,
                                                               const std::vector<const KeptWrite*>& writes) const;
     void sendHeldBatch(std::vector<KeptWrite>& writes, const EngineError* earlyFailure = nullptr);
+    void sendHeldWrites(bool ahead);  // sendHeld, sendHeldAhead
     void sendAsTheLoopWrites();  // wrote()
     void nameNotStored(EngineError& error, const std::vector<KeptWrite>& writes, std::size_t from);
     void sendGrouped(std::vector<KeptWrite>& writes);
