@@ -280,6 +280,36 @@ TEST_P(ImportBatchesOnTheServer, ALostConnectionWhileAGroupIsSentLeavesWhatIsSho
     nextImportStores(5000);
 }
 
+// The session ends just after a group went ahead, its answer not yet
+// taken: whatever the server stored of it, and what the import posted
+// since, is stored once the program has reached the server again (or named
+// as not stored); the import ends with its failure message, the result shows
+// what the table holds, in the order of the sheet, and the next import
+// stores.
+TEST_P(ImportBatchesOnTheServer, ALostConnectionWhileAGroupGoesAheadLeavesWhatIsShownStored) {
+    data::PgConnection& connection = serverStoreOf(*engine)->connection();
+    const QStringList batches = keys(1, 2 * Send + 10);
+    int turns = 0;
+    status.onEvents = [&] {
+        if (++turns != Send + 1)
+            return;
+        const QVariant pid(connection.session().backendPid());
+        auto admin = data::pg::Session::connect(location, QStringLiteral("admin"));
+        admin->run(QStringLiteral("SELECT pg_terminate_backend(?::integer, 60000)"), {pid});
+    };
+    const orders::ImportOutcome outcome = run(sheetOf(batches));
+    status.onEvents = {};
+    EXPECT_EQ(outcome.end, orders::ImportOutcome::End::Failed);
+    EXPECT_EQ(failureMessages, 1);
+    EXPECT_EQ(duplicateMessages, 0);
+    const QStringList nowStored = stored();
+    EXPECT_GE(nowStored.size(), Send);
+    EXPECT_EQ(nowStored, batches.mid(0, nowStored.size()));
+    EXPECT_EQ(outcome.rowsImported, nowStored.size());
+    EXPECT_EQ(shown(), nowStored);
+    nextImportStores(5000);
+}
+
 INSTANTIATE_TEST_SUITE_P(Stores, ImportBatchesOnTheServer, ::testing::Values(Store::Server), storeName);
 
 }  // namespace

@@ -652,6 +652,14 @@ void Query::post() {
     try {
         stored = storePending();
     } catch (const EngineError& error) {
+        // A new record the store took, followed by a failure of writes held
+        // back with it (a batch sent ahead) whose error accounts for them, is
+        // stored unless the error names it among those not stored: the
+        // result shows it as stored.
+        const bool accounted = error.storedAfterReconnecting() > 0 || error.notStored().records > 0;
+        if (accounted && state_ == State::Insert && current_ >= 0 && ids_[std::size_t(current_)] != 0 &&
+            !namesAsNotStored(error, ids_[std::size_t(current_)]))
+            finishPost();
         dropRowsNotStored(error);
         if (postError_ && postError_(*this, error) == PostErrorAction::Abort) {
             cancel();
@@ -663,12 +671,22 @@ void Query::post() {
         takeTheirs();
         return;
     }
+    finishPost();
+}
+
+void Query::finishPost() {
     pending_.clear();
     modified_ = false;
     changedElsewhere_ = false;
     bof_ = eof_ = false;
     setState(State::Browse);
     emit rowChanged(current_);
+}
+
+bool Query::namesAsNotStored(const EngineError& error, qint64 id) const {
+    const auto& inserts = error.notStored().inserts;
+    return std::any_of(inserts.begin(), inserts.end(),
+                       [&](const auto& insert) { return insert.second == id && insert.first == table_->sqlName; });
 }
 
 Row Query::emptyRow() const {

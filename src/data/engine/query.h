@@ -215,6 +215,8 @@ private:
     void dropStaleRows() const;
     void clearCache() const;
     void sendHeld(void (Connection::*send)());
+    void finishPost();  // the record is stored: back to browsing
+    bool namesAsNotStored(const EngineError& error, qint64 id) const;
     void cacheRow(qint64 id, Row row) const;
     // The cache's place for a row read next, made of a place freed before
     // where there is one.
