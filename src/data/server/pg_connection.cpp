@@ -417,17 +417,19 @@ void PgConnection::sendHeldWrites(bool ahead) {
         throw refused;
     }
     try {
-        finishEarly();
-        if (ahead && canSendHeldEarly()) {
-            // The ids of the next rows are taken now: asked for while these
-            // are on their way, they would wait for them.
-            const OpenTable& table = *kept_.front().table;
-            if (freeIds_[&table].size() < kept_.size())
-                requestIds(table, std::max(int(kept_.size()), 4 * IdsPerRequest));
-            sendEarly();
-        } else {
-            flush();
+        if (ahead) {
+            finishEarly();
+            if (canSendHeldEarly()) {
+                // The ids of the next rows are taken now: asked for while
+                // these are on their way, they would wait for them.
+                const OpenTable& table = *kept_.front().table;
+                if (freeIds_[&table].size() < kept_.size())
+                    requestIds(table, std::max(int(kept_.size()), 4 * IdsPerRequest));
+                sendEarly();
+                return;
+            }
         }
+        flush();
     } catch (const EngineError&) {
         refusedWhileHeld_.reset();  // told now
         throw;
