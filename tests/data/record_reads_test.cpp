@@ -244,3 +244,42 @@ TEST(TableFileRecords, ReadInOneGoAsValueByValue) {
         }
     }
 }
+
+// On the server a record is read in one go from the answer as it came; a
+// value of another type than its field's (as a statement of another shape
+// than the table's may give) comes out as reading it value by value gives it.
+TEST(ServerRecords, ReadInOneGoAsValueByValue) {
+    TableFolder folder(Store::Server);
+    const std::shared_ptr<data::OpenTable> table = folder.engine->table(QStringLiteral("dd.db"));
+    data::Connection& connection = *table->connection;
+    auto orders = folder.openQuery(QStringLiteral("select * from dd.db"));
+    TableFolder::addOrder(*orders, QStringLiteral("R1"), {{QStringLiteral("备注"), QStringLiteral("黑")}});
+    orders->close();
+    const QStringList given{QStringLiteral("NULL"),          QStringLiteral("7::bigint"), QStringLiteral("(-3)::integer"),
+                            QStringLiteral("0::smallint"),   QStringLiteral("1.5"),       QStringLiteral("'12'::text"),
+                            QStringLiteral("'abc'::text"),   QStringLiteral("'黑'::text"), QStringLiteral("''::text"),
+                            QStringLiteral("'0'::text"),     QStringLiteral("true"),      QStringLiteral("false"),
+                            QStringLiteral("9223372036854775807::bigint")};
+    for (const char* field : std::initializer_list<const char*>{"备注", "件数", "已统计", nullptr}) {
+        for (const QString& value : given) {
+            SCOPED_TRACE(std::string(field ? field : "(as stored)") + " = " + value.toStdString());
+            QStringList columns{QStringLiteral("rowid")};
+            for (std::size_t i = 0; i < table->fields.size(); ++i)
+                columns << (field && table->fields[i].name == QString::fromUtf8(field) ? value : table->quotedFields[i]);
+            columns << QStringLiteral("tavrel_version");
+            data::Statement& read =
+                connection.prepare(QStringLiteral("SELECT %1 FROM %2").arg(columns.join(QLatin1Char(',')), table->quotedName));
+            ASSERT_TRUE(read.step());
+            data::Row inOneGo{QVariant(QStringLiteral("left from a row read before")), QVariant(qint64(5))};
+            read.record(*table, inOneGo);
+            data::Row valueByValue;
+            read.Statement::record(*table, valueByValue);
+            read.reset();
+            ASSERT_EQ(inOneGo.size(), valueByValue.size());
+            for (std::size_t i = 0; i < inOneGo.size(); ++i) {
+                EXPECT_EQ(inOneGo[i].typeId(), valueByValue[i].typeId()) << table->fields[std::min(i, table->fields.size() - 1)].name.toStdString();
+                EXPECT_EQ(inOneGo[i], valueByValue[i]) << i;
+            }
+        }
+    }
+}

@@ -32,7 +32,7 @@ public:
     void reset() override {
         executed_ = false;
         position_ = -1;
-        result_ = {};
+        rows_ = {};
         parameters_.clear();
     }
     void bind(int index, const QVariant& value) override {
@@ -53,15 +53,25 @@ public:
                 connection_.flushBeforeReading(*rowsOf_, range_, parameters_);
             else
                 connection_.flush();
-            result_ = connection_.run(sql_, parameters_);
+            rows_ = connection_.runRows(sql_, parameters_);
             executed_ = true;
             position_ = -1;
         }
-        return ++position_ < int(result_.rows.size());
+        return ++position_ < rows_.count();
     }
-    int columnCount() const override { return result_.rows.empty() ? 0 : int(result_.rows.front().size()); }
-    QVariant column(int index) const override { return result_.rows[std::size_t(position_)][std::size_t(index)]; }
-    qint64 columnInt(int index) const override { return column(index).toLongLong(); }
+    int columnCount() const override { return rows_.count() == 0 ? 0 : rows_.columns(); }
+    QVariant column(int index) const override { return rows_.value(position_, index); }
+    QVariant column(int index, TextCache& texts) const override {
+        if (rows_.kind(index) != pg::Rows::Kind::Text || rows_.isNull(position_, index))
+            return column(index);
+        return texts.text(rows_.bytes(position_, index), rows_.length(position_, index));
+    }
+    qint64 columnInt(int index) const override {
+        if (rows_.kind(index) == pg::Rows::Kind::Integer)
+            return rows_.integer(position_, index);
+        return column(index).toLongLong();
+    }
+    void record(const OpenTable& table, Row& into) override;
 
 private:
     PgConnection& connection_;
@@ -69,11 +79,46 @@ private:
     std::vector<QVariant> parameters_;
     const OpenTable* rowsOf_ = nullptr;
     bool range_ = false;
-    pg::Result result_;
+    pg::Rows rows_;
     bool executed_ = false;
     int position_ = -1;
 };
 
+
+// The values in the kinds the fields want are taken straight from the
+// answer, texts through the field's cache; anything else (a number in a text
+// field, say) goes the way column() takes it, so that both read alike.
+void PgStatement::record(const OpenTable& table, Row& into) {
+    const int fieldCount = int(table.fields.size());
+    into.resize(std::size_t(fieldCount) + 1);
+    for (int i = 0; i < fieldCount; ++i) {
+        QVariant& to = into[std::size_t(i)];
+        const int column = i + 1;
+        if (rows_.isNull(position_, column)) {
+            to = table.fields[std::size_t(i)].kind == FieldKind::Boolean ? QVariant(false) : QVariant();
+            continue;
+        }
+        const pg::Rows::Kind kind = rows_.kind(column);
+        switch (table.fields[std::size_t(i)].kind) {
+        case FieldKind::Boolean:
+            to = QVariant(kind == pg::Rows::Kind::Boolean ? rows_.bytes(position_, column)[0] == 't'
+                                                          : this->column(column).toLongLong() != 0);
+            break;
+        case FieldKind::Text:
+            if (kind == pg::Rows::Kind::Text)
+                to = table.textsOf(i).text(rows_.bytes(position_, column), rows_.length(position_, column));
+            else
+                to = this->column(column).toString();
+            break;
+        default:
+            if (kind == pg::Rows::Kind::Integer)
+                to = QVariant(rows_.integer(position_, column));
+            else
+                to = this->column(column);
+        }
+    }
+    into.back() = QVariant(columnInt(fieldCount + 1));
+}
 
 // ---- the connection ---------------------------------------------------------
 
@@ -88,13 +133,17 @@ PgConnection::~PgConnection() {
     }
 }
 
-pg::Result PgConnection::run(const QString& sql, const std::vector<QVariant>& params) {
+pg::Rows PgConnection::runRows(const QString& sql, const std::vector<QVariant>& params) {
     finishEarly();  // its failure is told as it is, not as this statement's
     try {
-        return session_->run(sql, params);
+        return session_->runRows(sql, params);
     } catch (const EngineError& e) {
         rethrow(e);
     }
+}
+
+pg::Result PgConnection::run(const QString& sql, const std::vector<QVariant>& params) {
+    return pg::Session::resultOf(runRows(sql, params));
 }
 
 void PgConnection::rethrow(const EngineError& error) {

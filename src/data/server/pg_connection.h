@@ -91,6 +91,8 @@ public:
     void setEarlyBatchMaxRows(std::size_t rows) { earlyBatchMaxRows_ = rows; }
     // Runs a statement on the session; a lost connection is reported first.
     pg::Result run(const QString& sql, const std::vector<QVariant>& params = {});
+    // The same, the answer's values left as the server sent them.
+    pg::Rows runRows(const QString& sql, const std::vector<QVariant>& params = {});
 
 private:
     struct KeptWrite {

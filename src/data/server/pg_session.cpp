@@ -12,9 +12,6 @@ namespace data::pg {
 
 namespace {
 
-// Type oids of the columns read as something other than text.
-enum : Oid { BoolOid = 16, Int8Oid = 20, Int2Oid = 21, Int4Oid = 23 };
-
 // Statements kept prepared on the server; past this many they are all
 // dropped and prepared again as they are met.
 constexpr int MaxPrepared = 256;
@@ -114,22 +111,6 @@ std::optional<QByteArray> parameterText(const QVariant& value) {
         return doubleText(value.toDouble());
     default:
         return value.toString().toUtf8();
-    }
-}
-
-QVariant columnValue(const PGresult* result, int row, int column) {
-    if (PQgetisnull(result, row, column))
-        return {};
-    const char* text = PQgetvalue(result, row, column);
-    switch (PQftype(result, column)) {
-    case BoolOid:
-        return text[0] == 't';
-    case Int2Oid:
-    case Int4Oid:
-    case Int8Oid:
-        return qint64(std::strtoll(text, nullptr, 10));
-    default:
-        return QString::fromUtf8(text, PQgetlength(result, row, column));
     }
 }
 
@@ -449,16 +430,17 @@ void Session::takePendingAnswer() {
     hook();
 }
 
-Result Session::run(const QString& sql, const std::vector<QVariant>& params) {
+Rows Session::runRows(const QString& sql, const std::vector<QVariant>& params) {
     const Call call = readyToSend(sql, params);
     ResultHandle handle(
         PQexecPrepared(conn_, call.name.constData(), int(params.size()), call.values.data(), nullptr, nullptr, 0), PQclear);
-    const PGresult* r = handle.get();
-    const ExecStatusType status = PQresultStatus(r);
+    const ExecStatusType status = PQresultStatus(handle.get());
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
         throwFailure(handle.release());
-    return resultOf(r);
+    return Rows(handle.release());
 }
+
+Result Session::run(const QString& sql, const std::vector<QVariant>& params) { return resultOf(runRows(sql, params)); }
 
 void Session::send(const QString& sql, const std::vector<QVariant>& params, std::function<void()> beforeNextStatement) {
     const Call call = readyToSend(sql, params);
@@ -487,19 +469,19 @@ Result Session::takeAnswer() {
     const ExecStatusType status = PQresultStatus(first);
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
         throwFailure(handle.release());
-    return resultOf(first);
+    return resultOf(Rows(handle.release()));
 }
 
-Result Session::resultOf(const pg_result* r) {
+Result Session::resultOf(const Rows& answer) {
     Result result;
-    const int rows = PQntuples(r), columns = PQnfields(r);
+    const int rows = answer.count(), columns = answer.columns();
     result.rows.reserve(std::size_t(rows));
     for (int row = 0; row < rows; ++row) {
         ResultRow& values = result.rows.emplace_back(std::size_t(columns));
         for (int column = 0; column < columns; ++column)
-            values[std::size_t(column)] = columnValue(r, row, column);
+            values[std::size_t(column)] = answer.value(row, column);
     }
-    result.affected = std::strtoll(PQcmdTuples(const_cast<PGresult*>(r)), nullptr, 10);
+    result.affected = answer.affected();
     return result;
 }
 

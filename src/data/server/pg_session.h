@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/core/errors.h"
+#include "data/server/pg_rows.h"
 
 #include <QHash>
 #include <QMetaType>
@@ -89,6 +90,10 @@ public:
     // invalid QVariant is NULL, a bool "t"/"f", a number its decimal text, an
     // ArrayParam an array literal, anything else its text.
     Result run(const QString& sql, const std::vector<QVariant>& params = {});
+    // The same, the answer's values left as the server sent them.
+    Rows runRows(const QString& sql, const std::vector<QVariant>& params = {});
+    // An answer's values converted, as run() gives them.
+    static Result resultOf(const Rows& answer);
     // One command or several, without parameters (BEGIN, COMMIT, SET, DDL).
     void exec(const QString& sql);
 
@@ -137,7 +142,6 @@ private:
     // Takes the answer of a statement sent before, hears what arrived, and
     // prepares the statement.
     Call readyToSend(const QString& sql, const std::vector<QVariant>& params);
-    static Result resultOf(const pg_result* r);
     void takePendingAnswer();  // runs the hook of a statement sent
     [[noreturn]] void throwFailure(pg_result* result);  // frees result
     void applyLimits();
