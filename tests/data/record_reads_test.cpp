@@ -270,6 +270,14 @@ TEST(ServerRecords, ReadInOneGoAsValueByValue) {
             data::Statement& read =
                 connection.prepare(QStringLiteral("SELECT %1 FROM %2").arg(columns.join(QLatin1Char(',')), table->quotedName));
             ASSERT_TRUE(read.step());
+            // Each column alike through the text cache and as a number.
+            data::TextCache texts;
+            for (int c = 0; c < int(columns.size()); ++c) {
+                const QVariant plain = read.column(c);
+                EXPECT_EQ(read.column(c, texts), plain) << c;
+                EXPECT_EQ(read.column(c, texts).typeId(), plain.typeId()) << c;
+                EXPECT_EQ(read.columnInt(c), plain.toLongLong()) << c;
+            }
             data::Row inOneGo{QVariant(QStringLiteral("left from a row read before")), QVariant(qint64(5))};
             read.record(*table, inOneGo);
             data::Row valueByValue;
