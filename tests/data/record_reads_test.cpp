@@ -199,6 +199,21 @@ TEST(TableFileStatements, AreFoundByTheirTextHoweverItIsHeld) {
     }
 }
 
+// The statement's current row read as a record in one go, into a row that
+// held another record, and value by value: the same values of the same types.
+void expectReadInOneGoAsValueByValue(data::Statement& read, const data::OpenTable& table) {
+    data::Row inOneGo{QVariant(QStringLiteral("left from a row read before")), QVariant(qint64(5))};
+    read.record(table, inOneGo);
+    data::Row valueByValue;
+    read.Statement::record(table, valueByValue);
+    read.reset();
+    ASSERT_EQ(inOneGo.size(), valueByValue.size());
+    for (std::size_t i = 0; i < inOneGo.size(); ++i) {
+        EXPECT_EQ(inOneGo[i].typeId(), valueByValue[i].typeId()) << table.fields[std::min(i, table.fields.size() - 1)].name.toStdString();
+        EXPECT_EQ(inOneGo[i], valueByValue[i]) << i;
+    }
+}
+
 }  // namespace
 
 // The table files read a record in one go; whatever SQLite holds in a field
@@ -231,16 +246,7 @@ TEST(TableFileRecords, ReadInOneGoAsValueByValue) {
             }();
             read.bindInt(1, id);
             ASSERT_TRUE(read.step());
-            data::Row inOneGo{QVariant(QStringLiteral("left from a row read before")), QVariant(qint64(5))};
-            read.record(*table, inOneGo);
-            data::Row valueByValue;
-            read.Statement::record(*table, valueByValue);
-            read.reset();
-            ASSERT_EQ(inOneGo.size(), valueByValue.size());
-            for (std::size_t i = 0; i < inOneGo.size(); ++i) {
-                EXPECT_EQ(inOneGo[i].typeId(), valueByValue[i].typeId()) << table->fields[std::min(i, table->fields.size() - 1)].name.toStdString();
-                EXPECT_EQ(inOneGo[i], valueByValue[i]) << i;
-            }
+            expectReadInOneGoAsValueByValue(read, *table);
         }
     }
 }
@@ -278,16 +284,7 @@ TEST(ServerRecords, ReadInOneGoAsValueByValue) {
                 EXPECT_EQ(read.column(c, texts).typeId(), plain.typeId()) << c;
                 EXPECT_EQ(read.columnInt(c), plain.toLongLong()) << c;
             }
-            data::Row inOneGo{QVariant(QStringLiteral("left from a row read before")), QVariant(qint64(5))};
-            read.record(*table, inOneGo);
-            data::Row valueByValue;
-            read.Statement::record(*table, valueByValue);
-            read.reset();
-            ASSERT_EQ(inOneGo.size(), valueByValue.size());
-            for (std::size_t i = 0; i < inOneGo.size(); ++i) {
-                EXPECT_EQ(inOneGo[i].typeId(), valueByValue[i].typeId()) << table->fields[std::min(i, table->fields.size() - 1)].name.toStdString();
-                EXPECT_EQ(inOneGo[i], valueByValue[i]) << i;
-            }
+            expectReadInOneGoAsValueByValue(read, *table);
         }
     }
 }
