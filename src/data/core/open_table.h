@@ -77,4 +77,54 @@ private:
 // the table's fields, and the record's version after them.
 Row readRecord(const OpenTable& table, Statement& st);
 
+// One value of a statement's current row as the store holds it, for reading
+// a record in one go (Statement::record).
+struct HeldValue {
+    enum class As { Null, Integer, Boolean, Text, Other };
+    As as = As::Other;
+    qint64 integer = 0;  // Integer, and Boolean as 0 or 1
+    const char* text = nullptr;  // Text: UTF-8 bytes
+    qsizetype size = 0;
+};
+
+// The statement's current row as a record of the table, the values taken
+// from the store as heldAt(column) gives them: those held in the kind their
+// field takes straight, anything else (a number in a text field, say) the way
+// st.column() gives it, so that both ways read alike.
+template <class HeldAt>
+void readHeldRecord(const Statement& st, const OpenTable& table, Row& into, HeldAt heldAt) {
+    using As = HeldValue::As;
+    const int fieldCount = int(table.fields.size());
+    into.resize(std::size_t(fieldCount) + 1);
+    for (int i = 0; i < fieldCount; ++i) {
+        QVariant& to = into[std::size_t(i)];
+        const int column = i + 1;
+        const HeldValue held = heldAt(column);
+        switch (table.fields[std::size_t(i)].kind) {
+        case FieldKind::Boolean:
+            if (held.as == As::Null || held.as == As::Integer || held.as == As::Boolean)
+                to = QVariant(held.integer != 0);
+            else
+                to = QVariant(st.column(column).toLongLong() != 0);
+            break;
+        case FieldKind::Text:
+            if (held.as == As::Text)
+                to = table.textsOf(i).text(held.text, held.size);
+            else if (held.as == As::Null)
+                to = QVariant();
+            else
+                to = st.column(column).toString();
+            break;
+        default:
+            if (held.as == As::Integer)
+                to = QVariant(held.integer);
+            else if (held.as == As::Null)
+                to = QVariant();
+            else
+                to = st.column(column);
+        }
+    }
+    into.back() = QVariant(st.columnInt(fieldCount + 1));
+}
+
 }  // namespace data

@@ -86,38 +86,21 @@ private:
 
 
 // The values in the kinds the fields want are taken straight from the
-// answer, texts through the field's cache; anything else (a number in a text
-// field, say) goes the way column() takes it, so that both read alike.
+// answer, the rest as column() takes them.
 void PgStatement::record(const OpenTable& table, Row& into) {
-    const int fieldCount = int(table.fields.size());
-    into.resize(std::size_t(fieldCount) + 1);
-    for (int i = 0; i < fieldCount; ++i) {
-        QVariant& to = into[std::size_t(i)];
-        const int column = i + 1;
-        if (rows_.isNull(position_, column)) {
-            to = table.fields[std::size_t(i)].kind == FieldKind::Boolean ? QVariant(false) : QVariant();
-            continue;
-        }
-        const pg::Rows::Kind kind = rows_.kind(column);
-        switch (table.fields[std::size_t(i)].kind) {
-        case FieldKind::Boolean:
-            to = QVariant(kind == pg::Rows::Kind::Boolean ? rows_.bytes(position_, column)[0] == 't'
-                                                          : this->column(column).toLongLong() != 0);
+    readHeldRecord(*this, table, into, [this](int column) {
+        if (rows_.isNull(position_, column))
+            return HeldValue{HeldValue::As::Null};
+        switch (rows_.kind(column)) {
+        case pg::Rows::Kind::Boolean:
+            return HeldValue{HeldValue::As::Boolean, rows_.boolean(position_, column) ? 1 : 0};
+        case pg::Rows::Kind::Integer:
+            return HeldValue{HeldValue::As::Integer, rows_.integer(position_, column)};
+        case pg::Rows::Kind::Text:
             break;
-        case FieldKind::Text:
-            if (kind == pg::Rows::Kind::Text)
-                to = table.textsOf(i).text(rows_.bytes(position_, column), rows_.length(position_, column));
-            else
-                to = this->column(column).toString();
-            break;
-        default:
-            if (kind == pg::Rows::Kind::Integer)
-                to = QVariant(rows_.integer(position_, column));
-            else
-                to = this->column(column);
         }
-    }
-    into.back() = QVariant(columnInt(fieldCount + 1));
+        return HeldValue{HeldValue::As::Text, 0, rows_.bytes(position_, column), rows_.length(position_, column)};
+    });
 }
 
 // ---- the connection ---------------------------------------------------------

@@ -41,12 +41,14 @@ int Rows::length(int row, int column) const { return PQgetlength(result_.get(), 
 
 qint64 Rows::integer(int row, int column) const { return std::strtoll(bytes(row, column), nullptr, 10); }
 
+bool Rows::boolean(int row, int column) const { return bytes(row, column)[0] == 't'; }
+
 QVariant Rows::value(int row, int column) const {
     if (isNull(row, column))
         return {};
     switch (kind(column)) {
     case Kind::Boolean:
-        return bytes(row, column)[0] == 't';
+        return boolean(row, column);
     case Kind::Integer:
         return integer(row, column);
     case Kind::Text:

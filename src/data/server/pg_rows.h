@@ -35,6 +35,8 @@ public:
     int length(int row, int column) const;
     // The value of a column of Kind::Integer; 0 for NULL.
     qint64 integer(int row, int column) const;
+    // The value of a column of Kind::Boolean; false for NULL.
+    bool boolean(int row, int column) const;
 
 private:
     std::shared_ptr<pg_result> result_;

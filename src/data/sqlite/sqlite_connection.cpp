@@ -165,38 +165,22 @@ QVariant SqliteStatement::column(int index, TextCache& texts) const {
 qint64 SqliteStatement::columnInt(int index) const { return sqlite3_column_int64(stmt_, index); }
 
 // The values SQLite holds in the kinds the fields want are taken straight
-// from it; anything else (a number in a text field, say) goes the way
-// column() takes it, so that both read alike.
+// from it, the rest as column() takes them.
 void SqliteStatement::record(const OpenTable& table, Row& into) {
-    const int fieldCount = int(table.fields.size());
-    into.resize(std::size_t(fieldCount) + 1);
-    for (int i = 0; i < fieldCount; ++i) {
-        QVariant& to = into[std::size_t(i)];
-        sqlite3_value* value = sqlite3_column_value(stmt_, i + 1);
-        const int type = sqlite3_value_type(value);
-        switch (table.fields[std::size_t(i)].kind) {
-        case FieldKind::Boolean:
-            if (type == SQLITE_INTEGER || type == SQLITE_NULL)
-                to = QVariant(type == SQLITE_INTEGER && sqlite3_value_int64(value) != 0);
-            else
-                to = QVariant(column(i + 1).toLongLong() != 0);
-            break;
-        case FieldKind::Text:
-            if (type == SQLITE_TEXT)
-                to = table.textsOf(i).text(reinterpret_cast<const char*>(sqlite3_value_text(value)), sqlite3_value_bytes(value));
-            else if (type == SQLITE_NULL)
-                to = QVariant();
-            else
-                to = column(i + 1).toString();
-            break;
+    readHeldRecord(*this, table, into, [this](int column) {
+        sqlite3_value* value = sqlite3_column_value(stmt_, column);
+        switch (sqlite3_value_type(value)) {
+        case SQLITE_NULL:
+            return HeldValue{HeldValue::As::Null};
+        case SQLITE_INTEGER:
+            return HeldValue{HeldValue::As::Integer, qint64(sqlite3_value_int64(value))};
+        case SQLITE_TEXT:
+            return HeldValue{HeldValue::As::Text, 0, reinterpret_cast<const char*>(sqlite3_value_text(value)),
+                             sqlite3_value_bytes(value)};
         default:
-            if (type == SQLITE_INTEGER)
-                to = QVariant(qint64(sqlite3_value_int64(value)));
-            else
-                to = column(i + 1);
+            return HeldValue{};
         }
-    }
-    into.back() = QVariant(qint64(sqlite3_column_int64(stmt_, fieldCount + 1)));
+    });
 }
 
 void prepareSqlite() {
