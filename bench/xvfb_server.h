@@ -36,7 +36,9 @@ public:
             ++number;
         process_.setProgram(program);
         process_.setArguments({QStringLiteral(":%1").arg(number), QStringLiteral("-screen"), QStringLiteral("0"),
-                               QStringLiteral("1600x1000x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+                               QStringLiteral("1600x1000x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                               // No reset when the last client leaves: one connecting meanwhile is dropped.
+                               QStringLiteral("-noreset")});
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start();
         if (!process_.waitForStarted(5000)) {
