@@ -251,7 +251,7 @@ qint64 PgConnection::insertRow(const OpenTable& table, const std::vector<int>& f
         }
         row[versionSlot] = QVariant(qint64(1));
         keptIndex_[&table][id] = kept_.size();
-        kept_.push_back({&table, KeptWrite::Kind::Insert, id, 1, maskOf(fields), row});
+        kept_.push_back({&table, KeptWrite::Kind::Insert, id, 1, maskOf(fields), row, {}});
         copyWrote(table, id, &row);
         return id;
     }
@@ -333,7 +333,7 @@ bool PgConnection::updateRow(const OpenTable& table, qint64 id, const std::vecto
 bool PgConnection::removeRow(const OpenTable& table, qint64 id, const Row& asRead) {
     const qint64 version = asRead.empty() ? 0 : asRead.back().toLongLong();
     if (canKeep(table, false, {})) {
-        KeptWrite removal{&table, KeptWrite::Kind::Remove, id, version, 0, asRead};  // before a flush changes what it refers to
+        KeptWrite removal{&table, KeptWrite::Kind::Remove, id, version, 0, asRead, {}};  // before a flush changes what it refers to
         auto& index = keptIndex_[&table];
         if (index.count(id))
             flush();  // its earlier write goes first
