@@ -179,6 +179,27 @@ TEST_P(Undo, HandEditsAfterTheCommandAreCounted) {
     EXPECT_EQ(stored("B003", QStringLiteral("鞋的型号")).toString(), QStringLiteral("X9"));
 }
 
+// A command over rows picked by a condition keeps those rows only: a row
+// between them that it did not show is no row of its record, changed later
+// or not.
+TEST_P(Undo, RowsBetweenTheShownOnesAreNotKept) {
+    showOrders("颜色 = '黑'");  // A001 and B003, not A002 between them
+    ASSERT_EQ(orders->recordCount(), 2);
+    orders::markCounted(*orders, sink);
+    const qint64 id = journal().entries().front().id;
+    EXPECT_EQ(journal().entries().front().rows, 2);
+    showAllOrders();
+    goTo("A002");
+    orders->edit();
+    orders->field(QStringLiteral("备注")).setText(QStringLiteral("改过"));
+    orders->post();
+    EXPECT_EQ(journal().changedSince(id), 0);
+    journal().undo(id);
+    EXPECT_EQ(stored("A002", QStringLiteral("备注")).toString(), QStringLiteral("改过"));
+    for (const char* batch : {"A001", "B003"})
+        EXPECT_FALSE(stored(batch, QStringLiteral("已统计")).toBool()) << batch;
+}
+
 // Only the last commands of a table are kept; a command that a crash left
 // without its closing state is completed when the journal is next opened.
 TEST_P(Undo, HousekeepingAndAnOpenRecord) {
