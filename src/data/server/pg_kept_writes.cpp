@@ -385,22 +385,24 @@ void PgConnection::sendInserts(const OpenTable& table, quint64 mask, const std::
 std::pair<QString, std::vector<QVariant>> PgConnection::insertStatement(const OpenTable& table, quint64 mask,
                                                                         const std::vector<const KeptWrite*>& writes) const {
     const std::vector<int> fields = fieldsOfMask(mask);
-    QStringList columns{QStringLiteral("rowid")};
-    QStringList arrays{QStringLiteral("?::bigint[]")};
+    QStringList columns{QStringLiteral("tavrel_desk"), QStringLiteral("tavrel_desk_token"), QStringLiteral("rowid")};
+    QStringList arrays{QStringLiteral("unnest(?::bigint[])")};
     std::vector<QVariant> ids;
     for (const KeptWrite* w : writes)
         ids.push_back(QVariant(w->id));
     std::vector<QVariant> params{QVariant(desk_), QVariant(deskToken_), array(std::move(ids))};
     for (int f : fields) {
         columns << table.quotedFields[std::size_t(f)];
-        arrays << QStringLiteral("?::") + arrayType(table.fields[std::size_t(f)].kind);
+        arrays << QStringLiteral("unnest(?::%1)").arg(arrayType(table.fields[std::size_t(f)].kind));
         std::vector<QVariant> values;
         for (const KeptWrite* w : writes)
             values.push_back(w->row[std::size_t(f)]);
         params.push_back(array(std::move(values)));
     }
-    // The desk's parameters come first in the text, then the arrays.
-    return {QStringLiteral("INSERT INTO %1 (%2, tavrel_desk, tavrel_desk_token) SELECT v.*, ?::text, ?::text FROM unnest(%3) AS v")
+    // The arrays are taken apart side by side in the select list, a row at a
+    // time: unnest in FROM would first copy each of them out whole, which
+    // cost the server about a third of the statement.
+    return {QStringLiteral("INSERT INTO %1 (%2) SELECT ?::text, ?::text, %3")
                 .arg(table.quotedName, columns.join(QLatin1Char(',')), arrays.join(QLatin1Char(','))),
             std::move(params)};
 }
@@ -415,8 +417,7 @@ std::pair<QString, std::vector<QVariant>> PgConnection::updateStatement(const Op
                                                                         const std::vector<const KeptWrite*>& writes) const {
     const std::vector<int> fields = fieldsOfMask(mask);
     QStringList sets;
-    QStringList arrays{QStringLiteral("?::bigint[]"), QStringLiteral("?::bigint[]")};
-    QStringList names{QStringLiteral("id"), QStringLiteral("ver")};
+    QStringList columns{QStringLiteral("unnest(?::bigint[]) AS id"), QStringLiteral("unnest(?::bigint[]) AS ver")};
     std::vector<QVariant> ids, versions;
     for (const KeptWrite* w : writes) {
         ids.push_back(QVariant(w->id));
@@ -427,17 +428,17 @@ std::pair<QString, std::vector<QVariant>> PgConnection::updateStatement(const Op
         const int f = fields[i];
         const QString name = QStringLiteral("c%1").arg(i);
         sets << QStringLiteral("%1=v.%2").arg(table.quotedFields[std::size_t(f)], name);
-        arrays << QStringLiteral("?::") + arrayType(table.fields[std::size_t(f)].kind);
-        names << name;
+        columns << QStringLiteral("unnest(?::%1) AS %2").arg(arrayType(table.fields[std::size_t(f)].kind), name);
         std::vector<QVariant> values;
         for (const KeptWrite* w : writes)
             values.push_back(w->row[std::size_t(f)]);
         params.push_back(array(std::move(values)));
     }
+    // Taken apart in a select list, as the inserts are.
     return {QStringLiteral("UPDATE %1 AS t SET %2, tavrel_version=t.tavrel_version+1, tavrel_desk=?, tavrel_desk_token=? "
-                           "FROM unnest(%3) AS v(%4) "
+                           "FROM (SELECT %3) AS v "
                            "WHERE t.rowid=v.id AND t.tavrel_version=v.ver RETURNING t.rowid")
-                .arg(table.quotedName, sets.join(QLatin1Char(',')), arrays.join(QLatin1Char(',')), names.join(QLatin1Char(','))),
+                .arg(table.quotedName, sets.join(QLatin1Char(',')), columns.join(QLatin1Char(','))),
             std::move(params)};
 }
 
