@@ -194,6 +194,11 @@ TEST_P(Undo, RowsBetweenTheShownOnesAreNotKept) {
     orders->field(QStringLiteral("备注")).setText(QStringLiteral("改过"));
     orders->post();
     EXPECT_EQ(journal().changedSince(id), 0);
+    goTo("B003");  // shown, and changed after the command
+    orders->edit();
+    orders->field(QStringLiteral("备注")).setText(QStringLiteral("也改过"));
+    orders->post();
+    EXPECT_EQ(journal().changedSince(id), 1);
     journal().undo(id);
     EXPECT_EQ(stored("A002", QStringLiteral("备注")).toString(), QStringLiteral("改过"));
     for (const char* batch : {"A001", "B003"})

@@ -1,8 +1,8 @@
 #pragma once
 
 // The server's undo journal class, shared by undo_server.cpp (the journal's
-// tables, recording, sealing, listing, housekeeping) and
-// undo_server_restore.cpp (checking and undoing).
+// tables, recording, listing, housekeeping), undo_server_seal.cpp (sealing)
+// and undo_server_restore.cpp (checking and undoing).
 
 #include "data/server/pg_connection.h"
 #include "data/core/schema.h"
@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <QVariant>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -70,6 +71,11 @@ private:
     // Takes the versions the rows have now as those the command left; inside
     // a transaction. False when the record is gone (undone meanwhile).
     bool sealLocked(qint64 id);
+    // The rows of a shown part as the command left them, found by the ids
+    // the part was recorded with (once: the condition that leaves out rows
+    // an earlier part of the table kept, with its two parameters).
+    void keepShownRowsByIds(qint64 id, const QString& sqlName, const std::vector<std::vector<qint64>>& batches,
+                            const QString& once);
     void sealOpenRecords();
     // Refuses (SQLSTATE 42501) a record of tables the desk's role may not
     // change all of: undoing it would write them.
@@ -92,6 +98,15 @@ private:
     OpenTables tables_;
     // Whether the server hashes a whole row by itself (release 14 on).
     bool hashesRows_ = false;
+    // The ids of each shown part of the records this journal made and has
+    // not sealed yet, in batches as their images were taken: sealing reads
+    // the rows by them (a gapless batch by its range) instead of taking the
+    // images apart again.
+    struct ShownPart {
+        QString table;
+        std::vector<std::vector<qint64>> batches;
+    };
+    std::map<qint64, std::vector<ShownPart>> shownAtRecord_;
     // What the last changedSince() found, and of which record: undo() writes
     // over those changes and no others.
     std::optional<std::pair<qint64, ChangedRows>> asked_;
@@ -122,6 +137,8 @@ QString mayChangeAllTablesOf(const QString& command);
 
 // Row ids as one array parameter ("?::bigint[]").
 QVariant idList(const std::vector<qint64>& ids);
+// The rows an INSERT of batches took in, each batch returning its length.
+qint64 rowsInBatches(const pg::Result& inserted);
 
 // The definition of the table with this SQL name; throws when it is none of
 // the program's.
