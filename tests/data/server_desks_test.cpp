@@ -121,8 +121,9 @@ TEST_F(ServerDesks, ADeleteOfARecordChangedElsewhereAsksFirst) {
         const int left = choice == ConflictChoice::KeepMine ? 0 : 1;
         EXPECT_EQ(atA->recordCount(), left);
         EXPECT_EQ(open(*deskB, QStringLiteral("select * from dd.db"))->recordCount(), left);
-        if (left)
+        if (left) {
             EXPECT_EQ(atA->field(QStringLiteral("件数")).asInteger(), 4);
+        }
     }
 }
 
