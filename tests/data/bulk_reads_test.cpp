@@ -162,6 +162,58 @@ TEST_P(BulkReads, AWalkReadsEveryRowAsStored) {
     EXPECT_EQ(column(*orders, QStringLiteral("件数")), expected);
 }
 
+// A loop reads a range of records while it works through the one before
+// (on a server, without waiting for it): records another query of the same
+// desk changes or deletes ahead of the loop meanwhile are found as they are
+// stored when the loop gets to them, before the range after theirs was asked
+// for and after.
+TEST_P(BulkReads, ALoopFindsWhatWasWrittenAheadOfIt) {
+    constexpr int Orders = 7000;
+    engine->table(QStringLiteral("dd.db"))
+        ->connection->exec(QStringLiteral("WITH RECURSIVE g(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM g WHERE n < %1) "
+                                          "INSERT INTO dd (\"批号\", \"件数\") SELECT 'C' || (10000 + n), n FROM g")
+                               .arg(Orders));
+    auto orders = openQuery(QStringLiteral("select * from dd.db"));
+    ASSERT_EQ(orders->recordCount(), Orders);
+    // At these rows of the loop, another query changes or deletes the
+    // record of the given number.
+    const struct {
+        int atRow;
+        int order;
+        bool remove;
+    } writes[] = {{10, 3000, false}, {10, 3500, true}, {2100, 6500, false}, {2100, 4100, true}, {4200, 6900, false}};
+    QStringList expected;
+    for (int i = 1; i <= Orders; ++i)
+        expected << QString::number(i);
+    QStringList found;
+    {
+        data::BusyScope busy(*orders);
+        int row = 0;
+        for (orders->first(); !orders->eof(); orders->next()) {
+            ++row;
+            for (const auto& w : writes) {
+                if (w.atRow != row)
+                    continue;
+                auto other = openQuery(QStringLiteral("select * from dd.db where 批号='C%1'").arg(10000 + w.order));
+                ASSERT_EQ(other->field(QStringLiteral("件数")).asInteger(), w.order);
+                if (w.remove) {
+                    other->remove();
+                    expected[w.order - 1] = QString();
+                } else {
+                    other->edit();
+                    other->field(QStringLiteral("件数")).setInteger(-w.order);
+                    other->post();
+                    expected[w.order - 1] = QString::number(-w.order);
+                }
+            }
+            found << orders->field(QStringLiteral("件数")).asText();
+        }
+    }
+    ASSERT_EQ(found.size(), expected.size());
+    for (int i = 0; i < Orders; ++i)
+        EXPECT_EQ(found[i], expected[i]) << "order " << i + 1;
+}
+
 // A rule's field positions follow the query they are used with: tables whose
 // fields of the same names stand in other places, and a name a table lacks.
 TEST(FieldPositionsOfARule, FollowTheTableOfTheQuery) {

@@ -137,6 +137,11 @@ public:
 
     // How many records a result reads at once as it is walked.
     virtual int rowsPerRead() const { return 64; }
+    // A walk of the table will next read its records from the first id to
+    // the second (a range read of prepareRowRead): a store that waits for
+    // every read may start that read now, while the walk works through the
+    // records it has. Stores that answer at once ignore it.
+    virtual void readAhead(const OpenTable& /*table*/, qint64 /*firstId*/, qint64 /*lastId*/) {}
 
     // The longest LIKE pattern the store takes.
     virtual int likePatternLimit() const { return 1 << 30; }

@@ -450,24 +450,41 @@ const Row& Query::storedRow(int row) const {
     return it->second;
 }
 
-void Query::loadRows(int row) const {
-    if (cache_.size() >= MaxCachedRows)
-        clearCache();
-    // Read the requested row and those after it (or before it near the end),
-    // as many at once as the store reads best.
+// The ids a read for the row takes: that row's and those after it (or
+// before it near the end), as many at once as the store reads best, less
+// those cached (all of them when the cache is to be cleared first); and the
+// row after the last one looked at.
+std::pair<std::vector<qint64>, int> Query::idsToRead(int row, bool cacheCleared) const {
     const int perRead = table_->connection->rowsPerRead();
     int start = row;
     if (start + perRead > int(ids_.size()))
         start = std::max(0, int(ids_.size()) - perRead);
     std::vector<qint64> wanted;
     wanted.reserve(std::size_t(perRead));
-    for (int r = start; r < int(ids_.size()) && int(wanted.size()) < perRead; ++r)
-        if (ids_[r] != 0 && !cache_.count(ids_[r]))
+    int r = start;
+    for (; r < int(ids_.size()) && int(wanted.size()) < perRead; ++r)
+        if (ids_[r] != 0 && (cacheCleared || !cache_.count(ids_[r])))
             wanted.push_back(ids_[r]);
+    return {std::move(wanted), r};
+}
+
+namespace {
+
+// A walk in table order wants ids that follow each other closely: they are
+// read as one range, the few rows between them left unread.
+bool readAsRange(const std::vector<qint64>& wanted) {
+    const auto count = qint64(wanted.size());
+    return count > 8 && std::is_sorted(wanted.begin(), wanted.end()) && wanted.back() - wanted.front() < 2 * count;
+}
+
+}  // namespace
+
+void Query::loadRows(int row) const {
+    if (cache_.size() >= MaxCachedRows)
+        clearCache();
+    const auto [wanted, after] = idsToRead(row, false);
     const int count = int(wanted.size());
-    // A walk in table order wants ids that follow each other closely: they
-    // are read as one range, the few rows between them left unread.
-    if (count > 8 && std::is_sorted(wanted.begin(), wanted.end()) && wanted.back() - wanted.front() < qint64(2) * count) {
+    if (readAsRange(wanted)) {
         Statement& st = table_->connection->prepareRowRead(*table_, 0);
         st.bindInt(1, wanted.front());
         st.bindInt(2, wanted.back());
@@ -477,10 +494,18 @@ void Query::loadRows(int row) const {
                 st.record(*table_, cacheSlot(id));
         }
         st.reset();
+        // The walk's next read, which finds the cache full and clears it, is
+        // known now: a store may read it while the walk works through these.
+        if (after < int(ids_.size()) && cache_.size() >= MaxCachedRows) {
+            const std::vector<qint64> next = idsToRead(after, true).first;
+            if (readAsRange(next))
+                table_->connection->readAhead(*table_, next.front(), next.back());
+        }
         return;
     }
     // A result of a row or a few (a lookup) is read by a statement of that
     // size: binding and matching unused ids costs more than the read itself.
+    const int perRead = table_->connection->rowsPerRead();
     const int marks = count <= 1 ? 1 : count <= 8 ? 8 : count <= RowsPerRead ? RowsPerRead : perRead;
     Statement& st = table_->connection->prepareRowRead(*table_, marks);
     for (int i = 0; i < marks; ++i)

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace data {
@@ -198,6 +199,7 @@ private:
     const QVariant& storedValue(int index) const;
     const Row& storedRow(int row) const;
     void loadRows(int row) const;
+    std::pair<std::vector<qint64>, int> idsToRead(int row, bool cacheCleared) const;
     static Row readRow(const OpenTable& table, Statement& st);
     void checkOpen() const {
         if (state_ == State::Inactive)

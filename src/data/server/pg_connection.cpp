@@ -53,7 +53,10 @@ public:
                 connection_.flushBeforeReading(*rowsOf_, range_, parameters_);
             else
                 connection_.flush();
-            rows_ = connection_.runRows(sql_, parameters_);
+            std::optional<pg::Rows> ahead;
+            if (rowsOf_ && range_)
+                ahead = connection_.rowsReadAhead(*rowsOf_, parameters_.at(0).toLongLong(), parameters_.at(1).toLongLong());
+            rows_ = ahead ? std::move(*ahead) : connection_.runRows(sql_, parameters_);
             executed_ = true;
             position_ = -1;
         }
@@ -186,6 +189,8 @@ void PgConnection::restart() {
     asyncCommits_ = false;
     kept_.clear();
     inFlight_.clear();
+    readAhead_.reset();
+    readAheadInFlight_ = false;
     keptIndex_.clear();
     replaced_.clear();
     freeIds_.clear();
@@ -389,6 +394,8 @@ void PgConnection::endWriteGroup() {
         return;
     // The last batch's conflicts are still the command's.
     const auto questionsEnd = qScopeGuard([this] { endBulkQuestions(); });
+    takeReadAhead();
+    readAhead_.reset();
     keyedInsertsHeld_ = false;
     refusedWhileHeld_.reset();
     copies_.clear();
@@ -484,15 +491,21 @@ void PgConnection::wrote() {
 
 void PgConnection::sendAsTheLoopWrites() {
     // Looked for now and then: each look reads the socket.
-    if (!inFlight_.empty() && kept_.size() % 16 == 0 && session_->answerArrived())
-        finishEarly();
+    if (kept_.size() % 16 == 0) {
+        if (!inFlight_.empty() && session_->answerArrived())
+            finishEarly();
+        else if (readAheadInFlight_ && session_->answerArrived())
+            takeReadAhead();
+        sendReadAhead();  // when it waited for a batch, and the batch is stored
+    }
     // Inserts held back with a key go when the loop says (sendHeld), so that
     // a key refused is found between two of its rows.
     const bool due = !keyedInsertsHeld_ && steadyMs() - groupStartedMs_ >= SendIntervalMs;
     if (kept_.size() >= MaxKeptWrites || due) {
-        // Sent now; the loop waits only for the batch already on its way,
-        // and goes on while the server stores these.
+        // Sent now; the loop waits only for the batch already on its way
+        // (or the read ahead), and goes on while the server stores these.
         finishEarly();
+        takeReadAhead();
         if (canSendEarly())
             sendEarly();
         else
@@ -529,6 +542,7 @@ TableCopy* PgConnection::copyOf(const OpenTable& table) {
 }
 
 void PgConnection::copyWrote(const OpenTable& table, qint64 id, const Row* row) {
+    wroteRecord(table, id);
     const auto it = copies_.find(table.sqlName);
     if (it == copies_.end() || !it->second->usable)
         return;
@@ -548,6 +562,9 @@ void PgConnection::forgetCopies(const QString& sqlName) {
         copies_.clear();
     else
         copies_.erase(sqlName);
+    // A range read before may be older than what the desk is now told.
+    if (readAhead_ && (sqlName.isEmpty() || readAhead_->table->sqlName == sqlName))
+        readAhead_->stale = true;
 }
 
 const SqlDialect& PgConnection::dialect() const { return postgresDialect(); }

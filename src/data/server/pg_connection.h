@@ -54,6 +54,8 @@ public:
     std::optional<Found> answerFromMemory(const OpenTable& table, const Lookup& lookup) override;
     // Every read waits for the server, so a walk reads more at once.
     int rowsPerRead() const override { return 2048; }
+    // Inside a loop: the range is read now, without waiting for the answer.
+    void readAhead(const OpenTable& table, qint64 firstId, qint64 lastId) override;
 
     void beginWriteGroup() override;
     void endWriteGroup() override;
@@ -69,7 +71,11 @@ public:
     // range from the first id to the second): sends the kept writes when
     // one of them is of a record read.
     void flushBeforeReading(const OpenTable& table, bool range, const std::vector<QVariant>& ids);
-    // Another desk wrote the table (by its SQL name; empty: every table).
+    // The records of the range as read ahead (readAhead), when they are as
+    // a read now would find them; nothing otherwise, and the read goes.
+    std::optional<pg::Rows> rowsReadAhead(const OpenTable& table, qint64 firstId, qint64 lastId);
+    // Another desk wrote the table (by its SQL name; empty: every table): the
+    // copies of it go, and a range of it read ahead is not used.
     void forgetCopies(const QString& sqlName);
     // The session was connected again: nothing of the old one is valid.
     void restart();
@@ -116,6 +122,10 @@ private:
     bool canSendHeldEarly() const;
     void sendEarly();
     void finishEarly();
+    bool keptWithin(const OpenTable& table, qint64 firstId, qint64 lastId) const;
+    void sendReadAhead();
+    void takeReadAhead();
+    void wroteRecord(const OpenTable& table, qint64 id);  // the range read ahead is stale when it holds it
     std::pair<QString, std::vector<QVariant>> updateStatement(const OpenTable& table, quint64 mask,
                                                               const std::vector<const KeptWrite*>& writes) const;
     std::pair<QString, std::vector<QVariant>> insertStatement(const OpenTable& table, quint64 mask,
@@ -141,7 +151,9 @@ private:
     // Back to commits that wait for the disk, once the loop has ended.
     void commitWaitingAgain();
     TableCopy* copyOf(const OpenTable& table);
-    void copyWrote(const OpenTable& table, qint64 id, const Row* row);  // null row: deleted
+    // Every record written: the copies follow, and a range read ahead that
+    // holds it is stale. A null row: deleted.
+    void copyWrote(const OpenTable& table, qint64 id, const Row* row);
     [[noreturn]] void rethrow(const EngineError& error);
     // The connection was lost with these writes held back (shown as stored,
     // not stored): they go again, version-checked, once the server is
@@ -158,6 +170,20 @@ private:
     std::vector<KeptWrite> kept_;
     // A batch whose statement went early and whose answer is not yet taken.
     std::vector<KeptWrite> inFlight_;
+    // The range a loop reads next, read while it works through the records
+    // it has; one statement is on its way at a time, so it goes when no batch
+    // is, and a batch waits for it.
+    struct ReadAhead {
+        const OpenTable* table = nullptr;
+        qint64 firstId = 0;
+        qint64 lastId = 0;
+        quint64 generation = 0;  // rows read before a change of it are stale
+        bool sent = false;
+        bool stale = false;  // the loop wrote a record of the range since
+        std::optional<pg::Rows> rows;
+    };
+    std::optional<ReadAhead> readAhead_;
+    bool readAheadInFlight_ = false;  // the session's answer to take is a read ahead
     std::size_t earlyBatchRows_ = 128;
     // A statement of many more records than this would have the server walk
     // the whole table rather than look each record up.

@@ -40,15 +40,17 @@ void PgConnection::flushBeforeReading(const OpenTable& table, bool range, const 
     if (written == keptIndex_.end())
         return;
     const auto& kept = written->second;
-    bool touched = false;
-    if (range) {
-        const qint64 from = ids.at(0).toLongLong(), to = ids.at(1).toLongLong();
-        touched = std::any_of(kept.begin(), kept.end(), [&](const auto& entry) { return entry.first >= from && entry.first <= to; });
-    } else {
-        touched = std::any_of(ids.begin(), ids.end(), [&](const QVariant& id) { return kept.count(id.toLongLong()) > 0; });
-    }
+    const bool touched = range ? keptWithin(table, ids.at(0).toLongLong(), ids.at(1).toLongLong())
+                               : std::any_of(ids.begin(), ids.end(), [&](const QVariant& id) { return kept.count(id.toLongLong()) > 0; });
     if (touched)
         flush();
+}
+
+bool PgConnection::keptWithin(const OpenTable& table, qint64 firstId, qint64 lastId) const {
+    const auto written = keptIndex_.find(&table);
+    return written != keptIndex_.end() && std::any_of(written->second.begin(), written->second.end(), [&](const auto& entry) {
+               return entry.first >= firstId && entry.first <= lastId;
+           });
 }
 
 // ---- sending early ----------------------------------------------------------
@@ -61,7 +63,7 @@ void PgConnection::flushBeforeReading(const OpenTable& table, bool range, const 
 // goes on as a failed batch does (sendKept); the records it did not find as
 // they were read go again as a batch of their own, where they are settled.
 bool PgConnection::canSendEarly() const {
-    if (!inFlight_.empty() || kept_.size() < earlyBatchRows_ || session_->inTransaction() || beforeBatchCommit_ ||
+    if (!inFlight_.empty() || readAheadInFlight_ || kept_.size() < earlyBatchRows_ || session_->inTransaction() || beforeBatchCommit_ ||
         afterBatchStatement_)
         return false;
     const KeptWrite& first = kept_.front();
@@ -73,7 +75,7 @@ bool PgConnection::canSendEarly() const {
 // Inserts held back with a key go early only when the loop says (sendHeldAhead):
 // new records of one table and the same fields.
 bool PgConnection::canSendHeldEarly() const {
-    if (!keyedInsertsHeld_ || kept_.empty() || !inFlight_.empty() || session_->inTransaction() || beforeBatchCommit_ ||
+    if (!keyedInsertsHeld_ || kept_.empty() || !inFlight_.empty() || readAheadInFlight_ || session_->inTransaction() || beforeBatchCommit_ ||
         afterBatchStatement_)
         return false;
     const KeptWrite& first = kept_.front();

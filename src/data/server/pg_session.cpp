@@ -454,7 +454,9 @@ bool Session::answerArrived() {
     return PQconsumeInput(conn_) == 0 || PQisBusy(conn_) == 0;
 }
 
-Result Session::takeAnswer() {
+Result Session::takeAnswer() { return resultOf(takeAnswerRows()); }
+
+Rows Session::takeAnswerRows() {
     beforeNext_ = nullptr;
     PGresult* first = nullptr;
     while (PGresult* r = PQgetResult(conn_)) {
@@ -469,7 +471,7 @@ Result Session::takeAnswer() {
     const ExecStatusType status = PQresultStatus(first);
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
         throwFailure(handle.release());
-    return resultOf(Rows(handle.release()));
+    return Rows(handle.release());
 }
 
 Result Session::resultOf(const Rows& answer) {

@@ -105,6 +105,8 @@ public:
     void send(const QString& sql, const std::vector<QVariant>& params, std::function<void()> beforeNextStatement);
     bool answerArrived();
     Result takeAnswer();
+    // The same, the answer's values left as the server sent them.
+    Rows takeAnswerRows();
 
     int backendPid() const;
     int socket() const;  // for a QSocketNotifier; -1 when broken
