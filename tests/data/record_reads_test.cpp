@@ -155,8 +155,9 @@ TEST_F(EditedRecords, WriteOnlyTheFieldsTheEditChanged) {
         mine->field(QStringLiteral("备注")).setText(QStringLiteral("新"));
         for (const QVariant& value : c.setCases)
             mine->field(QStringLiteral("件数")).setValue(value);
-        if (c.badValueToo)
+        if (c.badValueToo) {
             EXPECT_THROW(mine->field(QStringLiteral("件数")).setText(QStringLiteral("五")), data::EngineError);
+        }
 
         other->edit();
         other->field(QStringLiteral("件数")).setInteger(9);

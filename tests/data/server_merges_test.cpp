@@ -152,7 +152,7 @@ TEST_F(ServerMerges, ASinglePostMergesWhatOnlyOneDeskChanged) {
         ConflictChoice answer;
         std::size_t questions;
         Stored after;
-        std::vector<int> contested;  // of the question asked, as field names' indexes of 件数
+        std::vector<int> contested = {};  // of the question asked, as field names' indexes of 件数
     };
     const auto pieces = [](qint64 n) { return [n](Query& q) { q.field(Pieces).setInteger(n); }; };
     const auto note = [](const QString& t) { return [t](Query& q) { q.field(Note).setText(t); }; };

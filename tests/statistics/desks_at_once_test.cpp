@@ -30,8 +30,9 @@ TEST(DesksAtOnce, MultiplyingAtOneDeskWhileAnotherMarksTheOrdersCounted) {
     RecordingSink atASink, atBSink;
     int rowsAtA = 0;
     atASink.onEvents = [&] {
-        if (++rowsAtA == Orders / 3)
+        if (++rowsAtA == Orders / 3) {
             EXPECT_EQ(orders::markCounted(atB, atBSink), Orders);
+        }
     };
     EXPECT_EQ(orders::multiplyByCases(*deskA.orders, atASink), 0);
 
