@@ -276,7 +276,7 @@ qint64 ServerUndoJournal::record(const QString& command, const QString& window, 
                 // in one sweep of its index rather than looking up each id.
                 shown.push_back({part.table, idBatches(part.rowIds)});
                 for (const std::vector<qint64>& batch : shown.back().batches) {
-                    const bool range = batch.back() - batch.front() + 1 == qint64(batch.size());
+                    const bool range = gapless(batch);
                     std::vector<QVariant> params{QVariant(id), part.table};
                     if (range)
                         params.insert(params.end(), {QVariant(batch.front()), QVariant(batch.back())});

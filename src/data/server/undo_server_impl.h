@@ -74,8 +74,8 @@ private:
     // The rows of a shown part as the command left them, found by the ids
     // the part was recorded with (once: the condition that leaves out rows
     // an earlier part of the table kept, with its two parameters).
-    void keepShownRowsByIds(qint64 id, const QString& sqlName, const std::vector<std::vector<qint64>>& batches,
-                            const QString& once);
+    void keepShownRowsByIds(qint64 id, const OpenTable& table, const QString& sqlName,
+                            const std::vector<std::vector<qint64>>& batches, const QString& once);
     void sealOpenRecords();
     // Refuses (SQLSTATE 42501) a record of tables the desk's role may not
     // change all of: undoing it would write them.
@@ -137,6 +137,9 @@ QString mayChangeAllTablesOf(const QString& command);
 
 // Row ids as one array parameter ("?::bigint[]").
 QVariant idList(const std::vector<qint64>& ids);
+// Whether a batch of sorted ids, each once (idBatches), fills the range from
+// its first to its last without a gap: the server then reads it by the range.
+inline bool gapless(const std::vector<qint64>& batch) { return batch.back() - batch.front() + 1 == qint64(batch.size()); }
 // The rows an INSERT of batches took in, each batch returning its length.
 qint64 rowsInBatches(const pg::Result& inserted);
 

@@ -64,7 +64,7 @@ bool ServerUndoJournal::sealLocked(qint64 id) {
                 const auto of = std::find_if(recorded.begin(), recorded.end(),
                                              [&](const ShownPart& p) { return p.table == part.table; });
                 if (of != recorded.end()) {
-                    keepShownRowsByIds(id, part.table, of->batches, once);
+                    keepShownRowsByIds(id, table, part.table, of->batches, once);
                     recorded.erase(of);
                     break;
                 }
@@ -106,9 +106,8 @@ bool ServerUndoJournal::sealLocked(qint64 id) {
 // of the index; a batch with gaps goes by its ids. Either finds the rows the
 // images hold that are still there, and no other: ids are never handed out
 // twice, so no row came into a range since its images were taken.
-void ServerUndoJournal::keepShownRowsByIds(qint64 id, const QString& sqlName,
+void ServerUndoJournal::keepShownRowsByIds(qint64 id, const OpenTable& table, const QString& sqlName,
                                            const std::vector<std::vector<qint64>>& batches, const QString& once) {
-    const OpenTable& table = tableOf(sqlName);
     const QString keep = QStringLiteral("INSERT INTO %1 (command, table_name, rids, versions, contents) "
                                         "SELECT ?::bigint, ?::text, x.rids, x.versions, x.contents FROM %2 CROSS JOIN LATERAL "
                                         "(SELECT array_agg(t.rowid) AS rids, array_agg(t.tavrel_version) AS versions, "
@@ -120,7 +119,7 @@ void ServerUndoJournal::keepShownRowsByIds(qint64 id, const QString& sqlName,
     };
     std::vector<qint64> firsts, lasts;
     for (const std::vector<qint64>& batch : batches) {
-        if (batch.back() - batch.front() + 1 == qint64(batch.size())) {
+        if (gapless(batch)) {
             firsts.push_back(batch.front());
             lasts.push_back(batch.back());
         } else {
